@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tolvane {
+
+// Paths and contents are bytes, passed through as they are: no text mode, no
+// code-page conversion.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The folder that holds the program file, without a trailing separator
+    // (except at a drive's root, where the platform's own form is kept).
+    virtual std::string ProgramFolder() = 0;
+    virtual char PathSeparator() const = 0;
+
+    // The whole file, or nothing when it is missing or cannot be read.
+    virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+
+    // Creates a file with a fresh unique name in `folder`, its name starting with
+    // `prefix`, writes `bytes`, flushes them to the disk and closes it. Returns its
+    // path, or nothing (leaving no file behind) when any of that fails.
+    virtual std::optional<std::string> WriteTemporaryFile(const std::string& folder,
+                                                          const std::string& prefix,
+                                                          std::string_view bytes) = 0;
+
+    // Puts `from` in place of `to` in one step: afterwards `to` is either still
+    // the old file or completely the new one.
+    virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+
+    virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+}  // namespace tolvane

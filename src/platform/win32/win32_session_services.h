@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/session_services.h"
+
+namespace tolvane {
+
+// The real calls: kernel32, advapi32 and user32, single-byte forms.
+class Win32SessionServices final : public SessionServices {
+public:
+    Handle GetCurrentProcess() override;
+    bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle& token) override;
+    bool LookupPrivilegeValue(const std::string& systemName, const std::string& name,
+                              Luid& luid) override;
+    bool AdjustTokenPrivileges(Handle token, bool disableAllPrivileges,
+                               const TokenPrivileges& newState, std::uint32_t bufferLength,
+                               TokenPrivileges& previousState,
+                               std::uint32_t& returnLength) override;
+    bool CloseHandle(Handle handle) override;
+    bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+    bool LockWorkStation() override;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,74 @@
+#include "schedule/schedule_file.h"
+
+#include "schedule/text.h"
+
+namespace tolvane {
+
+namespace {
+constexpr std::string_view kLineEnd = "\r\n";
+}
+
+std::string ScheduleFileBytes(const std::vector<std::string>& lines) {
+    std::string body;
+    for (const auto& line : lines) {
+        body += line;
+        body += kLineEnd;
+    }
+    std::string bytes(text::TrimSpaces(body));
+    bytes += kLineEnd;
+    return bytes;
+}
+
+std::vector<std::string> ScheduleFileLines(std::string_view bytes) {
+    auto pieces = text::Split(bytes, kLineEnd);
+    pieces.pop_back();  // the text after the last CR LF, even when not empty
+    std::vector<std::string> lines;
+    for (auto piece : pieces) {
+        const auto line = text::TrimSpaces(piece);
+        if (!line.empty()) lines.emplace_back(line);
+    }
+    return lines;
+}
+
+std::string JoinPath(std::string_view folder, char separator, std::string_view name) {
+    std::string path(folder);
+    if (path.empty() || (path.back() != separator && path.back() != '/')) path += separator;
+    path += name;
+    return path;
+}
+
+bool ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes) {
+    const auto cut = path.find_last_of(std::string{'/', fs.PathSeparator()});
+    const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+
+    const auto temporary = fs.WriteTemporaryFile(folder, name + ".", bytes);
+    if (!temporary) return false;
+    if (fs.ReplaceFile(*temporary, path)) return true;
+    fs.RemoveFile(*temporary);
+    return false;
+}
+
+std::string ScheduleFile::Path() {
+    return JoinPath(fs_.ProgramFolder(), fs_.PathSeparator(), kScheduleFileName);
+}
+
+bool ScheduleFile::SetFileData() {
+    // The bytes come from the list as it is at this one moment. Handing control
+    // to the window line by line here would let a nested write (a removal made
+    // meanwhile) finish first and then be overwritten with the older lines.
+    return ReplaceFileContents(fs_, Path(), ScheduleFileBytes(list_.Items()));
+}
+
+void ScheduleFile::GetFileData() {
+    const auto bytes = fs_.ReadWholeFile(Path());
+    if (!bytes) return;
+    bool first = true;
+    for (auto& line : ScheduleFileLines(*bytes)) {
+        if (!first) pump_.ProcessPendingEvents();
+        first = false;
+        list_.Add(std::move(line));
+    }
+}
+
+}  // namespace tolvane

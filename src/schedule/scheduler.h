@@ -1,0 +1,46 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "power/power_operations.h"
+#include "schedule/schedule_file.h"
+#include "schedule/schedule_list.h"
+
+namespace tolvane {
+
+// Finds the schedule's due lines at each timer tick and carries them out.
+class Scheduler {
+public:
+    Scheduler(ScheduleList& list, ScheduleFile& file, PowerOperations& power, Clock& clock,
+              EventPump& pump)
+        : list_(list), file_(file), power_(power), clock_(clock), pump_(pump) {}
+
+    // Walks the list once; every line due at this minute runs, in list order.
+    // A line runs at most once per clock minute, however many ticks fall in it.
+    void Timer1_Timer();
+
+    // Carries out one due line: a one-time line (every copy of it) leaves the
+    // list and the file first, then the action is requested.
+    void RunAction(std::string_view actionPiece, std::string_view repeatPiece,
+                   const std::string& line);
+
+private:
+    bool AlreadyRanThisMinute(const std::string& line, const LocalTime& now);
+
+    ScheduleList& list_;
+    ScheduleFile& file_;
+    PowerOperations& power_;
+    Clock& clock_;
+    EventPump& pump_;
+
+    // The lines run in the minute `ranMinute_` names (minutes since the epoch
+    // of the local calendar), so a second tick in that minute leaves them be.
+    long long ranMinute_ = -1;
+    std::set<std::string> ranLines_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,95 @@
+// The real file system adapter of this platform against the rules every
+// adapter must keep: bytes untouched, replacement in one step, no leftovers.
+#include <gtest/gtest.h>
+
+#include "native_platform.h"
+#include "schedule/schedule_file.h"
+
+namespace tolvane {
+namespace {
+
+using testing::MakeNativeFileSystem;
+using testing::MakeScratchFolder;
+
+class FileSystemContract : public ::testing::Test {
+protected:
+    std::string folder = MakeScratchFolder();
+    std::unique_ptr<FileSystem> fs = MakeNativeFileSystem(folder);
+    std::string path = JoinPath(folder, fs->PathSeparator(), "rebootdata.kx");
+};
+
+TEST_F(FileSystemContract, WritesAndReadsBytesExactlyWithoutTextModeTranslation) {
+    const std::string bytes("A\r\nB\nC\rD\r\n\r\n\x1a\xff\0end", 18);
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, bytes));
+    EXPECT_EQ(fs->ReadWholeFile(path), bytes);
+}
+
+TEST_F(FileSystemContract, ReplacesAnExistingFileWhole) {
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, std::string(100000, 'x')));
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, "\r\n"));
+    EXPECT_EQ(fs->ReadWholeFile(path), "\r\n");
+}
+
+TEST_F(FileSystemContract, AMissingFileReadsAsNothing) {
+    EXPECT_EQ(fs->ReadWholeFile(path), std::nullopt);
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, ""));
+    EXPECT_EQ(fs->ReadWholeFile(path), "");
+}
+
+TEST_F(FileSystemContract, AFailedWriteKeepsTheOldFile) {
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, "old\r\n"));
+    const std::string missing = JoinPath(folder, fs->PathSeparator(), "no such folder");
+    EXPECT_FALSE(ReplaceFileContents(*fs, JoinPath(missing, fs->PathSeparator(), "f"), "x"));
+    EXPECT_EQ(fs->WriteTemporaryFile(missing, "f.", "x"), std::nullopt);
+    EXPECT_EQ(fs->ReadWholeFile(path), "old\r\n");
+}
+
+TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheReplace) {
+    const auto first = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "1");
+    const auto second = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "2");
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_TRUE(fs->ReplaceFile(*first, path));
+    EXPECT_EQ(fs->ReadWholeFile(*first), std::nullopt);
+    EXPECT_TRUE(fs->RemoveFile(*second));
+    EXPECT_FALSE(fs->RemoveFile(*second));
+    EXPECT_EQ(fs->ReadWholeFile(path), "1");
+}
+
+TEST_F(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {
+    ScheduleList list;
+    struct NoEvents final : EventPump {
+        void ProcessPendingEvents() override {}
+        void WaitForEvents(double) override {}
+    } pump;
+    ScheduleFile file(list, *fs, pump);
+    ASSERT_EQ(file.Path(), path);
+    list.Add("7:05 AM-ShutDown-Repeat YES-Monday");
+    list.Add("10:30 PM-Force Reboot-Repeat NO-Every Day");
+    ASSERT_TRUE(file.SetFileData());
+    const auto bytes = fs->ReadWholeFile(path);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 81u);
+    EXPECT_EQ(bytes->substr(bytes->size() - 4), "\r\n\r\n");
+
+    ScheduleList loaded;
+    ScheduleFile reader(loaded, *fs, pump);
+    reader.GetRebootData();
+    EXPECT_EQ(loaded.Items(), list.Items());
+}
+
+TEST(NativeClock, GivesAConsistentReading) {
+    auto clock = testing::MakeNativeClock();
+    const LocalTime t = clock->Now();
+    EXPECT_GE(t.hour, 0);
+    EXPECT_LE(t.hour, 23);
+    EXPECT_GE(t.weekday, 0);
+    EXPECT_LE(t.weekday, 6);
+    EXPECT_GE(t.secondsSinceMidnight, t.hour * 3600.0 + t.minute * 60.0);
+    EXPECT_LT(t.secondsSinceMidnight, t.hour * 3600.0 + t.minute * 60.0 + 60.0);
+    const double a = clock->MonotonicSeconds();
+    EXPECT_GE(clock->MonotonicSeconds(), a);
+}
+
+}  // namespace
+}  // namespace tolvane

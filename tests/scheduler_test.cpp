@@ -1,0 +1,251 @@
+#include "schedule/scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_event_pump.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_session_services.h"
+
+namespace tolvane {
+namespace {
+
+using testing::FakeClock;
+using testing::FakeEventPump;
+using testing::FakeFileSystem;
+using testing::FakeSessionServices;
+using Lines = std::vector<std::string>;
+using Flags = std::vector<std::uint64_t>;
+
+constexpr int kSunday = 0;
+constexpr int kMonday = 1;
+
+class SchedulerTest : public ::testing::Test {
+protected:
+    ScheduleList list;
+    FakeFileSystem fs;
+    FakeEventPump pump;
+    FakeClock clock;
+    FakeSessionServices services;
+    PowerOperations power{services};
+    ScheduleFile file{list, fs, pump};
+    Scheduler scheduler{list, file, power, clock, pump};
+
+    std::string FileBytes() { return fs.files[file.Path()]; }
+    int Locks() const {
+        int n = 0;
+        for (const auto& c : services.calls) n += c.name == "LockWorkStation";
+        return n;
+    }
+};
+
+struct DueCase {
+    const char* line;
+    int hour;
+    int minute;
+    int weekday;
+    bool due;
+};
+
+TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
+    const DueCase cases[] = {
+        {"12:00 AM-Reboot-Repeat YES-Every Day", 0, 0, kMonday, true},
+        {"12:00 AM-Reboot-Repeat YES-Every Day", 12, 0, kMonday, false},
+        {"12:00 PM-Reboot-Repeat YES-Every Day", 12, 0, kMonday, true},
+        {"12:00 PM-Reboot-Repeat YES-Every Day", 0, 0, kMonday, false},
+        {"12:59 AM-Reboot-Repeat YES-Every Day", 0, 59, kMonday, true},
+        {"1:05 PM-Reboot-Repeat YES-Every Day", 13, 5, kMonday, true},
+        {"1:05 PM-Reboot-Repeat YES-Every Day", 1, 5, kMonday, false},
+        {"1:05 AM-Reboot-Repeat YES-Every Day", 1, 5, kMonday, true},
+        {"11:59 PM-Reboot-Repeat YES-Every Day", 23, 59, kMonday, true},
+        {"1:05 PM-Reboot-Repeat YES-Every Day", 13, 6, kMonday, false},
+        {"07:00 AM-Reboot-Repeat YES-Every Day", 7, 0, kMonday, false},  // leading zero
+        {"7:5 AM-Reboot-Repeat YES-Every Day", 7, 5, kMonday, false},    // one-digit minute
+        {"1:05 pm-Reboot-Repeat YES-Every Day", 13, 5, kMonday, false},  // half-day is exact
+        {"1:05 XM-Reboot-Repeat YES-Every Day", 13, 5, kMonday, false},
+        {"1:05 PM-Reboot-Repeat YES-every DAY", 13, 5, kMonday, true},
+        {"1:05 PM-Reboot-Repeat YES-Every Day ", 13, 5, kMonday, false},
+        {"1:05 PM-Reboot-Repeat YES-sUNDAY", 13, 5, kSunday, true},
+        {"1:05 PM-Reboot-Repeat YES-Sunday", 13, 5, kMonday, false},
+        {"1:05 PM-Reboot-Repeat YES-Monday", 13, 5, kMonday, true},
+        {"1:05 PM-Reboot-Repeat YES-Saturday", 13, 5, 6, true},
+        {"1:05 PM-Reboot-Repeat YES-Mon-Fri", 13, 5, kMonday, false},
+        {"1:05 PM-Reboot", 13, 5, kMonday, false},  // too few pieces
+        {"1:05-Reboot-Repeat YES-Every Day", 13, 5, kMonday, false},  // too few time parts
+        {"Reboot", 13, 5, kMonday, false},
+    };
+    for (const auto& c : cases) {
+        services.calls.clear();
+        while (list.Count() > 0) list.Remove(0);
+        list.Add(c.line);
+        clock.now = FakeClock::At(c.hour, c.minute, c.weekday);
+        clock.now.day = static_cast<int>(&c - cases) + 1;  // a new minute for every case
+        scheduler.Timer1_Timer();
+        EXPECT_EQ(services.ExitFlags(), c.due ? Flags{2} : Flags{}) << c.line;
+    }
+}
+
+TEST_F(SchedulerTest, AnEmptyListDoesNothing) {
+    scheduler.Timer1_Timer();
+    EXPECT_TRUE(services.calls.empty());
+    EXPECT_TRUE(fs.files.empty());
+}
+
+TEST_F(SchedulerTest, EveryDueEntryRunsInListOrderAfterAOneTimeOneIsRemoved) {
+    list.Add("1:05 PM-Force LogOff-Repeat NO-Every Day");
+    list.Add("1:05 PM-Reboot-Repeat YES-Every Day");
+    list.Add("1:06 PM-ShutDown-Repeat YES-Every Day");
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(services.ExitFlags(), (Flags{4, 2}));
+    const Lines left = {"1:05 PM-Reboot-Repeat YES-Every Day",
+                        "1:06 PM-ShutDown-Repeat YES-Every Day"};
+    EXPECT_EQ(list.Items(), left);
+    EXPECT_EQ(FileBytes(), ScheduleFileBytes(left));
+}
+
+TEST_F(SchedulerTest, AOneTimeLineLeavesListAndFileBeforeTheRequest) {
+    const std::string line = "1:05 PM-Force ShutDown-Repeat NO-Every Day";
+    list.Add("2:00 AM-Reboot-Repeat YES-Monday");
+    list.Add(line);
+    list.Add("9:00 AM-LogOff-Repeat YES-Friday");
+    list.Add(line);
+    list.Add(line);
+    Lines listAtRequest;
+    std::string fileAtRequest;
+    services.onExit = [&] {
+        listAtRequest = list.Items();
+        fileAtRequest = FileBytes();
+    };
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+
+    const Lines others = {"2:00 AM-Reboot-Repeat YES-Monday", "9:00 AM-LogOff-Repeat YES-Friday"};
+    EXPECT_EQ(services.ExitFlags(), Flags{5});  // once, though three copies stood in the list
+    EXPECT_EQ(listAtRequest, others);
+    EXPECT_EQ(fileAtRequest, ScheduleFileBytes(others));
+}
+
+TEST_F(SchedulerTest, ARepeatingLineRunsOncePerMinuteAndAgainTheNextTime) {
+    list.Add("1:05 PM-LockWorkStation-Repeat YES-Every Day");
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+    clock.Advance(45);
+    scheduler.Timer1_Timer();  // second tick of the same minute
+    EXPECT_EQ(Locks(), 1);
+
+    clock.now = FakeClock::At(13, 6);
+    scheduler.Timer1_Timer();
+    clock.now = FakeClock::At(13, 5);
+    clock.now.day += 1;  // the next day, same minute
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(Locks(), 2);
+    EXPECT_EQ(list.Count(), 1);
+    EXPECT_TRUE(fs.files.empty());  // a repeating line never rewrites the file
+}
+
+TEST_F(SchedulerTest, ProcessesEventsBeforeEachEntry) {
+    for (const char* s : {"A", "B", "C"}) list.Add(s);
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(pump.processed, 3);
+}
+
+TEST_F(SchedulerTest, LinesTheUserAddsOrRemovesMidTickAreHandledWithoutOverrun) {
+    list.Add("1:05 PM-LogOff-Repeat YES-Every Day");
+    list.Add("3:00 PM-Reboot-Repeat YES-Every Day");
+    list.Add("4:00 PM-Reboot-Repeat YES-Every Day");
+    pump.onProcess = [&](int call) {
+        if (call == 1) {
+            // The user removes the rest and adds a due line ahead of the walk.
+            list.Remove(2);
+            list.Remove(1);
+            list.Add("1:05 PM-ShutDown-Repeat YES-Every Day");
+        }
+    };
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(services.ExitFlags(), (Flags{0, 1}));
+}
+
+TEST_F(SchedulerTest, TheRemovalWalkCopesWithTheListShrinkingUnderIt) {
+    const std::string line = "1:05 PM-Reboot-Repeat NO-Every Day";
+    list.Add(line);
+    list.Add("5:00 PM-Reboot-Repeat YES-Every Day");
+    list.Add("6:00 PM-Reboot-Repeat YES-Every Day");
+    list.Add(line);
+    pump.onProcess = [&](int call) {
+        if (call == 2) {  // inside the removal walk: the user removes two lines
+            while (list.Count() > 1) list.Remove(list.Count() - 1);
+        }
+    };
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(services.ExitFlags(), Flags{2});
+    EXPECT_EQ(FileBytes(), "\r\n");
+}
+
+TEST_F(SchedulerTest, AMalformedLineNeverStopsTheTick) {
+    list.Add("");
+    list.Add("-");
+    list.Add("---");
+    list.Add("1:05 PM-Reboot-Repeat YES-Every Day");
+    list.Add("nonsense");
+    clock.now = FakeClock::At(13, 5);
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(services.ExitFlags(), Flags{2});
+    EXPECT_EQ(list.Count(), 5);
+}
+
+struct ActionCase {
+    const char* actionPiece;
+    Flags exitFlags;
+    int locks;
+};
+
+TEST_F(SchedulerTest, RunActionChoosesTheFirstMatchingOperation) {
+    const ActionCase cases[] = {
+        {"Reboot", {2}, 0},
+        {"REBOOT", {2}, 0},
+        {"Force Reboot", {6}, 0},
+        {"fORCE rEBOOT", {6}, 0},
+        {"LogOff", {0}, 0},
+        {"Force logoff", {4}, 0},
+        {"ShutDown", {1}, 0},
+        {"Force SHUTDOWN", {5}, 0},
+        {"LockWorkStation", {}, 1},
+        {"Force LockWorkStation", {}, 1},
+        {"ShutDown then Reboot", {2}, 0},
+        {"reboot-ish logoff", {2}, 0},
+        {"xforcex shutdownx", {5}, 0},
+        {"Hibernate", {}, 0},
+        {"", {}, 0},
+    };
+    for (const auto& c : cases) {
+        services.calls.clear();
+        scheduler.RunAction(c.actionPiece, "Repeat YES", "line");
+        EXPECT_EQ(services.ExitFlags(), c.exitFlags) << c.actionPiece;
+        EXPECT_EQ(Locks(), c.locks) << c.actionPiece;
+        if (c.locks) {
+            EXPECT_EQ(services.calls.size(), 1u) << "no privilege step before a lock";
+        }
+    }
+}
+
+TEST_F(SchedulerTest, OnlyAnExactRepeatNoMakesAOneTimeEntry) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Repeat NO", true},   {"repeat no", true},   {"REPEAT NO", true},
+        {"Repeat NO ", false}, {" Repeat NO", false}, {"Repeat YES", false},
+        {"", false},           {"Repeat  NO", false},
+    };
+    for (const auto& [repeat, oneTime] : cases) {
+        list.Add("L");
+        scheduler.RunAction("Hibernate", repeat, "L");  // no operation, removal only
+        EXPECT_EQ(list.Count(), oneTime ? 0 : 1) << repeat;
+        while (list.Count() > 0) list.Remove(0);
+    }
+    EXPECT_TRUE(services.calls.empty());
+}
+
+}  // namespace
+}  // namespace tolvane
