@@ -12,7 +12,7 @@ using testing::MakeNativeFileSystem;
 using testing::MakeScratchFolder;
 
 class FileSystemContract : public ::testing::Test {
-protected:
+  protected:
     std::string folder = MakeScratchFolder();
     std::unique_ptr<FileSystem> fs = MakeNativeFileSystem(folder);
     std::string path = JoinPath(folder, fs->PathSeparator(), "rebootdata.kx");
@@ -49,7 +49,7 @@ TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheRepla
     const auto second = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "2");
     ASSERT_TRUE(first && second);
     EXPECT_NE(*first, *second);
-    EXPECT_TRUE(fs->ReplaceFile(*first, path));
+    EXPECT_TRUE(fs->MoveFileOver(*first, path));
     EXPECT_EQ(fs->ReadWholeFile(*first), std::nullopt);
     EXPECT_TRUE(fs->RemoveFile(*second));
     EXPECT_FALSE(fs->RemoveFile(*second));

@@ -9,7 +9,8 @@ namespace tolvane::testing {
 
 std::string MakeScratchFolder() {
     std::string pattern = "/tmp/tolvane-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no scratch folder";
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "no scratch folder";
     return pattern;
 }
 
@@ -17,6 +18,8 @@ std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolde
     return std::make_unique<PosixFileSystem>(programFolder);
 }
 
-std::unique_ptr<Clock> MakeNativeClock() { return std::make_unique<PosixClock>(); }
+std::unique_ptr<Clock> MakeNativeClock() {
+    return std::make_unique<PosixClock>();
+}
 
 }  // namespace tolvane::testing

@@ -17,9 +17,9 @@ using testing::FakeEventPump;
 using testing::FakeSessionServices;
 using Names = std::vector<std::string>;
 
-const Names kPrivilegeThenExit = {"GetCurrentProcess", "OpenProcessToken",
-                                  "LookupPrivilegeValue", "AdjustTokenPrivileges", "CloseHandle",
-                                  "ExitWindowsEx"};
+const Names kPrivilegeThenExit = {"GetCurrentProcess",     "OpenProcessToken",
+                                  "LookupPrivilegeValueA", "AdjustTokenPrivileges",
+                                  "CloseHandle",           "ExitWindowsEx"};
 
 struct ExitCase {
     const char* name;
@@ -63,9 +63,9 @@ TEST(PowerOperations, TheExitIsRequestedEvenWhenEveryPrivilegeStepFails) {
         PowerOperations power(services);
         (power.*c.operation)();
         // No token to close; the adjustment is still tried with token and identifier 0.
-        EXPECT_EQ(services.Names(), (Names{"GetCurrentProcess", "OpenProcessToken",
-                                           "LookupPrivilegeValue", "AdjustTokenPrivileges",
-                                           "ExitWindowsEx"}))
+        EXPECT_EQ(services.Names(),
+                  (Names{"GetCurrentProcess", "OpenProcessToken", "LookupPrivilegeValueA",
+                         "AdjustTokenPrivileges", "ExitWindowsEx"}))
             << c.name;
         EXPECT_EQ(services.calls[3].args[0], 0u);
         EXPECT_EQ(services.calls[3].privileges.luid.lowPart, 0u);
@@ -103,11 +103,13 @@ TEST(PauseSeconds, LastsFromTheRoundedStartToItsEnd) {
         double start;
         double length;
     };
-    const Case cases[] = {
-        {1, 100.4, 0.6},      {1, 100.6, 1.4},  {0, 100.4, 0.0}, {0, 100.6, 0.4},
-        {1, 100.5, 0.5},      {1, 101.5, 1.5},  {3, 10.0, 3.0},  {-2, 50.0, 0.0},
-        {1, 86399.7, 1.3},  // across midnight, the time of day starting again at 0
-    };
+    const Case
+        cases[] =
+            {
+                {1, 100.4, 0.6},   {1, 100.6, 1.4}, {0, 100.4, 0.0}, {0, 100.6, 0.4},
+                {1, 100.5, 0.5},   {1, 101.5, 1.5}, {3, 10.0, 3.0},  {-2, 50.0, 0.0},
+                {1, 86399.7, 1.3},  // across midnight, the time of day starting again at 0
+            };
     for (const auto& c : cases) {
         FakeEventPump pump;
         EXPECT_NEAR(PauseLength(c.seconds, c.start, pump), c.length, 1e-5)

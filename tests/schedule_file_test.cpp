@@ -40,14 +40,16 @@ struct ReadCase {
 
 TEST(ScheduleFileLines, FollowsTheReadingRules) {
     const ReadCase cases[] = {
-        {"known file", kTwoEntryFile,
+        {"known file",
+         kTwoEntryFile,
          {"10:30 PM-Force Reboot-Repeat NO-Every Day", "7:05 AM-ShutDown-Repeat YES-Monday"}},
         {"empty schedule", "\r\n", {}},
         {"empty file", "", {}},
         {"no final terminator", "A\r\nB", {"A"}},
         {"single unterminated line", "A", {}},
         {"blank and space-only lines", "\r\n   \r\n \r\n\r\n", {}},
-        {"spaces around a line", "  7:05 AM-ShutDown-Repeat YES-Monday  \r\n",
+        {"spaces around a line",
+         "  7:05 AM-ShutDown-Repeat YES-Monday  \r\n",
          {"7:05 AM-ShutDown-Repeat YES-Monday"}},
         {"lone LF stays inside", "A\nB\r\nC\r\n", {"A\nB", "C"}},
         {"lone CR stays inside", "A\rB\r\n", {"A\rB"}},
@@ -63,7 +65,8 @@ TEST(ScheduleFileLines, FollowsTheReadingRules) {
 
 TEST(ScheduleFileRoundTrip, ReadsBackWhatItWrote) {
     const Lines lines = {"10:30 PM-Force Reboot-Repeat NO-Every Day", "12:00 AM-LogOff-Repeat NO-x",
-                         "7:05 AM-ShutDown-Repeat YES-Monday", "7:05 AM-ShutDown-Repeat YES-Monday"};
+                         "7:05 AM-ShutDown-Repeat YES-Monday",
+                         "7:05 AM-ShutDown-Repeat YES-Monday"};
     EXPECT_EQ(ScheduleFileLines(ScheduleFileBytes(lines)), lines);
 }
 
@@ -75,7 +78,7 @@ TEST(JoinPath, AddsOneSeparator) {
 }
 
 class ScheduleFileTest : public ::testing::Test {
-protected:
+  protected:
     const std::string path = "C:\\Program Files\\Tolvane\\rebootdata.kx";
     ScheduleList list;
     FakeFileSystem fs;
@@ -83,7 +86,9 @@ protected:
     ScheduleFile file{list, fs, pump};
 
     // Every file in the fake's folder apart from the schedule itself.
-    int StrayFiles() const { return static_cast<int>(fs.files.size()) - (fs.files.count(path) ? 1 : 0); }
+    int StrayFiles() const {
+        return static_cast<int>(fs.files.size()) - (fs.files.count(path) ? 1 : 0);
+    }
 };
 
 TEST_F(ScheduleFileTest, WritesTheListBesideTheProgram) {
@@ -105,7 +110,7 @@ TEST_F(ScheduleFileTest, AFailingStepKeepsTheOldFileAndLeavesNoTemporary) {
     for (int step = 0; step < 2; ++step) {
         fs.files = {{path, kTwoEntryFile}};
         fs.failTemporaryWrite = step == 0;
-        fs.failReplace = step == 1;
+        fs.failMoveOver = step == 1;
         list.Add("1:00 AM-Reboot-Repeat NO-Every Day");
         EXPECT_FALSE(file.SetFileData()) << step;
         EXPECT_EQ(fs.files[path], kTwoEntryFile) << step;
@@ -117,9 +122,9 @@ TEST_F(ScheduleFileTest, ReadingAddsToWhatTheListHoldsInSortedOrder) {
     list.Add("9:00 AM-Reboot-Repeat YES-Every Day");
     fs.files[path] = kTwoEntryFile;
     file.GetRebootData();
-    EXPECT_EQ(list.Items(), (Lines{"10:30 PM-Force Reboot-Repeat NO-Every Day",
-                                   "7:05 AM-ShutDown-Repeat YES-Monday",
-                                   "9:00 AM-Reboot-Repeat YES-Every Day"}));
+    EXPECT_EQ(list.Items(),
+              (Lines{"10:30 PM-Force Reboot-Repeat NO-Every Day",
+                     "7:05 AM-ShutDown-Repeat YES-Monday", "9:00 AM-Reboot-Repeat YES-Every Day"}));
     EXPECT_EQ(pump.processed, 1);  // between the two lines read
 }
 

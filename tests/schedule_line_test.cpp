@@ -75,9 +75,7 @@ TEST(SplitScheduleLine, KeepsTextsUntrimmedAndUnchanged) {
 }
 
 TEST(SplitScheduleLine, MarksLinesWithMissingPiecesOrPartsIncomplete) {
-    const char* incomplete[] = {"",
-                                "Reboot",
-                                "10:30 PM-Force Reboot-Repeat NO",
+    const char* incomplete[] = {"", "Reboot", "10:30 PM-Force Reboot-Repeat NO",
                                 "10:30-Reboot-Repeat NO-Every Day",
                                 "10 PM-Reboot-Repeat NO-Every Day"};
     for (const char* line : incomplete) {

@@ -9,7 +9,7 @@ using Lines = std::vector<std::string>;
 
 // Keeps its own copy by the notifications alone, as a window's list box does.
 class MirrorList final : public ScheduleListObserver {
-public:
+  public:
     Lines items;
     int selected = -1;
     void ItemInserted(int index, const std::string& line) override {
@@ -25,13 +25,13 @@ TEST(ScheduleList, KeepsPlainCharacterOrderWithDuplicates) {
     EXPECT_EQ(list.Add("10:30 PM-Force Reboot-Repeat NO-Every Day"), 0);
     EXPECT_EQ(list.Add("7:05 AM-ShutDown-Repeat YES-Monday"), 2);
     EXPECT_EQ(list.Add("a"), 3);
-    EXPECT_EQ(list.Add("B"), 3);       // upper case before lower case
-    EXPECT_EQ(list.Add("\xe9"), 5);    // bytes above 127 after ASCII
+    EXPECT_EQ(list.Add("B"), 3);          // upper case before lower case
+    EXPECT_EQ(list.Add("\xe9"), 5);       // bytes above 127 after ASCII
     EXPECT_EQ(list.Add(": -Reboot"), 3);  // ':' sorts after the digits
-    EXPECT_EQ(list.Items(), (Lines{"10:30 PM-Force Reboot-Repeat NO-Every Day",
-                                   "7:05 AM-ShutDown-Repeat YES-Monday",
-                                   "7:05 AM-ShutDown-Repeat YES-Monday", ": -Reboot", "B", "a",
-                                   "\xe9"}));
+    EXPECT_EQ(
+        list.Items(),
+        (Lines{"10:30 PM-Force Reboot-Repeat NO-Every Day", "7:05 AM-ShutDown-Repeat YES-Monday",
+               "7:05 AM-ShutDown-Repeat YES-Monday", ": -Reboot", "B", "a", "\xe9"}));
     EXPECT_EQ(list.Count(), 7);
     EXPECT_EQ(list.Item(7), "");
     EXPECT_EQ(list.Item(-1), "");

@@ -21,7 +21,7 @@ constexpr int kSunday = 0;
 constexpr int kMonday = 1;
 
 class SchedulerTest : public ::testing::Test {
-protected:
+  protected:
     ScheduleList list;
     FakeFileSystem fs;
     FakeEventPump pump;
@@ -70,7 +70,7 @@ TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
         {"1:05 PM-Reboot-Repeat YES-Monday", 13, 5, kMonday, true},
         {"1:05 PM-Reboot-Repeat YES-Saturday", 13, 5, 6, true},
         {"1:05 PM-Reboot-Repeat YES-Mon-Fri", 13, 5, kMonday, false},
-        {"1:05 PM-Reboot", 13, 5, kMonday, false},  // too few pieces
+        {"1:05 PM-Reboot", 13, 5, kMonday, false},                    // too few pieces
         {"1:05-Reboot-Repeat YES-Every Day", 13, 5, kMonday, false},  // too few time parts
         {"Reboot", 13, 5, kMonday, false},
     };
@@ -234,9 +234,8 @@ TEST_F(SchedulerTest, RunActionChoosesTheFirstMatchingOperation) {
 
 TEST_F(SchedulerTest, OnlyAnExactRepeatNoMakesAOneTimeEntry) {
     const std::pair<const char*, bool> cases[] = {
-        {"Repeat NO", true},   {"repeat no", true},   {"REPEAT NO", true},
-        {"Repeat NO ", false}, {" Repeat NO", false}, {"Repeat YES", false},
-        {"", false},           {"Repeat  NO", false},
+        {"Repeat NO", true},   {"repeat no", true},   {"REPEAT NO", true}, {"Repeat NO ", false},
+        {" Repeat NO", false}, {"Repeat YES", false}, {"", false},         {"Repeat  NO", false},
     };
     for (const auto& [repeat, oneTime] : cases) {
         list.Add("L");

@@ -16,14 +16,15 @@ std::string MakeScratchFolder() {
     const std::string folder = std::string(base) + "tolvane-test-" +
                                std::to_string(GetCurrentProcessId()) + "-" +
                                std::to_string(++counter);
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) ADD_FAILURE() << "no scratch folder";
+    if (!CreateDirectoryA(folder.c_str(), nullptr))
+        ADD_FAILURE() << "no scratch folder";
     return folder;
 }
 
 // The Windows file system serves the program's own folder; tests point the
 // schedule's path at a scratch folder through the path helpers instead.
 class ScratchWin32FileSystem final : public FileSystem {
-public:
+  public:
     explicit ScratchWin32FileSystem(std::string folder) : folder_(std::move(folder)) {}
     std::string ProgramFolder() override { return folder_; }
     char PathSeparator() const override { return real_.PathSeparator(); }
@@ -35,12 +36,12 @@ public:
                                                   std::string_view bytes) override {
         return real_.WriteTemporaryFile(folder, prefix, bytes);
     }
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
-        return real_.ReplaceFile(from, to);
+    bool MoveFileOver(const std::string& from, const std::string& to) override {
+        return real_.MoveFileOver(from, to);
     }
     bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
 
-private:
+  private:
     std::string folder_;
     Win32FileSystem real_;
 };
@@ -49,7 +50,9 @@ std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolde
     return std::make_unique<ScratchWin32FileSystem>(programFolder);
 }
 
-std::unique_ptr<Clock> MakeNativeClock() { return std::make_unique<Win32Clock>(); }
+std::unique_ptr<Clock> MakeNativeClock() {
+    return std::make_unique<Win32Clock>();
+}
 
 namespace {
 
@@ -71,13 +74,13 @@ TEST(Win32SessionServices, ThePrivilegeRecordIsAcceptedByThePlatform) {
     ASSERT_TRUE(services.OpenProcessToken(services.GetCurrentProcess(),
                                           kTokenAdjustPrivileges | kTokenQuery, token));
     Luid luid;
-    ASSERT_TRUE(services.LookupPrivilegeValue("", kShutdownPrivilegeName, luid));
+    ASSERT_TRUE(services.LookupPrivilegeValueA("", kShutdownPrivilegeName, luid));
     EXPECT_TRUE(luid.lowPart != 0 || luid.highPart != 0);
     TokenPrivileges wanted{1, luid, kPrivilegeEnabled};
     TokenPrivileges previous;
     std::uint32_t length = 0;
-    EXPECT_TRUE(services.AdjustTokenPrivileges(token, false, wanted, sizeof wanted, previous,
-                                               length));
+    EXPECT_TRUE(
+        services.AdjustTokenPrivileges(token, false, wanted, sizeof wanted, previous, length));
     EXPECT_TRUE(services.CloseHandle(token));
 }
 

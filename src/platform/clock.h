@@ -5,16 +5,16 @@ namespace tolvane {
 // One reading of the local wall clock.
 struct LocalTime {
     int year = 1970;
-    int month = 1;    // 1 to 12
-    int day = 1;      // 1 to 31
-    int weekday = 4;  // 0 = Sunday to 6 = Saturday
-    int hour = 0;     // 0 to 23
-    int minute = 0;   // 0 to 59
+    int month = 1;                      // 1 to 12
+    int day = 1;                        // 1 to 31
+    int weekday = 4;                    // 0 = Sunday to 6 = Saturday
+    int hour = 0;                       // 0 to 23
+    int minute = 0;                     // 0 to 59
     double secondsSinceMidnight = 0.0;  // with its fraction
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime Now() = 0;
     // Seconds on a clock that never jumps (midnight, daylight saving, the user

@@ -5,7 +5,7 @@ namespace tolvane {
 // Lets long work hand control back to the window so clicks, paints and timer
 // ticks are served in the middle of it.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     // Runs every event that is already waiting, then returns.
     virtual void ProcessPendingEvents() = 0;

@@ -9,7 +9,7 @@ namespace tolvane {
 // Paths and contents are bytes, passed through as they are: no text mode, no
 // code-page conversion.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The folder that holds the program file, without a trailing separator
@@ -29,7 +29,7 @@ public:
 
     // Puts `from` in place of `to` in one step: afterwards `to` is either still
     // the old file or completely the new one.
-    virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+    virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
 
     virtual bool RemoveFile(const std::string& path) = 0;
 };

@@ -25,13 +25,13 @@ static_assert(sizeof(TokenPrivileges) == 16, "the platform expects the 16-byte r
 // each call is the function of the same name; elsewhere the adapter maps the
 // meaning onto the platform's own services.
 class SessionServices {
-public:
+  public:
     virtual ~SessionServices() = default;
 
     virtual Handle GetCurrentProcess() = 0;
     virtual bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle& token) = 0;
-    virtual bool LookupPrivilegeValue(const std::string& systemName, const std::string& name,
-                                      Luid& luid) = 0;
+    virtual bool LookupPrivilegeValueA(const std::string& systemName, const std::string& name,
+                                       Luid& luid) = 0;
     virtual bool AdjustTokenPrivileges(Handle token, bool disableAllPrivileges,
                                        const TokenPrivileges& newState, std::uint32_t bufferLength,
                                        TokenPrivileges& previousState,

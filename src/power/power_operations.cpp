@@ -10,7 +10,7 @@ void PowerOperations::EnableShutdownPrivilege() {
     Handle token = 0;
     services_.OpenProcessToken(process, kTokenAdjustPrivileges | kTokenQuery, token);
     Luid luid;
-    services_.LookupPrivilegeValue("", kShutdownPrivilegeName, luid);
+    services_.LookupPrivilegeValueA("", kShutdownPrivilegeName, luid);
 
     TokenPrivileges privileges;
     privileges.privilegeCount = 1;
@@ -20,7 +20,8 @@ void PowerOperations::EnableShutdownPrivilege() {
     std::uint32_t returnLength = 0;
     services_.AdjustTokenPrivileges(token, false, privileges, sizeof(TokenPrivileges), previous,
                                     returnLength);
-    if (token != 0) services_.CloseHandle(token);
+    if (token != 0)
+        services_.CloseHandle(token);
 }
 
 void PowerOperations::Exit(std::uint32_t flags) {

@@ -22,7 +22,7 @@ inline constexpr const char* kShutdownPrivilegeName = "SeShutdownPrivilege";
 // Ending the session and locking the workstation. None of them reports an
 // outcome: the platform ends the session on its own time, or refuses silently.
 class PowerOperations {
-public:
+  public:
     explicit PowerOperations(SessionServices& services) : services_(services) {}
 
     void EnableShutdownPrivilege();
@@ -37,7 +37,7 @@ public:
     // No privilege is needed or enabled for a lock.
     void LockWorkStation() { services_.LockWorkStation(); }
 
-private:
+  private:
     void Exit(std::uint32_t flags);
 
     SessionServices& services_;

@@ -25,14 +25,16 @@ std::vector<std::string> ScheduleFileLines(std::string_view bytes) {
     std::vector<std::string> lines;
     for (auto piece : pieces) {
         const auto line = text::TrimSpaces(piece);
-        if (!line.empty()) lines.emplace_back(line);
+        if (!line.empty())
+            lines.emplace_back(line);
     }
     return lines;
 }
 
 std::string JoinPath(std::string_view folder, char separator, std::string_view name) {
     std::string path(folder);
-    if (path.empty() || (path.back() != separator && path.back() != '/')) path += separator;
+    if (path.empty() || (path.back() != separator && path.back() != '/'))
+        path += separator;
     path += name;
     return path;
 }
@@ -43,8 +45,10 @@ bool ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_vi
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
 
     const auto temporary = fs.WriteTemporaryFile(folder, name + ".", bytes);
-    if (!temporary) return false;
-    if (fs.ReplaceFile(*temporary, path)) return true;
+    if (!temporary)
+        return false;
+    if (fs.MoveFileOver(*temporary, path))
+        return true;
     fs.RemoveFile(*temporary);
     return false;
 }
@@ -62,10 +66,12 @@ bool ScheduleFile::SetFileData() {
 
 void ScheduleFile::GetFileData() {
     const auto bytes = fs_.ReadWholeFile(Path());
-    if (!bytes) return;
+    if (!bytes)
+        return;
     bool first = true;
     for (auto& line : ScheduleFileLines(*bytes)) {
-        if (!first) pump_.ProcessPendingEvents();
+        if (!first)
+            pump_.ProcessPendingEvents();
         first = false;
         list_.Add(std::move(line));
     }

@@ -31,7 +31,7 @@ bool ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_vi
 
 // The schedule file beside the program, mirroring the schedule list.
 class ScheduleFile {
-public:
+  public:
     ScheduleFile(ScheduleList& list, FileSystem& fs, EventPump& pump)
         : list_(list), fs_(fs), pump_(pump) {}
 
@@ -45,7 +45,7 @@ public:
     // Start-up's load of the schedule.
     void GetRebootData() { GetFileData(); }
 
-private:
+  private:
     ScheduleList& list_;
     FileSystem& fs_;
     EventPump& pump_;

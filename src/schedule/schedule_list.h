@@ -7,7 +7,7 @@ namespace tolvane {
 
 // Told of every change, so a window's list box can mirror the schedule.
 class ScheduleListObserver {
-public:
+  public:
     virtual ~ScheduleListObserver() = default;
     virtual void ItemInserted(int index, const std::string& line) = 0;
     virtual void ItemRemoved(int index) = 0;
@@ -21,7 +21,7 @@ class ScheduleListCursor;
 // most one item is selected; the selection follows its item when others come
 // and go, and is cleared when the item itself is removed.
 class ScheduleList {
-public:
+  public:
     ScheduleList() = default;
     ScheduleList(const ScheduleList&) = delete;
     ScheduleList& operator=(const ScheduleList&) = delete;
@@ -43,7 +43,7 @@ public:
 
     void SetObserver(ScheduleListObserver* observer) { observer_ = observer; }
 
-private:
+  private:
     friend class ScheduleListCursor;
     std::vector<std::string> items_;
     int selected_ = -1;
@@ -57,7 +57,7 @@ private:
 // next item to visit; removing an item before it, or the item itself, moves it
 // back so nothing is visited twice or skipped.
 class ScheduleListCursor {
-public:
+  public:
     explicit ScheduleListCursor(ScheduleList& list);
     ~ScheduleListCursor();
     ScheduleListCursor(const ScheduleListCursor&) = delete;
@@ -67,13 +67,15 @@ public:
     int Position() const { return position_; }
     void Advance() { ++position_; }
 
-private:
+  private:
     friend class ScheduleList;
     void Inserted(int index) {
-        if (index < position_) ++position_;
+        if (index < position_)
+            ++position_;
     }
     void Removed(int index) {
-        if (index < position_) --position_;
+        if (index < position_)
+            --position_;
     }
 
     ScheduleList& list_;

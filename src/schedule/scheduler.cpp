@@ -12,8 +12,7 @@ long long MinuteStamp(const LocalTime& t) {
     using namespace std::chrono;
     const sys_days date{year{t.year} / month{static_cast<unsigned>(t.month)} /
                         day{static_cast<unsigned>(t.day)}};
-    return (static_cast<long long>(date.time_since_epoch().count()) * 24 + t.hour) * 60 +
-           t.minute;
+    return (static_cast<long long>(date.time_since_epoch().count()) * 24 + t.hour) * 60 + t.minute;
 }
 
 }  // namespace
@@ -22,14 +21,17 @@ void Scheduler::Timer1_Timer() {
     ScheduleListCursor cursor(list_);
     while (!cursor.AtEnd()) {
         pump_.ProcessPendingEvents();
-        if (cursor.AtEnd()) break;  // the events may have shortened the list
+        if (cursor.AtEnd())
+            break;  // the events may have shortened the list
 
         const std::string line = list_.Item(cursor.Position());
         cursor.Advance();
         const auto parts = SplitScheduleLine(line);
         const LocalTime now = clock_.Now();
-        if (!IsDue(parts, now)) continue;
-        if (AlreadyRanThisMinute(line, now)) continue;
+        if (!IsDue(parts, now))
+            continue;
+        if (AlreadyRanThisMinute(line, now))
+            continue;
         RunAction(parts.actionPiece, parts.repeatPiece, line);
     }
 }
@@ -49,7 +51,8 @@ void Scheduler::RunAction(std::string_view actionPiece, std::string_view repeatP
         ScheduleListCursor cursor(list_);
         while (!cursor.AtEnd()) {
             pump_.ProcessPendingEvents();
-            if (cursor.AtEnd()) break;
+            if (cursor.AtEnd())
+                break;
             if (list_.Item(cursor.Position()) == line) {
                 list_.Remove(cursor.Position());
             } else {

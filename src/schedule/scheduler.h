@@ -14,7 +14,7 @@ namespace tolvane {
 
 // Finds the schedule's due lines at each timer tick and carries them out.
 class Scheduler {
-public:
+  public:
     Scheduler(ScheduleList& list, ScheduleFile& file, PowerOperations& power, Clock& clock,
               EventPump& pump)
         : list_(list), file_(file), power_(power), clock_(clock), pump_(pump) {}
@@ -28,7 +28,7 @@ public:
     void RunAction(std::string_view actionPiece, std::string_view repeatPiece,
                    const std::string& line);
 
-private:
+  private:
     bool AlreadyRanThisMinute(const std::string& line, const LocalTime& now);
 
     ScheduleList& list_;

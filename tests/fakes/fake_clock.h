@@ -9,7 +9,7 @@ namespace tolvane::testing {
 // A clock that stands still unless a test moves it; `onRead` runs at every
 // reading so a test can let time pass while the code under test works.
 class FakeClock final : public Clock {
-public:
+  public:
     LocalTime now;
     double monotonic = 1000.0;
     int reads = 0;
@@ -28,7 +28,8 @@ public:
     void Advance(double seconds) {
         monotonic += seconds;
         now.secondsSinceMidnight += seconds;
-        if (now.secondsSinceMidnight >= 86400.0) now.secondsSinceMidnight -= 86400.0;
+        if (now.secondsSinceMidnight >= 86400.0)
+            now.secondsSinceMidnight -= 86400.0;
     }
 
     static LocalTime At(int hour, int minute, int weekday = 1) {
@@ -43,10 +44,11 @@ public:
         return t;
     }
 
-private:
+  private:
     void Read() {
         ++reads;
-        if (onRead) onRead(*this);
+        if (onRead)
+            onRead(*this);
     }
 };
 

@@ -11,7 +11,7 @@ namespace tolvane::testing {
 // at each call with the call's number (0 first), so a test can click in the
 // middle of a walk.
 class FakeEventPump final : public EventPump {
-public:
+  public:
     int processed = 0;
     std::vector<double> waits;
     std::function<void(int)> onProcess;
@@ -19,11 +19,13 @@ public:
 
     void ProcessPendingEvents() override {
         const int call = processed++;
-        if (onProcess) onProcess(call);
+        if (onProcess)
+            onProcess(call);
     }
     void WaitForEvents(double maxSeconds) override {
         waits.push_back(maxSeconds);
-        if (onWait) onWait(maxSeconds);
+        if (onWait)
+            onWait(maxSeconds);
     }
 };
 

@@ -9,12 +9,12 @@ namespace tolvane::testing {
 
 // Files in memory, with each step of a write able to fail on demand.
 class FakeFileSystem final : public FileSystem {
-public:
+  public:
     std::string folder = "C:\\Program Files\\Tolvane";
     std::map<std::string, std::string> files;
     bool failRead = false;
     bool failTemporaryWrite = false;
-    bool failReplace = false;
+    bool failMoveOver = false;
     int temporaryFilesCreated = 0;
 
     std::string ProgramFolder() override { return folder; }
@@ -22,21 +22,24 @@ public:
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         const auto found = files.find(path);
-        if (failRead || found == files.end()) return std::nullopt;
+        if (failRead || found == files.end())
+            return std::nullopt;
         return found->second;
     }
     std::optional<std::string> WriteTemporaryFile(const std::string& inFolder,
                                                   const std::string& prefix,
                                                   std::string_view bytes) override {
-        if (failTemporaryWrite) return std::nullopt;
+        if (failTemporaryWrite)
+            return std::nullopt;
         const std::string path =
             inFolder + "\\" + prefix + std::to_string(++temporaryFilesCreated) + ".tmp";
         files[path] = std::string(bytes);
         return path;
     }
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
+    bool MoveFileOver(const std::string& from, const std::string& to) override {
         const auto found = files.find(from);
-        if (failReplace || found == files.end()) return false;
+        if (failMoveOver || found == files.end())
+            return false;
         files[to] = found->second;
         files.erase(from);
         return true;

@@ -10,7 +10,7 @@ namespace tolvane::testing {
 
 // Records every call with its arguments, in order.
 class FakeSessionServices final : public SessionServices {
-public:
+  public:
     struct Call {
         std::string name;
         std::vector<std::uint64_t> args;
@@ -30,14 +30,16 @@ public:
     }
     bool OpenProcessToken(Handle p, std::uint32_t access, Handle& out) override {
         calls.push_back({"OpenProcessToken", {p, access}, {}, {}});
-        if (privilegeStepsFail) return false;
+        if (privilegeStepsFail)
+            return false;
         out = token;
         return true;
     }
-    bool LookupPrivilegeValue(const std::string& system, const std::string& name,
-                              Luid& out) override {
-        calls.push_back({"LookupPrivilegeValue", {}, system + "|" + name, {}});
-        if (privilegeStepsFail) return false;
+    bool LookupPrivilegeValueA(const std::string& system, const std::string& name,
+                               Luid& out) override {
+        calls.push_back({"LookupPrivilegeValueA", {}, system + "|" + name, {}});
+        if (privilegeStepsFail)
+            return false;
         out = luid;
         return true;
     }
@@ -54,7 +56,8 @@ public:
     }
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override {
         calls.push_back({"ExitWindowsEx", {flags, reason}, {}, {}});
-        if (onExit) onExit();
+        if (onExit)
+            onExit();
         return true;
     }
     bool LockWorkStation() override {
@@ -71,7 +74,8 @@ public:
     std::vector<std::uint64_t> ExitFlags() const {
         std::vector<std::uint64_t> flags;
         for (const auto& c : calls) {
-            if (c.name == "ExitWindowsEx") flags.push_back(c.args[0]);
+            if (c.name == "ExitWindowsEx")
+                flags.push_back(c.args[0]);
         }
         return flags;
     }

@@ -5,7 +5,7 @@
 namespace tolvane {
 
 class PosixClock final : public Clock {
-public:
+  public:
     LocalTime Now() override;
     double MonotonicSeconds() override;
 };

@@ -5,9 +5,10 @@
 namespace tolvane {
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     // `programFolder` is where the program keeps its schedule file.
-    explicit PosixFileSystem(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+    explicit PosixFileSystem(std::string programFolder)
+        : programFolder_(std::move(programFolder)) {}
 
     std::string ProgramFolder() override { return programFolder_; }
     char PathSeparator() const override { return '/'; }
@@ -15,10 +16,10 @@ public:
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix,
                                                   std::string_view bytes) override;
-    bool ReplaceFile(const std::string& from, const std::string& to) override;
+    bool MoveFileOver(const std::string& from, const std::string& to) override;
     bool RemoveFile(const std::string& path) override;
 
-private:
+  private:
     std::string programFolder_;
 };
 

@@ -5,7 +5,7 @@
 namespace tolvane {
 
 class Win32Clock final : public Clock {
-public:
+  public:
     LocalTime Now() override;
     double MonotonicSeconds() override;
 };

@@ -9,10 +9,11 @@ namespace tolvane {
 namespace {
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(HANDLE h) : h_(h) {}
     ~FileHandle() {
-        if (valid()) ::CloseHandle(h_);
+        if (valid())
+            ::CloseHandle(h_);
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -24,7 +25,7 @@ public:
         return ::CloseHandle(h) != 0;
     }
 
-private:
+  private:
     HANDLE h_;
 };
 
@@ -35,7 +36,8 @@ std::string Win32FileSystem::ProgramFolder() {
     for (;;) {
         const DWORD length =
             GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
+        if (length == 0)
+            return {};
         if (length < path.size()) {
             path.resize(length);
             break;
@@ -43,22 +45,27 @@ std::string Win32FileSystem::ProgramFolder() {
         path.resize(path.size() * 2);
     }
     const auto cut = path.find_last_of("\\/");
-    if (cut == std::string::npos) return {};
+    if (cut == std::string::npos)
+        return {};
     // At a drive's root keep "C:\" whole; the path joiner adds no second separator.
-    if (cut == 2 && path[1] == ':') return path.substr(0, 3);
+    if (cut == 2 && path[1] == ':')
+        return path.substr(0, 3);
     return path.substr(0, cut);
 }
 
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return std::nullopt;
+    if (!file.valid())
+        return std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
-        if (got == 0) return bytes;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            return bytes;
         bytes.append(buffer, got);
     }
 }
@@ -75,7 +82,8 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
         FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            if (GetLastError() == ERROR_FILE_EXISTS)
+                continue;
             return std::nullopt;
         }
         bool ok = true;
@@ -97,11 +105,13 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
     return std::nullopt;
 }
 
-bool Win32FileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+bool Win32FileSystem::MoveFileOver(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool Win32FileSystem::RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
 
 }  // namespace tolvane

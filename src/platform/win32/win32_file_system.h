@@ -7,14 +7,14 @@ namespace tolvane {
 // The ANSI file functions with byte paths; files are opened in binary, so a
 // CR LF is two bytes on the way in and on the way out.
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     std::string ProgramFolder() override;
     char PathSeparator() const override { return '\\'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix,
                                                   std::string_view bytes) override;
-    bool ReplaceFile(const std::string& from, const std::string& to) override;
+    bool MoveFileOver(const std::string& from, const std::string& to) override;
     bool RemoveFile(const std::string& path) override;
 };
 

@@ -11,7 +11,9 @@ static_assert(offsetof(TOKEN_PRIVILEGES, Privileges) == offsetof(TokenPrivileges
 static_assert(sizeof(LUID) == sizeof(Luid));
 
 namespace {
-HANDLE ToHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE ToHandle(Handle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 }  // namespace
 
 Handle Win32SessionServices::GetCurrentProcess() {
@@ -26,8 +28,8 @@ bool Win32SessionServices::OpenProcessToken(Handle process, std::uint32_t desire
     return ok;
 }
 
-bool Win32SessionServices::LookupPrivilegeValue(const std::string& systemName,
-                                                const std::string& name, Luid& luid) {
+bool Win32SessionServices::LookupPrivilegeValueA(const std::string& systemName,
+                                                 const std::string& name, Luid& luid) {
     LUID found{};
     // An empty system name means the local system, as does a null one.
     const bool ok = ::LookupPrivilegeValueA(systemName.empty() ? nullptr : systemName.c_str(),
@@ -69,6 +71,8 @@ bool Win32SessionServices::ExitWindowsEx(std::uint32_t flags, std::uint32_t reas
     return ::ExitWindowsEx(flags, reason) != 0;
 }
 
-bool Win32SessionServices::LockWorkStation() { return ::LockWorkStation() != 0; }
+bool Win32SessionServices::LockWorkStation() {
+    return ::LockWorkStation() != 0;
+}
 
 }  // namespace tolvane

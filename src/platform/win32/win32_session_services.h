@@ -6,11 +6,11 @@ namespace tolvane {
 
 // The real calls: kernel32, advapi32 and user32, single-byte forms.
 class Win32SessionServices final : public SessionServices {
-public:
+  public:
     Handle GetCurrentProcess() override;
     bool OpenProcessToken(Handle process, std::uint32_t desiredAccess, Handle& token) override;
-    bool LookupPrivilegeValue(const std::string& systemName, const std::string& name,
-                              Luid& luid) override;
+    bool LookupPrivilegeValueA(const std::string& systemName, const std::string& name,
+                               Luid& luid) override;
     bool AdjustTokenPrivileges(Handle token, bool disableAllPrivileges,
                                const TokenPrivileges& newState, std::uint32_t bufferLength,
                                TokenPrivileges& previousState,

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine and runs every test: the native Linux build, then
+# the Windows cross build with its tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+for preset in linux windows; do
+    echo "== $preset =="
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
