@@ -39,17 +39,19 @@ TEST_F(FileSystemContract, AMissingFileReadsAsNothing) {
 TEST_F(FileSystemContract, AFailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(ReplaceFileContents(*fs, path, "old\r\n"));
     const std::string missing = JoinPath(folder, fs->PathSeparator(), "no such folder");
-    EXPECT_FALSE(ReplaceFileContents(*fs, JoinPath(missing, fs->PathSeparator(), "f"), "x"));
-    EXPECT_EQ(fs->WriteTemporaryFile(missing, "f.", "x"), std::nullopt);
+    const auto result = ReplaceFileContents(*fs, JoinPath(missing, fs->PathSeparator(), "f"), "x");
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(result.reason.empty());
     EXPECT_EQ(fs->ReadWholeFile(path), "old\r\n");
 }
 
 TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheReplace) {
-    const auto first = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "1");
-    const auto second = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "2");
+    std::string reason;
+    const auto first = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "1", reason);
+    const auto second = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "2", reason);
     ASSERT_TRUE(first && second);
     EXPECT_NE(*first, *second);
-    EXPECT_TRUE(fs->MoveFileOver(*first, path));
+    EXPECT_TRUE(fs->MoveFileOver(*first, path, reason));
     EXPECT_EQ(fs->ReadWholeFile(*first), std::nullopt);
     EXPECT_TRUE(fs->RemoveFile(*second));
     EXPECT_FALSE(fs->RemoveFile(*second));

@@ -9,8 +9,7 @@ namespace tolvane::testing {
 
 std::string MakeScratchFolder() {
     std::string pattern = "/tmp/tolvane-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        ADD_FAILURE() << "no scratch folder";
+    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no scratch folder";
     return pattern;
 }
 

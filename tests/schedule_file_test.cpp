@@ -112,7 +112,9 @@ TEST_F(ScheduleFileTest, AFailingStepKeepsTheOldFileAndLeavesNoTemporary) {
         fs.failTemporaryWrite = step == 0;
         fs.failMoveOver = step == 1;
         list.Add("1:00 AM-Reboot-Repeat NO-Every Day");
-        EXPECT_FALSE(file.SetFileData()) << step;
+        const auto result = file.SetFileData();
+        EXPECT_FALSE(result) << step;
+        EXPECT_EQ(result.reason, "Access is denied.") << step;
         EXPECT_EQ(fs.files[path], kTwoEntryFile) << step;
         EXPECT_EQ(StrayFiles(), 0) << step;
     }

@@ -16,8 +16,7 @@ std::string MakeScratchFolder() {
     const std::string folder = std::string(base) + "tolvane-test-" +
                                std::to_string(GetCurrentProcessId()) + "-" +
                                std::to_string(++counter);
-    if (!CreateDirectoryA(folder.c_str(), nullptr))
-        ADD_FAILURE() << "no scratch folder";
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) ADD_FAILURE() << "no scratch folder";
     return folder;
 }
 
@@ -32,12 +31,13 @@ class ScratchWin32FileSystem final : public FileSystem {
         return real_.ReadWholeFile(path);
     }
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
-                                                  const std::string& prefix,
-                                                  std::string_view bytes) override {
-        return real_.WriteTemporaryFile(folder, prefix, bytes);
+                                                  const std::string& prefix, std::string_view bytes,
+                                                  std::string& reason) override {
+        return real_.WriteTemporaryFile(folder, prefix, bytes, reason);
     }
-    bool MoveFileOver(const std::string& from, const std::string& to) override {
-        return real_.MoveFileOver(from, to);
+    bool MoveFileOver(const std::string& from, const std::string& to,
+                      std::string& reason) override {
+        return real_.MoveFileOver(from, to, reason);
     }
     bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
 

@@ -22,14 +22,17 @@ class FileSystem {
 
     // Creates a file with a fresh unique name in `folder`, its name starting with
     // `prefix`, writes `bytes`, flushes them to the disk and closes it. Returns its
-    // path, or nothing (leaving no file behind) when any of that fails.
+    // path, or nothing (leaving no file behind, and the platform's words for the
+    // cause in `reason`) when any of that fails.
     virtual std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                           const std::string& prefix,
-                                                          std::string_view bytes) = 0;
+                                                          std::string_view bytes,
+                                                          std::string& reason) = 0;
 
     // Puts `from` in place of `to` in one step: afterwards `to` is either still
     // the old file or completely the new one.
-    virtual bool MoveFileOver(const std::string& from, const std::string& to) = 0;
+    virtual bool MoveFileOver(const std::string& from, const std::string& to,
+                              std::string& reason) = 0;
 
     virtual bool RemoveFile(const std::string& path) = 0;
 };

@@ -7,10 +7,8 @@ namespace tolvane {
 double RoundHalfToEven(double value) {
     const double down = std::floor(value);
     const double fraction = value - down;
-    if (fraction > 0.5)
-        return down + 1;
-    if (fraction < 0.5)
-        return down;
+    if (fraction > 0.5) return down + 1;
+    if (fraction < 0.5) return down;
     return std::fmod(down, 2.0) == 0.0 ? down : down + 1;
 }
 
@@ -20,8 +18,7 @@ void PauseSeconds(std::int32_t seconds, Clock& clock, EventPump& pump) {
     const double end = RoundHalfToEven(startTimeOfDay) + seconds;
     for (;;) {
         const double now = startTimeOfDay + (clock.MonotonicSeconds() - startMonotonic);
-        if (now >= end)
-            return;
+        if (now >= end) return;
         pump.ProcessPendingEvents();
         pump.WaitForEvents(end - now);
     }

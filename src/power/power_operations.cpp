@@ -20,8 +20,7 @@ void PowerOperations::EnableShutdownPrivilege() {
     std::uint32_t returnLength = 0;
     services_.AdjustTokenPrivileges(token, false, privileges, sizeof(TokenPrivileges), previous,
                                     returnLength);
-    if (token != 0)
-        services_.CloseHandle(token);
+    if (token != 0) services_.CloseHandle(token);
 }
 
 void PowerOperations::Exit(std::uint32_t flags) {

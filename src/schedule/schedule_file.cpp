@@ -25,39 +25,36 @@ std::vector<std::string> ScheduleFileLines(std::string_view bytes) {
     std::vector<std::string> lines;
     for (auto piece : pieces) {
         const auto line = text::TrimSpaces(piece);
-        if (!line.empty())
-            lines.emplace_back(line);
+        if (!line.empty()) lines.emplace_back(line);
     }
     return lines;
 }
 
 std::string JoinPath(std::string_view folder, char separator, std::string_view name) {
     std::string path(folder);
-    if (path.empty() || (path.back() != separator && path.back() != '/'))
-        path += separator;
+    if (path.empty() || (path.back() != separator && path.back() != '/')) path += separator;
     path += name;
     return path;
 }
 
-bool ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes) {
+WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes) {
     const auto cut = path.find_last_of(std::string{'/', fs.PathSeparator()});
     const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
 
-    const auto temporary = fs.WriteTemporaryFile(folder, name + ".", bytes);
-    if (!temporary)
-        return false;
-    if (fs.MoveFileOver(*temporary, path))
-        return true;
-    fs.RemoveFile(*temporary);
-    return false;
+    WriteResult result;
+    const auto temporary = fs.WriteTemporaryFile(folder, name + ".", bytes, result.reason);
+    if (temporary && fs.MoveFileOver(*temporary, path, result.reason)) return result;
+    if (temporary) fs.RemoveFile(*temporary);
+    result.ok = false;
+    return result;
 }
 
 std::string ScheduleFile::Path() {
     return JoinPath(fs_.ProgramFolder(), fs_.PathSeparator(), kScheduleFileName);
 }
 
-bool ScheduleFile::SetFileData() {
+WriteResult ScheduleFile::SetFileData() {
     // The bytes come from the list as it is at this one moment. Handing control
     // to the window line by line here would let a nested write (a removal made
     // meanwhile) finish first and then be overwritten with the older lines.
@@ -66,12 +63,10 @@ bool ScheduleFile::SetFileData() {
 
 void ScheduleFile::GetFileData() {
     const auto bytes = fs_.ReadWholeFile(Path());
-    if (!bytes)
-        return;
+    if (!bytes) return;
     bool first = true;
     for (auto& line : ScheduleFileLines(*bytes)) {
-        if (!first)
-            pump_.ProcessPendingEvents();
+        if (!first) pump_.ProcessPendingEvents();
         first = false;
         list_.Add(std::move(line));
     }

@@ -24,10 +24,17 @@ std::vector<std::string> ScheduleFileLines(std::string_view bytes);
 // `folder` and the file name, without doubling a separator the folder ends with.
 std::string JoinPath(std::string_view folder, char separator, std::string_view name);
 
+// How a write ended; on failure, the platform's words for the cause.
+struct WriteResult {
+    bool ok = true;
+    std::string reason;
+    explicit operator bool() const { return ok; }
+};
+
 // Replaces the file at `path` with `bytes` so that at every moment the file is
 // either its old or its new content: the bytes go to a temporary file beside
 // it, flushed, which then takes the old file's place in one step.
-bool ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes);
+WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes);
 
 // The schedule file beside the program, mirroring the schedule list.
 class ScheduleFile {
@@ -37,9 +44,9 @@ class ScheduleFile {
 
     std::string Path();
 
-    // Replaces the file with the list's lines. False when the file could not be
-    // written; it then keeps its earlier contents.
-    bool SetFileData();
+    // Replaces the file with the list's lines. When the file could not be
+    // written it keeps its earlier contents, and the result says why.
+    WriteResult SetFileData();
     // Adds the file's lines to the list (which is not emptied first).
     void GetFileData();
     // Start-up's load of the schedule.

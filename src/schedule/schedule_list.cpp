@@ -14,17 +14,14 @@ int ScheduleList::Add(std::string line) {
     const auto at = std::upper_bound(items_.begin(), items_.end(), line);
     const int index = static_cast<int>(at - items_.begin());
     items_.insert(at, std::move(line));
-    if (selected_ >= index)
-        ++selected_;
+    if (selected_ >= index) ++selected_;
     for (auto* cursor : cursors_) cursor->Inserted(index);
-    if (observer_)
-        observer_->ItemInserted(index, items_[static_cast<std::size_t>(index)]);
+    if (observer_) observer_->ItemInserted(index, items_[static_cast<std::size_t>(index)]);
     return index;
 }
 
 bool ScheduleList::Remove(int index) {
-    if (index < 0 || index >= Count())
-        return false;
+    if (index < 0 || index >= Count()) return false;
     items_.erase(items_.begin() + index);
     const bool selectionLost = selected_ == index;
     if (selectionLost) {
@@ -35,19 +32,16 @@ bool ScheduleList::Remove(int index) {
     for (auto* cursor : cursors_) cursor->Removed(index);
     if (observer_) {
         observer_->ItemRemoved(index);
-        if (selectionLost)
-            observer_->SelectionChanged(-1);
+        if (selectionLost) observer_->SelectionChanged(-1);
     }
     return true;
 }
 
 void ScheduleList::Select(int index) {
     const int selected = index >= 0 && index < Count() ? index : -1;
-    if (selected == selected_)
-        return;
+    if (selected == selected_) return;
     selected_ = selected;
-    if (observer_)
-        observer_->SelectionChanged(selected_);
+    if (observer_) observer_->SelectionChanged(selected_);
 }
 
 ScheduleListCursor::ScheduleListCursor(ScheduleList& list) : list_(list) {

@@ -70,12 +70,10 @@ class ScheduleListCursor {
   private:
     friend class ScheduleList;
     void Inserted(int index) {
-        if (index < position_)
-            ++position_;
+        if (index < position_) ++position_;
     }
     void Removed(int index) {
-        if (index < position_)
-            --position_;
+        if (index < position_) --position_;
     }
 
     ScheduleList& list_;

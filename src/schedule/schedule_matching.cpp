@@ -8,8 +8,7 @@ namespace tolvane {
 
 std::string TwelveHourText(int hour) {
     int twelve = hour > 12 ? hour - 12 : hour;
-    if (twelve == 0)
-        twelve = 12;
+    if (twelve == 0) twelve = 12;
     return std::to_string(twelve);
 }
 
@@ -21,26 +20,19 @@ std::string MinuteText(int minute) {
 std::string WeekdayNameUpper(int weekday) {
     static constexpr std::array<std::string_view, 7> kNames = {
         "SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY"};
-    if (weekday < 0 || weekday > 6)
-        return {};
+    if (weekday < 0 || weekday > 6) return {};
     return std::string(kNames[static_cast<std::size_t>(weekday)]);
 }
 
 bool IsDue(const ScheduleLineParts& parts, const LocalTime& now) {
-    if (!parts.complete)
-        return false;
+    if (!parts.complete) return false;
 
     const std::string day = text::ToUpper(parts.dayPiece);
-    if (day != "EVERY DAY" && day != WeekdayNameUpper(now.weekday))
-        return false;
-    if (parts.hour != TwelveHourText(now.hour))
-        return false;
-    if (parts.minute != MinuteText(now.minute))
-        return false;
-    if (parts.amPm == "PM")
-        return now.hour >= 12;
-    if (parts.amPm == "AM")
-        return now.hour < 12;
+    if (day != "EVERY DAY" && day != WeekdayNameUpper(now.weekday)) return false;
+    if (parts.hour != TwelveHourText(now.hour)) return false;
+    if (parts.minute != MinuteText(now.minute)) return false;
+    if (parts.amPm == "PM") return now.hour >= 12;
+    if (parts.amPm == "AM") return now.hour < 12;
     return false;
 }
 
@@ -60,8 +52,7 @@ PowerAction ChooseAction(std::string_view actionPiece) {
     if (text::Contains(action, "shutdown")) {
         return forced ? PowerAction::ShutDownForced : PowerAction::ShutDown;
     }
-    if (text::Contains(action, "lockworkstation"))
-        return PowerAction::Lock;
+    if (text::Contains(action, "lockworkstation")) return PowerAction::Lock;
     return PowerAction::None;
 }
 

@@ -21,17 +21,14 @@ void Scheduler::Timer1_Timer() {
     ScheduleListCursor cursor(list_);
     while (!cursor.AtEnd()) {
         pump_.ProcessPendingEvents();
-        if (cursor.AtEnd())
-            break;  // the events may have shortened the list
+        if (cursor.AtEnd()) break;  // the events may have shortened the list
 
         const std::string line = list_.Item(cursor.Position());
         cursor.Advance();
         const auto parts = SplitScheduleLine(line);
         const LocalTime now = clock_.Now();
-        if (!IsDue(parts, now))
-            continue;
-        if (AlreadyRanThisMinute(line, now))
-            continue;
+        if (!IsDue(parts, now)) continue;
+        if (AlreadyRanThisMinute(line, now)) continue;
         RunAction(parts.actionPiece, parts.repeatPiece, line);
     }
 }
@@ -51,8 +48,7 @@ void Scheduler::RunAction(std::string_view actionPiece, std::string_view repeatP
         ScheduleListCursor cursor(list_);
         while (!cursor.AtEnd()) {
             pump_.ProcessPendingEvents();
-            if (cursor.AtEnd())
-                break;
+            if (cursor.AtEnd()) break;
             if (list_.Item(cursor.Position()) == line) {
                 list_.Remove(cursor.Position());
             } else {

@@ -5,8 +5,7 @@ namespace tolvane::text {
 std::string ToLower(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
 }
@@ -14,24 +13,21 @@ std::string ToLower(std::string_view s) {
 std::string ToUpper(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
 }
 
 std::string_view TrimSpaces(std::string_view s) {
     const auto first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
+    if (first == std::string_view::npos) return {};
     const auto last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
 }
 
 std::vector<std::string_view> Split(std::string_view s, std::string_view separator) {
     std::vector<std::string_view> pieces;
-    if (separator.empty())
-        return {s};
+    if (separator.empty()) return {s};
     std::size_t start = 0;
     for (;;) {
         const auto at = s.find(separator, start);
@@ -49,8 +45,7 @@ bool Contains(std::string_view haystack, std::string_view needle) {
 }
 
 std::string EraseAll(std::string_view s, std::string_view needle) {
-    if (needle.empty())
-        return std::string(s);
+    if (needle.empty()) return std::string(s);
     std::string out;
     out.reserve(s.size());
     std::size_t start = 0;

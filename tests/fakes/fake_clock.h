@@ -28,8 +28,7 @@ class FakeClock final : public Clock {
     void Advance(double seconds) {
         monotonic += seconds;
         now.secondsSinceMidnight += seconds;
-        if (now.secondsSinceMidnight >= 86400.0)
-            now.secondsSinceMidnight -= 86400.0;
+        if (now.secondsSinceMidnight >= 86400.0) now.secondsSinceMidnight -= 86400.0;
     }
 
     static LocalTime At(int hour, int minute, int weekday = 1) {
@@ -47,8 +46,7 @@ class FakeClock final : public Clock {
   private:
     void Read() {
         ++reads;
-        if (onRead)
-            onRead(*this);
+        if (onRead) onRead(*this);
     }
 };
 

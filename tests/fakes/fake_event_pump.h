@@ -19,13 +19,11 @@ class FakeEventPump final : public EventPump {
 
     void ProcessPendingEvents() override {
         const int call = processed++;
-        if (onProcess)
-            onProcess(call);
+        if (onProcess) onProcess(call);
     }
     void WaitForEvents(double maxSeconds) override {
         waits.push_back(maxSeconds);
-        if (onWait)
-            onWait(maxSeconds);
+        if (onWait) onWait(maxSeconds);
     }
 };
 

@@ -15,6 +15,7 @@ class FakeFileSystem final : public FileSystem {
     bool failRead = false;
     bool failTemporaryWrite = false;
     bool failMoveOver = false;
+    std::string failureReason = "Access is denied.";
     int temporaryFilesCreated = 0;
 
     std::string ProgramFolder() override { return folder; }
@@ -22,24 +23,28 @@ class FakeFileSystem final : public FileSystem {
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         const auto found = files.find(path);
-        if (failRead || found == files.end())
-            return std::nullopt;
+        if (failRead || found == files.end()) return std::nullopt;
         return found->second;
     }
     std::optional<std::string> WriteTemporaryFile(const std::string& inFolder,
-                                                  const std::string& prefix,
-                                                  std::string_view bytes) override {
-        if (failTemporaryWrite)
+                                                  const std::string& prefix, std::string_view bytes,
+                                                  std::string& reason) override {
+        if (failTemporaryWrite) {
+            reason = failureReason;
             return std::nullopt;
+        }
         const std::string path =
             inFolder + "\\" + prefix + std::to_string(++temporaryFilesCreated) + ".tmp";
         files[path] = std::string(bytes);
         return path;
     }
-    bool MoveFileOver(const std::string& from, const std::string& to) override {
+    bool MoveFileOver(const std::string& from, const std::string& to,
+                      std::string& reason) override {
         const auto found = files.find(from);
-        if (failMoveOver || found == files.end())
+        if (failMoveOver || found == files.end()) {
+            reason = failureReason;
             return false;
+        }
         files[to] = found->second;
         files.erase(from);
         return true;

@@ -30,16 +30,14 @@ class FakeSessionServices final : public SessionServices {
     }
     bool OpenProcessToken(Handle p, std::uint32_t access, Handle& out) override {
         calls.push_back({"OpenProcessToken", {p, access}, {}, {}});
-        if (privilegeStepsFail)
-            return false;
+        if (privilegeStepsFail) return false;
         out = token;
         return true;
     }
     bool LookupPrivilegeValueA(const std::string& system, const std::string& name,
                                Luid& out) override {
         calls.push_back({"LookupPrivilegeValueA", {}, system + "|" + name, {}});
-        if (privilegeStepsFail)
-            return false;
+        if (privilegeStepsFail) return false;
         out = luid;
         return true;
     }
@@ -56,8 +54,7 @@ class FakeSessionServices final : public SessionServices {
     }
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override {
         calls.push_back({"ExitWindowsEx", {flags, reason}, {}, {}});
-        if (onExit)
-            onExit();
+        if (onExit) onExit();
         return true;
     }
     bool LockWorkStation() override {
@@ -74,8 +71,7 @@ class FakeSessionServices final : public SessionServices {
     std::vector<std::uint64_t> ExitFlags() const {
         std::vector<std::uint64_t> flags;
         for (const auto& c : calls) {
-            if (c.name == "ExitWindowsEx")
-                flags.push_back(c.args[0]);
+            if (c.name == "ExitWindowsEx") flags.push_back(c.args[0]);
         }
         return flags;
     }

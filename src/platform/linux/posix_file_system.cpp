@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace tolvane {
@@ -18,8 +19,7 @@ class Descriptor {
   public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -38,8 +38,7 @@ bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
@@ -47,10 +46,13 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
 std::string FolderOf(const std::string& path) {
     const auto cut = path.find_last_of('/');
-    if (cut == std::string::npos)
-        return ".";
+    if (cut == std::string::npos) return ".";
     return cut == 0 ? "/" : path.substr(0, cut);
 }
 
@@ -58,49 +60,52 @@ std::string FolderOf(const std::string& path) {
 
 std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& path) {
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return std::nullopt;
+    if (fd.get() < 0) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return std::nullopt;
         }
-        if (got == 0)
-            return bytes;
+        if (got == 0) return bytes;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
 }
 
 std::optional<std::string> PosixFileSystem::WriteTemporaryFile(const std::string& folder,
                                                                const std::string& prefix,
-                                                               std::string_view bytes) {
+                                                               std::string_view bytes,
+                                                               std::string& reason) {
     std::string pattern = folder + "/" + prefix + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
-    if (fd.get() < 0)
+    if (fd.get() < 0) {
+        reason = ErrorText(errno);
         return std::nullopt;
+    }
     const std::string path(name.data());
     // mkstemp makes the file private; a schedule file is readable like any other.
     ::fchmod(fd.get(), 0644);
     if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+        reason = ErrorText(errno);
         ::unlink(path.c_str());
         return std::nullopt;
     }
     return path;
 }
 
-bool PosixFileSystem::MoveFileOver(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0)
+bool PosixFileSystem::MoveFileOver(const std::string& from, const std::string& to,
+                                   std::string& reason) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        reason = ErrorText(errno);
         return false;
+    }
     // Make the new directory entry itself durable.
     Descriptor dir(::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }
 

@@ -14,9 +14,9 @@ class PosixFileSystem final : public FileSystem {
     char PathSeparator() const override { return '/'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
-                                                  const std::string& prefix,
-                                                  std::string_view bytes) override;
-    bool MoveFileOver(const std::string& from, const std::string& to) override;
+                                                  const std::string& prefix, std::string_view bytes,
+                                                  std::string& reason) override;
+    bool MoveFileOver(const std::string& from, const std::string& to, std::string& reason) override;
     bool RemoveFile(const std::string& path) override;
 
   private:

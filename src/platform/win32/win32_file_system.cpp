@@ -12,8 +12,7 @@ class FileHandle {
   public:
     explicit FileHandle(HANDLE h) : h_(h) {}
     ~FileHandle() {
-        if (valid())
-            ::CloseHandle(h_);
+        if (valid()) ::CloseHandle(h_);
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -29,6 +28,20 @@ class FileHandle {
     HANDLE h_;
 };
 
+// The system's own words for an error code, without the line break it ends with.
+std::string ErrorText(DWORD error) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string Win32FileSystem::ProgramFolder() {
@@ -36,8 +49,7 @@ std::string Win32FileSystem::ProgramFolder() {
     for (;;) {
         const DWORD length =
             GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
+        if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
             break;
@@ -45,34 +57,30 @@ std::string Win32FileSystem::ProgramFolder() {
         path.resize(path.size() * 2);
     }
     const auto cut = path.find_last_of("\\/");
-    if (cut == std::string::npos)
-        return {};
+    if (cut == std::string::npos) return {};
     // At a drive's root keep "C:\" whole; the path joiner adds no second separator.
-    if (cut == 2 && path[1] == ':')
-        return path.substr(0, 3);
+    if (cut == 2 && path[1] == ':') return path.substr(0, 3);
     return path.substr(0, cut);
 }
 
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid())
-        return std::nullopt;
+    if (!file.valid()) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
-            return std::nullopt;
-        if (got == 0)
-            return bytes;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
+        if (got == 0) return bytes;
         bytes.append(buffer, got);
     }
 }
 
 std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string& folder,
                                                                const std::string& prefix,
-                                                               std::string_view bytes) {
+                                                               std::string_view bytes,
+                                                               std::string& reason) {
     // A name that no other writer holds: the prefix, the process and a counter,
     // created only if it does not exist yet.
     static unsigned counter = 0;
@@ -82,8 +90,9 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
         FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
-            if (GetLastError() == ERROR_FILE_EXISTS)
-                continue;
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS) continue;
+            reason = ErrorText(error);
             return std::nullopt;
         }
         bool ok = true;
@@ -95,19 +104,26 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
             rest.remove_prefix(written);
         }
         ok = ok && FlushFileBuffers(file.get()) != 0;
+        const DWORD error = GetLastError();
         ok = file.Close() && ok;
         if (!ok) {
+            reason = ErrorText(error);
             DeleteFileA(path.c_str());
             return std::nullopt;
         }
         return path;
     }
+    reason = ErrorText(ERROR_FILE_EXISTS);
     return std::nullopt;
 }
 
-bool Win32FileSystem::MoveFileOver(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool Win32FileSystem::MoveFileOver(const std::string& from, const std::string& to,
+                                   std::string& reason) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    reason = ErrorText(GetLastError());
+    return false;
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
