@@ -2,6 +2,8 @@
 // adapter must keep: bytes untouched, replacement in one step, no leftovers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "native_platform.h"
 #include "schedule/schedule_file.h"
 
@@ -13,6 +15,11 @@ using testing::MakeScratchFolder;
 
 class FileSystemContract : public ::testing::Test {
   protected:
+    ~FileSystemContract() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
     std::string folder = MakeScratchFolder();
     std::unique_ptr<FileSystem> fs = MakeNativeFileSystem(folder);
     std::string path = JoinPath(folder, fs->PathSeparator(), "rebootdata.kx");

@@ -12,12 +12,17 @@ namespace tolvane::testing {
 std::string MakeScratchFolder() {
     char base[MAX_PATH + 1] = {};
     GetTempPathA(sizeof base, base);
-    static int counter = 0;
-    const std::string folder = std::string(base) + "tolvane-test-" +
-                               std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(++counter);
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) ADD_FAILURE() << "no scratch folder";
-    return folder;
+    // Wine reuses process ids quickly, so try names until one is free.
+    for (unsigned attempt = GetTickCount();; ++attempt) {
+        const std::string folder = std::string(base) + "tolvane-test-" +
+                                   std::to_string(GetCurrentProcessId()) + "-" +
+                                   std::to_string(attempt);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "no scratch folder";
+            return folder;
+        }
+    }
 }
 
 // The Windows file system serves the program's own folder; tests point the
