@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/process_starter.h"
+#include "platform/web_browser.h"
+
+namespace tolvane {
+
+// Opens an address the Windows way: "explorer " and the address, in a normal
+// window with the focus; the shell hands it to the default browser.
+class ExplorerWebBrowser final : public WebBrowser {
+  public:
+    explicit ExplorerWebBrowser(ProcessStarter& processes) : processes_(processes) {}
+    bool OpenWebAddress(const std::string& address) override {
+        std::string reason;
+        return processes_.Start("explorer " + address, kNormalFocus, reason);
+    }
+
+  private:
+    ProcessStarter& processes_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,84 @@
+#include "shell/texts.h"
+
+namespace tolvane::texts {
+
+namespace {
+// Each piece followed by CR LF, the last one too.
+std::string Lines(std::initializer_list<std::string_view> lines) {
+    std::string text;
+    for (auto line : lines) {
+        text += line;
+        text += kCrLf;
+    }
+    return text;
+}
+}  // namespace
+
+std::string AddedConfirmation(std::string_view hour, std::string_view minute,
+                              std::string_view amPm, std::string_view actionAndRepeat) {
+    std::string text(kAddedFirstLine);
+    text += kCrLf;
+    ((((text += hour) += ":") += minute) += " ") += amPm;
+    (text += " - ") += actionAndRepeat;
+    text += kCrLf;
+    text += kAddedLastLine;
+    return text;
+}
+
+std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
+    std::string text = "The schedule could not be saved to ";
+    text += path;
+    text += ":";
+    text += kCrLf;
+    text += reason;
+    text += kCrLf;
+    text += kCrLf;
+    text += "The list shows the change, but it will be lost when Tolvane ends.";
+    return text;
+}
+
+std::string InvalidOption() {
+    const std::string moreInformation =
+        "For more information check " + std::string(kMakerWebAddress) + "  ";
+    return Lines({"Invaild Option!", "Acceptable options are as follows", "", " /reboot ",
+                  " /shutdown ", " /logoff ", " /lock ",
+                  " /force (This option can be used with an other option) ", "  ",
+                  moreInformation});
+}
+
+std::string AboutText() {
+    const std::string author = "Written By: " + std::string(kAuthorName);
+    const std::string email = "Email: " + std::string(kSupportEmail);
+    const std::string web = "Web Site: " + std::string(kMakerWebAddress);
+    return Lines({"Tolvane 2.1", "", author, email, web});
+}
+
+std::string Installed() {
+    std::string text =
+        "The Service has been installed. You can modify the service options in the Control "
+        "Pannel -> Administrative Tools -> Services ";
+    text += kCrLf;
+    text += "The service name is Tolvane";
+    return text;
+}
+
+std::string CouldNotStart(std::string_view file, std::string_view reason) {
+    std::string text = "Could not start ";
+    text += file;
+    text += ":";
+    text += kCrLf;
+    text += reason;
+    text += kCrLf;
+    text += kCrLf;
+    text += "Nothing was changed.";
+    return text;
+}
+
+std::string CouldNotOpenHelp() {
+    std::string text = "The help page could not be opened. You can read it at";
+    text += kCrLf;
+    text += kHelpPageAddress;
+    return text;
+}
+
+}  // namespace tolvane::texts

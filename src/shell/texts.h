@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The program's own words: titles, messages and the maker's addresses, each
+// written once.
+namespace tolvane::texts {
+
+// The maker and the author, named once for the About box, the help command and
+// the command-line help.
+inline constexpr std::string_view kMakerWebAddress = "http://www.quarnel.com";
+inline constexpr std::string_view kHelpPageAddress = "http://www.quarnel.com/tolvane.htm";
+inline constexpr std::string_view kAuthorName = "Ilse Quarnel";
+inline constexpr std::string_view kSupportEmail = "support@quarnel.com";
+
+inline constexpr std::string_view kCrLf = "\r\n";
+
+inline constexpr std::string_view kApplicationName = "Tolvane 2.1";  // the settings' root
+inline constexpr std::string_view kWindowTitle = "Tolvane 2.1 - Quarnel ";
+inline constexpr std::string_view kTrayTip = "Tolvane 2.1 - Quarnel";
+inline constexpr std::string_view kAboutTitle = "Tolvane 2.1 - Quarnel";
+inline constexpr std::string_view kServiceQuestionTitle = "Tolvane - Quarnel";
+inline constexpr std::string_view kMessageTitle = "Tolvane";
+
+// The schedule editor.
+inline constexpr std::string_view kNoActionChosen =
+    "Plese select reboot, logoff, shutdown as an option";
+inline constexpr std::string_view kNoRepeatChosen =
+    "Please select only once or repeat option for the reboots";
+inline constexpr std::string_view kNothingSelected =
+    "Please select the item you would like to remove";
+inline constexpr std::string_view kAddedFirstLine =
+    "The reboot time has been set, your computer will be preform at ";
+inline constexpr std::string_view kAddedLastLine =
+    "Note* Tolvane 2.1 should be running at that time for the action to be taken.";
+
+// The three lines confirming a new entry: its time, then action and repeat.
+std::string AddedConfirmation(std::string_view hour, std::string_view minute,
+                              std::string_view amPm, std::string_view actionAndRepeat);
+
+// Said after an edit whose schedule file could not be written.
+std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
+
+// The ten lines shown for a command line that is no option.
+std::string InvalidOption();
+
+// The five lines of the About box.
+std::string AboutText();
+
+// Set Service.
+inline constexpr std::string_view kInstallQuestion =
+    "The service is currently not installed. Would you like to install the server for Tolvane "
+    "now?";
+inline constexpr std::string_view kRemoveQuestion =
+    "The service is already installed. Would you like to remove the service for Tolvane now?";
+inline constexpr std::string_view kRemoved = "The Service has been removed.";
+std::string Installed();
+std::string CouldNotStart(std::string_view file, std::string_view reason);
+
+// Help.
+std::string CouldNotOpenHelp();
+
+}  // namespace tolvane::texts
