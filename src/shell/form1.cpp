@@ -38,7 +38,9 @@ Form1::Form1(const Form1Platform& platform)
     list_.SetObserver(&platform_.view);
 }
 
-Form1::~Form1() { list_.SetObserver(nullptr); }
+Form1::~Form1() {
+    list_.SetObserver(nullptr);
+}
 
 // ---- Start-up ----
 
@@ -97,8 +99,9 @@ void Form1::SetCombos() {
 
 void Form1::Command1_Click() {
     auto& view = platform_.view;
-    const auto chosen = std::find_if(std::begin(kActionOptions), std::end(kActionOptions),
-                                     [&](const ActionOption& o) { return view.OptionValue(o.option); });
+    const auto chosen =
+        std::find_if(std::begin(kActionOptions), std::end(kActionOptions),
+                     [&](const ActionOption& o) { return view.OptionValue(o.option); });
     if (chosen == std::end(kActionOptions)) {
         Message(std::string(texts::kNoActionChosen));
         return;
@@ -122,9 +125,9 @@ void Form1::Command1_Click() {
 
     list_.Add(ComposeScheduleLine(entry));
     const WriteResult saved = file_.SetFileData();
-    Message(texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
-                                     ComposeActionAndRepeat(entry.Action, entry.Force,
-                                                            entry.Repeat)));
+    Message(
+        texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
+                                 ComposeActionAndRepeat(entry.Action, entry.Force, entry.Repeat)));
     view.SetComboText(ControlId::Combo1, "");
     view.SetComboText(ControlId::Combo2, "");
     view.SetComboText(ControlId::Combo3, "");
@@ -152,7 +155,9 @@ void Form1::Command8_Click() {
     }
 }
 
-void Form1::Command4_Click() { power_.LockWorkStation(); }
+void Form1::Command4_Click() {
+    power_.LockWorkStation();
+}
 
 void Form1::Command5_Click() {
     if (platform_.view.CheckValue(ControlId::Check2) == 1) {
@@ -200,7 +205,9 @@ void Form1::ToggleCheckMark(MenuId item, const char* key) {
     Save("Runit", key, BooleanText(view.MenuChecked(item)));
 }
 
-void Form1::MinizeonStartup_Click() { ToggleCheckMark(MenuId::MinizeonStartup, "RunMinimized"); }
+void Form1::MinizeonStartup_Click() {
+    ToggleCheckMark(MenuId::MinizeonStartup, "RunMinimized");
+}
 
 void Form1::ShowRebootScheduleM_Click() {
     ToggleCheckMark(MenuId::ShowRebootScheduleM, "ShowRebootScheduleM");
@@ -253,7 +260,9 @@ void Form1::TaskbarCreated() {
     if (hiddenToTray_) AddIconTray();
 }
 
-void Form1::ExitM_Click() { platform_.view.EndProgram(); }
+void Form1::ExitM_Click() {
+    platform_.view.EndProgram();
+}
 
 // ---- Service installation ----
 
@@ -265,9 +274,9 @@ void Form1::SetServiceM_Click() {
     if (answer != MsgBoxResult::Yes) return;
 
     const std::string folder(text::TrimSpaces(Setting("Location", "Path", "")));
-    const std::string script = JoinPath(folder, platform_.files.PathSeparator(),
-                                        installed ? platform_.removeScript
-                                                  : platform_.installScript);
+    const std::string script =
+        JoinPath(folder, platform_.files.PathSeparator(),
+                 installed ? platform_.removeScript : platform_.installScript);
     // Quoted whole, so a folder with spaces cannot start another program; a
     // quote inside the path could break out of the quoting, so none is run.
     std::string reason = "The path holds a quotation mark.";
@@ -285,8 +294,7 @@ void Form1::SetServiceM_Click() {
 // ---- About and Help ----
 
 void Form1::AboutMenu_Click() {
-    platform_.msgBox.Show(texts::AboutText(), std::string(texts::kAboutTitle),
-                          MsgBoxStyle::OkOnly);
+    platform_.msgBox.Show(texts::AboutText(), std::string(texts::kAboutTitle), MsgBoxStyle::OkOnly);
 }
 
 void Form1::HelpMMMMM_Click() {
@@ -301,8 +309,7 @@ void Form1::Message(const std::string& text) {
     platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBoxStyle::OkOnly);
 }
 
-std::string Form1::Setting(const char* section, const char* key,
-                           const std::string& defaultValue) {
+std::string Form1::Setting(const char* section, const char* key, const std::string& defaultValue) {
     return platform_.settings.GetSetting(kApplication, section, key, defaultValue);
 }
 

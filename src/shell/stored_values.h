@@ -15,6 +15,8 @@ std::optional<int> StoredCheckValue(std::string_view text);
 // The service flag: a number; 0 (or no number at all) means not installed.
 bool StoredServiceInstalled(std::string_view text);
 
-inline std::string BooleanText(bool value) { return value ? "True" : "False"; }
+inline std::string BooleanText(bool value) {
+    return value ? "True" : "False";
+}
 
 }  // namespace tolvane

@@ -14,8 +14,8 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
 }
 }  // namespace
 
-std::string AddedConfirmation(std::string_view hour, std::string_view minute,
-                              std::string_view amPm, std::string_view actionAndRepeat) {
+std::string AddedConfirmation(std::string_view hour, std::string_view minute, std::string_view amPm,
+                              std::string_view actionAndRepeat) {
     std::string text(kAddedFirstLine);
     text += kCrLf;
     ((((text += hour) += ":") += minute) += " ") += amPm;

@@ -36,8 +36,8 @@ inline constexpr std::string_view kAddedLastLine =
     "Note* Tolvane 2.1 should be running at that time for the action to be taken.";
 
 // The three lines confirming a new entry: its time, then action and repeat.
-std::string AddedConfirmation(std::string_view hour, std::string_view minute,
-                              std::string_view amPm, std::string_view actionAndRepeat);
+std::string AddedConfirmation(std::string_view hour, std::string_view minute, std::string_view amPm,
+                              std::string_view actionAndRepeat);
 
 // Said after an edit whose schedule file could not be written.
 std::string ScheduleNotSaved(std::string_view path, std::string_view reason);

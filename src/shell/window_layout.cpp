@@ -66,8 +66,12 @@ constexpr MenuSpec kMenus[] = {
 
 }  // namespace
 
-std::span<const ControlSpec> Form1Controls() { return kControls; }
-std::span<const MenuSpec> Form1Menus() { return kMenus; }
+std::span<const ControlSpec> Form1Controls() {
+    return kControls;
+}
+std::span<const MenuSpec> Form1Menus() {
+    return kMenus;
+}
 
 const ControlSpec& Control(ControlId id) {
     return *std::find_if(std::begin(kControls), std::end(kControls),

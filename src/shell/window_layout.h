@@ -15,8 +15,8 @@ enum class ControlKind {
     PushButton,
     OptionButton,
     CheckBox,
-    DropDownCombo,    // editable text with a drop-down list
-    ListBox,          // single selection; items placed by the program
+    DropDownCombo,  // editable text with a drop-down list
+    ListBox,        // single selection; items placed by the program
     Label,
 };
 

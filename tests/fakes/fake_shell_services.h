@@ -1,0 +1,121 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/msg_box.h"
+#include "platform/process_starter.h"
+#include "platform/settings_store.h"
+#include "platform/tray_icon.h"
+#include "platform/web_browser.h"
+#include "schedule/text.h"
+
+namespace tolvane::testing {
+
+// Records every box shown; answers from `answers` in turn (Yes when none is
+// left). `whileShown` runs while the box is up, as events do under a modal box.
+class FakeMsgBox final : public MsgBox {
+  public:
+    struct Shown {
+        std::string text;
+        std::string title;
+        MsgBoxStyle style;
+    };
+    std::vector<Shown> shown;
+    std::deque<MsgBoxResult> answers;
+    std::function<void()> whileShown;
+
+    MsgBoxResult Show(const std::string& text, const std::string& title,
+                      MsgBoxStyle style) override {
+        shown.push_back({text, title, style});
+        if (whileShown) whileShown();
+        if (answers.empty())
+            return style == MsgBoxStyle::YesNo ? MsgBoxResult::Yes : MsgBoxResult::Ok;
+        const MsgBoxResult answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& s : shown) texts.push_back(s.text);
+        return texts;
+    }
+};
+
+// Settings in memory; section and key names match without regard to case.
+class FakeSettingsStore final : public SettingsStore {
+  public:
+    std::map<std::string, std::string> values;  // "application\section\key", lower case
+    std::vector<std::string> saves;             // "section\key=value", in order, as written
+
+    static std::string Key(const std::string& application, const std::string& section,
+                           const std::string& key) {
+        return text::ToLower(application + "\\" + section + "\\" + key);
+    }
+    std::string GetSetting(const std::string& application, const std::string& section,
+                           const std::string& key, const std::string& defaultValue) override {
+        const auto found = values.find(Key(application, section, key));
+        return found == values.end() ? defaultValue : found->second;
+    }
+    void SaveSetting(const std::string& application, const std::string& section,
+                     const std::string& key, const std::string& value) override {
+        values[Key(application, section, key)] = value;
+        saves.push_back(section + "\\" + key + "=" + value);
+    }
+    void Put(const std::string& section, const std::string& key, const std::string& value) {
+        values[Key("Tolvane 2.1", section, key)] = value;
+    }
+    std::string Get(const std::string& section, const std::string& key) {
+        return GetSetting("Tolvane 2.1", section, key, "<absent>");
+    }
+};
+
+class FakeProcessStarter final : public ProcessStarter {
+  public:
+    struct Started {
+        std::string commandLine;
+        int windowStyle;
+    };
+    std::vector<Started> started;
+    bool fail = false;
+
+    bool Start(const std::string& commandLine, int windowStyle, std::string& reason) override {
+        if (fail) {
+            reason = "The system cannot find the file specified.";
+            return false;
+        }
+        started.push_back({commandLine, windowStyle});
+        return true;
+    }
+};
+
+class FakeWebBrowser final : public WebBrowser {
+  public:
+    std::vector<std::string> opened;
+    bool fail = false;
+    bool OpenWebAddress(const std::string& address) override {
+        if (fail) return false;
+        opened.push_back(address);
+        return true;
+    }
+};
+
+// Accepts the first add of an icon and refuses a repeated one, as the
+// platform does, unless told there is no notification area at all.
+class FakeTrayIcon final : public TrayIcon {
+  public:
+    std::vector<NotifyIconRecord> adds;
+    bool present = false;
+    bool noNotificationArea = false;
+    bool Add(const NotifyIconRecord& record) override {
+        adds.push_back(record);
+        if (noNotificationArea || present) return false;
+        present = true;
+        return true;
+    }
+};
+
+}  // namespace tolvane::testing

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_event_pump.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_session_services.h"
+#include "fakes/fake_shell_services.h"
+#include "fakes/fake_view.h"
+#include "shell/form1.h"
+
+namespace tolvane::testing {
+
+// The main window's behaviour on a complete set of fakes.
+class Form1Test : public ::testing::Test {
+  protected:
+    FakeView view;
+    FakeEventPump pump;
+    FakeMsgBox msgBox;
+    FakeSettingsStore settings;
+    FakeProcessStarter processes;
+    FakeWebBrowser browser;
+    FakeTrayIcon tray;
+    FakeClock clock;
+    FakeFileSystem files;
+    FakeSessionServices session;
+    Form1 form{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock, files,
+                             session}};
+
+    const std::string schedulePath = "C:\\Program Files\\Tolvane\\rebootdata.kx";
+
+    Form1Test() {
+        // Waiting lets time pass, so a pause ends.
+        pump.onWait = [this](double seconds) { clock.Advance(std::min(seconds, 0.05)); };
+    }
+
+    std::string ScheduleBytes() { return files.files[schedulePath]; }
+    const std::vector<std::string>& Lines() { return form.List().Items(); }
+
+    // Fills the editor as a user would.
+    void Choose(ControlId action, bool force, ControlId onceOrRepeat, const std::string& hour,
+                const std::string& minute, const std::string& amPm, const std::string& day) {
+        view.SetOptionValue(action, true);
+        view.SetCheckValue(ControlId::Check1, force ? 1 : 0);
+        view.SetOptionValue(onceOrRepeat, true);
+        view.SetComboText(ControlId::Combo1, hour);
+        view.SetComboText(ControlId::Combo2, minute);
+        view.SetComboText(ControlId::Combo3, amPm);
+        view.SetComboText(ControlId::Combo4, day);
+    }
+};
+
+}  // namespace tolvane::testing

@@ -1,0 +1,336 @@
+// Start-up, the persisted options, the notification area, the service, About
+// and Help.
+#include "form1_fixture.h"
+#include "shell/explorer_web_browser.h"
+#include "shell/texts.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+using Flags = std::vector<std::uint64_t>;
+
+const std::string kInvalidOption =
+    "Invaild Option!\r\n"
+    "Acceptable options are as follows\r\n"
+    "\r\n"
+    " /reboot \r\n"
+    " /shutdown \r\n"
+    " /logoff \r\n"
+    " /lock \r\n"
+    " /force (This option can be used with an other option) \r\n"
+    "  \r\n"
+    "For more information check http://www.quarnel.com  \r\n";
+
+// ---- Start-up ----
+
+TEST_F(Form1Test, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
+    files.files[schedulePath] = "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n";
+    form.Form_Load("");
+    EXPECT_TRUE(msgBox.shown.empty());
+    EXPECT_TRUE(session.calls.empty());
+    EXPECT_EQ(view.comboItems[ControlId::Combo4].size(), 8u);
+    EXPECT_EQ(view.listItems, Texts{"7:05 AM-ShutDown-Repeat YES-Monday"});
+    EXPECT_FALSE(view.menuChecks[MenuId::MinizeonStartup]);
+    EXPECT_TRUE(view.menuChecks[MenuId::ShowRebootScheduleM]);
+    EXPECT_TRUE(view.menuChecks[MenuId::ShowShowRebootNowM]);
+    EXPECT_EQ(view.checks[ControlId::Check2], 0);
+    EXPECT_EQ(settings.saves, Texts{"Location\\Path=C:\\Program Files\\Tolvane"});
+    EXPECT_TRUE(view.visible);
+    EXPECT_TRUE(tray.adds.empty());
+}
+
+TEST_F(Form1Test, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
+    struct Case {
+        const char* commandLine;
+        Flags flags;
+        int locks;
+        bool invalid;
+        int check2;
+    };
+    const Case cases[] = {
+        {"", {}, 0, false, 0},
+        {"   ", {}, 0, false, 0},
+        {"/REBOOT", {2}, 0, false, 0},
+        {"  / reb oot  ", {2}, 0, false, 0},
+        {"/reboot /force", {6}, 0, false, 1},
+        {"/Force/Reboot", {6}, 0, false, 1},
+        {"/shutdown", {1}, 0, false, 0},
+        {"/logoff /FORCE", {4}, 0, false, 1},
+        {"/lock /force", {}, 1, false, 1},
+        {"/force", {}, 0, true, 1},
+        {"/forcereboot", {}, 0, true, 1},
+        {"/reboot /shutdown", {}, 0, true, 0},
+        {"reboot", {}, 0, true, 0},
+        {"\t/reboot", {}, 0, true, 0},
+        {"\"/reboot\"", {}, 0, true, 0},
+    };
+    for (const auto& c : cases) {
+        FakeView freshView;
+        FakeMsgBox freshBox;
+        FakeSettingsStore freshSettings;
+        FakeSessionServices freshSession;
+        std::vector<std::string> savedAtAction;
+        size_t combosAtMessage = 99;
+        freshSession.onExit = [&] { savedAtAction = freshSettings.saves; };
+        freshBox.whileShown = [&] { combosAtMessage = freshView.comboItems.size(); };
+        Form1 fresh(Form1Platform{freshView, pump, freshBox, freshSettings, processes, browser,
+                                  tray, clock, files, freshSession});
+        fresh.Form_Load(c.commandLine);
+
+        EXPECT_EQ(freshSession.ExitFlags(), c.flags) << c.commandLine;
+        EXPECT_EQ(freshSession.Names().size() == 1 && freshSession.Names()[0] == "LockWorkStation",
+                  c.locks == 1)
+            << c.commandLine;
+        EXPECT_EQ(freshBox.Texts(), c.invalid ? Texts{kInvalidOption} : Texts{}) << c.commandLine;
+        if (c.invalid) {
+            EXPECT_EQ(combosAtMessage, 0u) << "message before the pickers are filled";
+        }
+        EXPECT_EQ(freshView.checks[ControlId::Check2], c.check2) << c.commandLine;
+        if (c.check2 == 1) {
+            EXPECT_EQ(freshSettings.Get("options", "c2"), "1") << c.commandLine;
+            if (!c.flags.empty()) {
+                EXPECT_EQ(savedAtAction, Texts{"options\\c2=1"});
+            }
+        }
+        EXPECT_EQ(freshSettings.Get("Location", "Path"), "C:\\Program Files\\Tolvane");
+        EXPECT_TRUE(freshView.visible) << c.commandLine;
+    }
+}
+
+TEST_F(Form1Test, AStartWithoutForceActsPlainlyBeforeTheStoredForceIsRestored) {
+    settings.Put("Options", "C2", "1");  // any letter case names the same key
+    form.Form_Load("/reboot");
+    EXPECT_EQ(session.ExitFlags(), Flags{2});
+    EXPECT_EQ(view.checks[ControlId::Check2], 1);
+    form.Command8_Click();
+    EXPECT_EQ(session.ExitFlags(), (Flags{2, 6}));
+}
+
+TEST_F(Form1Test, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
+    struct Case {
+        const char* runMinimized;
+        const char* showSchedule;
+        const char* showNow;
+        const char* c2;
+        bool minimized, schedule, now;
+        int check2;
+    };
+    const Case cases[] = {
+        {"True", "False", "False", "1", true, false, false, 1},
+        {"false", "TRUE", "true", "2", false, true, true, 2},
+        {"yes", "1", "", "7", false, true, true, 0},
+        {"", "maybe", "False ", "-1", false, true, false, 0},
+    };
+    for (const auto& c : cases) {
+        FakeView freshView;
+        FakeSettingsStore freshSettings;
+        FakeTrayIcon freshTray;
+        freshSettings.Put("runit", "RunMinimized", c.runMinimized);
+        freshSettings.Put("RUNIT", "showrebootschedulem", c.showSchedule);
+        freshSettings.Put("Runit", "ShowShowRebootNowM", c.showNow);
+        freshSettings.Put("options", "c2", c.c2);
+        Form1 fresh(Form1Platform{freshView, pump, msgBox, freshSettings, processes, browser,
+                                  freshTray, clock, files, session});
+        fresh.Form_Load("");
+        EXPECT_EQ(freshView.menuChecks[MenuId::MinizeonStartup], c.minimized) << c.runMinimized;
+        EXPECT_EQ(freshView.menuChecks[MenuId::ShowRebootScheduleM], c.schedule) << c.showSchedule;
+        EXPECT_EQ(freshView.menuChecks[MenuId::ShowShowRebootNowM], c.now) << c.showNow;
+        EXPECT_EQ(freshView.checks[ControlId::Check2], c.check2) << c.c2;
+        EXPECT_EQ(freshView.visible, !c.minimized);
+        EXPECT_EQ(freshTray.adds.size(), c.minimized ? 1u : 0u);
+    }
+}
+
+TEST_F(Form1Test, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
+    form.Form_Load("");
+    settings.saves.clear();
+    form.ShowRebootScheduleM_Click();
+    form.ShowRebootScheduleM_Click();
+    form.ShowShowRebootNowM_Click();
+    form.MinizeonStartup_Click();
+    form.MinizeonStartup_Click();
+    EXPECT_EQ(settings.saves,
+              (Texts{"Runit\\ShowRebootScheduleM=False", "Runit\\ShowRebootScheduleM=True",
+                     "Runit\\ShowShowRebootNowM=False", "Runit\\RunMinimized=True",
+                     "Runit\\RunMinimized=False"}));
+    EXPECT_TRUE(view.visible);  // nothing is hidden now
+    EXPECT_EQ(view.hides, 0);
+}
+
+// ---- The notification area ----
+
+TEST_F(Form1Test, MinimizeHidesAndAddsTheIconWithItsRecord) {
+    form.Command10_Click();
+    EXPECT_FALSE(view.visible);
+    ASSERT_EQ(tray.adds.size(), 1u);
+    const NotifyIconRecord& r = tray.adds[0];
+    EXPECT_EQ(r.hWnd, view.windowHandle);
+    EXPECT_EQ(r.uID, view.iconHandle);
+    EXPECT_EQ(r.hIcon, view.iconHandle);
+    EXPECT_EQ(r.uFlags, 7u);
+    EXPECT_EQ(r.uCallbackMessage, 512u);
+    const std::string tip(r.szTip.begin(), r.szTip.end());
+    EXPECT_EQ(tip, std::string("Tolvane 2.1 - Quarnel") + '\0' + std::string(42, ' '));
+}
+
+TEST_F(Form1Test, APressOnTheIconShowsTheWindowAndNothingElseDoes) {
+    form.MinimizeMenu_Click();
+    for (std::uint32_t message :
+         {kWmMouseMove, kWmLButtonUp, kWmLButtonDblClk, kWmRButtonUp, 0x206u, 7695u}) {
+        form.Form_MouseMove(message);
+        EXPECT_FALSE(view.visible) << message;
+    }
+    form.Form_MouseMove(kWmLButtonDown);
+    EXPECT_TRUE(view.visible);
+    form.Command10_Click();  // hide again: the repeated add is refused, one icon stays
+    EXPECT_FALSE(view.visible);
+    form.Form_MouseMove(kWmRButtonDown);
+    EXPECT_TRUE(view.visible);
+    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_TRUE(tray.present);
+}
+
+TEST_F(Form1Test, WithoutANotificationAreaTheWindowComesBack) {
+    tray.noNotificationArea = true;
+    form.Command10_Click();
+    EXPECT_TRUE(view.visible);
+    EXPECT_EQ(view.hides, 1);
+}
+
+TEST_F(Form1Test, ARestartedTaskbarGetsTheIconBackWhileTheWindowIsHidden) {
+    form.TaskbarCreated();  // shown, no icon: nothing to restore
+    EXPECT_TRUE(tray.adds.empty());
+    form.Command10_Click();
+    tray.present = false;  // the new taskbar knows no icon
+    form.TaskbarCreated();
+    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_TRUE(tray.present);
+}
+
+TEST_F(Form1Test, ClosingIsRefusedAndExitEndsTheProgram) {
+    int cancel = 0;
+    form.Form_Unload(cancel);
+    EXPECT_NE(cancel, 0);
+    EXPECT_FALSE(view.ended);
+    form.Command15_Click();
+    EXPECT_TRUE(view.ended);
+    view.ended = false;
+    form.ExitM_Click();
+    EXPECT_TRUE(view.ended);
+}
+
+// ---- Service installation ----
+
+TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
+    settings.Put("Location", "Path", "  C:\\Program Files\\Tolvane  ");
+    const double start = clock.monotonic;
+    form.SetServiceM_Click();
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].commandLine, "\"C:\\Program Files\\Tolvane\\installs.bat\"");
+    EXPECT_EQ(processes.started[0].windowStyle, 1);
+    EXPECT_GE(clock.monotonic - start, 0.5);  // the pause of one second
+    EXPECT_EQ(settings.Get("Options", "Service"), "1");
+    ASSERT_EQ(msgBox.shown.size(), 2u);
+    EXPECT_EQ(msgBox.shown[0].text,
+              "The service is currently not installed. Would you like to install the server for "
+              "Tolvane now?");
+    EXPECT_EQ(msgBox.shown[0].title, "Tolvane - Quarnel");
+    EXPECT_EQ(msgBox.shown[0].style, MsgBoxStyle::YesNo);
+    EXPECT_EQ(msgBox.shown[1].text,
+              "The Service has been installed. You can modify the service options in the Control "
+              "Pannel -> Administrative Tools -> Services \r\nThe service name is Tolvane");
+    EXPECT_EQ(msgBox.shown[1].title, "Tolvane");
+
+    form.SetServiceM_Click();
+    EXPECT_EQ(processes.started[1].commandLine, "\"C:\\Program Files\\Tolvane\\removeit.bat\"");
+    EXPECT_EQ(settings.Get("options", "service"), "0");
+    EXPECT_EQ(msgBox.shown[2].text,
+              "The service is already installed. Would you like to remove the service for Tolvane "
+              "now?");
+    EXPECT_EQ(msgBox.shown[3].text, "The Service has been removed.");
+}
+
+TEST_F(Form1Test, SetServiceReadsTheFlagAsANumber) {
+    const std::pair<const char*, bool> cases[] = {{"0", false},   {"00", false}, {"1", true},
+                                                  {" 2 ", true},  {"-1", true},  {"0.0", false},
+                                                  {"yes", false}, {"", false}};
+    for (const auto& [flag, installed] : cases) {
+        settings.Put("Options", "Service", flag);
+        msgBox.answers = {MsgBoxResult::No};
+        form.SetServiceM_Click();
+        EXPECT_EQ(msgBox.shown.back().text.substr(0, 16),
+                  installed ? "The service is a" : "The service is c")
+            << flag;
+    }
+}
+
+TEST_F(Form1Test, SetServiceDeclinedOrUnstartableChangesNothing) {
+    msgBox.answers = {MsgBoxResult::No};
+    form.SetServiceM_Click();
+    EXPECT_TRUE(processes.started.empty());
+    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+
+    processes.fail = true;
+    form.SetServiceM_Click();  // no Path stored: the file name alone
+    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    ASSERT_EQ(msgBox.shown.size(), 3u);
+    EXPECT_NE(msgBox.shown[2].text.find("\\installs.bat"), std::string::npos);
+    EXPECT_NE(msgBox.shown[2].text.find("cannot find the file"), std::string::npos);
+
+    processes.fail = false;
+    settings.Put("Location", "Path", "C:\\odd\" & calc.exe");
+    form.SetServiceM_Click();
+    EXPECT_TRUE(processes.started.empty());
+    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+}
+
+TEST_F(Form1Test, TheTimerKeepsTickingDuringTheServicePause) {
+    form.List().Add("1:05 PM-LockWorkStation-Repeat YES-Every Day");
+    clock.now = FakeClock::At(13, 5);
+    pump.onProcess = [&](int call) {
+        if (call == 0) form.Timer1_Timer();
+    };
+    form.SetServiceM_Click();
+    EXPECT_EQ(session.Names(), Texts{"LockWorkStation"});
+    EXPECT_EQ(settings.Get("Options", "Service"), "1");
+}
+
+// ---- About and Help ----
+
+TEST_F(Form1Test, EveryRouteToAboutShowsTheSameFiveLines) {
+    form.Command14_Click();
+    form.AboutM_Click();
+    form.AboutMenu_Click();
+    ASSERT_EQ(msgBox.shown.size(), 3u);
+    for (const auto& shown : msgBox.shown) {
+        EXPECT_EQ(shown.text,
+                  "Tolvane 2.1\r\n\r\nWritten By: Ilse Quarnel\r\nEmail: support@quarnel.com\r\n"
+                  "Web Site: http://www.quarnel.com\r\n");
+        EXPECT_EQ(shown.title, "Tolvane 2.1 - Quarnel");
+        EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
+    }
+}
+
+TEST_F(Form1Test, EveryRouteToHelpOpensTheSamePage) {
+    form.Command11_Click();
+    form.HelpMMMMM_Click();
+    EXPECT_EQ(browser.opened, (Texts(2, "http://www.quarnel.com/tolvane.htm")));
+    browser.fail = true;
+    form.HelpMMMMM_Click();
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_NE(msgBox.shown[0].text.find("http://www.quarnel.com/tolvane.htm"), std::string::npos);
+}
+
+TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressInANormalWindow) {
+    FakeProcessStarter processes;
+    ExplorerWebBrowser browser(processes);
+    EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm"));
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].commandLine, "explorer http://www.quarnel.com/tolvane.htm");
+    EXPECT_EQ(processes.started[0].windowStyle, 1);
+}
+
+}  // namespace
+}  // namespace tolvane::testing
