@@ -15,6 +15,9 @@ class FileSystem {
     // The folder that holds the program file, without a trailing separator
     // (except at a drive's root, where the platform's own form is kept).
     virtual std::string ProgramFolder() = 0;
+    // The folder of the schedule file: the program's folder where the program
+    // may write beside itself, a per-user data folder where it cannot.
+    virtual std::string ScheduleFolder() { return ProgramFolder(); }
     virtual char PathSeparator() const = 0;
 
     // The whole file, or nothing when it is missing or cannot be read.

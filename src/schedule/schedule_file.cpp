@@ -51,7 +51,7 @@ WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::st
 }
 
 std::string ScheduleFile::Path() {
-    return JoinPath(fs_.ProgramFolder(), fs_.PathSeparator(), kScheduleFileName);
+    return JoinPath(fs_.ScheduleFolder(), fs_.PathSeparator(), kScheduleFileName);
 }
 
 WriteResult ScheduleFile::SetFileData() {

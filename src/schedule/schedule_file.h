@@ -36,7 +36,7 @@ struct WriteResult {
 // it, flushed, which then takes the old file's place in one step.
 WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes);
 
-// The schedule file beside the program, mirroring the schedule list.
+// The schedule file (beside the program on Windows), mirroring the schedule list.
 class ScheduleFile {
   public:
     ScheduleFile(ScheduleList& list, FileSystem& fs, EventPump& pump)
