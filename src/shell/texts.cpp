@@ -12,6 +12,15 @@ std::string Lines(std::initializer_list<std::string_view> lines) {
     }
     return text;
 }
+// "<lead> <file>:", the platform's reason, a blank line, then what it means.
+std::string FileProblem(std::string_view lead, std::string_view file, std::string_view reason,
+                        std::string_view consequence) {
+    std::string text(lead);
+    ((text += " ") += file) += ":";
+    (text += kCrLf) += reason;
+    (text += kCrLf) += kCrLf;
+    return text += consequence;
+}
 }  // namespace
 
 std::string AddedConfirmation(std::string_view hour, std::string_view minute, std::string_view amPm,
@@ -26,15 +35,8 @@ std::string AddedConfirmation(std::string_view hour, std::string_view minute, st
 }
 
 std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
-    std::string text = "The schedule could not be saved to ";
-    text += path;
-    text += ":";
-    text += kCrLf;
-    text += reason;
-    text += kCrLf;
-    text += kCrLf;
-    text += "The list shows the change, but it will be lost when Tolvane ends.";
-    return text;
+    return FileProblem("The schedule could not be saved to", path, reason,
+                       "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
 std::string InvalidOption() {
@@ -63,15 +65,7 @@ std::string Installed() {
 }
 
 std::string CouldNotStart(std::string_view file, std::string_view reason) {
-    std::string text = "Could not start ";
-    text += file;
-    text += ":";
-    text += kCrLf;
-    text += reason;
-    text += kCrLf;
-    text += kCrLf;
-    text += "Nothing was changed.";
-    return text;
+    return FileProblem("Could not start", file, reason, "Nothing was changed.");
 }
 
 std::string CouldNotOpenHelp() {
