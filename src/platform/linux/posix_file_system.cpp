@@ -6,9 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/linux/xdg_folders.h"
 
 namespace tolvane {
 
@@ -58,6 +61,11 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+PosixFileSystem::PosixFileSystem(std::string programFolder, std::string scheduleFolder)
+    : programFolder_(std::move(programFolder)), scheduleFolder_(std::move(scheduleFolder)) {
+    if (!scheduleFolder_.empty()) CreateOnFirstWrite(scheduleFolder_);
+}
+
 std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& path) {
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;
@@ -81,7 +89,14 @@ std::optional<std::string> PosixFileSystem::WriteTemporaryFile(const std::string
     std::string pattern = folder + "/" + prefix + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
+    int created = ::mkostemp(name.data(), O_CLOEXEC);
+    if (created < 0 && errno == ENOENT &&
+        std::find(madeOnDemand_.begin(), madeOnDemand_.end(), folder) != madeOnDemand_.end()) {
+        if (!MakeFolders(folder, reason)) return std::nullopt;
+        std::copy(pattern.begin(), pattern.end(), name.begin());  // mkostemp spent the X's
+        created = ::mkostemp(name.data(), O_CLOEXEC);
+    }
+    Descriptor fd(created);
     if (fd.get() < 0) {
         reason = ErrorText(errno);
         return std::nullopt;

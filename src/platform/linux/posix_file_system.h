@@ -1,16 +1,26 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/file_system.h"
 
 namespace tolvane {
 
 class PosixFileSystem final : public FileSystem {
   public:
-    // `programFolder` is where the program keeps its schedule file.
-    explicit PosixFileSystem(std::string programFolder)
-        : programFolder_(std::move(programFolder)) {}
+    // `programFolder` holds the program; the schedule file lives in
+    // `scheduleFolder` (the program's folder when empty), which is made on the
+    // first write: a program installed under /usr cannot write beside itself.
+    explicit PosixFileSystem(std::string programFolder, std::string scheduleFolder = {});
+
+    // Lets the first write into `folder` create it (and what is missing above it).
+    void CreateOnFirstWrite(std::string folder) { madeOnDemand_.push_back(std::move(folder)); }
 
     std::string ProgramFolder() override { return programFolder_; }
+    std::string ScheduleFolder() override {
+        return scheduleFolder_.empty() ? programFolder_ : scheduleFolder_;
+    }
     char PathSeparator() const override { return '/'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
@@ -21,6 +31,8 @@ class PosixFileSystem final : public FileSystem {
 
   private:
     std::string programFolder_;
+    std::string scheduleFolder_;
+    std::vector<std::string> madeOnDemand_;
 };
 
 }  // namespace tolvane

@@ -1,0 +1,383 @@
+#include "platform/linux/form1_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStyleFactory>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/linux/application_icon.h"
+#include "platform/linux/window_font.h"
+#include "shell/form1.h"
+#include "shell/texts.h"
+
+namespace tolvane {
+
+namespace {
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string Bytes(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// A frame drawn the classic way: an etched line with the caption set into its
+// top edge, so the table's positions (measured from the frame's outer edge)
+// put the controls inside it.
+class EtchedFrame final : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect line = rect().adjusted(0, metrics.height() / 2, -1, -1);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(line.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(line.adjusted(1, 1, 0, 0));
+        if (title().isEmpty()) return;
+        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+        painter.fillRect(caption, palette().window());
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter, title());
+    }
+};
+
+// The table's option and check rows are 13 pixels high at 96 dpi; the
+// toolkit's indicators are drawn no larger than the row, or they are clipped.
+class RowSizedIndicators final : public QProxyStyle {
+  public:
+    RowSizedIndicators(QStyle* base, int largest) : QProxyStyle(base), largest_(largest) {}
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int size = QProxyStyle::pixelMetric(metric, option, widget);
+        switch (metric) {
+            case PM_IndicatorWidth:
+            case PM_IndicatorHeight:
+            case PM_ExclusiveIndicatorWidth:
+            case PM_ExclusiveIndicatorHeight:
+                return std::min(size, largest_);
+            default:
+                return size;
+        }
+    }
+
+  private:
+    int largest_;
+};
+
+constexpr int kIndicatorTwips = 180;
+
+bool TakesFocus(ControlKind kind) {
+    return kind != ControlKind::Frame && kind != ControlKind::BorderlessFrame &&
+           kind != ControlKind::Label;
+}
+
+}  // namespace
+
+Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) {
+    // Timer1 runs from the window's creation for the life of the program.
+    timer1_.setInterval(kTimer1IntervalMs);
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        if (form_) form_->Timer1_Timer();
+    });
+    timer1_.start();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        dotsPerInch_ = int(std::lround(screen->logicalDotsPerInch()));
+    }
+
+    setWindowTitle(Text(texts::kWindowTitle));
+    setWindowIcon(ApplicationIcon());
+    // A fixed window: minimise and close, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* bar = new QMenuBar(this);
+    layout->setMenuBar(bar);
+    client_ = new QWidget(this);
+    client_->setObjectName(Text(kFormName));
+    client_->setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
+    controlStyle_ = std::make_unique<RowSizedIndicators>(
+        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips));
+    client_->setFont(FontThatFitsEveryCaption(font(), *controlStyle_, dotsPerInch_));
+    layout->addWidget(client_);
+
+    BuildControls();
+    BuildMenus(*bar);
+    SetTabOrder();
+}
+
+Form1Window::~Form1Window() = default;
+
+int Form1Window::Pixels(int twips) const {
+    return TwipsToPixels(twips, dotsPerInch_);
+}
+
+void Form1Window::BuildControls() {
+    for (const ControlSpec& spec : Form1Controls()) {
+        QWidget* parent = spec.container ? controls_.at(*spec.container) : client_;
+        const QString caption = Text(spec.caption);
+        QWidget* widget = nullptr;
+        switch (spec.kind) {
+            case ControlKind::Frame:
+                widget = new EtchedFrame(caption, parent);
+                break;
+            case ControlKind::BorderlessFrame:
+                widget = new QWidget(parent);  // groups its option buttons, draws nothing
+                break;
+            case ControlKind::PushButton: {
+                auto* button = new QPushButton(caption, parent);
+                button->setAutoDefault(false);
+                connect(button, &QPushButton::clicked, this,
+                        [this, click = spec.click] { Forward(click); });
+                widget = button;
+                break;
+            }
+            case ControlKind::OptionButton:
+                // Option buttons with the same parent exclude each other: one
+                // group per container, as the table's frames make them.
+                widget = new QRadioButton(caption, parent);
+                break;
+            case ControlKind::CheckBox: {
+                auto* box = new QCheckBox(caption, parent);
+                // clicked comes from the user only, after the value changed;
+                // a value set by the program raises nothing.
+                connect(box, &QCheckBox::clicked, this,
+                        [this, click = spec.click] { Forward(click); });
+                widget = box;
+                break;
+            }
+            case ControlKind::DropDownCombo: {
+                auto* combo = new QComboBox(parent);
+                combo->setEditable(true);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                combo->setEditText(caption);
+                widget = combo;
+                break;
+            }
+            case ControlKind::ListBox:
+                list_ = new QListWidget(parent);
+                list_->setSelectionMode(QAbstractItemView::SingleSelection);
+                list_->setSortingEnabled(false);  // the schedule list keeps the order
+                connect(list_, &QListWidget::itemSelectionChanged, this,
+                        [this] { ListSelectionChanged(); });
+                widget = list_;
+                break;
+            case ControlKind::Label: {
+                auto* label = new QLabel(caption, parent);
+                label->setTextFormat(Qt::PlainText);
+                label->setWordWrap(true);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                widget = label;
+                break;
+            }
+        }
+        widget->setObjectName(Text(spec.name));
+        widget->setStyle(controlStyle_.get());
+        widget->setGeometry(Pixels(spec.left), Pixels(spec.top), Pixels(spec.width),
+                            Pixels(spec.height));
+        controls_[spec.id] = widget;
+    }
+}
+
+void Form1Window::BuildMenus(QMenuBar& bar) {
+    std::map<MenuId, QMenu*> menus;
+    for (const MenuSpec& spec : Form1Menus()) {
+        const QString caption = Text(spec.caption);
+        QAction* action = nullptr;
+        if (!spec.parent) {
+            QMenu* menu = bar.addMenu(caption);
+            menu->setObjectName(Text(spec.name));
+            menus[spec.id] = menu;
+            action = menu->menuAction();
+        } else if (spec.caption == "-") {
+            action = menus.at(*spec.parent)->addSeparator();
+        } else {
+            action = menus.at(*spec.parent)->addAction(caption);
+            action->setCheckable(spec.checkable);
+            connect(action, &QAction::triggered, this,
+                    [this, action, checkable = spec.checkable, click = spec.click] {
+                        // The handler flips the check mark itself; undo Qt's
+                        // own flip first so one click is one change.
+                        if (checkable) action->setChecked(!action->isChecked());
+                        Forward(click);
+                    });
+        }
+        action->setObjectName(Text(spec.name));
+        menus_[spec.id] = action;
+    }
+}
+
+void Form1Window::SetTabOrder() {
+    std::vector<const ControlSpec*> focusable;
+    for (const ControlSpec& spec : Form1Controls()) {
+        QWidget* widget = controls_.at(spec.id);
+        if (TakesFocus(spec.kind)) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            focusable.push_back(&spec);
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    std::stable_sort(
+        focusable.begin(), focusable.end(),
+        [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    for (std::size_t i = 1; i < focusable.size(); ++i) {
+        setTabOrder(controls_.at(focusable[i - 1]->id), controls_.at(focusable[i]->id));
+    }
+    if (!focusable.empty()) controls_.at(focusable.front()->id)->setFocus();
+}
+
+void Form1Window::Forward(Form1Handler handler) {
+    if (form_ && handler) (form_->*handler)();
+}
+
+void Form1Window::ListSelectionChanged() {
+    if (!form_) return;
+    const auto selected = list_->selectedItems();
+    form_->List1_Click(selected.isEmpty() ? -1 : list_->row(selected.front()));
+}
+
+bool Form1Window::OptionValue(ControlId option) {
+    return static_cast<QRadioButton*>(controls_.at(option))->isChecked();
+}
+
+void Form1Window::SetOptionValue(ControlId option, bool selected) {
+    auto* button = static_cast<QRadioButton*>(controls_.at(option));
+    if (selected || !button->isChecked()) {
+        button->setChecked(selected);
+        return;
+    }
+    // An exclusive button refuses to be cleared directly.
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+}
+
+int Form1Window::CheckValue(ControlId check) {
+    switch (static_cast<QCheckBox*>(controls_.at(check))->checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            break;
+    }
+    return 2;
+}
+
+void Form1Window::SetCheckValue(ControlId check, int value) {
+    auto* box = static_cast<QCheckBox*>(controls_.at(check));
+    box->setTristate(value == 2);
+    box->setCheckState(value == 1   ? Qt::Checked
+                       : value == 2 ? Qt::PartiallyChecked
+                                    : Qt::Unchecked);
+}
+
+std::string Form1Window::ComboText(ControlId combo) {
+    return Bytes(static_cast<QComboBox*>(controls_.at(combo))->currentText());
+}
+
+void Form1Window::SetComboText(ControlId combo, const std::string& text) {
+    static_cast<QComboBox*>(controls_.at(combo))->setEditText(Text(text));
+}
+
+void Form1Window::AddComboItem(ControlId combo, const std::string& item) {
+    auto* box = static_cast<QComboBox*>(controls_.at(combo));
+    // Qt puts the first item into the text field; the text stays what it was.
+    const QSignalBlocker quiet(box);
+    const QString text = box->currentText();
+    box->addItem(Text(item));
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+bool Form1Window::MenuChecked(MenuId item) {
+    return menus_.at(item)->isChecked();
+}
+
+void Form1Window::SetMenuChecked(MenuId item, bool checked) {
+    menus_.at(item)->setChecked(checked);
+}
+
+void Form1Window::ShowWindow() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1Window::HideWindow() {
+    hide();
+}
+
+void Form1Window::EndProgram() {
+    endProgram_();
+}
+
+std::uintptr_t Form1Window::WindowHandle() {
+    return static_cast<std::uintptr_t>(winId());
+}
+
+std::uintptr_t Form1Window::IconHandle() {
+    // Any stable non-zero number names the icon; Qt's cache key is one.
+    return static_cast<std::uintptr_t>(windowIcon().cacheKey() & 0x7fffffff) | 1;
+}
+
+void Form1Window::ItemInserted(int index, const std::string& line) {
+    const QSignalBlocker quiet(list_);
+    list_->insertItem(index, Text(line));
+}
+
+void Form1Window::ItemRemoved(int index) {
+    const QSignalBlocker quiet(list_);
+    delete list_->takeItem(index);
+}
+
+void Form1Window::SelectionChanged(int index) {
+    const QSignalBlocker quiet(list_);
+    if (index < 0) {
+        list_->clearSelection();
+        list_->setCurrentRow(-1);
+    } else {
+        list_->setCurrentRow(index);
+    }
+}
+
+void Form1Window::closeEvent(QCloseEvent* event) {
+    int cancel = 0;
+    if (form_) form_->Form_Unload(cancel);
+    if (cancel != 0) {
+        event->ignore();
+    } else {
+        event->accept();
+    }
+}
+
+}  // namespace tolvane

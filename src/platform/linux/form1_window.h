@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/view.h"
+#include "shell/window_layout.h"
+
+class QAction;
+class QListWidget;
+class QMenuBar;
+class QStyle;
+
+namespace tolvane {
+
+// The main window on Qt Widgets, built from the window table: every control
+// at its place converted at the screen's resolution, the menus, the tab order,
+// and Timer1, which runs from the window's creation. Once attached, the
+// window's events go to Form1's handlers.
+class Form1Window final : public QWidget, public Form1View {
+  public:
+    // `endProgram` ends the process at once (tests put something milder there).
+    explicit Form1Window(std::function<void()> endProgram);
+    ~Form1Window() override;
+
+    void Attach(Form1* form) { form_ = form; }
+
+    QWidget* ControlWidget(ControlId id) const { return controls_.at(id); }
+    QAction* MenuAction(MenuId id) const { return menus_.at(id); }
+    const QTimer& Timer1() const { return timer1_; }
+    int DotsPerInch() const { return dotsPerInch_; }
+    QWidget* ClientArea() const { return client_; }
+
+    bool OptionValue(ControlId option) override;
+    void SetOptionValue(ControlId option, bool selected) override;
+    int CheckValue(ControlId check) override;
+    void SetCheckValue(ControlId check, int value) override;
+    std::string ComboText(ControlId combo) override;
+    void SetComboText(ControlId combo, const std::string& text) override;
+    void AddComboItem(ControlId combo, const std::string& item) override;
+    bool MenuChecked(MenuId item) override;
+    void SetMenuChecked(MenuId item, bool checked) override;
+    void ShowWindow() override;
+    void HideWindow() override;
+    void EndProgram() override;
+    std::uintptr_t WindowHandle() override;
+    std::uintptr_t IconHandle() override;
+
+    void ItemInserted(int index, const std::string& line) override;
+    void ItemRemoved(int index) override;
+    void SelectionChanged(int index) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    int Pixels(int twips) const;
+    void BuildControls();
+    void BuildMenus(QMenuBar& bar);
+    void SetTabOrder();
+    void Forward(Form1Handler handler);
+    void ListSelectionChanged();
+
+    std::function<void()> endProgram_;
+    Form1* form_ = nullptr;
+    int dotsPerInch_ = 96;
+    std::unique_ptr<QStyle> controlStyle_;
+    QWidget* client_ = nullptr;
+    QListWidget* list_ = nullptr;
+    std::map<ControlId, QWidget*> controls_;
+    std::map<MenuId, QAction*> menus_;
+    QTimer timer1_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,67 @@
+#include "platform/linux/linux_program.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/linux/application_icon.h"
+#include "platform/linux/logind_session_services.h"
+#include "platform/linux/xdg_folders.h"
+
+namespace tolvane {
+
+namespace {
+
+void ToStandardError(const std::string& line) {
+    std::cerr << line << std::endl;
+}
+
+[[noreturn]] void EndAtOnce() {
+    // Everything worth keeping was written when it changed.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+}  // namespace
+
+LinuxProgramSetup StandardSetup() {
+    LinuxProgramSetup setup;
+    setup.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    setup.scheduleFolder = XdgBaseFolder("XDG_DATA_HOME", ".local/share") + "/tolvane";
+    setup.settingsFolder = XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/tolvane";
+    return setup;
+}
+
+LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
+    : files_(setup.programFolder, setup.scheduleFolder) {
+    files_.CreateOnFirstWrite(setup.settingsFolder);
+    settings_ = std::make_unique<IniSettingsStore>(setup.settingsFolder, files_, ToStandardError);
+
+    SessionServices* session = setup.session;
+    if (!session) {
+        ownSession_ = std::make_unique<LogindSessionServices>(
+            QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
+        session = ownSession_.get();
+    }
+
+    std::function<void()> endProgram = setup.endProgram;
+    if (!endProgram) endProgram = EndAtOnce;
+    window_ = std::make_unique<Form1Window>(std::move(endProgram));
+    msgBox_ = std::make_unique<QtMsgBox>(window_.get());
+    tray_ = std::make_unique<QtTrayIcon>(
+        ApplicationIcon(), [this](std::uint32_t message) { form_->Form_MouseMove(message); });
+
+    Form1Platform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
+                           browser_, *tray_, clock_,   files_,     *session};
+    platform.installScript = "installs.sh";
+    platform.removeScript = "removeit.sh";
+    form_ = std::make_unique<Form1>(platform);
+    window_->Attach(form_.get());
+}
+
+LinuxProgram::~LinuxProgram() {
+    window_->Attach(nullptr);
+}
+
+}  // namespace tolvane

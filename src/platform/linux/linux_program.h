@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/linux/form1_window.h"
+#include "platform/linux/ini_settings_store.h"
+#include "platform/linux/posix_clock.h"
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/qt_event_pump.h"
+#include "platform/linux/qt_msg_box.h"
+#include "platform/linux/qt_process_starter.h"
+#include "platform/linux/qt_tray_icon.h"
+#include "shell/form1.h"
+
+namespace tolvane {
+
+// Where the program finds its things, and what it ends and acts with.
+struct LinuxProgramSetup {
+    std::string programFolder;   // the executable's folder: Location/Path, Set Service's scripts
+    std::string scheduleFolder;  // rebootdata.kx; made on the first write
+    std::string settingsFolder;  // the INI file; made on the first write
+    SessionServices* session = nullptr;  // null: logind and the desktop, over D-Bus
+    std::function<void()> endProgram;    // null: end the process at once
+};
+
+// The per-user folders of the freedesktop.org conventions, and the folder of
+// the running executable.
+LinuxProgramSetup StandardSetup();
+
+// The whole Linux program: every adapter, the window and its behaviour, wired
+// together. Requires a QApplication.
+class LinuxProgram {
+  public:
+    explicit LinuxProgram(LinuxProgramSetup setup);
+    ~LinuxProgram();
+
+    // Start-up with the command-line text: the window shows, or hides to the tray.
+    void Start(const std::string& commandLine) { form_->Form_Load(commandLine); }
+
+    Form1Window& Window() { return *window_; }
+    Form1& Form() { return *form_; }
+    QtTrayIcon& Tray() { return *tray_; }
+    IniSettingsStore& Settings() { return *settings_; }
+    FileSystem& Files() { return files_; }
+
+  private:
+    PosixFileSystem files_;
+    PosixClock clock_;
+    std::unique_ptr<IniSettingsStore> settings_;
+    QtProcessStarter processes_;
+    QtWebBrowser browser_;
+    QtEventPump pump_;
+    std::unique_ptr<SessionServices> ownSession_;
+    std::unique_ptr<Form1Window> window_;
+    std::unique_ptr<QtMsgBox> msgBox_;
+    std::unique_ptr<QtTrayIcon> tray_;
+    std::unique_ptr<Form1> form_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,249 @@
+#include "platform/linux/logind_session_services.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QTimer>
+
+#include "power/power_operations.h"
+
+namespace tolvane {
+
+namespace {
+
+const QString kLogind = QStringLiteral("org.freedesktop.login1");
+const QString kLogindPath = QStringLiteral("/org/freedesktop/login1");
+const QString kLogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+const QString kLogindSession = QStringLiteral("org.freedesktop.login1.Session");
+const QString kCallersSession = QStringLiteral("auto");
+
+// RebootWithFlags / PowerOffWithFlags: block inhibitors apply to root too.
+constexpr quint64 kCheckInhibitors = 1;
+// Windows' other bits with the same meaning as ours: power off, force if hung.
+constexpr std::uint32_t kExitPowerOff = 8;
+constexpr std::uint32_t kExitForceIfHung = 0x10;
+
+// An interactive call can wait on the user typing a password.
+constexpr int kInteractiveTimeoutMs = 10 * 60 * 1000;
+
+// The errors that mean "that service is not here", so the next may be asked.
+bool NotThere(const QDBusError& error) {
+    switch (error.type()) {
+        case QDBusError::ServiceUnknown:
+        case QDBusError::UnknownObject:
+        case QDBusError::UnknownInterface:
+        case QDBusError::UnknownMethod:
+        case QDBusError::Disconnected:
+            return true;
+        default:
+            return error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    }
+}
+
+}  // namespace
+
+std::vector<DBusMethod> SessionManagerLogouts() {
+    return {
+        // GNOME, and MATE and Cinnamon, which serve the same interface. Mode 1:
+        // no confirmation dialog; applications' inhibitors still apply.
+        {"org.gnome.SessionManager",
+         "/org/gnome/SessionManager",
+         "org.gnome.SessionManager",
+         "Logout",
+         {QVariant::fromValue<quint32>(1)}},
+        // KDE Plasma 5.25 and later, then older Plasma.
+        {"org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown", "logout", {}},
+        {"org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", {0, 0, 0}},
+        // Xfce: no dialog, let applications save.
+        {"org.xfce.SessionManager",
+         "/org/xfce/SessionManager",
+         "org.xfce.Session.Manager",
+         "Logout",
+         {false, true}},
+    };
+}
+
+std::vector<DBusMethod> ScreenSaverLocks() {
+    return {
+        {"org.freedesktop.ScreenSaver", "/ScreenSaver", "org.freedesktop.ScreenSaver", "Lock", {}},
+        {"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver", "Lock", {}},
+        {"org.cinnamon.ScreenSaver",
+         "/org/cinnamon/ScreenSaver",
+         "org.cinnamon.ScreenSaver",
+         "Lock",
+         {}},
+        {"org.mate.ScreenSaver", "/org/mate/ScreenSaver", "org.mate.ScreenSaver", "Lock", {}},
+        {"org.xfce.ScreenSaver", "/org/xfce/ScreenSaver", "org.xfce.ScreenSaver", "Lock", {}},
+    };
+}
+
+LogindSessionServices::LogindSessionServices(QDBusConnection systemBus, QDBusConnection sessionBus,
+                                             Report report, int lockCheckDelayMs)
+    : system_(std::move(systemBus)),
+      session_(std::move(sessionBus)),
+      report_(std::move(report)),
+      lockCheckDelayMs_(lockCheckDelayMs) {}
+
+LogindSessionServices::~LogindSessionServices() = default;
+
+bool LogindSessionServices::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reason*/) {
+    const bool force = (flags & (kExitForce | kExitForceIfHung)) != 0;
+    if (flags & kExitReboot) {
+        Reboot(force);
+    } else if (flags & (kExitShutDown | kExitPowerOff)) {
+        PowerOff(force);
+    } else {
+        LogOff(force);
+    }
+    return true;
+}
+
+bool LogindSessionServices::LockWorkStation() {
+    CallLogind(
+        "LockSession", {kCallersSession}, false,
+        [this](const QDBusMessage&) {
+            // LockSession only asks the session's locker; give it a moment to
+            // say it has locked before asking the screen saver.
+            QTimer::singleShot(lockCheckDelayMs_, &context_, [this] { LockScreenUnlessLocked(); });
+        },
+        [this](const QDBusError& error) {
+            ReportFailure("logind LockSession", error);
+            LockThroughScreenSaver();
+        });
+    return true;
+}
+
+void LogindSessionServices::Reboot(bool force) {
+    if (force) {
+        CallLogind("Reboot", {true}, true);
+        return;
+    }
+    CallLogind("RebootWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
+               [this](const QDBusError& error) {
+                   if (error.type() == QDBusError::UnknownMethod) {
+                       CallLogind("Reboot", {false}, false);
+                   } else {
+                       ReportFailure("logind RebootWithFlags", error);
+                   }
+               });
+}
+
+void LogindSessionServices::PowerOff(bool force) {
+    if (force) {
+        CallLogind("PowerOff", {true}, true);
+        return;
+    }
+    CallLogind("PowerOffWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
+               [this](const QDBusError& error) {
+                   if (error.type() == QDBusError::UnknownMethod) {
+                       CallLogind("PowerOff", {false}, false);
+                   } else {
+                       ReportFailure("logind PowerOffWithFlags", error);
+                   }
+               });
+}
+
+void LogindSessionServices::LogOff(bool force) {
+    if (force) {
+        TerminateOwnSession();
+        return;
+    }
+    TryInOrder(std::make_shared<const std::vector<DBusMethod>>(SessionManagerLogouts()), 0,
+               [this] { TerminateOwnSession(); });
+}
+
+void LogindSessionServices::TerminateOwnSession() {
+    CallLogind("TerminateSession", {kCallersSession}, false);
+}
+
+void LogindSessionServices::LockScreenUnlessLocked() {
+    const DBusMethod getSession{
+        kLogind, kLogindPath, kLogindManager, "GetSession", {kCallersSession}};
+    Call(
+        system_, getSession, false, true,
+        [this](const QDBusMessage& reply) {
+            const QString path = reply.arguments().value(0).value<QDBusObjectPath>().path();
+            const DBusMethod lockedHint{kLogind,
+                                        path,
+                                        "org.freedesktop.DBus.Properties",
+                                        "Get",
+                                        {kLogindSession, QStringLiteral("LockedHint")}};
+            Call(
+                system_, lockedHint, false, true,
+                [this](const QDBusMessage& hint) {
+                    const bool locked =
+                        hint.arguments().value(0).value<QDBusVariant>().variant().toBool();
+                    if (!locked) LockThroughScreenSaver();
+                },
+                [this](const QDBusError&) { LockThroughScreenSaver(); });
+        },
+        [this](const QDBusError&) { LockThroughScreenSaver(); });
+}
+
+void LogindSessionServices::LockThroughScreenSaver() {
+    TryInOrder(std::make_shared<const std::vector<DBusMethod>>(ScreenSaverLocks()), 0, [this] {
+        if (report_) report_("tolvane: no screen saver of the desktop answered the lock request");
+    });
+}
+
+void LogindSessionServices::TryInOrder(std::shared_ptr<const std::vector<DBusMethod>> methods,
+                                       std::size_t next, std::function<void()> noneAnswered) {
+    if (next >= methods->size()) {
+        noneAnswered();
+        return;
+    }
+    const DBusMethod& method = (*methods)[next];
+    // Desktop services are asked only where they already run, never started.
+    Call(session_, method, false, false, {},
+         [this, methods, next, noneAnswered](const QDBusError& error) {
+             if (NotThere(error)) {
+                 TryInOrder(methods, next + 1, noneAnswered);
+             } else {
+                 const DBusMethod& failed = (*methods)[next];
+                 ReportFailure(failed.service + " " + failed.method, error);
+             }
+         });
+}
+
+void LogindSessionServices::CallLogind(const QString& method, const QVariantList& arguments,
+                                       bool interactive, OnReply onReply, OnError onError) {
+    if (!onError) {
+        onError = [this, method](const QDBusError& error) {
+            ReportFailure("logind " + method, error);
+        };
+    }
+    Call(system_, {kLogind, kLogindPath, kLogindManager, method, arguments}, interactive, true,
+         std::move(onReply), std::move(onError));
+}
+
+void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method, bool interactive,
+                                 bool startService, OnReply onReply, OnError onError) {
+    QDBusMessage message = QDBusMessage::createMethodCall(method.service, method.path,
+                                                          method.interface, method.method);
+    message.setArguments(method.arguments);
+    message.setInteractiveAuthorizationAllowed(interactive);
+    message.setAutoStartService(startService);
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(message, interactive ? kInteractiveTimeoutMs : -1), &context_);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &context_,
+                     [onReply = std::move(onReply),
+                      onError = std::move(onError)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         const QDBusMessage reply = finished->reply();
+                         if (reply.type() == QDBusMessage::ErrorMessage) {
+                             onError(QDBusError(reply));
+                         } else if (onReply) {
+                             onReply(reply);
+                         }
+                     });
+}
+
+void LogindSessionServices::ReportFailure(const QString& what, const QDBusError& error) {
+    if (!report_) return;
+    report_(
+        ("tolvane: " + what + " failed: " + error.name() + ": " + error.message()).toStdString());
+}
+
+}  // namespace tolvane

@@ -1,0 +1,33 @@
+#include "platform/linux/qt_msg_box.h"
+
+#include <QMessageBox>
+
+namespace tolvane {
+
+MsgBoxResult QtMsgBox::Show(const std::string& text, const std::string& title, MsgBoxStyle style) {
+    // The texts end their lines Windows-style; a label shows CR LF as one break
+    // only when the CR is gone.
+    QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+
+    const bool question = style == MsgBoxStyle::YesNo;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(title.data(), qsizetype(title.size())),
+                    shown, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner_);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+    // Closing the box from its title bar or with Escape answers No.
+    box.setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return MsgBoxResult::Yes;
+        case QMessageBox::No:
+            return MsgBoxResult::No;
+        case QMessageBox::Ok:
+            return MsgBoxResult::Ok;
+        default:
+            return question ? MsgBoxResult::No : MsgBoxResult::Ok;
+    }
+}
+
+}  // namespace tolvane
