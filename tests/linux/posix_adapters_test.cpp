@@ -1,24 +1,95 @@
+// The plain Linux adapters: per-user folders and the schedule folder made on demand.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+
+#include <filesystem>
+#include <optional>
 
 #include "native_platform.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
+#include "platform/linux/xdg_folders.h"
+#include "schedule/schedule_file.h"
 
-namespace tolvane::testing {
+namespace tolvane {
+namespace {
 
-std::string MakeScratchFolder() {
-    std::string pattern = "/tmp/tolvane-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no scratch folder";
-    return pattern;
+// Sets an environment variable for one scope, then puts the old value back.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = ::getenv(name)) old_ = old;
+        if (value) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedVariable() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(XdgBaseFolder, UsesAnAbsoluteVariableAndFallsBackUnderHomeOtherwise) {
+    const struct {
+        const char* value;
+        const char* home;
+        std::string expected;
+    } cases[] = {
+        {"/data/alice", "/home/alice", "/data/alice"},
+        {nullptr, "/home/alice", "/home/alice/.local/share"},
+        {"", "/home/alice", "/home/alice/.local/share"},
+        {"relative/path", "/home/alice", "/home/alice/.local/share"},
+        {nullptr, "/home/alice/", "/home/alice/.local/share"},
+        {nullptr, "/", "/.local/share"},
+    };
+    for (const auto& c : cases) {
+        const ScopedVariable variable("XDG_DATA_HOME", c.value);
+        const ScopedVariable home("HOME", c.home);
+        EXPECT_EQ(XdgBaseFolder("XDG_DATA_HOME", ".local/share"), c.expected)
+            << (c.value ? c.value : "(unset)") << " with HOME " << c.home;
+    }
 }
 
-std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolder) {
-    return std::make_unique<PosixFileSystem>(programFolder);
+TEST(PosixFileSystem, TheScheduleFolderIsMadeWithItsParentsOnTheFirstWrite) {
+    const std::string root = testing::MakeScratchFolder();
+    const std::string scheduleFolder = root + "/home/.local/share/tolvane";
+    PosixFileSystem files(root + "/usr/lib/tolvane", scheduleFolder);
+    ScheduleList list;
+    struct NoEvents final : EventPump {
+        void ProcessPendingEvents() override {}
+        void WaitForEvents(double) override {}
+    } pump;
+    ScheduleFile file(list, files, pump);
+    EXPECT_EQ(file.Path(), scheduleFolder + "/rebootdata.kx");
+    EXPECT_EQ(files.ProgramFolder(), root + "/usr/lib/tolvane");
+
+    list.Add("7:05 AM-ShutDown-Repeat YES-Monday");
+    ASSERT_TRUE(file.SetFileData());
+    EXPECT_EQ(files.ReadWholeFile(scheduleFolder + "/rebootdata.kx"),
+              "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
+    EXPECT_FALSE(std::filesystem::exists(root + "/usr")) << "nothing is written beside the program";
+    std::filesystem::remove_all(root);
 }
 
-std::unique_ptr<Clock> MakeNativeClock() {
-    return std::make_unique<PosixClock>();
+TEST(MakeFolders, FailsWithAReasonWhereAFileStandsInTheWay) {
+    const std::string root = testing::MakeScratchFolder();
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileContents(*testing::MakeNativeFileSystem(root), root + "/file", "x"));
+    EXPECT_FALSE(MakeFolders(root + "/file/below", reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(MakeFolders(root + "/a/b/c", reason));
+    EXPECT_TRUE(MakeFolders(root + "/a/b/c", reason)) << "an existing folder is fine";
+    std::filesystem::remove_all(root);
 }
 
-}  // namespace tolvane::testing
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,395 @@
+// The real Linux window, offscreen at 96 dots per inch: built from the window
+// table, wired to Form1, writing the real schedule and settings files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fakes/fake_session_services.h"
+#include "native_platform.h"
+#include "platform/linux/linux_program.h"
+#include "qt_test_support.h"
+#include "shell/texts.h"
+#include "shell/window_layout.h"
+
+namespace tolvane {
+namespace {
+
+using testing::BoxAnswerer;
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+class Form1WindowTest : public ::testing::Test {
+  protected:
+    Form1WindowTest() {
+        std::filesystem::create_directories(root + "/program");
+        program = std::make_unique<LinuxProgram>(
+            LinuxProgramSetup{root + "/program", root + "/data/tolvane", root + "/config/tolvane",
+                              &session, [this] { ++endings; }});
+    }
+    ~Form1WindowTest() override {
+        program.reset();
+        std::filesystem::remove_all(root);
+    }
+
+    Form1Window& Window() { return program->Window(); }
+    template <typename Widget>
+    Widget* Get(ControlId id) {
+        return static_cast<Widget*>(Window().ControlWidget(id));
+    }
+    std::string Settings() { return FileText(root + "/config/tolvane/Tolvane 2.1.ini"); }
+    std::string Schedule() { return FileText(root + "/data/tolvane/rebootdata.kx"); }
+    void WriteSettings(const std::string& text) {
+        std::filesystem::create_directories(root + "/config/tolvane");
+        std::ofstream(root + "/config/tolvane/Tolvane 2.1.ini") << text;
+    }
+
+    // A click where a user clicks an option or check box: on its indicator.
+    void ClickNearLeftEdge(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, widget->height() / 2));
+    }
+    void Type(ControlId combo, const char* text) {
+        QLineEdit* edit = Get<QComboBox>(combo)->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+    void AddEntry(ControlId action, ControlId onceOrRepeat, const char* hour, const char* minute,
+                  const char* amPm) {
+        ClickNearLeftEdge(Get<QRadioButton>(action));
+        ClickNearLeftEdge(Get<QRadioButton>(onceOrRepeat));
+        Type(ControlId::Combo1, hour);
+        Type(ControlId::Combo2, minute);
+        Type(ControlId::Combo3, amPm);
+        QTest::mouseClick(Get<QPushButton>(ControlId::Command1), Qt::LeftButton);
+    }
+
+    std::string root = testing::MakeScratchFolder();
+    testing::FakeSessionServices session;
+    int endings = 0;
+    std::unique_ptr<LinuxProgram> program;
+};
+
+std::string Caption(QWidget* widget) {
+    if (auto* b = qobject_cast<QAbstractButton*>(widget)) return b->text().toStdString();
+    if (auto* g = qobject_cast<QGroupBox*>(widget)) return g->title().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(widget)) return l->text().toStdString();
+    if (auto* c = qobject_cast<QComboBox*>(widget)) return c->currentText().toStdString();
+    return "";
+}
+
+TEST_F(Form1WindowTest, EveryControlStandsAtItsPlaceWithItsCaptionAt96Dpi) {
+    ASSERT_EQ(Window().DotsPerInch(), 96);
+    for (const ControlSpec& spec : Form1Controls()) {
+        SCOPED_TRACE(std::string(spec.name));
+        QWidget* widget = Window().ControlWidget(spec.id);
+        const int x = spec.left / 15, y = spec.top / 15, w = spec.width / 15, h = spec.height / 15;
+        EXPECT_EQ(widget->geometry(), QRect(x, y, w, h));
+        EXPECT_EQ(widget->objectName(), Q(spec.name));
+        QWidget* container =
+            spec.container ? Window().ControlWidget(*spec.container) : Window().ClientArea();
+        EXPECT_EQ(widget->parentWidget(), container);
+        if (spec.kind != ControlKind::BorderlessFrame && spec.kind != ControlKind::ListBox) {
+            EXPECT_EQ(Caption(widget), spec.caption);
+        }
+    }
+    EXPECT_EQ(Window().ClientArea()->size(), QSize(442, 359));
+    EXPECT_EQ(Window().windowTitle(), "Tolvane 2.1 - Quarnel ");
+    EXPECT_FALSE(Window().windowIcon().isNull());
+}
+
+TEST_F(Form1WindowTest, TheChosenFontFitsEveryCaptionInItsControl) {
+    for (const ControlSpec& spec : Form1Controls()) {
+        SCOPED_TRACE(std::string(spec.name));
+        QWidget* widget = Window().ControlWidget(spec.id);
+        const QFontMetrics metrics = widget->fontMetrics();
+        switch (spec.kind) {
+            case ControlKind::OptionButton:
+            case ControlKind::CheckBox: {
+                // The style's own place for the text, right of the indicator.
+                QStyleOptionButton option;
+                option.initFrom(widget);
+                option.text = Q(spec.caption);
+                const QRect text = widget->style()->subElementRect(
+                    spec.kind == ControlKind::OptionButton ? QStyle::SE_RadioButtonContents
+                                                           : QStyle::SE_CheckBoxContents,
+                    &option, widget);
+                EXPECT_LE(metrics.horizontalAdvance(option.text), text.width());
+                EXPECT_LE(metrics.height(), widget->height());
+                break;
+            }
+            case ControlKind::PushButton:
+                EXPECT_LT(metrics.horizontalAdvance(Q(spec.caption)), widget->width() - 4);
+                EXPECT_LE(metrics.height(), widget->height());
+                break;
+            case ControlKind::Label:
+                EXPECT_LE(widget->heightForWidth(widget->width()), widget->height());
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+TEST_F(Form1WindowTest, TheWindowHasAFixedSize) {
+    program->Start("");
+    EXPECT_EQ(Window().minimumSize(), Window().maximumSize());
+    EXPECT_FALSE(Window().windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(Window().windowFlags() & Qt::WindowMinimizeButtonHint);
+}
+
+TEST_F(Form1WindowTest, TabOrderFollowsTheTableAndMinimizeHoldsTheFirstFocus) {
+    std::vector<const ControlSpec*> expected;
+    for (const ControlSpec& spec : Form1Controls()) {
+        const bool focusable = spec.kind != ControlKind::Frame &&
+                               spec.kind != ControlKind::BorderlessFrame &&
+                               spec.kind != ControlKind::Label;
+        EXPECT_EQ(Window().ControlWidget(spec.id)->focusPolicy() != Qt::NoFocus, focusable)
+            << spec.name;
+        if (focusable) expected.push_back(&spec);
+    }
+    std::sort(expected.begin(), expected.end(),
+              [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+
+    std::vector<std::string> chain;
+    QWidget* first = Window().ControlWidget(expected.front()->id);
+    QWidget* at = first;
+    do {
+        const auto found =
+            std::find_if(Form1Controls().begin(), Form1Controls().end(),
+                         [&](const ControlSpec& s) { return Window().ControlWidget(s.id) == at; });
+        if (found != Form1Controls().end() && at->focusPolicy() != Qt::NoFocus) {
+            chain.emplace_back(found->name);
+        }
+        at = at->nextInFocusChain();
+    } while (at != first && chain.size() <= expected.size());
+    std::vector<std::string> names;
+    for (auto* spec : expected) names.emplace_back(spec->name);
+    EXPECT_EQ(chain, names);
+    EXPECT_EQ(Window().focusWidget(), Window().ControlWidget(ControlId::Command10));
+}
+
+TEST_F(Form1WindowTest, MenusShowTheTableInOrderWithAccessKeysCheckMarksAndTheSeparator) {
+    std::vector<std::string> shown;
+    for (QAction* top : Window().findChild<QMenuBar*>()->actions()) {
+        shown.push_back(top->text().toStdString());
+        for (QAction* item : top->menu()->actions()) {
+            shown.push_back(item->isSeparator() ? "-" : item->text().toStdString());
+            if (item->isCheckable()) shown.back() += " (check)";
+        }
+    }
+    std::vector<std::string> table;
+    for (const MenuSpec& spec : Form1Menus()) {
+        table.emplace_back(spec.caption);
+        if (spec.checkable) table.back() += " (check)";
+    }
+    EXPECT_EQ(shown, table);
+    EXPECT_EQ(Window().MenuAction(MenuId::ExitM)->text(), "E&xit");
+}
+
+TEST_F(Form1WindowTest, TheCombosAreEditableAndFilledAtStartUpKeepingTheirText) {
+    program->Start("");
+    const struct {
+        ControlId combo;
+        int items;
+        std::string text;
+    } combos[] = {{ControlId::Combo1, 12, ""},
+                  {ControlId::Combo2, 60, ""},
+                  {ControlId::Combo3, 2, ""},
+                  {ControlId::Combo4, 8, "Every Day"}};
+    for (const auto& c : combos) {
+        auto* combo = Get<QComboBox>(c.combo);
+        EXPECT_TRUE(combo->isEditable());
+        EXPECT_EQ(combo->count(), c.items);
+        EXPECT_EQ(combo->currentText().toStdString(), c.text);
+    }
+    EXPECT_TRUE(Window().isVisible());
+}
+
+TEST_F(Form1WindowTest, OptionButtonsFormTwoIndependentGroups) {
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option1));
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option8));
+    EXPECT_TRUE(Window().OptionValue(ControlId::Option1));
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option3));
+    EXPECT_FALSE(Window().OptionValue(ControlId::Option1));
+    EXPECT_TRUE(Window().OptionValue(ControlId::Option3));
+    EXPECT_TRUE(Window().OptionValue(ControlId::Option8));
+    Window().SetOptionValue(ControlId::Option3, false);
+    EXPECT_FALSE(Window().OptionValue(ControlId::Option3));
+}
+
+TEST_F(Form1WindowTest, AddItPutsTheLineInTheListInTextOrderAndInTheFile) {
+    program->Start("");
+    BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
+    AddEntry(ControlId::Option1, ControlId::Option5, "7", "05", "AM");
+    AddEntry(ControlId::Option3, ControlId::Option8, "10", "30", "PM");
+
+    auto* list = Get<QListWidget>(ControlId::List1);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "10:30 PM-ShutDown-Repeat YES-Every Day");
+    EXPECT_EQ(list->item(1)->text(), "7:05 AM-Reboot-Repeat NO-Every Day");
+    EXPECT_EQ(Schedule(),
+              "10:30 PM-ShutDown-Repeat YES-Every Day\r\n7:05 AM-Reboot-Repeat NO-Every Day\r\n"
+              "\r\n");
+
+    ASSERT_EQ(boxes.Seen().size(), 2u);
+    const auto& box = boxes.Seen()[0];
+    EXPECT_EQ(box.title, "Tolvane");
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.buttons, std::vector{QMessageBox::Ok});
+    EXPECT_EQ(box.text.rfind(std::string(texts::kAddedFirstLine) + "\n7:05 AM", 0), 0u) << box.text;
+    EXPECT_EQ(Window().ComboText(ControlId::Combo1), "") << "the time is cleared after an add";
+}
+
+TEST_F(Form1WindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile) {
+    program->Start("");
+    {
+        BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
+        AddEntry(ControlId::Option1, ControlId::Option5, "7", "05", "AM");
+        AddEntry(ControlId::Option2, ControlId::Option5, "9", "00", "PM");
+    }
+    auto* list = Get<QListWidget>(ControlId::List1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(program->Form().List().Selected(), 0);
+    QTest::mouseClick(Get<QPushButton>(ControlId::Command2), Qt::LeftButton);
+
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "9:00 PM-LogOff-Repeat NO-Every Day");
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(program->Form().List().Selected(), -1);
+    EXPECT_EQ(Schedule(), "9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n");
+}
+
+TEST_F(Form1WindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextStart) {
+    program->Start("");
+    ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+    EXPECT_NE(Settings().find("[options]\nc2=1\n"), std::string::npos) << Settings();
+    ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+    EXPECT_NE(Settings().find("[options]\nc2=0\n"), std::string::npos) << Settings();
+
+    WriteSettings("[OPTIONS]\nC2=1\n");
+    program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
+        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
+    program->Start("");
+    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1);
+    EXPECT_NE(Settings().find("[Location]\nPath=" + root + "/program\n"), std::string::npos)
+        << Settings();
+}
+
+TEST_F(Form1WindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
+    program->Start("");
+    QAction* item = Window().MenuAction(MenuId::MinizeonStartup);
+    ASSERT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_NE(Settings().find("[Runit]\nRunMinimized=True\n"), std::string::npos) << Settings();
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_NE(Settings().find("RunMinimized=False\n"), std::string::npos) << Settings();
+}
+
+TEST_F(Form1WindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
+    const struct {
+        QSystemTrayIcon::ActivationReason reason;
+        bool shows;
+    } cases[] = {{QSystemTrayIcon::Trigger, true},
+                 {QSystemTrayIcon::Context, true},
+                 {QSystemTrayIcon::DoubleClick, false},
+                 {QSystemTrayIcon::MiddleClick, false}};
+    program->Start("");
+    for (const auto& c : cases) {
+        Window().HideWindow();
+        emit program->Tray().Icon().activated(c.reason);
+        EXPECT_EQ(Window().isVisible(), c.shows) << c.reason;
+    }
+}
+
+TEST_F(Form1WindowTest, MinimizeWithoutATrayShowsTheIconForLaterAndKeepsTheWindowOnScreen) {
+    program->Start("");
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    QTest::mouseClick(Get<QPushButton>(ControlId::Command10), Qt::LeftButton);
+    EXPECT_TRUE(Window().isVisible()) << "hidden with no icon, it could never come back";
+    EXPECT_TRUE(program->Tray().Icon().isVisible());
+    EXPECT_EQ(program->Tray().Icon().toolTip(), "Tolvane 2.1 - Quarnel");
+}
+
+TEST_F(Form1WindowTest, ClosingTheWindowIsRefusedAndExitEndsTheProgram) {
+    program->Start("");
+    EXPECT_FALSE(Window().close());
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_EQ(endings, 0);
+    QTest::mouseClick(Get<QPushButton>(ControlId::Command15), Qt::LeftButton);
+    EXPECT_EQ(endings, 1);
+    Window().MenuAction(MenuId::ExitM)->trigger();
+    EXPECT_EQ(endings, 2);
+}
+
+TEST_F(Form1WindowTest, Timer1RunsEvery45SecondsFromTheWindowsCreation) {
+    EXPECT_TRUE(Window().Timer1().isActive());
+    EXPECT_EQ(Window().Timer1().interval(), 45000);
+}
+
+TEST_F(Form1WindowTest, TheCommandLineActsThroughTheSessionServicesBeforeTheWindowShows) {
+    program->Start("/Reboot /FORCE");
+    EXPECT_EQ(session.ExitFlags(), std::vector<std::uint64_t>{6});
+    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1);
+    EXPECT_NE(Settings().find("c2=1"), std::string::npos);
+    EXPECT_TRUE(Window().isVisible());
+}
+
+TEST_F(Form1WindowTest, TheNowButtonsAskForTheirOperationPlainOrForced) {
+    program->Start("");
+    const struct {
+        ControlId button;
+        bool force;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {ControlId::Command8, false, {"ExitWindowsEx:2"}},
+        {ControlId::Command9, true, {"ExitWindowsEx:5"}},
+        {ControlId::Command5, true, {"ExitWindowsEx:4"}},
+        {ControlId::Command5, false, {"ExitWindowsEx:0"}},
+        {ControlId::Command4, true, {"LockWorkStation"}},
+    };
+    for (const auto& c : cases) {
+        if (Window().CheckValue(ControlId::Check2) != (c.force ? 1 : 0)) {
+            ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+        }
+        session.calls.clear();
+        QTest::mouseClick(Get<QPushButton>(c.button), Qt::LeftButton);
+        std::vector<std::string> calls;
+        for (const auto& call : session.calls) {
+            if (call.name == "ExitWindowsEx")
+                calls.push_back("ExitWindowsEx:" + std::to_string(call.args[0]));
+            if (call.name == "LockWorkStation") calls.push_back(call.name);
+        }
+        EXPECT_EQ(calls, c.calls);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane

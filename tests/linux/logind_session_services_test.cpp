@@ -1,0 +1,249 @@
+// The power operations on Linux, end to end from the core's operations to the
+// calls logind (python3-dbusmock) and the desktop's services receive, on
+// private buses this test starts. The machine's own buses are never touched:
+// the test refuses to run unless the system bus address is its own.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+
+#include "native_platform.h"
+#include "platform/linux/logind_session_services.h"
+#include "power/power_operations.h"
+#include "private_bus.h"
+
+namespace tolvane {
+namespace {
+
+using testing::CallMock;
+using testing::ClearMockCalls;
+using testing::MockCalls;
+using testing::PrivateBus;
+using testing::ServeEventsUntil;
+using Calls = std::vector<std::string>;
+
+const QString kLogind = "org.freedesktop.login1";
+const QString kLogindPath = "/org/freedesktop/login1";
+const QString kManager = "org.freedesktop.login1.Manager";
+
+std::string MakeFolder() {
+    std::string pattern = "/tmp/tolvane-bus-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("no folder for the buses");
+    return pattern;
+}
+
+TEST(PrivateSystemBusGuard, RefusesAnUnsetAddressTheMachinesBusAndAnyOtherBus) {
+    const std::string ours = "unix:path=/tmp/tolvane-bus-x/system";
+    EXPECT_NE(testing::PrivateSystemBusProblem(nullptr, ours), "");
+    EXPECT_NE(testing::PrivateSystemBusProblem("", ours), "");
+    EXPECT_NE(testing::PrivateSystemBusProblem("unix:path=/run/dbus/system_bus_socket", ours), "");
+    EXPECT_NE(testing::PrivateSystemBusProblem("unix:path=/var/run/dbus/system_bus_socket", ours),
+              "");
+    EXPECT_NE(testing::PrivateSystemBusProblem("unix:path=/tmp/elsewhere", ours), "");
+    EXPECT_EQ(testing::PrivateSystemBusProblem(ours.c_str(), ours), "");
+}
+
+class LogindTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        system_ = std::make_unique<PrivateBus>(folder, "system");
+        session_ = std::make_unique<PrivateBus>(folder, "session");
+        systemBus = system_->Connection();
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system_->Address().c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", session_->Address().c_str(), 1);
+        const std::string problem = testing::PrivateSystemBusProblem(
+            ::getenv("DBUS_SYSTEM_BUS_ADDRESS"), system_->Address());
+        ASSERT_EQ(problem, "") << "refusing to run";
+        system_->StartMock({"--system", "--template", TOLVANE_LOGIND_TEMPLATE}, kLogind, true);
+        // Only a mock answers the mock's own interface: the last guard before any call.
+        ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "ClearCalls", {}))
+            << "org.freedesktop.login1 on this bus is not the mock; refusing to run";
+        services = std::make_unique<LogindSessionServices>(
+            system_->Connection(), session_->Connection(),
+            [this](const std::string& line) { reports.push_back(line); }, kLockCheckMs);
+        power = std::make_unique<PowerOperations>(*services);
+    }
+    void TearDown() override {
+        power.reset();
+        services.reset();
+        session_.reset();
+        system_.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    Calls LogindCalls() { return MockCalls(systemBus, kLogind, kLogindPath); }
+    // Waits for `count` calls, then a little longer so a stray extra one shows.
+    Calls WaitForCalls(const std::function<Calls()>& calls, std::size_t count) {
+        ServeEventsUntil([&] { return calls().size() >= count; }, 5000);
+        ServeEventsUntil([] { return false; }, kLockCheckMs + 150);
+        return calls();
+    }
+    // Replaces a logind method with one that fails with this D-Bus error.
+    void MakeLogindFail(const QString& method, const QString& signature, const QString& name,
+                        const QString& message) {
+        ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddMethod",
+                             {kManager, method, signature, "",
+                              QString("raise dbus.exceptions.DBusException(\"%1\", name=\"%2\")")
+                                  .arg(message, name)}));
+    }
+    int StartDesktopService(const QString& name, const QString& path, const QString& interface,
+                            const QString& method, const QString& signature,
+                            const QString& code = "") {
+        const int mock = session_->StartMock({name, path, interface}, name, false);
+        EXPECT_TRUE(CallMock(sessionBus(), name, path, "AddMethod",
+                             {interface, method, signature, "", code}));
+        return mock;
+    }
+    QDBusConnection sessionBus() { return session_->Connection(); }
+
+    static constexpr int kLockCheckMs = 100;
+    std::string folder = MakeFolder();
+    std::unique_ptr<PrivateBus> system_;
+    std::unique_ptr<PrivateBus> session_;
+    QDBusConnection systemBus{QString()};
+    std::vector<std::string> reports;
+    std::unique_ptr<LogindSessionServices> services;
+    std::unique_ptr<PowerOperations> power;
+};
+
+TEST_F(LogindTest, EachExitOperationMakesItsLogindCall) {
+    const struct {
+        const char* name;
+        void (PowerOperations::*operation)();
+        Calls expected;
+    } cases[] = {
+        {"reboot", &PowerOperations::RebootSystem, {"RebootWithFlags(1)"}},
+        {"forced reboot", &PowerOperations::RebootSystemForced, {"Reboot(true)"}},
+        {"shut down", &PowerOperations::ShutDownSystem, {"PowerOffWithFlags(1)"}},
+        {"forced shut down", &PowerOperations::ShutDownSystemForced, {"PowerOff(true)"}},
+        // No session manager runs on the session bus: logind ends the session.
+        {"log off", &PowerOperations::LogOffUser, {"TerminateSession(auto)"}},
+        {"forced log off", &PowerOperations::LogOffUserForced, {"TerminateSession(auto)"}},
+    };
+    for (const auto& c : cases) {
+        ClearMockCalls(systemBus, kLogind, kLogindPath);
+        (power.get()->*c.operation)();
+        EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }, c.expected.size()), c.expected)
+            << c.name;
+    }
+    EXPECT_EQ(reports, Calls{});
+}
+
+TEST_F(LogindTest, PlainRebootAndShutDownFallBackWhereLogindLacksTheWithFlagsMethods) {
+    for (const char* method : {"RebootWithFlags", "PowerOffWithFlags"}) {
+        MakeLogindFail(method, "t", "org.freedesktop.DBus.Error.UnknownMethod", "Unknown method");
+    }
+    power->RebootSystem();
+    EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }, 2),
+              (Calls{"RebootWithFlags(1)", "Reboot(false)"}));
+    ClearMockCalls(systemBus, kLogind, kLogindPath);
+    power->ShutDownSystem();
+    EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }, 2),
+              (Calls{"PowerOffWithFlags(1)", "PowerOff(false)"}));
+    EXPECT_EQ(reports, Calls{});
+}
+
+TEST_F(LogindTest, AFailureIsWrittenWithTheDBusErrorsNameAndMessageAndNotRetried) {
+    MakeLogindFail("PowerOffWithFlags", "t", "org.freedesktop.login1.BlockedByInhibitorLock",
+                   "Operation inhibited by backup");
+    power->ShutDownSystem();
+    EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }, 1), Calls{"PowerOffWithFlags(1)"})
+        << "an application's veto is not overridden by a fallback";
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0],
+              "tolvane: logind PowerOffWithFlags failed: "
+              "org.freedesktop.login1.BlockedByInhibitorLock: Operation inhibited by backup");
+}
+
+TEST_F(LogindTest, PlainLogOffAsksTheDesktopsSessionManagerWithoutAPrompt) {
+    const struct {
+        QString name, path, interface, method, signature;
+        std::string expected;
+    } desktops[] = {
+        {"org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager",
+         "Logout", "u", "Logout(1)"},
+        {"org.kde.Shutdown", "/Shutdown", "org.kde.Shutdown", "logout", "", "logout()"},
+        {"org.kde.ksmserver", "/KSMServer", "org.kde.KSMServerInterface", "logout", "iii",
+         "logout(0, 0, 0)"},
+        {"org.xfce.SessionManager", "/org/xfce/SessionManager", "org.xfce.Session.Manager",
+         "Logout", "bb", "Logout(false, true)"},
+    };
+    for (const auto& d : desktops) {
+        const int mock = StartDesktopService(d.name, d.path, d.interface, d.method, d.signature);
+        ClearMockCalls(systemBus, kLogind, kLogindPath);
+        power->LogOffUser();
+        EXPECT_EQ(WaitForCalls([&] { return MockCalls(sessionBus(), d.name, d.path); }, 1),
+                  Calls{d.expected});
+        EXPECT_EQ(LogindCalls(), Calls{}) << d.name.toStdString();
+        session_->StopMock(mock);
+    }
+    EXPECT_EQ(reports, Calls{});
+}
+
+TEST_F(LogindTest, ASessionManagerThatRefusesIsReportedAndTheSessionIsNotTerminated) {
+    StartDesktopService("org.gnome.SessionManager", "/org/gnome/SessionManager",
+                        "org.gnome.SessionManager", "Logout", "u",
+                        "raise dbus.exceptions.DBusException(\"Logout interrupted\", "
+                        "name=\"org.gnome.SessionManager.NotInRunning\")");
+    power->LogOffUser();
+    ServeEventsUntil([&] { return !reports.empty(); }, 5000);
+    EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }, 0), Calls{});
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("org.gnome.SessionManager.NotInRunning: Logout interrupted"),
+              std::string::npos)
+        << reports[0];
+}
+
+TEST_F(LogindTest, LockAsksLogindThenTheScreenSaverWhenTheSessionDidNotLock) {
+    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddSession",
+                         {"auto", "seat0", 1000u, "alice", true}));
+    StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
+                        "org.freedesktop.ScreenSaver", "Lock", "");
+    ClearMockCalls(systemBus, kLogind, kLogindPath);
+    services->LockWorkStation();
+    EXPECT_EQ(
+        WaitForCalls(
+            [&] { return MockCalls(sessionBus(), "org.freedesktop.ScreenSaver", "/ScreenSaver"); },
+            1),
+        Calls{"Lock()"});
+    EXPECT_EQ(LogindCalls(), (Calls{"LockSession(auto)", "GetSession(auto)"}));
+    EXPECT_EQ(reports, Calls{});
+}
+
+TEST_F(LogindTest, LockLeavesTheScreenSaverAloneWhenTheSessionReportsItselfLocked) {
+    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddSession",
+                         {"auto", "seat0", 1000u, "alice", true}));
+    // The session's locker answers logind's Lock signal by saying it locked.
+    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddMethod",
+                         {kManager, "LockSession", "s", "",
+                          "objects['/org/freedesktop/login1/session/' + args[0]].Set("
+                          "'org.freedesktop.login1.Session', 'LockedHint', True)"}));
+    StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
+                        "org.freedesktop.ScreenSaver", "Lock", "");
+    services->LockWorkStation();
+    WaitForCalls([&] { return LogindCalls(); }, 2);
+    EXPECT_EQ(MockCalls(sessionBus(), "org.freedesktop.ScreenSaver", "/ScreenSaver"), Calls{});
+    EXPECT_EQ(reports, Calls{});
+}
+
+TEST_F(LogindTest, ALockThatNobodyCanCarryOutIsReported) {
+    MakeLogindFail("LockSession", "s", "org.freedesktop.login1.NoSessionForPID",
+                   "PID 1 does not belong to any known session");
+    services->LockWorkStation();
+    ServeEventsUntil([&] { return reports.size() >= 2; }, 5000);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0],
+              "tolvane: logind LockSession failed: org.freedesktop.login1.NoSessionForPID: PID 1 "
+              "does not belong to any known session");
+    EXPECT_EQ(reports[1], "tolvane: no screen saver of the desktop answered the lock request");
+}
+
+}  // namespace
+}  // namespace tolvane
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,25 @@
+'''systemd-logind as Debian 12 has it (systemd 252), for Tolvane's tests.
+
+dbusmock's stock logind template predates RebootWithFlags and
+PowerOffWithFlags; this adds them, refusing unknown flag bits as logind does
+(only 0x1, block inhibitors apply to root too, and 0x2, reboot via kexec).
+'''
+import dbus  # noqa: F401 (used by the method bodies)
+from dbusmock.templates import logind
+from dbusmock.templates.logind import *  # noqa: F401,F403 (the mock's convenience methods)
+
+BUS_NAME = logind.BUS_NAME
+MAIN_OBJ = logind.MAIN_OBJ
+MAIN_IFACE = logind.MAIN_IFACE
+SYSTEM_BUS = True
+
+CHECK_FLAGS = ('if args[0] & ~3: raise dbus.exceptions.DBusException('
+               '"Invalid flags parameter", name="org.freedesktop.DBus.Error.InvalidArgs")')
+
+
+def load(mock, parameters):
+    logind.load(mock, parameters)
+    mock.AddMethods(MAIN_IFACE, [
+        ('RebootWithFlags', 't', '', CHECK_FLAGS),
+        ('PowerOffWithFlags', 't', '', CHECK_FLAGS),
+    ])

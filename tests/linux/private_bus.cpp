@@ -1,0 +1,155 @@
+#include "private_bus.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace tolvane::testing {
+
+namespace {
+
+const QString kMockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
+
+QString Shown(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<bool>()) {
+        return value.toBool() ? "true" : "false";
+    }
+    return value.toString();
+}
+
+}  // namespace
+
+std::string PrivateSystemBusProblem(const char* address, const std::string& expected) {
+    if (!address || !*address) return "DBUS_SYSTEM_BUS_ADDRESS is not set";
+    const std::string given(address);
+    for (const char* real : {"/run/dbus/system_bus_socket", "/var/run/dbus/system_bus_socket"}) {
+        if (given.find(real) != std::string::npos) {
+            return "DBUS_SYSTEM_BUS_ADDRESS names the machine's system bus: " + given;
+        }
+    }
+    if (given != expected) return "DBUS_SYSTEM_BUS_ADDRESS is not this test's bus: " + given;
+    return "";
+}
+
+PrivateBus::PrivateBus(const std::string& folder, const QString& name) : name_(name) {
+    const QString socket = QString::fromStdString(folder) + "/" + name;
+    address_ = ("unix:path=" + socket).toStdString();
+    daemon_.setProgram("dbus-daemon");
+    daemon_.setArguments({"--session", "--nofork", "--nopidfile", "--nosyslog",
+                          "--address=" + QString::fromStdString(address_)});
+    daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    daemon_.start();
+    if (!daemon_.waitForStarted(5000)) throw std::runtime_error("dbus-daemon did not start");
+    if (!ServeEventsUntil([&] { return QFileInfo::exists(socket); }, 5000)) {
+        throw std::runtime_error("dbus-daemon made no socket");
+    }
+}
+
+PrivateBus::~PrivateBus() {
+    for (std::size_t i = 0; i < mocks_.size(); ++i) StopMock(int(i));
+    QDBusConnection::disconnectFromBus(name_);
+    daemon_.terminate();
+    if (!daemon_.waitForFinished(2000)) {
+        daemon_.kill();
+        daemon_.waitForFinished(2000);
+    }
+}
+
+QDBusConnection PrivateBus::Connection() const {
+    return QDBusConnection::connectToBus(QString::fromStdString(address_), name_);
+}
+
+int PrivateBus::StartMock(const QStringList& arguments, const QString& busName, bool asSystemBus) {
+    auto mock = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(asSystemBus ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS",
+                       QString::fromStdString(address_));
+    mock->setProcessEnvironment(environment);
+    mock->setProgram("/usr/bin/python3");
+    mock->setArguments(QStringList{"-m", "dbusmock"} + arguments);
+    mock->setStandardOutputFile(QProcess::nullDevice());
+    mock->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    mock->start();
+    if (!mock->waitForStarted(5000)) throw std::runtime_error("dbusmock did not start");
+    const QDBusConnection bus = Connection();
+    if (!ServeEventsUntil([&] { return bus.interface()->isServiceRegistered(busName).value(); },
+                          15000)) {
+        throw std::runtime_error("dbusmock never served " + busName.toStdString());
+    }
+    mocks_.push_back(std::move(mock));
+    return int(mocks_.size() - 1);
+}
+
+void PrivateBus::StopMock(int index) {
+    QProcess* mock = mocks_.at(std::size_t(index)).get();
+    if (mock->state() == QProcess::NotRunning) return;
+    mock->terminate();
+    if (!mock->waitForFinished(2000)) {
+        mock->kill();
+        mock->waitForFinished(2000);
+    }
+}
+
+bool ServeEventsUntil(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::vector<std::string> MockCalls(const QDBusConnection& bus, const QString& service,
+                                   const QString& path) {
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(service, path, kMockInterface, "GetCalls"),
+                 QDBus::Block, 5000);
+    std::vector<std::string> calls;
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        calls.push_back("<GetCalls failed: " + reply.errorMessage().toStdString() + ">");
+        return calls;
+    }
+    const QDBusArgument list = reply.arguments().value(0).value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        quint64 time = 0;
+        QString method;
+        list.beginStructure();
+        list >> time >> method;
+        QStringList shown;
+        list.beginArray();
+        while (!list.atEnd()) {
+            QDBusVariant argument;
+            list >> argument;
+            shown << Shown(argument.variant());
+        }
+        list.endArray();
+        list.endStructure();
+        calls.push_back((method + "(" + shown.join(", ") + ")").toStdString());
+    }
+    list.endArray();
+    return calls;
+}
+
+void ClearMockCalls(const QDBusConnection& bus, const QString& service, const QString& path) {
+    CallMock(bus, service, path, "ClearCalls", {});
+}
+
+bool CallMock(const QDBusConnection& bus, const QString& service, const QString& path,
+              const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, kMockInterface, method);
+    call.setArguments(arguments);
+    return bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+}
+
+}  // namespace tolvane::testing

@@ -1,0 +1,157 @@
+// The small Qt adapters: message boxes, starting programs, waiting for events.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "native_platform.h"
+#include "platform/linux/qt_event_pump.h"
+#include "platform/linux/qt_msg_box.h"
+#include "platform/linux/qt_process_starter.h"
+#include "qt_test_support.h"
+
+namespace tolvane {
+namespace {
+
+using testing::BoxAnswerer;
+
+TEST(QtMsgBox, ShowsTheExactTextAndTitleWithoutIconAndTheRightButtons) {
+    const struct {
+        MsgBoxStyle style;
+        QMessageBox::StandardButton press;
+        std::vector<QMessageBox::StandardButton> buttons;
+        QMessageBox::StandardButton defaultButton;
+        MsgBoxResult result;
+    } cases[] = {
+        {MsgBoxStyle::OkOnly,
+         QMessageBox::Ok,
+         {QMessageBox::Ok},
+         QMessageBox::Ok,
+         MsgBoxResult::Ok},
+        {MsgBoxStyle::YesNo,
+         QMessageBox::Yes,
+         {QMessageBox::Yes, QMessageBox::No},
+         QMessageBox::Yes,
+         MsgBoxResult::Yes},
+        {MsgBoxStyle::YesNo,
+         QMessageBox::No,
+         {QMessageBox::Yes, QMessageBox::No},
+         QMessageBox::Yes,
+         MsgBoxResult::No},
+    };
+    QtMsgBox msgBox(nullptr);
+    for (const auto& c : cases) {
+        BoxAnswerer answerer({c.press});
+        const auto result =
+            msgBox.Show(" /reboot \r\n<b>not bold</b> & more\r\n", "Tolvane - Quarnel", c.style);
+        EXPECT_EQ(result, c.result);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        const auto& seen = answerer.Seen()[0];
+        EXPECT_EQ(seen.title, "Tolvane - Quarnel");
+        EXPECT_EQ(seen.text, " /reboot \n<b>not bold</b> & more\n");
+        EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+        auto buttons = seen.buttons;
+        std::sort(buttons.begin(), buttons.end());
+        EXPECT_EQ(buttons, c.buttons);
+        EXPECT_EQ(seen.defaultButton, c.defaultButton);
+    }
+}
+
+TEST(QtMsgBox, EscapeOnAQuestionAnswersNo) {
+    QtMsgBox msgBox(nullptr);
+    QTimer escape;
+    QObject::connect(&escape, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &press);
+        }
+    });
+    escape.start(5);
+    EXPECT_EQ(msgBox.Show("Remove?", "Tolvane - Quarnel", MsgBoxStyle::YesNo), MsgBoxResult::No);
+}
+
+class QtProcessStarterTest : public ::testing::Test {
+  protected:
+    ~QtProcessStarterTest() override { std::filesystem::remove_all(root); }
+    std::string WriteScript(const std::string& name, bool runnable) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\necho \"$#:$1\" > \"$(dirname \"$0\")/ran\"\n";
+        std::filesystem::permissions(path, runnable ? std::filesystem::perms::owner_all
+                                                    : std::filesystem::perms::owner_read);
+        return path;
+    }
+    std::string WaitForMark() {
+        const std::string mark = folder + "/ran";
+        for (int i = 0; i < 400 && !std::filesystem::exists(mark); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::ifstream in(mark);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    }
+    std::string root = testing::MakeScratchFolder();
+    std::string folder = root + "/a folder; with $(odd) 'names'";
+    QtProcessStarter starter;
+    std::string reason;
+};
+
+TEST_F(QtProcessStarterTest, StartsAQuotedPathWithBlanksAndShellCharactersWithoutAShell) {
+    std::filesystem::create_directories(folder);
+    const std::string script = WriteScript("installs.sh", true);
+    ASSERT_TRUE(starter.Start("\"" + script + "\"", 1, reason)) << reason;
+    EXPECT_EQ(WaitForMark(), "0:") << "started without arguments";
+}
+
+TEST_F(QtProcessStarterTest, PassesArgumentsAfterTheProgram) {
+    std::filesystem::create_directories(folder);
+    const std::string script = WriteScript("installs.sh", true);
+    ASSERT_TRUE(starter.Start("\"" + script + "\" \"two words\"", 1, reason)) << reason;
+    EXPECT_EQ(WaitForMark(), "1:two words");
+}
+
+TEST_F(QtProcessStarterTest, SaysWhyWhenNothingCouldBeStarted) {
+    std::filesystem::create_directories(folder);
+    const std::string notRunnable = WriteScript("removeit.sh", false);
+    const std::string cases[] = {"\"" + folder + "/missing.sh\"", "\"" + notRunnable + "\"", "",
+                                 "\"\""};
+    for (const auto& line : cases) {
+        reason.clear();
+        EXPECT_FALSE(starter.Start(line, 1, reason)) << line;
+        EXPECT_FALSE(reason.empty()) << line;
+    }
+}
+
+TEST(QtEventPump, WaitingBlocksUntilTheTimeIsUpWhenNothingHappens) {
+    QtEventPump pump;
+    pump.ProcessPendingEvents();  // as the pause does before each wait
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::clock_t cpuBefore = std::clock();
+    pump.WaitForEvents(0.3);
+    const double cpuSeconds = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    EXPECT_GE(elapsed.elapsed(), 290);
+    EXPECT_LT(elapsed.elapsed(), 1500);
+    EXPECT_LT(cpuSeconds, 0.1) << "the wait must sleep, not spin";
+}
+
+TEST(QtEventPump, AnEventEndsTheWaitEarlyAndPendingEventsAreServed) {
+    QtEventPump pump;
+    pump.ProcessPendingEvents();
+    bool served = false;
+    QTimer::singleShot(50, [&] { served = true; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pump.WaitForEvents(5.0);
+    pump.ProcessPendingEvents();
+    EXPECT_TRUE(served);
+    EXPECT_LT(elapsed.elapsed(), 2000);
+}
+
+}  // namespace
+}  // namespace tolvane
