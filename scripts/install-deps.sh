@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev libgl-dev
     xvfb xauth xdotool imagemagick trayer x11-utils
     dbus python3-dbusmock xdg-utils
+    dpkg-dev
 )
 
 missing=()
