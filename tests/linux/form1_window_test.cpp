@@ -349,6 +349,23 @@ TEST_F(Form1WindowTest, ClosingTheWindowIsRefusedAndExitEndsTheProgram) {
     EXPECT_EQ(endings, 2);
 }
 
+TEST_F(Form1WindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembersIt) {
+    // Stands in for the real script: says it ran, without arguments.
+    const std::string script = root + "/program/installs.sh";
+    std::ofstream(script) << "#!/bin/sh\necho \"ran with $# arguments\" > \"$0.ran\"\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    program->Start("");
+
+    BoxAnswerer boxes({QMessageBox::Yes, QMessageBox::Ok});
+    Window().MenuAction(MenuId::SetServiceM)->trigger();
+    ASSERT_EQ(boxes.Seen().size(), 2u);
+    EXPECT_EQ(boxes.Seen()[0].title, "Tolvane - Quarnel");
+    EXPECT_EQ(boxes.Seen()[0].defaultButton, QMessageBox::Yes);
+    EXPECT_EQ(boxes.Seen()[1].text.rfind("The Service has been installed.", 0), 0u);
+    EXPECT_NE(Settings().find("[Options]\nService=1\n"), std::string::npos) << Settings();
+    EXPECT_EQ(FileText(script + ".ran"), "ran with 0 arguments\n");
+}
+
 TEST_F(Form1WindowTest, Timer1RunsEvery45SecondsFromTheWindowsCreation) {
     EXPECT_TRUE(Window().Timer1().isActive());
     EXPECT_EQ(Window().Timer1().interval(), 45000);

@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +21,19 @@ namespace {
 
 using testing::BoxAnswerer;
 
+// A desktop theme that puts pictures on dialog buttons, as many Linux themes do.
+class PicturesOnButtons final : public QProxyStyle {
+  public:
+    PicturesOnButtons() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
 TEST(QtMsgBox, ShowsTheExactTextAndTitleWithoutIconAndTheRightButtons) {
+    QApplication::setStyle(new PicturesOnButtons);
     const struct {
         MsgBoxStyle style;
         QMessageBox::StandardButton press;
@@ -54,11 +68,13 @@ TEST(QtMsgBox, ShowsTheExactTextAndTitleWithoutIconAndTheRightButtons) {
         EXPECT_EQ(seen.title, "Tolvane - Quarnel");
         EXPECT_EQ(seen.text, " /reboot \n<b>not bold</b> & more\n");
         EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+        EXPECT_FALSE(seen.picturesOnButtons);
         auto buttons = seen.buttons;
         std::sort(buttons.begin(), buttons.end());
         EXPECT_EQ(buttons, c.buttons);
         EXPECT_EQ(seen.defaultButton, c.defaultButton);
     }
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
 }
 
 TEST(QtMsgBox, EscapeOnAQuestionAnswersNo) {

@@ -18,6 +18,7 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     std::vector<QMessageBox::StandardButton> buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    bool picturesOnButtons = false;
 };
 
 // Answers each modal message box that comes up, in turn, by pressing the
@@ -39,7 +40,10 @@ class BoxAnswerer {
         seen.title = box->windowTitle().toStdString();
         seen.text = box->text().toStdString();
         seen.icon = box->icon();
-        for (QAbstractButton* b : box->buttons()) seen.buttons.push_back(box->standardButton(b));
+        for (QAbstractButton* b : box->buttons()) {
+            seen.buttons.push_back(box->standardButton(b));
+            seen.picturesOnButtons = seen.picturesOnButtons || !b->icon().isNull();
+        }
         if (box->defaultButton()) seen.defaultButton = box->standardButton(box->defaultButton());
         seen_.push_back(seen);
         QAbstractButton* press = box->button(answers_.front());

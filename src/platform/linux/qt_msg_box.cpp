@@ -1,5 +1,6 @@
 #include "platform/linux/qt_msg_box.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace tolvane {
@@ -18,6 +19,8 @@ MsgBoxResult QtMsgBox::Show(const std::string& text, const std::string& title, M
     box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
     // Closing the box from its title bar or with Escape answers No.
     box.setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
+    // Plain buttons: some desktop themes put pictures on them.
+    for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());
     switch (box.exec()) {
         case QMessageBox::Yes:
             return MsgBoxResult::Yes;
