@@ -1,55 +1,20 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstddef>
+
 #include "native_platform.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_process_starter.h"
 #include "platform/win32/win32_session_services.h"
+#include "platform/win32/win32_settings_store.h"
+#include "platform/win32/win32_tray_icon.h"
 #include "power/power_operations.h"
+#include "win32_test_support.h"
 
 namespace tolvane::testing {
-
-std::string MakeScratchFolder() {
-    char base[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof base, base);
-    // Wine reuses process ids quickly, so try names until one is free.
-    for (unsigned attempt = GetTickCount();; ++attempt) {
-        const std::string folder = std::string(base) + "tolvane-test-" +
-                                   std::to_string(GetCurrentProcessId()) + "-" +
-                                   std::to_string(attempt);
-        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            ADD_FAILURE() << "no scratch folder";
-            return folder;
-        }
-    }
-}
-
-// The Windows file system serves the program's own folder; tests point the
-// schedule's path at a scratch folder through the path helpers instead.
-class ScratchWin32FileSystem final : public FileSystem {
-  public:
-    explicit ScratchWin32FileSystem(std::string folder) : folder_(std::move(folder)) {}
-    std::string ProgramFolder() override { return folder_; }
-    char PathSeparator() const override { return real_.PathSeparator(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return real_.ReadWholeFile(path);
-    }
-    std::optional<std::string> WriteTemporaryFile(const std::string& folder,
-                                                  const std::string& prefix, std::string_view bytes,
-                                                  std::string& reason) override {
-        return real_.WriteTemporaryFile(folder, prefix, bytes, reason);
-    }
-    bool MoveFileOver(const std::string& from, const std::string& to,
-                      std::string& reason) override {
-        return real_.MoveFileOver(from, to, reason);
-    }
-    bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
-
-  private:
-    std::string folder_;
-    Win32FileSystem real_;
-};
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolder) {
     return std::make_unique<ScratchWin32FileSystem>(programFolder);
@@ -87,6 +52,174 @@ TEST(Win32SessionServices, ThePrivilegeRecordIsAcceptedByThePlatform) {
     EXPECT_TRUE(
         services.AdjustTokenPrivileges(token, false, wanted, sizeof wanted, previous, length));
     EXPECT_TRUE(services.CloseHandle(token));
+}
+
+// ---- The command line ----
+
+TEST(CommandLineArguments, AreWhatFollowsTheProgramsName) {
+    struct Case {
+        const char* commandLine;
+        const char* arguments;
+    };
+    const Case cases[] = {
+        {"tolvane.exe", ""},
+        {"tolvane.exe /lock", "/lock"},
+        {"tolvane.exe    /force /reboot ", "/force /reboot "},
+        {"tolvane.exe\t/lock", "/lock"},
+        {"C:\\Tools\\tolvane.exe /shutdown", "/shutdown"},
+        // A quoted name keeps its blanks; the arguments start after the quote.
+        {"\"C:\\Program Files\\Tolvane\\tolvane.exe\" /force", "/force"},
+        {"\"C:\\Program Files\\Tolvane\\tolvane.exe\"", ""},
+        {"\"C:\\My Tools\\tolvane.exe\"/lock", "/lock"},
+        {"\"C:\\My Tools\\tolvane.exe\" \"/log off\"", "\"/log off\""},
+        {"\"C:\\unfinished name /lock", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CommandLineArguments(c.commandLine), c.arguments) << c.commandLine;
+    }
+}
+
+TEST(CommandLineArguments, OfThisProcessLeaveOutItsOwnPath) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string arguments = CommandLineArguments(GetCommandLineA());
+    EXPECT_EQ(arguments.find("tolvane_platform_tests"), std::string::npos) << arguments;
+}
+
+// ---- Settings in the registry ----
+
+class Win32SettingsStoreTest : public ::testing::Test {
+  protected:
+    // The program's own root, under an application name no one else uses.
+    const std::string application = UniqueName("Tolvane test ");
+    Win32SettingsStore store;
+    const std::string applicationKey =
+        std::string(Win32SettingsStore::kDefaultRoot) + "\\" + application;
+
+    ~Win32SettingsStoreTest() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, applicationKey.c_str());
+    }
+};
+
+TEST_F(Win32SettingsStoreTest, AnAbsentApplicationSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(store.GetSetting(application, "Runit", "RunMinimized", "False"), "False");
+    store.SaveSetting(application, "Runit", "ShowRebootScheduleM", "True");
+    EXPECT_EQ(store.GetSetting(application, "Runit", "RunMinimized", "False"), "False");
+    EXPECT_EQ(store.GetSetting(application, "Location", "Path", ""), "");
+    EXPECT_EQ(store.GetSetting(application, "Runit", "ShowRebootScheduleM", "x"), "True");
+}
+
+TEST_F(Win32SettingsStoreTest, AValueIsTextUnderTheApplicationAndSectionKeys) {
+    store.SaveSetting(application, "Location", "Path", "C:\\Program Files\\Tolvane");
+    const auto stored = ReadRegistryValue(applicationKey + "\\Location", "Path");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(stored->data, "C:\\Program Files\\Tolvane");
+}
+
+TEST_F(Win32SettingsStoreTest, SectionAndKeyNamesIgnoreLetterCase) {
+    store.SaveSetting(application, "options", "c2", "1");
+    store.SaveSetting(application, "Options", "Service", "0");
+    EXPECT_EQ(store.GetSetting(application, "OPTIONS", "C2", "0"), "1");
+    EXPECT_EQ(store.GetSetting(application, "options", "service", "1"), "0");
+    store.SaveSetting(application, "Options", "C2", "0");
+    EXPECT_EQ(store.GetSetting(application, "options", "c2", "x"), "0");
+}
+
+TEST_F(Win32SettingsStoreTest, ValuesSurviveAnewStoreAndLongTextsComeBackWhole) {
+    const std::string longText(5000, 'p');
+    store.SaveSetting(application, "Location", "Path", longText);
+    Win32SettingsStore later;
+    EXPECT_EQ(later.GetSetting(application, "Location", "Path", ""), longText);
+    store.SaveSetting(application, "Location", "Path", "");
+    EXPECT_EQ(later.GetSetting(application, "Location", "Path", "default"), "");
+}
+
+TEST_F(Win32SettingsStoreTest, AValueThatIsNoTextCountsAsAbsent) {
+    store.SaveSetting(application, "options", "c2", "1");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (applicationKey + "\\options").c_str(), 0,
+                            KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    const DWORD number = 1;
+    RegSetValueExA(key, "c2", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+    EXPECT_EQ(store.GetSetting(application, "options", "c2", "0"), "0");
+}
+
+// ---- Starting programs ----
+
+class Win32ProcessStarterTest : public ::testing::Test {
+  protected:
+    std::string scratch = MakeScratchFolder();
+    ~Win32ProcessStarterTest() override { RemoveFolderTree(scratch); }
+
+    static bool WaitForFile(const std::string& path) {
+        for (int i = 0; i < 300; ++i) {
+            if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+            Sleep(50);
+        }
+        return false;
+    }
+};
+
+TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
+    // A decoy where an unquoted path would lead: "<scratch>\dir.bat" for
+    // "<scratch>\dir with spaces\installs.bat".
+    const std::string folder = scratch + "\\dir with spaces";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string marker = scratch + "\\ran.txt";
+    const std::string decoyMarker = scratch + "\\decoy.txt";
+    auto write = [](const std::string& path, const std::string& text) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    };
+    write(folder + "\\installs.bat", "@echo off\r\necho ran>\"" + marker + "\"\r\n");
+    write(scratch + "\\dir.bat", "@echo off\r\necho decoy>\"" + decoyMarker + "\"\r\n");
+
+    Win32ProcessStarter starter;
+    std::string reason;
+    ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason)) << reason;
+    EXPECT_TRUE(WaitForFile(marker));
+    EXPECT_EQ(GetFileAttributesA(decoyMarker.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {
+    Win32ProcessStarter starter;
+    std::string reason;
+    EXPECT_FALSE(starter.Start("\"" + scratch + "\\no such.bat\"", kNormalFocus, reason));
+    EXPECT_FALSE(reason.empty());
+}
+
+// ---- The notification-area record ----
+
+TEST(Win32TrayIcon, TheRecordTakesThePlatformsFirstLayout) {
+    NotifyIconRecord record;
+    record.hWnd = 0x10a4c;
+    record.uID = 0x5e01;
+    record.uFlags = kNifMessage | kNifIcon | kNifTip;
+    record.uCallbackMessage = kWmMouseMove;
+    record.hIcon = 0x5e01;
+    record.szTip.fill(' ');
+    const std::string tip = "Tolvane 2.1 - Quarnel";
+    std::copy(tip.begin(), tip.end(), record.szTip.begin());
+    record.szTip[tip.size()] = '\0';
+
+    const NOTIFYICONDATAA data = ToNotifyIconData(record);
+    // 88 bytes with 32-bit handles; 104 with 64-bit ones and their alignment.
+    EXPECT_EQ(data.cbSize, sizeof(void*) == 8 ? 104u : 88u);
+    EXPECT_EQ(data.cbSize, offsetof(NOTIFYICONDATAA, szTip) + 64);
+    EXPECT_EQ(data.hWnd, reinterpret_cast<HWND>(0x10a4c));
+    EXPECT_EQ(data.uID, 0x5e01u);
+    EXPECT_EQ(data.uFlags, 7u);
+    EXPECT_EQ(data.uCallbackMessage, 512u);
+    EXPECT_EQ(data.hIcon, reinterpret_cast<HICON>(0x5e01));
+    EXPECT_EQ(std::string(data.szTip), tip);
+    EXPECT_EQ(std::string(data.szTip, 64), std::string(record.szTip.data(), 64));
 }
 
 }  // namespace

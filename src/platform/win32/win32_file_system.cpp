@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32/win32_error_text.h"
+
 namespace tolvane {
 
 namespace {
@@ -27,20 +29,6 @@ class FileHandle {
   private:
     HANDLE h_;
 };
-
-// The system's own words for an error code, without the line break it ends with.
-std::string ErrorText(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
 
 }  // namespace
 

@@ -1,0 +1,48 @@
+// tolvane.exe: the window, the real adapters, and the message loop.
+#include <commctrl.h>
+#include <windows.h>
+
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_main_window.h"
+#include "platform/win32/win32_msg_box.h"
+#include "platform/win32/win32_process_starter.h"
+#include "platform/win32/win32_session_services.h"
+#include "platform/win32/win32_settings_store.h"
+#include "platform/win32/win32_tray_icon.h"
+#include "shell/explorer_web_browser.h"
+#include "shell/form1.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    using namespace tolvane;
+
+    // Themed standard controls (the manifest asks for the common controls
+    // that draw them).
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    Win32Clock clock;
+    Win32FileSystem files;
+    Win32SettingsStore settings;
+    Win32ProcessStarter processes;
+    ExplorerWebBrowser browser(processes);
+    Win32TrayIcon tray;
+    Win32SessionServices session;
+    Win32EventPump pump;
+    Win32MsgBox msgBox;
+
+    // Exit ends the program at once, from wherever the command was given
+    // (inside a tick or a pause too): nothing runs after it.
+    Win32MainWindow window(instance, SystemDotsPerInch(), [] { ExitProcess(0); });
+    if (!window.Handle()) return 1;
+    pump.SetDialogWindow(window.Handle());
+    msgBox.SetOwner(window.Handle());
+
+    Form1 form(Form1Platform{window, pump, msgBox, settings, processes, browser, tray, clock, files,
+                             session});
+    window.Attach(form);
+    form.Form_Load(CommandLineArguments(GetCommandLineA()));
+    return pump.Run();
+}

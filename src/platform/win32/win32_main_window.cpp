@@ -1,0 +1,509 @@
+#include "platform/win32/win32_main_window.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_resource_ids.h"
+#include "shell/form1.h"
+#include "shell/texts.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr char kWindowClass[] = "TolvaneMainWindow";
+constexpr int kFirstControlCommand = 100;
+constexpr UINT kFirstMenuCommand = 1000;
+// Lines the open list of a drop-down combo shows before it scrolls.
+constexpr int kComboListLines = 10;
+
+std::size_t ControlIndex(ControlId id) {
+    const auto controls = Form1Controls();
+    return static_cast<std::size_t>(std::find_if(controls.begin(), controls.end(),
+                                                 [&](const ControlSpec& c) { return c.id == id; }) -
+                                    controls.begin());
+}
+
+std::size_t MenuIndex(MenuId id) {
+    const auto menus = Form1Menus();
+    return static_cast<std::size_t>(
+        std::find_if(menus.begin(), menus.end(), [&](const MenuSpec& m) { return m.id == id; }) -
+        menus.begin());
+}
+
+bool TakesFocus(ControlKind kind) {
+    return kind != ControlKind::Frame && kind != ControlKind::BorderlessFrame &&
+           kind != ControlKind::Label;
+}
+
+bool IsContainer(ControlKind kind) {
+    return kind == ControlKind::Frame || kind == ControlKind::BorderlessFrame;
+}
+
+// The control's place on the window: its own offset plus its containers'.
+POINT WindowTwips(const ControlSpec& spec) {
+    POINT at{spec.left, spec.top};
+    for (auto container = spec.container; container;) {
+        const ControlSpec& outer = Control(*container);
+        at.x += outer.left;
+        at.y += outer.top;
+        container = outer.container;
+    }
+    return at;
+}
+
+struct ControlClass {
+    const char* name;
+    DWORD style;
+    DWORD exStyle;
+};
+
+ControlClass ClassFor(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Frame:
+            return {"BUTTON", BS_GROUPBOX | WS_CLIPSIBLINGS, 0};
+        case ControlKind::BorderlessFrame:
+            // Only groups its option buttons: present, never shown.
+            return {"STATIC", SS_LEFT, 0};
+        case ControlKind::PushButton:
+            return {"BUTTON", BS_PUSHBUTTON, 0};
+        case ControlKind::OptionButton:
+            return {"BUTTON", BS_AUTORADIOBUTTON, 0};
+        case ControlKind::CheckBox:
+            // Three states (the third, grayed, only from code); the program
+            // flips the box itself on a click, so setting it from code raises
+            // no click.
+            return {"BUTTON", BS_3STATE, 0};
+        case ControlKind::DropDownCombo:
+            return {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0};
+        case ControlKind::ListBox:
+            // No LBS_SORT: the schedule decides the order and tells where each
+            // line goes.
+            return {"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Label:
+            return {"STATIC", SS_LEFT | WS_CLIPSIBLINGS, 0};
+    }
+    return {"STATIC", SS_LEFT, 0};
+}
+
+// Layers, top first: the controls that take the focus, in the table's focus
+// order (which the dialog manager follows), then the labels, then the frames.
+// Labels and frames are clipped by everything above them, so a label wider
+// than its text or a frame never paints over a control that lies on it.
+int Layer(ControlKind kind) {
+    if (IsContainer(kind)) return 2;
+    return kind == ControlKind::Label ? 1 : 0;
+}
+
+std::vector<const ControlSpec*> CreationOrder() {
+    std::vector<const ControlSpec*> order;
+    for (const ControlSpec& spec : Form1Controls()) order.push_back(&spec);
+    std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
+        if (Layer(a->kind) != Layer(b->kind)) return Layer(a->kind) < Layer(b->kind);
+        return a->tabIndex < b->tabIndex;
+    });
+    return order;
+}
+
+HFONT MessageFont(int dotsPerInch) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        return nullptr;
+    }
+    LOGFONTA font = metrics.lfMessageFont;
+    // The system's font is sized for the system's resolution.
+    font.lfHeight = MulDiv(font.lfHeight, dotsPerInch, SystemDotsPerInch());
+    return CreateFontIndirectA(&font);
+}
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return text;
+}
+
+}  // namespace
+
+int SystemDotsPerInch() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+int Win32MainWindow::ControlCommand(ControlId id) {
+    return kFirstControlCommand + static_cast<int>(ControlIndex(id));
+}
+
+UINT Win32MainWindow::MenuCommand(MenuId id) {
+    return kFirstMenuCommand + static_cast<UINT>(MenuIndex(id));
+}
+
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
+                                 std::function<void()> endProgram)
+    : dotsPerInch_(dotsPerInch), endProgram_(std::move(endProgram)) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (!GetClassInfoExA(instance, kWindowClass, &windowClass)) {
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.style = CS_DBLCLKS;
+        windowClass.lpfnWndProc = &Win32MainWindow::WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kWindowClass;
+        RegisterClassExA(&windowClass);
+    }
+
+    bigIcon_ =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    font_ = MessageFont(dotsPerInch_);
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+
+    menuBar_ = CreateMenu();
+    std::vector<HMENU> popups(Form1Menus().size(), nullptr);
+    for (const MenuSpec& spec : Form1Menus()) {
+        const std::string caption(spec.caption);
+        if (!spec.parent) {
+            popups[MenuIndex(spec.id)] = CreatePopupMenu();
+            AppendMenuA(menuBar_, MF_POPUP | MF_STRING,
+                        reinterpret_cast<UINT_PTR>(popups[MenuIndex(spec.id)]), caption.c_str());
+        } else if (caption == "-") {
+            AppendMenuA(popups[MenuIndex(*spec.parent)], MF_SEPARATOR, MenuCommand(spec.id),
+                        nullptr);
+        } else {
+            AppendMenuA(popups[MenuIndex(*spec.parent)], MF_STRING, MenuCommand(spec.id),
+                        caption.c_str());
+        }
+    }
+
+    // A fixed frame: the controls never follow a resize.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT frame{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
+    AdjustWindowRectEx(&frame, style, TRUE, 0);
+    const std::string title(texts::kWindowTitle);
+    window_ = CreateWindowExA(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                              frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar_,
+                              instance, this);
+    if (!window_) return;
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    FitClientArea();
+    CreateControls(instance);
+    SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr);
+}
+
+Win32MainWindow::~Win32MainWindow() {
+    destroying_ = true;
+    form_ = nullptr;
+    if (window_) DestroyWindow(window_);  // takes the menu bar with it
+    if (font_) DeleteObject(font_);
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+void Win32MainWindow::FitClientArea() {
+    // A menu bar that wraps onto a second line takes client height; grow the
+    // window until the client area has the table's size.
+    RECT client;
+    GetClientRect(window_, &client);
+    const int missingWidth = Pixels(kClientWidthTwips) - (client.right - client.left);
+    const int missingHeight = Pixels(kClientHeightTwips) - (client.bottom - client.top);
+    if (missingWidth == 0 && missingHeight == 0) return;
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + missingWidth,
+                 outer.bottom - outer.top + missingHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32MainWindow::CreateControls(HINSTANCE instance) {
+    const ControlSpec* previous = nullptr;
+    for (const ControlSpec* spec : CreationOrder()) {
+        const ControlClass kind = ClassFor(spec->kind);
+        DWORD style = WS_CHILD | kind.style;
+        if (spec->kind != ControlKind::BorderlessFrame) style |= WS_VISIBLE;
+        if (TakesFocus(spec->kind)) style |= WS_TABSTOP;
+        // Option buttons that follow each other on the same container are one
+        // group (the arrow keys move within it, a click clears the others);
+        // every other control starts a group of its own.
+        const bool continuesGroup = spec->kind == ControlKind::OptionButton && previous &&
+                                    previous->kind == ControlKind::OptionButton &&
+                                    previous->container == spec->container;
+        if (!continuesGroup) style |= WS_GROUP;
+
+        const POINT at = WindowTwips(*spec);
+        const int left = Pixels(at.x);
+        const int top = Pixels(at.y);
+        const int width = Pixels(at.x + spec->width) - left;
+        int height = Pixels(at.y + spec->height) - top;
+        // A drop-down combo's height includes its open list.
+        if (spec->kind == ControlKind::DropDownCombo) height += kComboListLines * Pixels(195);
+
+        const std::string caption(spec->caption);
+        HWND control = CreateWindowExA(
+            kind.exStyle, kind.name, caption.c_str(), style, left, top, width, height, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlCommand(spec->id))), instance,
+            nullptr);
+        if (control && font_) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), 0);
+        // A combo box ignores the text it is created with.
+        if (control && spec->kind == ControlKind::DropDownCombo) {
+            SetWindowTextA(control, caption.c_str());
+        }
+        previous = spec;
+    }
+    FitComboHeights();
+}
+
+void Win32MainWindow::FitComboHeights() {
+    // The closed combo's height follows its font and its field's height; step
+    // the field until the combo has the table's height.
+    for (const ControlSpec& spec : Form1Controls()) {
+        if (spec.kind != ControlKind::DropDownCombo) continue;
+        HWND combo = ControlWindow(spec.id);
+        const POINT at = WindowTwips(spec);
+        const int wanted = Pixels(at.y + spec.height) - Pixels(at.y);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            RECT rect;
+            GetWindowRect(combo, &rect);
+            const int difference = wanted - (rect.bottom - rect.top);
+            if (difference == 0) break;
+            const LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+            const LRESULT next = field + (difference > 0 ? 1 : -1);
+            if (field == CB_ERR || next <= 0) break;
+            SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), next);
+        }
+    }
+}
+
+HWND Win32MainWindow::ControlWindow(ControlId id) const {
+    return GetDlgItem(window_, ControlCommand(id));
+}
+
+template <typename Call>
+void Win32MainWindow::Run(Call&& call) {
+    if (!form_) return;
+    try {
+        call(*form_);
+    } catch (...) {
+        // The work of this one event is lost; the window and the timer go on.
+    }
+}
+
+LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<Win32MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == kTimer1Id) Run([](Form1& form) { form.Timer1_Timer(); });
+            return 0;
+        case WM_MOUSEMOVE:
+            // Also the notification area's message (the icon's callback is
+            // this very number): then lParam is the mouse message on the icon.
+            Run([&](Form1& form) { form.Form_MouseMove(static_cast<std::uint32_t>(lParam)); });
+            return 0;
+        case WM_CLOSE: {
+            // Title-bar button, system menu, Alt+F4: the window decides.
+            int cancel = 1;
+            if (form_) {
+                cancel = 0;
+                Run([&](Form1& form) { form.Form_Unload(cancel); });
+            }
+            if (!cancel) EndProgram();
+            return 0;
+        }
+        case WM_QUERYENDSESSION:
+            // Never hold up a log-off or shutdown, the program's own included.
+            return TRUE;
+        case WM_ENDSESSION:
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+            } else {
+                RestoreFocus();
+            }
+            return 0;
+        case WM_SETFOCUS:
+            RestoreFocus();
+            return 0;
+        case WM_DESTROY:
+            // Only the program's end destroys the window from outside.
+            if (!destroying_) PostQuitMessage(0);
+            return 0;
+        default:
+            if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+                Run([](Form1& form) { form.TaskbarCreated(); });
+                return 0;
+            }
+            return DefWindowProcA(window_, message, wParam, lParam);
+    }
+}
+
+void Win32MainWindow::RestoreFocus() {
+    HWND target = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : nullptr;
+    if (!target) target = GetNextDlgTabItem(window_, nullptr, FALSE);
+    if (target) SetFocus(target);
+}
+
+void Win32MainWindow::OnCommand(int id, int code, HWND control) {
+    if (id == IDOK) {
+        // Enter, which the dialog manager turns into IDOK (with no control
+        // behind it): it presses the push button that has the focus.
+        HWND focus = GetFocus();
+        const int focusId = focus && GetParent(focus) == window_ ? GetDlgCtrlID(focus) : 0;
+        const int index = focusId - kFirstControlCommand;
+        const auto controls = Form1Controls();
+        if (index >= 0 && index < static_cast<int>(controls.size()) &&
+            controls[static_cast<std::size_t>(index)].kind == ControlKind::PushButton) {
+            SendMessageA(focus, BM_CLICK, 0, 0);
+        }
+        return;
+    }
+
+    if (!control) {
+        // A menu item (code 0; the window has no accelerators).
+        const auto menus = Form1Menus();
+        const int index = id - static_cast<int>(kFirstMenuCommand);
+        if (code != 0 || index < 0 || index >= static_cast<int>(menus.size())) return;
+        if (const Form1Handler click = menus[static_cast<std::size_t>(index)].click) {
+            Run([&](Form1& form) { (form.*click)(); });
+        }
+        return;
+    }
+    const auto controls = Form1Controls();
+    const int index = id - kFirstControlCommand;
+    if (index < 0 || index >= static_cast<int>(controls.size())) return;
+    const ControlSpec& spec = controls[static_cast<std::size_t>(index)];
+    switch (spec.kind) {
+        case ControlKind::PushButton:
+            if (code == BN_CLICKED && spec.click) {
+                Run([&](Form1& form) { (form.*spec.click)(); });
+            }
+            break;
+        case ControlKind::CheckBox:
+            if (code == BN_CLICKED) {
+                // A click checks a clear box and clears a checked or grayed one.
+                SetCheckValue(spec.id, CheckValue(spec.id) == BST_UNCHECKED ? 1 : 0);
+                if (spec.click) Run([&](Form1& form) { (form.*spec.click)(); });
+            }
+            break;
+        case ControlKind::ListBox:
+            if (code == LBN_SELCHANGE) {
+                const int selected = static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0));
+                Run([&](Form1& form) { form.List1_Click(selected); });
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- Form1View ----
+
+bool Win32MainWindow::OptionValue(ControlId option) {
+    return SendMessageA(ControlWindow(option), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32MainWindow::SetOptionValue(ControlId option, bool selected) {
+    if (selected) {
+        const ControlSpec& chosen = Control(option);
+        for (const ControlSpec& other : Form1Controls()) {
+            if (other.kind == ControlKind::OptionButton && other.container == chosen.container &&
+                other.id != option) {
+                SendMessageA(ControlWindow(other.id), BM_SETCHECK, BST_UNCHECKED, 0);
+            }
+        }
+    }
+    SendMessageA(ControlWindow(option), BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int Win32MainWindow::CheckValue(ControlId check) {
+    return static_cast<int>(SendMessageA(ControlWindow(check), BM_GETCHECK, 0, 0));
+}
+
+void Win32MainWindow::SetCheckValue(ControlId check, int value) {
+    const WPARAM state = value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+    SendMessageA(ControlWindow(check), BM_SETCHECK, state, 0);
+}
+
+std::string Win32MainWindow::ComboText(ControlId combo) {
+    return WindowText(ControlWindow(combo));
+}
+
+void Win32MainWindow::SetComboText(ControlId combo, const std::string& text) {
+    SetWindowTextA(ControlWindow(combo), text.c_str());
+}
+
+void Win32MainWindow::AddComboItem(ControlId combo, const std::string& item) {
+    SendMessageA(ControlWindow(combo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+bool Win32MainWindow::MenuChecked(MenuId item) {
+    return (GetMenuState(menuBar_, MenuCommand(item), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void Win32MainWindow::SetMenuChecked(MenuId item, bool checked) {
+    CheckMenuItem(menuBar_, MenuCommand(item),
+                  MF_BYCOMMAND | static_cast<UINT>(checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void Win32MainWindow::ShowWindow() {
+    ::ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+}
+
+void Win32MainWindow::HideWindow() {
+    ::ShowWindow(window_, SW_HIDE);
+}
+
+void Win32MainWindow::EndProgram() {
+    if (endProgram_) endProgram_();
+}
+
+std::uintptr_t Win32MainWindow::WindowHandle() {
+    return reinterpret_cast<std::uintptr_t>(window_);
+}
+
+std::uintptr_t Win32MainWindow::IconHandle() {
+    // The notification area shows small icons; the small image is drawn for it.
+    return reinterpret_cast<std::uintptr_t>(smallIcon_);
+}
+
+void Win32MainWindow::ItemInserted(int index, const std::string& line) {
+    SendMessageA(ControlWindow(ControlId::List1), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+void Win32MainWindow::ItemRemoved(int index) {
+    SendMessageA(ControlWindow(ControlId::List1), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void Win32MainWindow::SelectionChanged(int index) {
+    SendMessageA(ControlWindow(ControlId::List1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "platform/view.h"
+#include "shell/window_layout.h"
+
+namespace tolvane {
+
+class Form1;
+
+// The resolution the system draws at; the program declares itself aware of
+// it, so these are real pixels.
+int SystemDotsPerInch();
+
+// The main window, built from the window table with the platform's standard
+// controls. Every control is a child of the window itself (a frame only
+// groups what lies on it), so one dialog manager serves the whole window and
+// each control's notifications reach this window directly.
+class Win32MainWindow final : public Form1View {
+  public:
+    // Creates the window, its menu bar and every control, hidden, laid out at
+    // `dotsPerInch`. No event reaches a handler before Attach. `endProgram`
+    // ends the process (tests pass something gentler).
+    Win32MainWindow(HINSTANCE instance, int dotsPerInch, std::function<void()> endProgram);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
+
+    void Attach(Form1& form) { form_ = &form; }
+
+    HWND Handle() const { return window_; }
+    HWND ControlWindow(ControlId id) const;
+    // The identifiers in WM_COMMAND: a control's child id, a menu item's command.
+    static int ControlCommand(ControlId id);
+    static UINT MenuCommand(MenuId id);
+    // The message Explorer broadcasts when the taskbar (re)starts.
+    UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // The id of Timer1 in WM_TIMER.
+    static constexpr UINT_PTR kTimer1Id = 1;
+
+    // Form1View
+    bool OptionValue(ControlId option) override;
+    void SetOptionValue(ControlId option, bool selected) override;
+    int CheckValue(ControlId check) override;
+    void SetCheckValue(ControlId check, int value) override;
+    std::string ComboText(ControlId combo) override;
+    void SetComboText(ControlId combo, const std::string& text) override;
+    void AddComboItem(ControlId combo, const std::string& item) override;
+    bool MenuChecked(MenuId item) override;
+    void SetMenuChecked(MenuId item, bool checked) override;
+    void ShowWindow() override;
+    void HideWindow() override;
+    void EndProgram() override;
+    std::uintptr_t WindowHandle() override;
+    std::uintptr_t IconHandle() override;
+    void ItemInserted(int index, const std::string& line) override;
+    void ItemRemoved(int index) override;
+    void SelectionChanged(int index) override;
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code, HWND control);
+    void CreateControls(HINSTANCE instance);
+    void FitComboHeights();
+    void FitClientArea();
+    void RestoreFocus();
+    int Pixels(int twips) const { return TwipsToPixels(twips, dotsPerInch_); }
+    // Runs a handler; nothing it throws may unwind through the system's code.
+    template <typename Call>
+    void Run(Call&& call);
+
+    HWND window_ = nullptr;
+    HMENU menuBar_ = nullptr;
+    HFONT font_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    int dotsPerInch_;
+    UINT taskbarCreated_ = 0;
+    bool destroying_ = false;
+    Form1* form_ = nullptr;
+    std::function<void()> endProgram_;
+};
+
+}  // namespace tolvane

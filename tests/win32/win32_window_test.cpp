@@ -1,0 +1,781 @@
+// The real window under Wine, driven with the messages a user's clicks and
+// keys produce. Message boxes, the session's exit and lock calls and the
+// notification area are stand-ins that record what they were asked; the
+// settings go to the real registry (under a private root) and the schedule
+// to a real file in a scratch folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_session_services.h"
+#include "fakes/fake_shell_services.h"
+#include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_main_window.h"
+#include "platform/win32/win32_msg_box.h"
+#include "platform/win32/win32_settings_store.h"
+#include "platform/win32/win32_tray_icon.h"
+#include "shell/form1.h"
+#include "shell/texts.h"
+#include "win32_test_support.h"
+
+namespace tolvane::testing {
+namespace {
+
+using enum ControlId;
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+DWORD StyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE));
+}
+
+// A control's rectangle in the window's client coordinates.
+RECT PlaceOf(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The real message loop on a clock that stands still: waiting lets the
+// clock's time pass instead of the real time, so a pause ends at once.
+class PumpOnFakeTime final : public EventPump {
+  public:
+    PumpOnFakeTime(Win32EventPump& real, FakeClock& clock) : real_(real), clock_(clock) {}
+    void ProcessPendingEvents() override { real_.ProcessPendingEvents(); }
+    void WaitForEvents(double maxSeconds) override {
+        real_.WaitForEvents(0);
+        clock_.Advance(std::min(maxSeconds, 0.05));
+    }
+
+  private:
+    Win32EventPump& real_;
+    FakeClock& clock_;
+};
+
+class Win32WindowTest : public ::testing::Test {
+  protected:
+    explicit Win32WindowTest(int dotsPerInch = 96)
+        : window(instance, dotsPerInch, [this] { ++ends; }) {
+        window.Attach(form);
+        pump.SetDialogWindow(window.Handle());
+    }
+    ~Win32WindowTest() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, settingsRoot.c_str());
+        RemoveFolderTree(folder);
+    }
+
+    void Load(const std::string& commandLine = "") {
+        form.Form_Load(commandLine);
+        pump.ProcessPendingEvents();
+    }
+    HWND Control(ControlId id) { return window.ControlWindow(id); }
+    void Click(ControlId id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
+    void Choose(MenuId item) {
+        SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(Win32MainWindow::MenuCommand(item), 0),
+                     0);
+    }
+    int Checked(ControlId id) {
+        return static_cast<int>(SendMessageA(Control(id), BM_GETCHECK, 0, 0));
+    }
+    // A value the program stored, read straight from the registry.
+    std::optional<RegistryValue> Stored(const std::string& section, const std::string& key) {
+        return ReadRegistryValue(settingsRoot + "\\Tolvane 2.1\\" + section, key);
+    }
+    std::string StoredText(const std::string& section, const std::string& key) {
+        const auto value = Stored(section, key);
+        if (!value) return "<absent>";
+        return value->type == REG_SZ ? value->data : "<not text>";
+    }
+    std::vector<std::string> ListItems() {
+        HWND list = Control(List1);
+        std::vector<std::string> items;
+        const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char text[256] = {};
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            items.push_back(text);
+        }
+        return items;
+    }
+    std::string ScheduleFileBytes() {
+        return files.ReadWholeFile(folder + "\\rebootdata.kx").value_or("<missing>");
+    }
+    // A press of the left button on a line of List1, as the mouse gives it.
+    void ClickListLine(int index) {
+        HWND list = Control(List1);
+        RECT item{};
+        SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&item));
+        const LPARAM at = MAKELPARAM(item.left + 5, item.top + 2);
+        SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(list, WM_LBUTTONUP, 0, at);
+    }
+    void PickComboItem(ControlId combo, const std::string& item) {
+        const LRESULT index =
+            SendMessageA(Control(combo), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(item.c_str()));
+        ASSERT_NE(index, CB_ERR) << item;
+        SendMessageA(Control(combo), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    void TypeComboText(ControlId combo, const std::string& text) {
+        SendMessageA(Control(combo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    // A key pressed on the focused control, through the program's own loop.
+    void PressKey(WPARAM key) {
+        PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+        PostMessageA(GetFocus(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        pump.ProcessPendingEvents();
+    }
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    const std::string folder = MakeScratchFolder();
+    const std::string settingsRoot = "Software\\" + UniqueName("Tolvane window test ");
+    Win32SettingsStore settings{settingsRoot};
+    ScratchWin32FileSystem files{folder};
+    Win32EventPump pump;
+    FakeMsgBox msgBox;
+    FakeSessionServices session;
+    FakeProcessStarter processes;
+    FakeWebBrowser browser;
+    FakeTrayIcon tray;
+    FakeClock clock;
+    PumpOnFakeTime fakeTimePump{pump, clock};
+    int ends = 0;
+    Win32MainWindow window;
+    Form1 form{Form1Platform{window, fakeTimePump, msgBox, settings, processes, browser, tray,
+                             clock, files, session}};
+};
+
+// ---- The window as the table draws it ----
+
+struct Expected {
+    const char* className;
+    DWORD typeBits;  // the low style bits that name the control's type
+};
+
+Expected ExpectedFor(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Frame:
+            return {"Button", BS_GROUPBOX};
+        case ControlKind::BorderlessFrame:
+            return {"Static", SS_LEFT};
+        case ControlKind::PushButton:
+            return {"Button", BS_PUSHBUTTON};
+        case ControlKind::OptionButton:
+            return {"Button", BS_AUTORADIOBUTTON};
+        case ControlKind::CheckBox:
+            return {"Button", BS_3STATE};
+        case ControlKind::DropDownCombo:
+            return {"ComboBox", CBS_DROPDOWN};
+        case ControlKind::ListBox:
+            return {"ListBox", 0};
+        case ControlKind::Label:
+            return {"Static", SS_LEFT};
+    }
+    return {"", 0};
+}
+
+// Twips on the window (the control's offset plus its containers') to pixels.
+RECT ExpectedPlace(const ControlSpec& spec, int dpi) {
+    int left = spec.left;
+    int top = spec.top;
+    for (auto c = spec.container; c; c = tolvane::Control(*c).container) {
+        left += tolvane::Control(*c).left;
+        top += tolvane::Control(*c).top;
+    }
+    auto px = [dpi](int twips) { return (twips * dpi + 720) / 1440; };
+    return {px(left), px(top), px(left + spec.width), px(top + spec.height)};
+}
+
+TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
+    Load();
+    EXPECT_EQ(TextOf(window.Handle()), "Tolvane 2.1 - Quarnel ");
+    RECT client;
+    GetClientRect(window.Handle(), &client);
+    EXPECT_EQ(client.right, 442);
+    EXPECT_EQ(client.bottom, 359);
+
+    int children = 0;
+    for (HWND c = GetWindow(window.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        ++children;
+    }
+    EXPECT_EQ(children, static_cast<int>(Form1Controls().size()));
+
+    for (const ControlSpec& spec : Form1Controls()) {
+        SCOPED_TRACE(std::string(spec.name));
+        HWND control = Control(spec.id);
+        ASSERT_NE(control, nullptr);
+        const Expected expected = ExpectedFor(spec.kind);
+        EXPECT_STRCASEEQ(ClassOf(control).c_str(), expected.className);
+        const DWORD style = StyleOf(control);
+        if (spec.kind == ControlKind::DropDownCombo) {
+            EXPECT_EQ(style & 3u, expected.typeBits);
+        } else if (spec.kind == ControlKind::ListBox) {
+            EXPECT_EQ(style & LBS_SORT, 0u) << "the program orders the lines itself";
+        } else {
+            EXPECT_EQ(style & 0xFu, expected.typeBits);
+        }
+        if (spec.kind == ControlKind::ListBox) {
+            EXPECT_EQ(TextOf(control), "");
+        } else {
+            EXPECT_EQ(TextOf(control), spec.caption);
+        }
+        EXPECT_EQ(IsWindowVisible(control) != 0, spec.kind != ControlKind::BorderlessFrame);
+
+        const RECT place = PlaceOf(control);
+        const RECT wanted = ExpectedPlace(spec, 96);
+        EXPECT_EQ(place.left, wanted.left);
+        EXPECT_EQ(place.top, wanted.top);
+        EXPECT_EQ(place.right - place.left, wanted.right - wanted.left);
+        EXPECT_EQ(place.bottom - place.top, wanted.bottom - wanted.top);
+    }
+}
+
+TEST_F(Win32WindowTest, SomePlacesAt96DpiAreTheTablesTwipsOver15) {
+    struct Case {
+        ControlId id;
+        RECT place;  // left, top, right, bottom in client pixels
+    };
+    const Case cases[] = {
+        {Command10, {16, 24, 16 + 97, 24 + 25}},
+        {Option5, {72, 240, 72 + 73, 240 + 13}},  // inside FrameRepeat inside FrameWhen
+        {Combo4, {80, 208, 80 + 137, 208 + 21}},
+        {List1, {16, 288, 16 + 273, 288 + 56}},
+        {Check2, {336, 280, 336 + 73, 280 + 17}},
+    };
+    for (const Case& c : cases) {
+        const RECT place = PlaceOf(Control(c.id));
+        EXPECT_EQ(place.left, c.place.left) << tolvane::Control(c.id).name;
+        EXPECT_EQ(place.top, c.place.top) << tolvane::Control(c.id).name;
+        EXPECT_EQ(place.right, c.place.right) << tolvane::Control(c.id).name;
+        EXPECT_EQ(place.bottom, c.place.bottom) << tolvane::Control(c.id).name;
+    }
+}
+
+class Win32WindowAt144DpiTest : public Win32WindowTest {
+  protected:
+    Win32WindowAt144DpiTest() : Win32WindowTest(144) {}
+};
+
+TEST_F(Win32WindowAt144DpiTest, TheLayoutScalesWithTheResolution) {
+    RECT client;
+    GetClientRect(window.Handle(), &client);
+    EXPECT_EQ(client.right, 663);
+    EXPECT_EQ(client.bottom, 539);
+    for (const ControlSpec& spec : Form1Controls()) {
+        const RECT place = PlaceOf(Control(spec.id));
+        const RECT wanted = ExpectedPlace(spec, 144);
+        EXPECT_EQ(place.left, wanted.left) << spec.name;
+        EXPECT_EQ(place.top, wanted.top) << spec.name;
+        EXPECT_EQ(place.right, wanted.right) << spec.name;
+        EXPECT_EQ(place.bottom, wanted.bottom) << spec.name;
+    }
+}
+
+TEST_F(Win32WindowTest, TheWindowCarriesTheProgramsIconInBothSizes) {
+    const auto big =
+        reinterpret_cast<HICON>(SendMessageA(window.Handle(), WM_GETICON, ICON_BIG, 0));
+    const auto small =
+        reinterpret_cast<HICON>(SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0));
+    ASSERT_NE(big, nullptr);
+    ASSERT_NE(small, nullptr);
+    for (auto [icon, size] : {std::pair{big, 32}, std::pair{small, 16}}) {
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP colours{};
+        GetObjectA(info.hbmColor, sizeof colours, &colours);
+        EXPECT_EQ(colours.bmWidth, size);
+        EXPECT_EQ(colours.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(small), window.IconHandle());
+}
+
+// ---- Keyboard ----
+
+TEST_F(Win32WindowTest, TabGoesThroughTheControlsInTheTablesFocusOrder) {
+    Load();
+    const std::vector<ControlId> order = {
+        Command10, Command14, Command11, Command15, Option1, Option4, Option2,  Option3,
+        Check1,    Combo1,    Combo2,    Combo3,    Option5, Option8, Command1, Command2,
+        Command8,  Command4,  Command5,  Command9,  Check2,  List1,   Combo4};
+    EXPECT_EQ(GetFocus(), Control(Command10)) << "the Minimize button has the focus at first";
+
+    HWND at = GetNextDlgTabItem(window.Handle(), nullptr, FALSE);
+    for (std::size_t i = 0; i < order.size() * 2; ++i) {
+        EXPECT_EQ(at, Control(order[i % order.size()]))
+            << "step " << i << ": expected " << tolvane::Control(order[i % order.size()]).name;
+        at = GetNextDlgTabItem(window.Handle(), at, FALSE);
+    }
+
+    // The real keys, through the program's loop and the dialog manager.
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), Control(Command14));
+    SetFocus(Control(Check2));
+    PressKey(VK_TAB);
+    EXPECT_EQ(GetFocus(), Control(List1));
+}
+
+TEST_F(Win32WindowTest, EnterAndSpacePressTheFocusedButton) {
+    Load();
+    SetFocus(Control(Command14));  // About
+    PressKey(VK_RETURN);
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown[0].text, texts::AboutText());
+    SetFocus(Control(Check2));
+    PressKey(VK_SPACE);
+    EXPECT_EQ(Checked(Check2), BST_CHECKED);
+}
+
+TEST_F(Win32WindowTest, TheArrowKeysStayInsideAnOptionGroup) {
+    Load();
+    SetFocus(Control(Option2));
+    PressKey(VK_DOWN);
+    EXPECT_EQ(GetFocus(), Control(Option3));
+    EXPECT_EQ(Checked(Option3), BST_CHECKED);
+    PressKey(VK_DOWN);
+    EXPECT_EQ(GetFocus(), Control(Option1)) << "wraps within the group, never onto Force";
+}
+
+// ---- Option buttons and check boxes ----
+
+TEST_F(Win32WindowTest, TheTwoOptionGroupsDoNotClearEachOther) {
+    Load();
+    Click(Option1);
+    Click(Option5);
+    EXPECT_EQ(Checked(Option1), BST_CHECKED);
+    EXPECT_EQ(Checked(Option5), BST_CHECKED);
+    Click(Option3);
+    EXPECT_EQ(Checked(Option1), BST_UNCHECKED);
+    EXPECT_EQ(Checked(Option3), BST_CHECKED);
+    EXPECT_EQ(Checked(Option5), BST_CHECKED);
+    Click(Option8);
+    EXPECT_EQ(Checked(Option5), BST_UNCHECKED);
+    EXPECT_EQ(Checked(Option8), BST_CHECKED);
+    EXPECT_EQ(Checked(Option3), BST_CHECKED);
+
+    // Selecting from code follows the same groups.
+    window.SetOptionValue(Option4, true);
+    EXPECT_FALSE(window.OptionValue(Option3));
+    EXPECT_TRUE(window.OptionValue(Option8));
+}
+
+TEST_F(Win32WindowTest, TheForceBoxIsStoredAtEveryClick) {
+    Load();
+    EXPECT_EQ(StoredText("options", "c2"), "<absent>") << "a plain start stores no Force value";
+    Click(Check2);
+    EXPECT_EQ(Checked(Check2), BST_CHECKED);
+    EXPECT_EQ(StoredText("options", "c2"), "1");
+    Click(Check2);
+    EXPECT_EQ(Checked(Check2), BST_UNCHECKED);
+    EXPECT_EQ(StoredText("options", "c2"), "0");
+}
+
+TEST_F(Win32WindowTest, ACheckBoxSetFromCodeRaisesNoClick) {
+    Load();
+    window.SetCheckValue(Check2, 2);
+    EXPECT_EQ(Checked(Check2), BST_INDETERMINATE);
+    EXPECT_EQ(window.CheckValue(Check2), 2);
+    window.SetCheckValue(Check2, 1);
+    EXPECT_EQ(StoredText("options", "c2"), "<absent>");
+    // A click on a grayed box clears it, and that click is stored.
+    window.SetCheckValue(Check2, 2);
+    Click(Check2);
+    EXPECT_EQ(window.CheckValue(Check2), 0);
+    EXPECT_EQ(StoredText("options", "c2"), "0");
+}
+
+TEST_F(Win32WindowTest, AStoredForceValueChecksTheBoxAtStartUp) {
+    settings.SaveSetting("Tolvane 2.1", "Options", "C2", "1");
+    Load();
+    EXPECT_EQ(Checked(Check2), BST_CHECKED);
+    Click(Command8);
+    EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+}
+
+// ---- The schedule editor ----
+
+TEST_F(Win32WindowTest, AddItAndRemoveItChangeTheListAndTheFile) {
+    Load();
+    EXPECT_EQ(SendMessageA(Control(Combo1), CB_GETCOUNT, 0, 0), 12);
+    EXPECT_EQ(SendMessageA(Control(Combo2), CB_GETCOUNT, 0, 0), 60);
+    EXPECT_EQ(TextOf(Control(Combo4)), "Every Day");
+
+    Click(Option3);
+    Click(Option8);
+    PickComboItem(Combo1, "7");
+    TypeComboText(Combo2, "05");
+    PickComboItem(Combo3, "AM");
+    PickComboItem(Combo4, "Monday");
+    Click(Command1);
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown[0].title, "Tolvane");
+    EXPECT_EQ(TextOf(Control(Combo1)), "") << "the time is cleared for the next entry";
+
+    Click(Option1);
+    Click(Check1);
+    Click(Option5);
+    PickComboItem(Combo1, "10");
+    PickComboItem(Combo2, "30");
+    TypeComboText(Combo3, "PM");
+    PickComboItem(Combo4, "Every Day");
+    Click(Command1);
+
+    const std::vector<std::string> both = {"10:30 PM-Force Reboot-Repeat NO-Every Day",
+                                           "7:05 AM-ShutDown-Repeat YES-Monday"};
+    EXPECT_EQ(ListItems(), both) << "in plain character order, not in the order added";
+    EXPECT_EQ(ScheduleFileBytes(),
+              "10:30 PM-Force Reboot-Repeat NO-Every Day\r\n7:05 AM-ShutDown-Repeat YES-Monday"
+              "\r\n\r\n");
+
+    Click(Command2);
+    EXPECT_EQ(msgBox.shown.back().text, texts::kNothingSelected);
+    EXPECT_EQ(ListItems(), both);
+
+    ClickListLine(0);
+    EXPECT_EQ(form.List().Selected(), 0);
+    Click(Command2);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"7:05 AM-ShutDown-Repeat YES-Monday"}));
+    EXPECT_EQ(ScheduleFileBytes(), "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
+    EXPECT_EQ(SendMessageA(Control(List1), LB_GETCURSEL, 0, 0), LB_ERR);
+}
+
+TEST_F(Win32WindowTest, TheScheduleFileFillsTheListAtStartUp) {
+    const std::string bytes =
+        "9:00 PM-LogOff-Repeat YES-Friday\r\n10:15 AM-Reboot-Repeat NO-Every Day\r\n\r\n";
+    HANDLE file = CreateFileA((folder + "\\rebootdata.kx").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    Load();
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"10:15 AM-Reboot-Repeat NO-Every Day",
+                                                     "9:00 PM-LogOff-Repeat YES-Friday"}));
+}
+
+// ---- Start-up ----
+
+TEST_F(Win32WindowTest, StartUpObeysTheCommandLineThenShowsTheWindow) {
+    struct Case {
+        const char* commandLine;
+        std::vector<std::string> sessionCalls;
+        int force;
+        const char* storedForce;
+        bool invalidOptionShown;
+    };
+    const std::vector<std::string> exitCalls = {"GetCurrentProcess",     "OpenProcessToken",
+                                                "LookupPrivilegeValueA", "AdjustTokenPrivileges",
+                                                "CloseHandle",           "ExitWindowsEx"};
+    const Case cases[] = {
+        {"", {}, 0, "<absent>", false},
+        {"/force", {}, 1, "1", true},
+        {"/lock", {"LockWorkStation"}, 0, "<absent>", false},
+        {" /LOCK /force ", {"LockWorkStation"}, 1, "1", false},
+        {"/force /reboot", exitCalls, 1, "1", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        // A window of its own for each start.
+        const std::string root = settingsRoot + "\\" + UniqueName("start ");
+        Win32SettingsStore store{root};
+        FakeMsgBox boxes;
+        FakeSessionServices calls;
+        Win32MainWindow started(instance, 96, [] {});
+        Form1 startedForm{Form1Platform{started, fakeTimePump, boxes, store, processes, browser,
+                                        tray, clock, files, calls}};
+        started.Attach(startedForm);
+        startedForm.Form_Load(c.commandLine);
+
+        EXPECT_EQ(calls.Names(), c.sessionCalls);
+        if (!c.sessionCalls.empty() && c.sessionCalls.back() == "ExitWindowsEx") {
+            EXPECT_EQ(calls.ExitFlags(), (std::vector<std::uint64_t>{6}));
+            EXPECT_EQ(calls.calls.back().args[1], 0xFFFFFFFFu);
+        }
+        EXPECT_EQ(started.CheckValue(Check2), c.force);
+        const auto force = ReadRegistryValue(root + "\\Tolvane 2.1\\options", "c2");
+        EXPECT_EQ(force ? force->data : "<absent>", c.storedForce);
+        EXPECT_EQ(!boxes.shown.empty() && boxes.shown[0].text == texts::InvalidOption(),
+                  c.invalidOptionShown);
+        const auto path = ReadRegistryValue(root + "\\Tolvane 2.1\\Location", "Path");
+        ASSERT_TRUE(path);
+        EXPECT_EQ(path->data, folder);
+        EXPECT_TRUE(IsWindowVisible(started.Handle()));
+        RegDeleteTreeA(HKEY_CURRENT_USER, root.c_str());
+    }
+}
+
+// ---- Closing, ending the session, Exit ----
+
+TEST_F(Win32WindowTest, ClosingTheWindowIsRefused) {
+    Load();
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    SendMessageA(window.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    pump.ProcessPendingEvents();
+    EXPECT_TRUE(IsWindow(window.Handle()));
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_EQ(ends, 0);
+    EXPECT_TRUE(tray.adds.empty());
+}
+
+TEST_F(Win32WindowTest, ALogOffOrShutdownIsNeverHeldUp) {
+    Load();
+    EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+}
+
+TEST_F(Win32WindowTest, ExitEndsTheProgramFromTheButtonAndTheMenu) {
+    Load();
+    Click(Command15);
+    EXPECT_EQ(ends, 1);
+    Choose(MenuId::ExitM);
+    EXPECT_EQ(ends, 2);
+}
+
+// ---- Menus ----
+
+TEST_F(Win32WindowTest, TheMenuBarHoldsTheTablesMenusWithAccessKeysAndSeparator) {
+    Load();
+    HMENU bar = GetMenu(window.Handle());
+    ASSERT_NE(bar, nullptr);
+    auto captions = [](HMENU menu) {
+        std::vector<std::string> out;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            MENUITEMINFOA info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE;
+            GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+            if (info.fType & MFT_SEPARATOR) {
+                out.push_back("<separator>");
+                continue;
+            }
+            char text[64] = {};
+            GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+            out.push_back(text);
+        }
+        return out;
+    };
+    EXPECT_EQ(captions(bar), (std::vector<std::string>{"File", "Options", "Help"}));
+    EXPECT_EQ(captions(GetSubMenu(bar, 0)),
+              (std::vector<std::string>{"Minimize", "About", "<separator>", "E&xit"}));
+    EXPECT_EQ(captions(GetSubMenu(bar, 1)),
+              (std::vector<std::string>{"Minimize on Start up", "Show Reboot Schedule",
+                                        "Show Reboot Now", "Set Service"}));
+    EXPECT_EQ(captions(GetSubMenu(bar, 2)), (std::vector<std::string>{"About", "Help"}));
+}
+
+TEST_F(Win32WindowTest, TheCheckMarkOptionsToggleAndAreStored) {
+    Load();
+    struct Case {
+        MenuId item;
+        const char* key;
+        bool atStart;  // with nothing stored
+    };
+    const Case cases[] = {
+        {MenuId::MinizeonStartup, "RunMinimized", false},
+        {MenuId::ShowRebootScheduleM, "ShowRebootScheduleM", true},
+        {MenuId::ShowShowRebootNowM, "ShowShowRebootNowM", true},
+    };
+    HMENU bar = GetMenu(window.Handle());
+    auto checked = [&](MenuId item) {
+        return (GetMenuState(bar, Win32MainWindow::MenuCommand(item), MF_BYCOMMAND) & MF_CHECKED) !=
+               0;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(checked(c.item), c.atStart);
+        Choose(c.item);
+        EXPECT_EQ(checked(c.item), !c.atStart);
+        EXPECT_EQ(StoredText("Runit", c.key), c.atStart ? "False" : "True");
+        Choose(c.item);
+        EXPECT_EQ(checked(c.item), c.atStart);
+        EXPECT_EQ(StoredText("Runit", c.key), c.atStart ? "True" : "False");
+    }
+    EXPECT_TRUE(IsWindowVisible(window.Handle())) << "the marks change nothing on screen now";
+}
+
+TEST_F(Win32WindowTest, AboutAndHelpFromTheirButtonsAndMenus) {
+    Load();
+    Click(Command14);
+    Choose(MenuId::AboutM);
+    Choose(MenuId::AboutMenu);
+    ASSERT_EQ(msgBox.shown.size(), 3u);
+    for (const auto& shown : msgBox.shown) {
+        EXPECT_EQ(shown.text, texts::AboutText());
+        EXPECT_EQ(shown.title, "Tolvane 2.1 - Quarnel");
+        EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
+    }
+    Click(Command11);
+    Choose(MenuId::HelpMMMMM);
+    EXPECT_EQ(browser.opened, (std::vector<std::string>(2, std::string(texts::kHelpPageAddress))));
+}
+
+TEST_F(Win32WindowTest, SetServiceRunsTheQuotedInstallScriptFromTheStoredFolder) {
+    Load();
+    Choose(MenuId::SetServiceM);
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].commandLine, "\"" + folder + "\\installs.bat\"");
+    EXPECT_EQ(processes.started[0].windowStyle, 1);
+    EXPECT_EQ(StoredText("Options", "Service"), "1");
+}
+
+// ---- Notification area ----
+
+TEST_F(Win32WindowTest, MinimizeHidesToTheTrayAndAPressOnTheIconShowsTheWindow) {
+    Load();
+    Click(Command10);
+    EXPECT_FALSE(IsWindowVisible(window.Handle()));
+    ASSERT_EQ(tray.adds.size(), 1u);
+    const NotifyIconRecord record = tray.adds[0];  // a copy: later adds grow the list
+    EXPECT_EQ(record.hWnd, reinterpret_cast<std::uintptr_t>(window.Handle()));
+    EXPECT_EQ(record.hIcon, static_cast<std::uintptr_t>(
+                                SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0)));
+    EXPECT_EQ(record.uCallbackMessage, 512u);
+    EXPECT_EQ(std::string(record.szTip.data()), "Tolvane 2.1 - Quarnel");
+
+    struct Case {
+        UINT mouseMessage;
+        bool shows;
+    };
+    const Case cases[] = {
+        {WM_MOUSEMOVE, false}, {WM_LBUTTONUP, false},  {WM_LBUTTONDBLCLK, false},
+        {WM_RBUTTONUP, false}, {WM_LBUTTONDOWN, true}, {WM_RBUTTONDOWN, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mouseMessage);
+        Choose(MenuId::MinimizeMenu);
+        EXPECT_FALSE(IsWindowVisible(window.Handle()));
+        // What the notification area sends: the icon's id and the mouse message.
+        SendMessageA(window.Handle(), record.uCallbackMessage, record.uID, c.mouseMessage);
+        EXPECT_EQ(IsWindowVisible(window.Handle()) != 0, c.shows);
+    }
+}
+
+TEST_F(Win32WindowTest, ATaskbarRestartAddsTheIconAgainOnlyWhileHidden) {
+    Load();
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    SendMessageA(window.Handle(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(tray.adds.empty());
+    Click(Command10);
+    tray.present = false;  // the new taskbar has forgotten it
+    SendMessageA(window.Handle(), taskbarCreated, 0, 0);
+    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_TRUE(tray.present);
+}
+
+TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
+    Load();
+    Win32TrayIcon real;
+    const NotifyIconRecord record = form.IconRecord();
+    EXPECT_TRUE(real.Add(record));
+    NOTIFYICONDATAA data = ToNotifyIconData(record);
+    Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+// ---- Timer1 ----
+
+TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
+    Load();
+    clock.now = FakeClock::At(22, 30);
+    form.List().Add("10:30 PM-Force Reboot-Repeat YES-Every Day");
+    SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimer1Id, 0);
+    EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+}
+
+// ---- The event pump and the message box ----
+
+TEST_F(Win32WindowTest, WaitingWakesForAQueuedClickAndProcessingRunsIt) {
+    Load();
+    PostMessageA(Control(Check2), BM_CLICK, 0, 0);
+    const ULONGLONG before = GetTickCount64();
+    pump.WaitForEvents(30.0);
+    EXPECT_LT(GetTickCount64() - before, 10000u) << "a queued message ends the wait";
+    pump.ProcessPendingEvents();
+    EXPECT_EQ(StoredText("options", "c2"), "1");
+}
+
+// Presses a button of the next message box the thread shows, after noting
+// what the box holds.
+struct BoxSeen {
+    std::string title;
+    std::vector<std::string> texts;
+    std::vector<int> buttons;
+    bool icon = false;
+};
+BoxSeen* g_seen = nullptr;
+int g_press = 0;
+
+LRESULT CALLBACK PressButton(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && g_seen) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        if (ClassOf(box) == "#32770") {
+            g_seen->title = TextOf(box);
+            for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                // The box's template holds every button; the unused ones are hidden.
+                const bool shown = (StyleOf(c) & WS_VISIBLE) != 0;
+                if (_stricmp(ClassOf(c).c_str(), "Button") == 0 && shown) {
+                    g_seen->buttons.push_back(GetDlgCtrlID(c));
+                } else if (_stricmp(ClassOf(c).c_str(), "Static") == 0) {
+                    if ((StyleOf(c) & SS_TYPEMASK) == SS_ICON) {
+                        g_seen->icon = g_seen->icon || SendMessageA(c, STM_GETICON, 0, 0) != 0;
+                    } else if (!TextOf(c).empty()) {
+                        g_seen->texts.push_back(TextOf(c));
+                    }
+                }
+            }
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(g_press, BN_CLICKED), 0);
+            g_seen = nullptr;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Win32WindowTest, TheMessageBoxShowsTextTitleAndButtonsWithoutAnIcon) {
+    Load();
+    Win32MsgBox box;
+    box.SetOwner(window.Handle());
+    struct Case {
+        MsgBoxStyle style;
+        int press;
+        MsgBoxResult answer;
+        std::vector<int> buttons;
+    };
+    const Case cases[] = {
+        {MsgBoxStyle::OkOnly, IDOK, MsgBoxResult::Ok, {IDOK}},
+        {MsgBoxStyle::YesNo, IDYES, MsgBoxResult::Yes, {IDYES, IDNO}},
+        {MsgBoxStyle::YesNo, IDNO, MsgBoxResult::No, {IDYES, IDNO}},
+    };
+    for (const Case& c : cases) {
+        BoxSeen seen;
+        g_seen = &seen;
+        g_press = c.press;
+        HHOOK hook = SetWindowsHookExA(WH_CBT, PressButton, nullptr, GetCurrentThreadId());
+        const MsgBoxResult answer = box.Show("Line one\r\nLine two", "Tolvane - Quarnel", c.style);
+        UnhookWindowsHookEx(hook);
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_EQ(seen.title, "Tolvane - Quarnel");
+        std::vector<int> visibleButtons = seen.buttons;
+        std::sort(visibleButtons.begin(), visibleButtons.end());
+        EXPECT_EQ(visibleButtons, c.buttons);
+        EXPECT_FALSE(seen.icon);
+        ASSERT_FALSE(seen.texts.empty());
+        EXPECT_EQ(seen.texts[0], "Line one\r\nLine two");
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::testing
