@@ -1,6 +1,7 @@
 // tolvane.exe: the window, the real adapters, and the message loop.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
