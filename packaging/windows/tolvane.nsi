@@ -1,0 +1,73 @@
+; Tolvane's installer: for the current user only, so no administrator rights
+; are needed, into the user's own programs folder, which stays writable for
+; the schedule file the program keeps beside itself.
+;
+; makensis -DVERSION=2.1.0.528 -DFILES=files.nsh -DICON=tolvane.ico -DOUTFILE=setup.exe
+; 64-bit like the program it installs (and so it runs where the program runs).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+!include "MUI2.nsh"
+!include "${FILES}"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
+
+Name "Tolvane"
+Caption "Tolvane ${VERSION} Setup"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Tolvane"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey "ProductName" "Tolvane"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Tolvane Setup"
+VIAddVersionKey "CompanyName" "Quarnel"
+VIAddVersionKey "LegalCopyright" "Copyright (C) Quarnel"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\tolvane.exe"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Tolvane"
+    SetShellVarContext current
+    SetOutPath "$INSTDIR"
+    !insertmacro TolvaneInstallFiles
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    CreateDirectory "$SMPROGRAMS\Tolvane"
+    CreateShortcut "$SMPROGRAMS\Tolvane\Tolvane.lnk" "$INSTDIR\tolvane.exe"
+    CreateShortcut "$SMPROGRAMS\Tolvane\Tolvane Help.lnk" "$INSTDIR\tolvane.htm"
+    CreateShortcut "$SMPROGRAMS\Tolvane\Uninstall Tolvane.lnk" "$INSTDIR\uninstall.exe"
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tolvane"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Quarnel"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tolvane.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext current
+    !insertmacro TolvaneRemoveFiles
+    Delete "$INSTDIR\uninstall.exe"
+    ; The schedule (rebootdata.kx) is the user's own: it stays, and so does
+    ; the folder while it holds it. Settings in the registry stay as well.
+    RMDir "$INSTDIR"
+    Delete "$SMPROGRAMS\Tolvane\Tolvane.lnk"
+    Delete "$SMPROGRAMS\Tolvane\Tolvane Help.lnk"
+    Delete "$SMPROGRAMS\Tolvane\Uninstall Tolvane.lnk"
+    RMDir "$SMPROGRAMS\Tolvane"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,83 @@
+#!/bin/sh
+# The real tolvane.exe under Wine: started from a folder whose path holds a
+# space (so its own name reaches it in quotes) with "/force /lock" (Wine does
+# not lock; nothing that ends the session is asked for), it must store its
+# folder and the Force box in the registry, show its window with the exact
+# title, and end through File > Exit. A screenshot of the window is left in
+# the build folder for a person to look at.
+#
+#   exe_under_wine.sh WINE-GUI TOLVANE.EXE SCREENSHOT.png
+set -u
+gui=$1
+exe=$2
+shot=$3
+eval "$("$gui" env)"
+if [ -z "$DISPLAY" ]; then
+    echo "no display: run through CTest, whose fixture starts one" >&2
+    exit 1
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane exe.XXXXXX")
+pid=
+finish() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
+    rm -rf "$work"
+}
+trap finish EXIT
+fail() {
+    echo "FAILED: $*" >&2
+    [ -f "$work/out.log" ] && cat "$work/out.log" >&2
+    exit 1
+}
+
+cp "$exe" "$work/tolvane.exe"
+key='HKCU\Software\VB and VBA Program Settings\Tolvane 2.1'
+"$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null
+
+(cd "$work" && exec "$WINE" "$work/tolvane.exe" /force /lock >"$work/out.log" 2>&1 </dev/null) &
+pid=$!
+
+title='Tolvane 2.1 - Quarnel '
+window=
+for _ in $(seq 150); do
+    window=$(xdotool search --name "^Tolvane 2\\.1 - Quarnel \$" 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled '$title'"
+[ "$(xdotool getwindowname "$window")" = "$title" ] || fail "title is '$(xdotool getwindowname "$window")'"
+
+# One value of the program's settings, as `wine reg query` prints it.
+setting() {
+    "$WINE" reg query "$key\\$1" /v "$2" 2>/dev/null </dev/null | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_SZ *//p"
+}
+folder=$("$WINE" winepath -w "$work" 2>/dev/null </dev/null | tr -d '\r')
+path=$(setting Location Path)
+[ "$path" = "$folder" ] || fail "Location/Path is '$path', expected '$folder'"
+force=$(setting options c2)
+[ "$force" = "1" ] || fail "options/c2 is '$force', expected 1"
+printf 'Location/Path = %s\noptions/c2    = %s\n' "$path" "$force"
+
+sleep 1 # let the window paint
+mkdir -p "$(dirname "$shot")"
+import -window root "$shot" || fail "no screenshot"
+echo "screenshot: $shot"
+
+# File > Exit from the keyboard (F10 to the menu bar, Down opens File, x is
+# Exit's access key): the program ends at once, with code 0.
+xdotool windowfocus --sync "$window"
+for key in F10 Down x; do
+    xdotool key "$key"
+    sleep 0.3
+done
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "still running after File > Exit"
+wait "$pid"
+status=$?
+pid=
+[ "$status" -eq 0 ] || fail "ended with code $status"
+echo "ended through File > Exit"
