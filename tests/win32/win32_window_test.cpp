@@ -286,6 +286,20 @@ TEST_F(Win32WindowAt144DpiTest, TheLayoutScalesWithTheResolution) {
     }
 }
 
+TEST_F(Win32WindowTest, EveryControlUsesTheSystemsMessageFont) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    for (const ControlSpec& spec : Form1Controls()) {
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(Control(spec.id), WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr) << spec.name;
+        LOGFONTA used{};
+        GetObjectA(font, sizeof used, &used);
+        EXPECT_STREQ(used.lfFaceName, metrics.lfMessageFont.lfFaceName) << spec.name;
+        EXPECT_EQ(used.lfHeight, metrics.lfMessageFont.lfHeight) << spec.name;
+    }
+}
+
 TEST_F(Win32WindowTest, TheWindowCarriesTheProgramsIconInBothSizes) {
     const auto big =
         reinterpret_cast<HICON>(SendMessageA(window.Handle(), WM_GETICON, ICON_BIG, 0));
@@ -706,6 +720,12 @@ TEST_F(Win32WindowTest, WaitingWakesForAQueuedClickAndProcessingRunsIt) {
     EXPECT_LT(GetTickCount64() - before, 10000u) << "a queued message ends the wait";
     pump.ProcessPendingEvents();
     EXPECT_EQ(StoredText("options", "c2"), "1");
+
+    // With nothing queued it sleeps rather than returning at once.
+    pump.ProcessPendingEvents();
+    const ULONGLONG idleFrom = GetTickCount64();
+    pump.WaitForEvents(0.5);
+    EXPECT_GE(GetTickCount64() - idleFrom, 250u);
 }
 
 // Presses a button of the next message box the thread shows, after noting
