@@ -5,6 +5,8 @@
 // to a real file in a scratch folder.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <winver.h>
 
 #include <algorithm>
 #include <vector>
@@ -298,6 +300,36 @@ TEST_F(Win32WindowTest, EveryControlUsesTheSystemsMessageFont) {
         EXPECT_STREQ(used.lfFaceName, metrics.lfMessageFont.lfFaceName) << spec.name;
         EXPECT_EQ(used.lfHeight, metrics.lfMessageFont.lfHeight) << spec.name;
     }
+}
+
+// The resources this test program shares with tolvane.exe.
+TEST(Win32Resources, DeclareTheVersionDpiAwarenessAndThemedControls) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeA(path, &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, (2u << 16) | 1u);
+    EXPECT_EQ(fixed->dwFileVersionLS, (0u << 16) | 528u);
+    EXPECT_EQ(fixed->dwProductVersionMS, (2u << 16) | 1u);
+    EXPECT_EQ(fixed->dwProductVersionLS, (0u << 16) | 528u);
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "2.1.0.528");
+
+    EXPECT_TRUE(IsProcessDPIAware());
+    // The manifest asks for the common controls that draw with visual styles.
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
+                               SizeofResource(nullptr, found));
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
 }
 
 TEST_F(Win32WindowTest, TheWindowCarriesTheProgramsIconInBothSizes) {
