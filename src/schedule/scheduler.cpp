@@ -1,21 +1,8 @@
 #include "schedule/scheduler.h"
 
-#include <chrono>
-
 #include "schedule/schedule_matching.h"
 
 namespace tolvane {
-
-namespace {
-
-long long MinuteStamp(const LocalTime& t) {
-    using namespace std::chrono;
-    const sys_days date{year{t.year} / month{static_cast<unsigned>(t.month)} /
-                        day{static_cast<unsigned>(t.day)}};
-    return (static_cast<long long>(date.time_since_epoch().count()) * 24 + t.hour) * 60 + t.minute;
-}
-
-}  // namespace
 
 void Scheduler::Timer1_Timer() {
     ScheduleListCursor cursor(list_);
@@ -28,18 +15,9 @@ void Scheduler::Timer1_Timer() {
         const auto parts = SplitScheduleLine(line);
         const LocalTime now = clock_.Now();
         if (!IsDue(parts, now)) continue;
-        if (AlreadyRanThisMinute(line, now)) continue;
+        if (!ran_.FirstRunThisMinute(line, now)) continue;
         RunAction(parts.actionPiece, parts.repeatPiece, line);
     }
-}
-
-bool Scheduler::AlreadyRanThisMinute(const std::string& line, const LocalTime& now) {
-    const long long minute = MinuteStamp(now);
-    if (minute != ranMinute_) {
-        ranMinute_ = minute;
-        ranLines_.clear();
-    }
-    return !ranLines_.insert(line).second;
 }
 
 void Scheduler::RunAction(std::string_view actionPiece, std::string_view repeatPiece,

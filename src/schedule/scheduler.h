@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "power/power_operations.h"
+#include "schedule/minute_memory.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
 
@@ -29,18 +30,12 @@ class Scheduler {
                    const std::string& line);
 
   private:
-    bool AlreadyRanThisMinute(const std::string& line, const LocalTime& now);
-
     ScheduleList& list_;
     ScheduleFile& file_;
     PowerOperations& power_;
     Clock& clock_;
     EventPump& pump_;
-
-    // The lines run in the minute `ranMinute_` names (minutes since the epoch
-    // of the local calendar), so a second tick in that minute leaves them be.
-    long long ranMinute_ = -1;
-    std::set<std::string> ranLines_;
+    MinuteMemory ran_;
 };
 
 }  // namespace tolvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/system_power.h"
+#include "schedule/minute_memory.h"
+
+namespace tolvane {
+
+// The file's bytes without every line equal to `line` (compared as the reader
+// trims it); every other byte stays as it was, unreadable lines included.
+std::string RemoveScheduleLine(std::string_view bytes, std::string_view line);
+
+// Carries out the schedule file with no window: the service's tick. The file
+// is the window's mirror, read afresh at every tick; the service keeps no list
+// of its own.
+class ScheduleService {
+  public:
+    ScheduleService(FileSystem& files, std::string schedulePath, Clock& clock, SystemPower& power,
+                    ServiceLog& log);
+
+    // Runs every line due now, in the file's order, each at most once per
+    // minute. A one-time line leaves the file before its action is requested;
+    // when it cannot be removed, or the window already took it out, it is not run.
+    void Tick();
+
+    const std::string& SchedulePath() const { return path_; }
+
+  private:
+    bool TakeOutOfFile(const std::string& line);
+    void Run(const std::string& line, std::string_view actionPiece);
+
+    FileSystem& files_;
+    std::string path_;
+    Clock& clock_;
+    SystemPower& power_;
+    ServiceLog& log_;
+    MinuteMemory ran_;
+    bool unreadableReported_ = false;
+};
+
+}  // namespace tolvane

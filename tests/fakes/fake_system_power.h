@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/system_power.h"
+
+namespace tolvane::testing {
+
+// Records each request as "reboot", "forced shutdown", "lock" and so on.
+class FakeSystemPower final : public SystemPower {
+  public:
+    std::vector<std::string> requests;
+    bool refuse = false;
+    std::function<void()> onRequest;  // runs as a request is made
+
+    bool Reboot(bool force, std::string& reason) override {
+        return Record(force, "reboot", reason);
+    }
+    bool ShutDown(bool force, std::string& reason) override {
+        return Record(force, "shutdown", reason);
+    }
+    bool LogOff(bool force, std::string& reason) override {
+        return Record(force, "log-off", reason);
+    }
+    bool Lock(std::string& reason) override { return Record(false, "lock", reason); }
+
+  private:
+    bool Record(bool force, const std::string& what, std::string& reason) {
+        requests.push_back(force ? "forced " + what : what);
+        if (onRequest) onRequest();
+        if (refuse) reason = "Access denied";
+        return !refuse;
+    }
+};
+
+class FakeServiceLog final : public ServiceLog {
+  public:
+    std::vector<std::string> infos;
+    std::vector<std::string> errors;
+    void Info(const std::string& text) override { infos.push_back(text); }
+    void Error(const std::string& text) override { errors.push_back(text); }
+};
+
+}  // namespace tolvane::testing

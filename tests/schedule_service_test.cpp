@@ -1,0 +1,144 @@
+#include "schedule/schedule_service.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_system_power.h"
+#include "schedule/schedule_file.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST(RemoveScheduleLine, TakesOutEveryCopyAndKeepsEveryOtherByte) {
+    struct Case {
+        std::string bytes;
+        std::string line;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"A\r\nB\r\n\r\n", "A", "B\r\n\r\n"},
+        {"A\r\n\r\n", "A", "\r\n"},
+        {"A\r\nB\r\nA\r\n  A \r\n\r\n", "A", "B\r\n\r\n"},
+        {"A\r\nx\ny\r\n\r\nA", "A", "x\ny\r\n\r\nA"},  // the unterminated tail is no line
+        {"B\r\n", "A", "B\r\n"},
+        {"", "A", ""},
+        {"AB\r\n", "A", "AB\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RemoveScheduleLine(c.bytes, c.line), c.result) << c.bytes;
+    }
+}
+
+class ScheduleServiceTest : public ::testing::Test {
+  protected:
+    const std::string path = "C:\\Tolvane\\rebootdata.kx";
+    FakeFileSystem files;
+    FakeClock clock;
+    FakeSystemPower power;
+    FakeServiceLog log;
+
+    ScheduleServiceTest() { clock.now = FakeClock::At(2, 59); }
+
+    ScheduleService Start() { return ScheduleService(files, path, clock, power, log); }
+    void Write(const Texts& lines) { files.files[path] = ScheduleFileBytes(lines); }
+};
+
+TEST_F(ScheduleServiceTest, RunsDueLinesFromTheFileAndTakesOutOneTimeOnesFirst) {
+    Write({"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:00 AM-LockWorkStation-Repeat NO-Monday",
+           "3:00 AM-LogOff-Repeat NO-Sunday", "4:00 AM-ShutDown-Repeat YES-Every Day"});
+    auto service = Start();
+    std::vector<std::string> fileAtRequest;
+    power.onRequest = [&] { fileAtRequest.push_back(files.files[path]); };
+    clock.now = FakeClock::At(3, 0, 1);
+    service.Tick();
+    EXPECT_EQ(power.requests, (Texts{"forced reboot", "lock"}));
+    const std::string after = ScheduleFileBytes({"3:00 AM-Force Reboot-Repeat YES-Every Day",
+                                                 "3:00 AM-LogOff-Repeat NO-Sunday",
+                                                 "4:00 AM-ShutDown-Repeat YES-Every Day"});
+    EXPECT_EQ(fileAtRequest.back(), after);
+    EXPECT_EQ(files.files[path], after);
+    EXPECT_EQ(log.infos.size(), 2u);
+    EXPECT_TRUE(log.errors.empty());
+}
+
+TEST_F(ScheduleServiceTest, ALineRunsOncePerMinuteAndNotInTheMinuteTheServiceStarted) {
+    Write({"3:00 AM-Force Reboot-Repeat YES-Every Day"});
+    clock.now = FakeClock::At(3, 0);
+    auto service = Start();  // back up after its own reboot, still at 3:00
+    service.Tick();
+    EXPECT_TRUE(power.requests.empty());
+
+    clock.now.day += 1;  // the next night
+    service.Tick();
+    clock.Advance(45);
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"forced reboot"});
+}
+
+TEST_F(ScheduleServiceTest, ReadsTheFileAfreshAtEveryTick) {
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0);
+    service.Tick();  // no file yet
+    Write({"3:01 AM-ShutDown-Repeat YES-Every Day"});
+    clock.now = FakeClock::At(3, 1);
+    service.Tick();
+    Write({"3:02 AM-Reboot-Repeat YES-Every Day"});  // the window changed the schedule
+    clock.now = FakeClock::At(3, 2);
+    service.Tick();
+    EXPECT_EQ(power.requests, (Texts{"shutdown", "reboot"}));
+    EXPECT_TRUE(log.errors.empty());
+}
+
+TEST_F(ScheduleServiceTest, AMalformedFileIsReadWithoutHarmAndKeptByteForByte) {
+    const std::string bytes = std::string("junk\r\n\0\xff-\r\n---\r\n", 16) +
+                              "3:00 AM-Reboot-Repeat NO-Every Day\r\n x\ny \r\ntail";
+    files.files[path] = bytes;
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0, 2);
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+    EXPECT_EQ(files.files[path], std::string("junk\r\n\0\xff-\r\n---\r\n", 16) + " x\ny \r\ntail");
+}
+
+TEST_F(ScheduleServiceTest, AOneTimeLineThatCannotLeaveTheFileIsNotRun) {
+    Write({"3:00 AM-Reboot-Repeat NO-Every Day"});
+    auto service = Start();
+    files.failMoveOver = true;
+    clock.now = FakeClock::At(3, 0);
+    service.Tick();
+    EXPECT_TRUE(power.requests.empty());
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].find("Access is denied."), std::string::npos);
+    EXPECT_EQ(files.files[path], ScheduleFileBytes({"3:00 AM-Reboot-Repeat NO-Every Day"}));
+}
+
+TEST_F(ScheduleServiceTest, AOneTimeLineTheWindowAlreadyTookIsNotRunAgain) {
+    Write({"3:00 AM-Reboot-Repeat NO-Every Day"});
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0);
+    int reads = 0;
+    // The window runs the line between the service's two reads of the file.
+    clock.onRead = [&](FakeClock&) {
+        if (++reads == 1) Write({});
+    };
+    service.Tick();
+    EXPECT_TRUE(power.requests.empty());
+    EXPECT_TRUE(log.errors.empty());
+}
+
+TEST_F(ScheduleServiceTest, ARefusedRequestIsLogged) {
+    Write({"3:00 AM-LogOff-Repeat YES-Every Day"});
+    auto service = Start();
+    power.refuse = true;
+    clock.now = FakeClock::At(3, 0);
+    service.Tick();
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].find("Access denied"), std::string::npos);
+    EXPECT_NE(log.errors[0].find("3:00 AM-LogOff-Repeat YES-Every Day"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolvane::testing
