@@ -25,7 +25,7 @@ finish() {
 }
 trap finish EXIT
 fail() {
-    echo "FAILED: $*" >&2
+    printf 'FAILED: %s\n' "$*" >&2
     [ -f "$work/out.log" ] && cat "$work/out.log" >&2
     exit 1
 }
@@ -34,13 +34,22 @@ cp "$exe" "$work/tolvane.exe"
 key='HKCU\Software\VB and VBA Program Settings\Tolvane 2.1'
 "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null
 
+title='Tolvane 2.1 - Quarnel '
+pattern="^Tolvane 2\\.1 - Quarnel \$"
+# The window tests that ran just before may leave a window of theirs on the
+# display for a moment after their process has ended; it must not be taken
+# for this program's.
+for _ in $(seq 50); do
+    [ -z "$(xdotool search --name "$pattern" 2>/dev/null)" ] && break
+    sleep 0.1
+done
+
 (cd "$work" && exec "$WINE" "$work/tolvane.exe" /force /lock >"$work/out.log" 2>&1 </dev/null) &
 pid=$!
 
-title='Tolvane 2.1 - Quarnel '
 window=
 for _ in $(seq 150); do
-    window=$(xdotool search --name "^Tolvane 2\\.1 - Quarnel \$" 2>/dev/null | head -n 1)
+    window=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
     sleep 0.1
 done
