@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick trayer x11-utils
     dbus python3-dbusmock xdg-utils
     dpkg-dev
+    libbenchmark-dev
 )
 
 missing=()
