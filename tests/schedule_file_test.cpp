@@ -130,6 +130,29 @@ TEST_F(ScheduleFileTest, ReadingAddsToWhatTheListHoldsInSortedOrder) {
     EXPECT_EQ(pump.processed, 1);  // between the two lines read
 }
 
+TEST_F(ScheduleFileTest, AFileInNoOrderReadsIntoTheSortedListWithEveryCopy) {
+    // As a hand-edited file may be: out of order, a line twice, a blank line.
+    fs.files[path] = "C\r\nA\r\nB\r\n\r\nA\r\n";
+    struct Mirror final : ScheduleListObserver {
+        Lines items;
+        void ItemInserted(int index, const std::string& line) override {
+            items.insert(items.begin() + index, line);
+        }
+        void ItemRemoved(int index) override { items.erase(items.begin() + index); }
+        void SelectionChanged(int) override {}
+    } mirror;
+    list.SetObserver(&mirror);
+    list.Add("B");
+    list.Select(0);
+
+    file.GetFileData();
+    EXPECT_EQ(list.Items(), (Lines{"A", "A", "B", "B", "C"}));
+    EXPECT_EQ(mirror.items, list.Items());
+    EXPECT_EQ(list.Selected(), 2);  // the selection followed its line
+    EXPECT_EQ(pump.processed, 3);   // between the four lines read
+    list.SetObserver(nullptr);
+}
+
 TEST_F(ScheduleFileTest, AMissingOrUnreadableFileAddsNothing) {
     file.GetFileData();
     EXPECT_EQ(list.Count(), 0);

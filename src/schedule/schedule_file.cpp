@@ -1,5 +1,7 @@
 #include "schedule/schedule_file.h"
 
+#include <algorithm>
+
 #include "schedule/text.h"
 
 namespace tolvane {
@@ -64,8 +66,15 @@ WriteResult ScheduleFile::SetFileData() {
 void ScheduleFile::GetFileData() {
     const auto bytes = fs_.ReadWholeFile(Path());
     if (!bytes) return;
+    // A file edited by hand may hold its lines in any order. Taken in that
+    // order each would land inside the list and shift the lines after it, so a
+    // long file would take time growing with the square of its length; taken
+    // sorted, each lands at the end of a list filled from empty. Equal lines
+    // are the same bytes, so the list ends the same either way.
+    auto lines = ScheduleFileLines(*bytes);
+    if (!std::is_sorted(lines.begin(), lines.end())) std::sort(lines.begin(), lines.end());
     bool first = true;
-    for (auto& line : ScheduleFileLines(*bytes)) {
+    for (auto& line : lines) {
         if (!first) pump_.ProcessPendingEvents();
         first = false;
         list_.Add(std::move(line));
