@@ -1,0 +1,71 @@
+#!/bin/bash
+# The real tolvane-service against a logind mock on a private system bus, with
+# the clock set (libfaketime) a few seconds before a schedule's minute: the
+# one-time reboot is requested and leaves the file first; the repeating lock
+# locks the owner's session and stays.
+#
+#   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE
+set -u
+service=$1
+template=$2
+
+fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+faketime_lib=$(find /usr/lib -name 'libfaketime.so.1' 2>/dev/null | head -n 1)
+[ -n "$faketime_lib" ] || fail "libfaketime is not installed"
+
+work=$(mktemp -d /tmp/tolvane-service.XXXXXX)
+pids=()
+finish() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap finish EXIT
+
+# The test's own bus; nothing here may reach the machine's system bus.
+dbus-daemon --session --address="unix:path=$work/system" --nofork --nopidfile \
+    --print-address=3 3>"$work/address" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/address" ] && break; sleep 0.1; done
+address=$(head -n 1 "$work/address")
+case $address in
+    "unix:path=$work/system"*) ;;
+    *) fail "no private bus (got '$address'); refusing to run" ;;
+esac
+export DBUS_SYSTEM_BUS_ADDRESS=$address
+
+/usr/bin/python3 -m dbusmock --system --template "$template" >"$work/mock.log" 2>&1 &
+pids+=($!)
+mock() { dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 "$@"; }
+for _ in $(seq 100); do mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null 2>&1 && break; sleep 0.1; done
+mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null || fail "the logind mock did not start"
+owner=$(id -u)
+mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 "uint32:$owner" string:owner \
+    boolean:true >/dev/null || fail "no session added"
+mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
+
+mkdir -p "$work/data dir"
+schedule="$work/data dir/rebootdata.kx"
+printf '3:00 AM-Force Reboot-Repeat NO-Every Day\r\n3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n' >"$schedule"
+
+# Three seconds before 3:00 AM; timers keep the real monotonic clock.
+LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-07 02:59:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    "$service" --schedule "$schedule" --interval 1 2>"$work/service.log" &
+pids+=($!)
+
+calls=
+for _ in $(seq 100); do
+    calls=$(mock org.freedesktop.DBus.Mock.GetCalls 2>/dev/null)
+    if grep -q '"LockSession"' <<<"$calls" && grep -q '"Reboot"' <<<"$calls"; then break; fi
+    sleep 0.1
+done
+grep -q '"Reboot"' <<<"$calls" || { cat "$work/service.log" >&2; fail "no reboot requested"; }
+grep -q '"LockSession"' <<<"$calls" || { cat "$work/service.log" >&2; fail "no lock requested"; }
+grep -q 'string "c7"' <<<"$calls" || fail "the lock was not for the owner's session"
+grep -q '"PowerOff\|"TerminateSession' <<<"$calls" && fail "an action that was not due ran"
+
+expected=$(printf '3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n')
+[ "$(cat "$schedule")" = "$expected" ] || fail "the file is: $(od -c "$schedule" | head)"
+grep -q '^<6>Requested forced reboot for: 3:00 AM-Force Reboot-Repeat NO-Every Day$' \
+    "$work/service.log" || { cat "$work/service.log" >&2; fail "the reboot was not logged"; }
+ls "$work/data dir" | grep -qv '^rebootdata.kx$' && fail "a temporary file was left: $(ls "$work/data dir")"
+echo "reboot and lock requested; the one-time line left the file"

@@ -1,0 +1,61 @@
+#!/bin/bash
+# installs.sh and removeit.sh from a folder whose path holds a space: the unit
+# they write, the systemctl calls they make (a stand-in records them) and, for
+# a user who is not root, the way they ask for rights (a stand-in pkexec).
+#
+#   service_scripts_test.sh INSTALLS.SH REMOVEIT.SH
+set -u
+installs=$1
+removeit=$2
+fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to test both ways"; exit 0; }
+
+work=$(mktemp -d /tmp/tolvane-scripts.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+program="$work/pro gram"
+mkdir -p "$program" "$work/bin" "$work/units"
+cp "$installs" "$removeit" "$program/"
+for stand_in in systemctl pkexec; do
+    printf '#!/bin/sh\necho "%s $*" >>"%s/calls"\n' "$stand_in" "$work" >"$work/bin/$stand_in"
+    chmod 755 "$work/bin/$stand_in"
+done
+run() { env -i PATH="$work/bin:/usr/bin:/bin" TOLVANE_UNIT_DIR="$work/units" "$@"; }
+
+# As root, for a user whose data folder has characters systemd treats specially.
+home="$work/home \"50%\" \$x"
+run HOME="$home" sh "$program/installs.sh" >/dev/null || fail "installs.sh failed"
+unit="$work/units/tolvane.service"
+[ -f "$unit" ] || fail "no unit written"
+line=$(grep '^ExecStart=' "$unit")
+want="ExecStart=\"$program/tolvane-service\" --schedule \"$work/home \\\"50%%\\\" \$\$x/.local/share/tolvane/rebootdata.kx\""
+[ "$line" = "$want" ] || fail "unit has $line, expected $want"
+if command -v systemd-analyze >/dev/null; then
+    # How systemd itself reads the line back.
+    touch "$program/tolvane-service" && chmod 755 "$program/tolvane-service"
+    shown=$(systemd-analyze verify "$unit" 2>&1 | grep -iE 'ignoring|fatal|bad unit|invalid')
+    [ -z "$shown" ] || fail "systemd reads the unit with: $shown"
+fi
+grep -q '^WantedBy=multi-user.target$' "$unit" || fail "the unit is not started at boot"
+[ "$(cat "$work/calls")" = "$(printf 'systemctl daemon-reload\nsystemctl enable --now tolvane.service')" ] ||
+    fail "calls: $(cat "$work/calls")"
+
+rm "$work/calls"
+run sh "$program/removeit.sh" >/dev/null || fail "removeit.sh failed"
+[ ! -e "$unit" ] || fail "the unit is still there"
+[ "$(cat "$work/calls")" = "$(printf 'systemctl disable --now tolvane.service\nsystemctl daemon-reload')" ] ||
+    fail "calls: $(cat "$work/calls")"
+
+# Not root: the scripts hand over to pkexec with the caller's schedule.
+rm "$work/calls"
+chmod -R a+rX "$work"
+touch "$work/calls" && chmod 666 "$work/calls"
+run HOME=/home/nobody setpriv --reuid=65534 --regid=65534 --clear-groups \
+    sh "$program/installs.sh" || fail "installs.sh as a user failed"
+run HOME=/home/nobody setpriv --reuid=65534 --regid=65534 --clear-groups \
+    sh "$program/removeit.sh" || fail "removeit.sh as a user failed"
+want=$(printf 'pkexec %s --schedule %s\npkexec %s' "$program/installs.sh" \
+    "/home/nobody/.local/share/tolvane/rebootdata.kx" "$program/removeit.sh")
+[ "$(cat "$work/calls")" = "$want" ] || fail "calls: $(cat "$work/calls")"
+[ ! -e "$unit" ] || fail "a unit was written without rights"
+echo "unit written and removed; rights asked for through pkexec"
