@@ -2,7 +2,9 @@
 // adapter must keep: bytes untouched, replacement in one step, no leftovers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "native_platform.h"
 #include "schedule/schedule_file.h"
@@ -63,6 +65,38 @@ TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheRepla
     EXPECT_TRUE(fs->RemoveFile(*second));
     EXPECT_FALSE(fs->RemoveFile(*second));
     EXPECT_EQ(fs->ReadWholeFile(path), "1");
+}
+
+TEST_F(FileSystemContract, AWriteRemovesTemporaryFilesLeftOverAMinuteAgoAndNothingElse) {
+    const std::string prefix = "rebootdata.kx.";
+    std::string reason;
+    const auto leftover = fs->WriteTemporaryFile(folder, prefix, "a killed writer's", reason);
+    const auto inProgress = fs->WriteTemporaryFile(folder, prefix, "another copy's", reason);
+    const auto otherFiles = fs->WriteTemporaryFile(folder, "Tolvane 2.1.ini.", "settings", reason);
+    ASSERT_TRUE(leftover && inProgress && otherFiles);
+    // The user's own files beside the schedule, however alike their names.
+    std::vector<std::string> kept = {*inProgress, *otherFiles};
+    for (const char* name : {"rebootdata.kx.backup", "rebootdata.kx.bak", "rebootdata.kx.tmp",
+                             "rebootdata.kx.old.tmp", "rebootdata.kx.1.tmp"}) {
+        kept.push_back(JoinPath(folder, fs->PathSeparator(), name));
+        ASSERT_TRUE(ReplaceFileContents(*fs, kept.back(), name));
+    }
+    const auto twoMinutesAgo =
+        std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+    for (const auto& old : {*leftover, *otherFiles}) {
+        std::filesystem::last_write_time(old, twoMinutesAgo);
+    }
+    for (std::size_t i = 2; i < kept.size(); ++i) {
+        std::filesystem::last_write_time(kept[i], twoMinutesAgo);
+    }
+    EXPECT_EQ(fs->StaleTemporaryFiles(folder, prefix, 60.0), std::vector<std::string>{*leftover});
+
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, "new"));
+    EXPECT_EQ(fs->ReadWholeFile(*leftover), std::nullopt);
+    for (const auto& file : kept) EXPECT_TRUE(fs->ReadWholeFile(file)) << file;
+    EXPECT_EQ(fs->ReadWholeFile(path), "new");
+    EXPECT_TRUE(fs->StaleTemporaryFiles(folder, prefix, 60.0).empty());
+    EXPECT_EQ(fs->StaleTemporaryFiles(folder, prefix, 0.0), std::vector<std::string>{*inProgress});
 }
 
 TEST_F(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {

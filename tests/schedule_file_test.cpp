@@ -120,6 +120,24 @@ TEST_F(ScheduleFileTest, AFailingStepKeepsTheOldFileAndLeavesNoTemporary) {
     }
 }
 
+TEST_F(ScheduleFileTest, AWriteClearsAwayTheTemporaryFilesOfWritesThatNeverFinished) {
+    const std::string folder = "C:\\Program Files\\Tolvane\\";
+    fs.files = {{folder + "rebootdata.kx.7.tmp", "killed mid-write"},
+                {folder + "rebootdata.kx.8.tmp", "another copy, writing now"},
+                {folder + "rebootdata.kx.backup", "the user's"},
+                {folder + "rebootdata.kx.9.tmp.txt", "not ours"}};
+    fs.temporaryFilesCreated = 9;
+    fs.ages = {{folder + "rebootdata.kx.7.tmp", 61.0},
+               {folder + "rebootdata.kx.8.tmp", 59.0},
+               {folder + "rebootdata.kx.backup", 3600.0},
+               {folder + "rebootdata.kx.9.tmp.txt", 3600.0}};
+    fs.failMoveOver = true;  // also when this write fails
+    EXPECT_FALSE(file.SetFileData());
+    EXPECT_EQ(fs.files.count(folder + "rebootdata.kx.7.tmp"), 0u);
+    EXPECT_EQ(fs.files.size(), 3u);
+    EXPECT_EQ(fs.files.count(folder + "rebootdata.kx.8.tmp"), 1u);
+}
+
 TEST_F(ScheduleFileTest, ReadingAddsToWhatTheListHoldsInSortedOrder) {
     list.Add("9:00 AM-Reboot-Repeat YES-Every Day");
     fs.files[path] = kTwoEntryFile;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvane {
 
@@ -38,6 +39,15 @@ class FileSystem {
                               std::string& reason) = 0;
 
     virtual bool RemoveFile(const std::string& path) = 0;
+
+    // The files WriteTemporaryFile made in `folder` with `prefix` that were
+    // last written at least `minimumAgeSeconds` ago: left behind by a writer
+    // that was killed, or lost its power, between writing and moving. Only
+    // names of the adapter's own temporary form are listed, never another
+    // file that merely starts with the prefix.
+    virtual std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
+                                                         const std::string& prefix,
+                                                         double minimumAgeSeconds) = 0;
 };
 
 }  // namespace tolvane

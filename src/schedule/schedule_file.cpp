@@ -44,8 +44,13 @@ WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::st
     const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
 
+    const std::string prefix = name + ".";
+    for (const auto& stale : fs.StaleTemporaryFiles(folder, prefix, kStaleTemporaryFileSeconds)) {
+        fs.RemoveFile(stale);
+    }
+
     WriteResult result;
-    const auto temporary = fs.WriteTemporaryFile(folder, name + ".", bytes, result.reason);
+    const auto temporary = fs.WriteTemporaryFile(folder, prefix, bytes, result.reason);
     if (temporary && fs.MoveFileOver(*temporary, path, result.reason)) return result;
     if (temporary) fs.RemoveFile(*temporary);
     result.ok = false;

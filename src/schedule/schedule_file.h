@@ -31,9 +31,15 @@ struct WriteResult {
     explicit operator bool() const { return ok; }
 };
 
+// How old a temporary file beside the schedule or settings must be before a
+// write takes it for a leftover: a write takes well under a second, so one
+// that old belongs to a writer that did not live to finish.
+inline constexpr double kStaleTemporaryFileSeconds = 60.0;
+
 // Replaces the file at `path` with `bytes` so that at every moment the file is
 // either its old or its new content: the bytes go to a temporary file beside
-// it, flushed, which then takes the old file's place in one step.
+// it, flushed, which then takes the old file's place in one step. Temporary
+// files of earlier writes that never finished are removed first.
 WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes);
 
 // The schedule file (beside the program on Windows), mirroring the schedule list.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -17,6 +20,8 @@ class FakeFileSystem final : public FileSystem {
     bool failMoveOver = false;
     std::string failureReason = "Access is denied.";
     int temporaryFilesCreated = 0;
+    // How long ago a file was last written, in seconds; 0 for one not listed.
+    std::map<std::string, double> ages;
 
     std::string ProgramFolder() override { return folder; }
     char PathSeparator() const override { return '\\'; }
@@ -36,6 +41,7 @@ class FakeFileSystem final : public FileSystem {
         const std::string path =
             inFolder + "\\" + prefix + std::to_string(++temporaryFilesCreated) + ".tmp";
         files[path] = std::string(bytes);
+        ages.erase(path);
         return path;
     }
     bool MoveFileOver(const std::string& from, const std::string& to,
@@ -47,9 +53,39 @@ class FakeFileSystem final : public FileSystem {
         }
         files[to] = found->second;
         files.erase(from);
+        ages.erase(from);
+        ages.erase(to);
         return true;
     }
-    bool RemoveFile(const std::string& path) override { return files.erase(path) > 0; }
+    bool RemoveFile(const std::string& path) override {
+        ages.erase(path);
+        return files.erase(path) > 0;
+    }
+    // Temporary files are named prefix, counter, ".tmp".
+    std::vector<std::string> StaleTemporaryFiles(const std::string& inFolder,
+                                                 const std::string& prefix,
+                                                 double minimumAgeSeconds) override {
+        const std::string start = inFolder + "\\" + prefix;
+        const std::string_view suffix = ".tmp";
+        std::vector<std::string> stale;
+        for (const auto& [path, bytes] : files) {
+            if (path.size() <= start.size() + suffix.size() || path.rfind(start, 0) != 0 ||
+                path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) {
+                continue;
+            }
+            const auto counter = std::string_view(path).substr(
+                start.size(), path.size() - start.size() - suffix.size());
+            if (!std::all_of(counter.begin(), counter.end(),
+                             [](char c) { return c >= '0' && c <= '9'; })) {
+                continue;
+            }
+            const auto age = ages.find(path);
+            if ((age == ages.end() ? 0.0 : age->second) >= minimumAgeSeconds) {
+                stale.push_back(path);
+            }
+        }
+        return stale;
+    }
 };
 
 }  // namespace tolvane::testing

@@ -35,6 +35,11 @@ class ScratchWin32FileSystem final : public FileSystem {
         return real_.MoveFileOver(from, to, reason);
     }
     bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
+    std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
+                                                 const std::string& prefix,
+                                                 double minimumAgeSeconds) override {
+        return real_.StaleTemporaryFiles(folder, prefix, minimumAgeSeconds);
+    }
 
   private:
     std::string folder_;

@@ -1,14 +1,17 @@
 #include "platform/linux/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/linux/xdg_folders.h"
@@ -53,6 +56,23 @@ std::string ErrorText(int error) {
     return std::strerror(error);
 }
 
+// mkostemps fills the X's with letters and digits; the suffix marks the file
+// as ours, so a user's "rebootdata.kx.backup" is never taken for one.
+constexpr std::string_view kTemporaryUnique = "XXXXXX";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+bool IsTemporaryName(std::string_view name, std::string_view prefix) {
+    if (name.size() != prefix.size() + kTemporaryUnique.size() + kTemporarySuffix.size() ||
+        name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
+        return false;
+    }
+    const auto unique = name.substr(prefix.size(), kTemporaryUnique.size());
+    return std::all_of(unique.begin(), unique.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
 std::string FolderOf(const std::string& path) {
     const auto cut = path.find_last_of('/');
     if (cut == std::string::npos) return ".";
@@ -86,15 +106,18 @@ std::optional<std::string> PosixFileSystem::WriteTemporaryFile(const std::string
                                                                const std::string& prefix,
                                                                std::string_view bytes,
                                                                std::string& reason) {
-    std::string pattern = folder + "/" + prefix + "XXXXXX";
+    std::string pattern = folder + "/" + prefix;
+    pattern += kTemporaryUnique;
+    pattern += kTemporarySuffix;
+    const int suffixLength = static_cast<int>(kTemporarySuffix.size());
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    int created = ::mkostemp(name.data(), O_CLOEXEC);
+    int created = ::mkostemps(name.data(), suffixLength, O_CLOEXEC);
     if (created < 0 && errno == ENOENT &&
         std::find(madeOnDemand_.begin(), madeOnDemand_.end(), folder) != madeOnDemand_.end()) {
         if (!MakeFolders(folder, reason)) return std::nullopt;
-        std::copy(pattern.begin(), pattern.end(), name.begin());  // mkostemp spent the X's
-        created = ::mkostemp(name.data(), O_CLOEXEC);
+        std::copy(pattern.begin(), pattern.end(), name.begin());  // mkostemps spent the X's
+        created = ::mkostemps(name.data(), suffixLength, O_CLOEXEC);
     }
     Descriptor fd(created);
     if (fd.get() < 0) {
@@ -126,6 +149,23 @@ bool PosixFileSystem::MoveFileOver(const std::string& from, const std::string& t
 
 bool PosixFileSystem::RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+std::vector<std::string> PosixFileSystem::StaleTemporaryFiles(const std::string& folder,
+                                                              const std::string& prefix,
+                                                              double minimumAgeSeconds) {
+    std::vector<std::string> stale;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return stale;
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!IsTemporaryName(entry->d_name, prefix)) continue;
+        std::string path = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (::difftime(now, info.st_mtime) >= minimumAgeSeconds) stale.push_back(std::move(path));
+    }
+    return stale;
 }
 
 }  // namespace tolvane

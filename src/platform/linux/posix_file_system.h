@@ -28,6 +28,10 @@ class PosixFileSystem final : public FileSystem {
                                                   std::string& reason) override;
     bool MoveFileOver(const std::string& from, const std::string& to, std::string& reason) override;
     bool RemoveFile(const std::string& path) override;
+    // Temporary files are named prefix, six letters or digits, ".tmp".
+    std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
+                                                 const std::string& prefix,
+                                                 double minimumAgeSeconds) override;
 
   private:
     std::string programFolder_;

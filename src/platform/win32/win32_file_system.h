@@ -16,6 +16,10 @@ class Win32FileSystem final : public FileSystem {
                                                   std::string& reason) override;
     bool MoveFileOver(const std::string& from, const std::string& to, std::string& reason) override;
     bool RemoveFile(const std::string& path) override;
+    // Temporary files are named prefix, process number, "-", counter, ".tmp".
+    std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
+                                                 const std::string& prefix,
+                                                 double minimumAgeSeconds) override;
 };
 
 }  // namespace tolvane
