@@ -1,61 +1,119 @@
 #!/usr/bin/env bash
-# Measures tolvane's start under Xvfb: the time from starting the process to
-# its window being on screen, and its resident memory 3 s after the start.
-# Prints every run and the median (5 runs unless RUNS says otherwise).
-# Usage: scripts/measure-linux-start.sh [path/to/tolvane]
+# Measures tolvane's start under Xvfb, beside Debian's kshutdown as the
+# reference: the time from starting the process to its window being on
+# screen, and its resident memory 3 s after the start. Prints every run, the
+# medians and tolvane's ratios to the reference (targets: at most 1/2 of its
+# time, at most 1/3 of its memory).
+#
+# Usage: scripts/measure-linux-start.sh [--no-reference] [path/to/tolvane]
+#   RUNS=N      timed runs per program (default 5), after one untimed warm-up
+#   The reference is installed (apt-get, as root) when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+reference=1
+if [ "${1:-}" = --no-reference ]; then
+    reference=0
+    shift
+fi
 program=${1:-build/linux/tolvane}
 runs=${RUNS:-5}
 if [ ! -x "$program" ]; then
     cmake --preset linux >/dev/null
     cmake --build --preset linux --target tolvane >/dev/null
 fi
+program=$(realpath "$program")
 
+if [ "$reference" = 1 ] && ! command -v kshutdown >/dev/null; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "kshutdown is missing; run this as root to install it, or pass --no-reference" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq --no-install-recommends kshutdown >/dev/null ||
+        { apt-get update -qq && apt-get install -y -qq --no-install-recommends kshutdown >/dev/null; }
+fi
+
+. scripts/private-session.sh
 work=$(mktemp -d /tmp/tolvane-measure-XXXXXX)
-pids=()
+app=
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    private_session_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
+private_session_start "$work/session"
 
-# A private display and folders; D-Bus addresses that lead nowhere, so no
-# power request could leave the program.
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-mkdir -p "$HOME"
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")"
-
-title='^Tolvane 2\.1 - Quarnel $'
-times=()
-memories=()
-for run in $(seq "$runs"); do
-    # Each run a first start: no settings, no schedule.
-    export XDG_CONFIG_HOME="$work/config-$run" XDG_DATA_HOME="$work/data-$run"
+# One start of a program: prints "<ms to the window> <KiB resident after 3 s>".
+measure_once() {
+    local title=$1 start now shown rss
+    shift
     start=$(date +%s%N)
-    "$program" >/dev/null 2>&1 &
+    "$@" >/dev/null 2>&1 &
     app=$!
     # Poll as fast as a process can be started (a few ms per look).
-    until xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
-        [ $(($(date +%s%N) - start)) -lt 20000000000 ] || { echo "no window after 20 s" >&2; exit 1; }
+    until window_shown "$app" "$title"; do
+        now=$(date +%s%N)
+        if [ $((now - start)) -gt 20000000000 ] || ! kill -0 "$app" 2>/dev/null; then
+            echo "no window from $1 after $(((now - start) / 1000000)) ms" >&2
+            return 1
+        fi
     done
     shown=$((($(date +%s%N) - start) / 1000000))
     sleep "$(awk -v s="$start" -v n="$(date +%s%N)" 'BEGIN { r = 3 - (n - s) / 1e9; print (r > 0 ? r : 0) }')"
-    rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$app/status")
+    rss=$(tree_rss_kib "$app")
     kill "$app"
+    # A program that ignores the polite end is ended after 5 s.
+    for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true
-    times+=("$shown")
-    memories+=("$rss")
-    printf 'run %d: window shown after %d ms, resident memory after 3 s %.1f MB\n' \
-        "$run" "$shown" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+    app=
+    echo "$shown $rss"
+}
+
+names=(tolvane)
+titles=('^Tolvane 2\.1 - Quarnel $')
+commands=("$program")
+if [ "$reference" = 1 ]; then
+    names+=(kshutdown)
+    titles+=('^KShutdown')
+    commands+=("$(command -v kshutdown)")
+fi
+
+# Each program keeps one private home for all its runs; the untimed warm-up
+# writes its first settings and caches, so every timed run is an ordinary
+# start. The programs take turns, so a change in the machine's load falls on
+# both alike.
+declare -A times memories
+for i in "${!names[@]}"; do
+    (private_home "$work/home-${names[$i]}" && measure_once "${titles[$i]}" "${commands[$i]}") >/dev/null
+done
+for run in $(seq "$runs"); do
+    for i in "${!names[@]}"; do
+        name=${names[$i]}
+        read -r shown rss < <(private_home "$work/home-$name" &&
+            measure_once "${titles[$i]}" "${commands[$i]}")
+        times[$name]+="$shown "
+        memories[$name]+="$rss "
+        printf 'run %d %-9s window shown after %4d ms, resident memory after 3 s %6.1f MB\n' \
+            "$run" "$name" "$shown" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
+    done
 done
 
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-printf 'median of %d: window shown after %s ms, resident memory %.1f MB\n' "$runs" \
-    "$(median "${times[@]}")" "$(awk -v k="$(median "${memories[@]}")" 'BEGIN { print k / 1024 }')"
+declare -A medianTime medianMemory
+for name in "${names[@]}"; do
+    # shellcheck disable=SC2086 # the lists are words on purpose
+    medianTime[$name]=$(median ${times[$name]})
+    # shellcheck disable=SC2086
+    medianMemory[$name]=$(median ${memories[$name]})
+    printf 'median of %d %-9s window shown after %s ms, resident memory %.1f MB\n' "$runs" "$name" \
+        "${medianTime[$name]}" "$(awk -v k="${medianMemory[$name]}" 'BEGIN { print k / 1024 }')"
+done
+if [ "$reference" = 1 ]; then
+    awk -v t="${medianTime[tolvane]}" -v rt="${medianTime[kshutdown]}" \
+        -v m="${medianMemory[tolvane]}" -v rm="${medianMemory[kshutdown]}" 'BEGIN {
+        printf "ratio tolvane/kshutdown: start-up time %.3f (target <= 0.500: %s), resident memory %.3f (target <= 0.333: %s)\n",
+            t / rt, (t / rt <= 0.5 ? "met" : "NOT met"), m / rm, (m / rm <= 1 / 3 ? "met" : "NOT met")
+    }'
+fi
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
