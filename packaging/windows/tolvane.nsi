@@ -60,6 +60,12 @@ SectionEnd
 
 Section "Uninstall"
     SetShellVarContext current
+    ; A service installed from this folder goes first: a running program
+    ; cannot be deleted, and a service must not be left pointing at a folder
+    ; that is gone. removeit.bat asks for administrator rights itself.
+    ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
+    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' 0 +2
+        ExecWait '"$SYSDIR\cmd.exe" /c ""$INSTDIR\removeit.bat""'
     !insertmacro TolvaneRemoveFiles
     Delete "$INSTDIR\uninstall.exe"
     ; The schedule (rebootdata.kx) is the user's own: it stays, and so does

@@ -1,0 +1,91 @@
+@echo off
+rem Installs tolvane-service.exe, which stands beside this file, as the Windows
+rem service "Tolvane": started automatically with Windows, as LocalSystem. It
+rem carries out the schedule in rebootdata.kx beside it with nobody logged on.
+rem It needs administrator rights and asks for them when it lacks them.
+setlocal EnableExtensions DisableDelayedExpansion
+set "SERVICE=%~dp0tolvane-service.exe"
+set "SCRIPT=%~f0"
+set "SC=%SystemRoot%\System32\sc.exe"
+set "REG=%SystemRoot%\System32\reg.exe"
+set "FIND=%SystemRoot%\System32\find.exe"
+set "PING=%SystemRoot%\System32\PING.EXE"
+set "POWERSHELL=%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe"
+set "EVENTKEY=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tolvane"
+rem The folder's path is only expanded late (!SERVICE!) from here on, so no
+rem character in it (& ^ ( ) ! and so on) can change a command.
+setlocal EnableDelayedExpansion
+
+if not exist "!SERVICE!" (
+    echo tolvane-service.exe is not in this folder: "!SERVICE!"
+    goto failed
+)
+
+rem An earlier installation, perhaps from another folder, makes way first.
+"%SC%" query Tolvane >nul 2>&1
+if not errorlevel 1 (
+    echo Removing the Tolvane service installed before...
+    "%SC%" stop Tolvane >nul 2>&1
+    if errorlevel 5 if not errorlevel 6 goto elevate
+    call :waitStopped
+    "%SC%" delete Tolvane >nul 2>&1
+    if errorlevel 5 if not errorlevel 6 goto elevate
+    call :waitGone
+)
+
+echo Installing the Tolvane service: "!SERVICE!"
+rem The path in quotes: unquoted, a path with a space could start another program.
+"%SC%" create Tolvane binPath= "\"!SERVICE!\"" start= auto DisplayName= Tolvane
+if errorlevel 5 if not errorlevel 6 goto elevate
+if errorlevel 1 goto failed
+"%SC%" description Tolvane "Carries out the Tolvane schedule (rebootdata.kx beside tolvane-service.exe), also when nobody is logged on." >nul
+rem The event log shows the service's entries through its message table.
+"%REG%" add "%EVENTKEY%" /v EventMessageFile /t REG_EXPAND_SZ /d "!SERVICE!" /f >nul
+"%REG%" add "%EVENTKEY%" /v TypesSupported /t REG_DWORD /d 7 /f >nul
+
+"%SC%" start Tolvane >nul
+if errorlevel 1 (
+    echo The Tolvane service is installed but did not start: the event log may say why.
+    pause
+    exit /b 1
+)
+echo The Tolvane service is installed and running.
+exit /b 0
+
+:elevate
+rem Once only: the copy started with the rights says "elevated".
+if /i "%~1"=="elevated" (
+    echo Windows did not give this the administrator rights it needs.
+    goto failed
+)
+if not exist "%POWERSHELL%" goto noElevation
+echo Asking Windows for administrator rights...
+rem The path goes through the environment, so no quoting can break it.
+"%POWERSHELL%" -NoProfile -NonInteractive -Command "Start-Process -FilePath $env:SCRIPT -ArgumentList 'elevated' -Verb RunAs"
+if errorlevel 1 goto noElevation
+exit /b 0
+
+:noElevation
+echo This needs administrator rights: right-click installs.bat and choose
+echo "Run as administrator".
+goto failed
+
+:failed
+echo The Tolvane service was not installed.
+pause
+exit /b 1
+
+:waitStopped
+for /l %%i in (1,1,20) do (
+    "%SC%" query Tolvane >nul 2>&1 || exit /b 0
+    "%SC%" query Tolvane | "%FIND%" "STOPPED" >nul && exit /b 0
+    "%PING%" -n 2 127.0.0.1 >nul
+)
+exit /b 1
+
+:waitGone
+for /l %%i in (1,1,20) do (
+    "%SC%" query Tolvane >nul 2>&1 || exit /b 0
+    "%PING%" -n 2 127.0.0.1 >nul
+)
+exit /b 1

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/system_power.h"
+#include "schedule/schedule_service.h"
+
+namespace tolvane {
+
+// The name the service manager and the event log know it by; the batch files
+// use the same one.
+inline constexpr const char* kServiceName = "Tolvane";
+// Shorter than a minute, so no minute of the schedule passes without a tick.
+inline constexpr double kServiceTickSeconds = 45.0;
+
+// What tolvane-service.exe was asked to do on its command line.
+struct ServiceOptions {
+    bool help = false;
+    bool console = false;  // the loop in the foreground, the log on standard error
+    int ticks = 0;         // stop after this many ticks; 0: until stopped
+    double intervalSeconds = kServiceTickSeconds;
+};
+
+// The arguments after the program's name. Nothing, and the reason in `error`,
+// when they ask for something the program does not do.
+std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::string>& arguments,
+                                                    std::string& error);
+
+extern const char* const kServiceUsage;
+
+// rebootdata.kx in the schedule folder: beside the program.
+std::string ServiceSchedulePath(FileSystem& files);
+
+// Ticks at once, then every `intervalSeconds` counted from the first tick, until
+// `stop` is signalled or, when `ticks` is not 0, after that many ticks. A tick
+// that throws is logged, and the next one comes all the same.
+void RunTicks(ScheduleService& service, ServiceLog& log, HANDLE stop, double intervalSeconds,
+              int ticks);
+
+// The console mode: the service's loop in the foreground until Ctrl+C, or
+// until the ticks asked for are done. Returns the process's exit code.
+int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
+               ServiceLog& log);
+
+// The service mode: hands the main thread to the service manager until the
+// service has stopped. Returns the exit code; 1, with a word on standard
+// error, when the service manager did not start this process.
+int RunAsService();
+
+// The state the service reports to the service manager, and what each control
+// asks of it. Controls arrive on the dispatcher's thread while the service's
+// own thread reports its progress, so every change is made under a lock.
+class ServiceControl {
+  public:
+    // Passes a status to the service manager (SetServiceStatus).
+    using Reporter = std::function<BOOL(SERVICE_STATUS&)>;
+
+    ServiceControl(Reporter report, HANDLE stop);
+
+    // Running, taking the stop and shutdown controls.
+    void ReportRunning();
+    void ReportStopped(DWORD exitCode);
+    // The answer to one control from the service manager (HandlerEx).
+    DWORD Handle(DWORD control);
+    SERVICE_STATUS Status();
+
+  private:
+    void Report(DWORD state, DWORD accepted, DWORD waitHint, DWORD exitCode);
+
+    Reporter report_;
+    HANDLE stop_;
+    std::mutex mutex_;
+    SERVICE_STATUS status_{};
+};
+
+// Lines on standard error: the local time, "info" or "error", the text.
+class ConsoleLog final : public ServiceLog {
+  public:
+    void Info(const std::string& text) override { Write("info", text); }
+    void Error(const std::string& text) override { Write("error", text); }
+
+  private:
+    static void Write(const char* kind, const std::string& text);
+};
+
+// The event ids of the program's message table; each message is its one text.
+inline constexpr DWORD kEventInfo = 1;
+inline constexpr DWORD kEventError = 2;
+
+// The Windows event log (Application), under the source "Tolvane".
+class Win32EventLog final : public ServiceLog {
+  public:
+    // Writes one entry: the event type (EVENTLOG_INFORMATION_TYPE and so on),
+    // the event id, and the text.
+    using Writer = std::function<void(WORD type, DWORD eventId, const std::string& text)>;
+
+    // Through RegisterEventSourceA and ReportEventA.
+    Win32EventLog();
+    explicit Win32EventLog(Writer writer) : write_(std::move(writer)) {}
+
+    void Info(const std::string& text) override {
+        write_(EVENTLOG_INFORMATION_TYPE, kEventInfo, text);
+    }
+    void Error(const std::string& text) override { write_(EVENTLOG_ERROR_TYPE, kEventError, text); }
+
+  private:
+    Writer write_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <windows.h>
+// After windows.h, which they need.
+#include <reason.h>
+#include <wtsapi32.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/system_power.h"
+
+namespace tolvane {
+
+// The system functions the service's power requests are made of, with the
+// system's own signatures. Tests put recorders in their place: the real
+// requests would end the machine, or under Wine every process of the prefix.
+struct Win32PowerCalls {
+    std::function<BOOL(HANDLE, DWORD, PHANDLE)> openProcessToken;
+    std::function<BOOL(LPCSTR, LPCSTR, PLUID)> lookupPrivilegeValue;
+    std::function<BOOL(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)>
+        adjustTokenPrivileges;
+    std::function<BOOL(HANDLE)> closeHandle;
+    // Returns the error code itself (0 when the shutdown was started).
+    std::function<DWORD(LPSTR, LPSTR, DWORD, DWORD, DWORD)> initiateShutdown;
+    std::function<BOOL(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOA*, DWORD*)> enumerateSessions;
+    std::function<void(PVOID)> freeMemory;
+    std::function<BOOL(HANDLE, DWORD, BOOL)> logoffSession;
+    std::function<DWORD()> activeConsoleSessionId;
+    std::function<BOOL(HANDLE, DWORD, BOOL)> disconnectSession;
+};
+
+// The functions of kernel32, advapi32 and wtsapi32.
+Win32PowerCalls RealPowerCalls();
+
+// Every request is a planned one, so the system's shutdown log does not count
+// it as an unexpected stop.
+inline constexpr DWORD kServiceShutdownReason =
+    SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
+
+// The power requests a service (LocalSystem, session 0) can make. It has no
+// desktop of its own, so it acts on the users' sessions: reboot and shut down
+// through InitiateShutdown; log off every active session; lock by
+// disconnecting the console session, which brings up the sign-in screen.
+class Win32SystemPower final : public SystemPower {
+  public:
+    explicit Win32SystemPower(Win32PowerCalls calls = RealPowerCalls());
+
+    // Reboot: SHUTDOWN_RESTART. Shut down: neither the power-off nor the
+    // restart flag, as the window never asks for power-off. Forced adds
+    // SHUTDOWN_FORCE_OTHERS and SHUTDOWN_FORCE_SELF.
+    bool Reboot(bool force, std::string& reason) override;
+    bool ShutDown(bool force, std::string& reason) override;
+    // A session logged off by the service cannot refuse, so forced and plain
+    // are the same request.
+    bool LogOff(bool force, std::string& reason) override;
+    bool Lock(std::string& reason) override;
+
+  private:
+    bool EnableShutdownPrivilege(std::string& reason);
+    bool Shutdown(DWORD flags, bool force, std::string& reason);
+
+    Win32PowerCalls calls_;
+};
+
+}  // namespace tolvane

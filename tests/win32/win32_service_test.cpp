@@ -1,0 +1,605 @@
+// The service's pieces under Wine: the power requests with the system calls
+// recorded (never made), the loop, the control handler, the command line and
+// the event log's texts.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_system_power.h"
+#include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_service.h"
+#include "platform/win32/win32_system_power.h"
+#include "schedule/schedule_file.h"
+#include "win32_test_support.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+std::string Hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+const HANDLE kToken = reinterpret_cast<HANDLE>(0x7070);
+constexpr LUID kShutdownLuid{19, 0};
+
+// A stand-in for every system call of Win32SystemPower: each call is written
+// down with its arguments, and answers as the test arranged.
+struct RecordedCalls {
+    Texts calls;
+    std::vector<WTS_SESSION_INFOA> sessions;
+    DWORD consoleSession = 1;
+    DWORD openTokenError = 0;
+    BOOL adjustResult = TRUE;
+    DWORD adjustLastError = ERROR_SUCCESS;
+    DWORD shutdownResult = ERROR_SUCCESS;
+    DWORD enumerateError = 0;
+    std::map<DWORD, DWORD> logoffErrors;  // session -> error
+    DWORD disconnectError = 0;
+    PWTS_SESSION_INFOA handedOut = nullptr;
+
+    static BOOL Fail(DWORD error) {
+        SetLastError(error);
+        return FALSE;
+    }
+
+    Win32PowerCalls Table() {
+        Win32PowerCalls t;
+        t.openProcessToken = [this](HANDLE process, DWORD access, PHANDLE token) {
+            calls.push_back(std::string("OpenProcessToken(") +
+                            (process == GetCurrentProcess() ? "this process" : "other") + ", " +
+                            Hex(access) + ")");
+            if (openTokenError) return Fail(openTokenError);
+            *token = kToken;
+            return TRUE;
+        };
+        t.lookupPrivilegeValue = [this](LPCSTR system, LPCSTR name, PLUID luid) {
+            calls.push_back(std::string("LookupPrivilegeValue(") + (system ? system : "local") +
+                            ", " + name + ")");
+            *luid = kShutdownLuid;
+            return TRUE;
+        };
+        t.adjustTokenPrivileges = [this](HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES wanted,
+                                         DWORD length, PTOKEN_PRIVILEGES previous,
+                                         PDWORD returned) {
+            const auto& entry = wanted->Privileges[0];
+            calls.push_back(
+                "AdjustTokenPrivileges(" + std::string(token == kToken ? "token" : "other") + ", " +
+                (disableAll ? "disable all" : "keep others") + ", " +
+                std::to_string(wanted->PrivilegeCount) + " x {" +
+                std::to_string(entry.Luid.LowPart) + ":" + std::to_string(entry.Luid.HighPart) +
+                ", " + Hex(entry.Attributes) + "}, " + std::to_string(length) + ", " +
+                (previous || returned ? "previous" : "no previous") + ")");
+            SetLastError(adjustLastError);
+            return adjustResult;
+        };
+        t.closeHandle = [this](HANDLE handle) {
+            calls.push_back(std::string("CloseHandle(") + (handle == kToken ? "token" : "other") +
+                            ")");
+            return TRUE;
+        };
+        t.initiateShutdown = [this](LPSTR machine, LPSTR message, DWORD grace, DWORD flags,
+                                    DWORD reason) {
+            calls.push_back(std::string("InitiateShutdown(") + (machine ? machine : "local") +
+                            ", " + (message ? message : "no message") + ", " +
+                            std::to_string(grace) + " s, " + Hex(flags) + ", " + Hex(reason) + ")");
+            return shutdownResult;
+        };
+        t.enumerateSessions = [this](HANDLE server, DWORD reserved, DWORD version,
+                                     PWTS_SESSION_INFOA* list, DWORD* count) {
+            calls.push_back(std::string("WTSEnumerateSessions(") +
+                            (server == WTS_CURRENT_SERVER_HANDLE ? "this server" : "other") + ", " +
+                            std::to_string(reserved) + ", " + std::to_string(version) + ")");
+            if (enumerateError) return Fail(enumerateError);
+            handedOut = sessions.data();
+            *list = handedOut;
+            *count = static_cast<DWORD>(sessions.size());
+            return TRUE;
+        };
+        t.freeMemory = [this](PVOID memory) {
+            calls.push_back(std::string("WTSFreeMemory(") +
+                            (memory == handedOut ? "sessions" : "other") + ")");
+        };
+        t.logoffSession = [this](HANDLE server, DWORD session, BOOL wait) {
+            calls.push_back(std::string("WTSLogoffSession(") +
+                            (server == WTS_CURRENT_SERVER_HANDLE ? "this server" : "other") + ", " +
+                            std::to_string(session) + ", " + (wait ? "wait" : "no wait") + ")");
+            const auto error = logoffErrors.find(session);
+            if (error != logoffErrors.end()) return Fail(error->second);
+            return TRUE;
+        };
+        t.activeConsoleSessionId = [this] {
+            calls.push_back("WTSGetActiveConsoleSessionId()");
+            return consoleSession;
+        };
+        t.disconnectSession = [this](HANDLE server, DWORD session, BOOL wait) {
+            calls.push_back(std::string("WTSDisconnectSession(") +
+                            (server == WTS_CURRENT_SERVER_HANDLE ? "this server" : "other") + ", " +
+                            std::to_string(session) + ", " + (wait ? "wait" : "no wait") + ")");
+            if (disconnectError) return Fail(disconnectError);
+            return TRUE;
+        };
+        return t;
+    }
+};
+
+WTS_SESSION_INFOA Session(DWORD id, WTS_CONNECTSTATE_CLASS state) {
+    static char name[] = "session";
+    return WTS_SESSION_INFOA{id, name, state};
+}
+
+// Services' session 0, the console user, a remote user, a disconnected user,
+// a session at the sign-in screen and the remote desktop listener.
+std::vector<WTS_SESSION_INFOA> TypicalSessions() {
+    return {Session(0, WTSDisconnected), Session(1, WTSActive),    Session(2, WTSActive),
+            Session(3, WTSDisconnected), Session(4, WTSConnected), Session(65536, WTSListen)};
+}
+
+const Texts kPrivilegeSteps = {
+    "OpenProcessToken(this process, 0x28)",
+    "LookupPrivilegeValue(local, SeShutdownPrivilege)",
+    "AdjustTokenPrivileges(token, keep others, 1 x {19:0, 0x2}, 0, no previous)",
+    "CloseHandle(token)",
+};
+
+Texts Then(Texts first, const Texts& more) {
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+}
+
+using Action = std::function<bool(SystemPower&, std::string&)>;
+
+TEST(Win32SystemPower, EachActionMakesExactlyTheseCalls) {
+    struct Case {
+        const char* name;
+        Action act;
+        Texts calls;
+    };
+    const Case cases[] = {
+        {"reboot", [](SystemPower& p, std::string& r) { return p.Reboot(false, r); },
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x4, 0x80000000)"})},
+        {"forced reboot", [](SystemPower& p, std::string& r) { return p.Reboot(true, r); },
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x7, 0x80000000)"})},
+        {"shutdown", [](SystemPower& p, std::string& r) { return p.ShutDown(false, r); },
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x0, 0x80000000)"})},
+        {"forced shutdown", [](SystemPower& p, std::string& r) { return p.ShutDown(true, r); },
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x3, 0x80000000)"})},
+        {"log off",
+         [](SystemPower& p, std::string& r) { return p.LogOff(false, r); },
+         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
+          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"}},
+        {"forced log off",
+         [](SystemPower& p, std::string& r) { return p.LogOff(true, r); },
+         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
+          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"}},
+        {"lock",
+         [](SystemPower& p, std::string& r) { return p.Lock(r); },
+         {"WTSGetActiveConsoleSessionId()", "WTSDisconnectSession(this server, 1, no wait)"}},
+    };
+    for (const Case& c : cases) {
+        RecordedCalls recorded;
+        recorded.sessions = TypicalSessions();
+        Win32SystemPower power(recorded.Table());
+        std::string reason;
+        EXPECT_TRUE(c.act(power, reason)) << c.name << ": " << reason;
+        EXPECT_EQ(recorded.calls, c.calls) << c.name;
+    }
+}
+
+TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnThem) {
+    const Action reboot = [](SystemPower& p, std::string& r) { return p.Reboot(true, r); };
+    const Action logOff = [](SystemPower& p, std::string& r) { return p.LogOff(false, r); };
+    const Action lock = [](SystemPower& p, std::string& r) { return p.Lock(r); };
+    struct Case {
+        const char* name;
+        std::function<void(RecordedCalls&)> arrange;
+        Action act;
+        Texts calls;
+        std::string reasonHolds;
+    };
+    const Case cases[] = {
+        {"token not opened",
+         [](RecordedCalls& r) { r.openTokenError = ERROR_ACCESS_DENIED; },
+         reboot,
+         {"OpenProcessToken(this process, 0x28)"},
+         ErrorText(ERROR_ACCESS_DENIED)},
+        // The call succeeds, yet the token does not hold the privilege.
+        {"privilege not held", [](RecordedCalls& r) { r.adjustLastError = ERROR_NOT_ALL_ASSIGNED; },
+         reboot, kPrivilegeSteps, ErrorText(ERROR_NOT_ALL_ASSIGNED)},
+        {"privilege refused",
+         [](RecordedCalls& r) {
+             r.adjustResult = FALSE;
+             r.adjustLastError = ERROR_INVALID_HANDLE;
+         },
+         reboot, kPrivilegeSteps, ErrorText(ERROR_INVALID_HANDLE)},
+        {"shutdown refused",
+         [](RecordedCalls& r) { r.shutdownResult = ERROR_SHUTDOWN_IN_PROGRESS; }, reboot,
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x7, 0x80000000)"}),
+         ErrorText(ERROR_SHUTDOWN_IN_PROGRESS)},
+        {"sessions not listed",
+         [](RecordedCalls& r) { r.enumerateError = ERROR_ACCESS_DENIED; },
+         logOff,
+         {"WTSEnumerateSessions(this server, 0, 1)"},
+         ErrorText(ERROR_ACCESS_DENIED)},
+        {"nobody logged on",
+         [](RecordedCalls& r) {
+             r.sessions = {Session(0, WTSDisconnected), Session(1, WTSConnected)};
+         },
+         logOff,
+         {"WTSEnumerateSessions(this server, 0, 1)", "WTSFreeMemory(sessions)"},
+         "No user session is active."},
+        // One session that cannot be logged off does not spare the others.
+        {"one session refuses",
+         [](RecordedCalls& r) { r.logoffErrors[1] = ERROR_ACCESS_DENIED; },
+         logOff,
+         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
+          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"},
+         "session 1: " + ErrorText(ERROR_ACCESS_DENIED)},
+        {"no console session",
+         [](RecordedCalls& r) { r.consoleSession = 0xFFFFFFFF; },
+         lock,
+         {"WTSGetActiveConsoleSessionId()"},
+         "No session is attached to the console."},
+        {"disconnect refused",
+         [](RecordedCalls& r) { r.disconnectError = ERROR_ACCESS_DENIED; },
+         lock,
+         {"WTSGetActiveConsoleSessionId()", "WTSDisconnectSession(this server, 1, no wait)"},
+         ErrorText(ERROR_ACCESS_DENIED)},
+    };
+    for (const Case& c : cases) {
+        RecordedCalls recorded;
+        recorded.sessions = TypicalSessions();
+        c.arrange(recorded);
+        Win32SystemPower power(recorded.Table());
+        std::string reason;
+        EXPECT_FALSE(c.act(power, reason)) << c.name;
+        EXPECT_EQ(recorded.calls, c.calls) << c.name;
+        EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.name << ": " << reason;
+    }
+}
+
+// The real token functions with only the shutdown request itself recorded:
+// the privilege the service enables exists and the system lets it be enabled.
+TEST(Win32SystemPower, TheRealPrivilegeStepsLeadToTheRequest) {
+    Win32PowerCalls calls = RealPowerCalls();
+    for (auto* member : {&calls.logoffSession, &calls.disconnectSession}) {
+        ASSERT_TRUE(*member);
+        *member = [](HANDLE, DWORD, BOOL) -> BOOL {
+            ADD_FAILURE() << "a session call was made";
+            return FALSE;
+        };
+    }
+    ASSERT_TRUE(calls.initiateShutdown);
+    Texts requested;
+    calls.initiateShutdown = [&](LPSTR, LPSTR, DWORD, DWORD flags, DWORD reason) -> DWORD {
+        requested.push_back(Hex(flags) + " " + Hex(reason));
+        return ERROR_SUCCESS;
+    };
+    Win32SystemPower power(calls);
+    std::string reason;
+    EXPECT_TRUE(power.Reboot(true, reason)) << reason;
+    EXPECT_EQ(requested, Texts{"0x7 0x80000000"});
+}
+
+// ---- The loop ----
+
+// A folder whose path holds spaces, with the real file functions, as the
+// service finds it beside its program.
+class ServiceFolder : public ::testing::Test {
+  protected:
+    std::string scratch = MakeScratchFolder();
+    std::string folder = scratch + "\\Tolvane service folder";
+    ScratchWin32FileSystem files{folder};
+    std::string schedule = folder + "\\rebootdata.kx";
+
+    ServiceFolder() { CreateDirectoryA(folder.c_str(), nullptr); }
+    ~ServiceFolder() override { RemoveFolderTree(scratch); }
+
+    void Write(const Texts& lines) {
+        ASSERT_TRUE(ReplaceFileContents(files, schedule, ScheduleFileBytes(lines)));
+    }
+    std::string Read() { return files.ReadWholeFile(schedule).value_or("(missing)"); }
+    Texts FolderFiles() {
+        Texts names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+        return names;
+    }
+};
+
+TEST_F(ServiceFolder, ConsoleModeRunsDueLinesOnceAndTakesOneTimeLinesOutOfTheFileFirst) {
+    Write({"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:00 AM-LogOff-Repeat NO-Every Day",
+           "3:01 AM-ShutDown-Repeat YES-Every Day"});
+    FakeClock clock;
+    // Started at 2:59; every reading after that is 3:00.
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    Texts fileAtRequest;
+    power.onRequest = [&] { fileAtRequest.push_back(Read()); };
+    FakeServiceLog log;
+    ServiceOptions options;
+    options.console = true;
+    options.ticks = 3;
+    options.intervalSeconds = 0.01;
+
+    EXPECT_EQ(RunConsole(options, files, clock, power, log), 0);
+
+    EXPECT_EQ(power.requests, (Texts{"forced reboot", "log-off"}));
+    const std::string without = ScheduleFileBytes(
+        {"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:01 AM-ShutDown-Repeat YES-Every Day"});
+    ASSERT_EQ(fileAtRequest.size(), 2u);
+    EXPECT_EQ(fileAtRequest[1], without) << "the one-time line was still there at its request";
+    EXPECT_EQ(Read(), without);
+    EXPECT_EQ(FolderFiles(), Texts{"rebootdata.kx"}) << "a temporary file was left behind";
+    ASSERT_FALSE(log.infos.empty());
+    EXPECT_EQ(log.infos.front(), "Started; carrying out " + schedule);
+    EXPECT_EQ(log.infos.back(), "Stopped.");
+    EXPECT_TRUE(log.errors.empty());
+}
+
+// A schedule of one line that is never due at the fake clock's time: each
+// tick reads the clock once, after the one reading of the service's start.
+class TickLoop : public ::testing::Test {
+  protected:
+    FakeFileSystem files;
+    FakeClock clock;
+    FakeSystemPower power;
+    FakeServiceLog log;
+    const std::string path = files.folder + "\\rebootdata.kx";
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    TickLoop() { files.files[path] = ScheduleFileBytes({"4:00 PM-Reboot-Repeat YES-Every Day"}); }
+    ~TickLoop() override { CloseHandle(stop); }
+    ScheduleService Start() { return ScheduleService(files, path, clock, power, log); }
+    int Ticks() const { return clock.reads - 1; }
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(TickLoop, WaitsTheIntervalBetweenTicksAndStopsAfterTheCountAskedFor) {
+    auto service = Start();
+    const auto start = std::chrono::steady_clock::now();
+    RunTicks(service, log, stop, 0.2, 3);
+    EXPECT_EQ(Ticks(), 3);
+    EXPECT_GE(SecondsSince(start), 0.38);
+}
+
+TEST_F(TickLoop, AStopEndsTheWaitAtOnce) {
+    auto service = Start();
+    std::thread stopper([&] {
+        Sleep(200);
+        SetEvent(stop);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    RunTicks(service, log, stop, kServiceTickSeconds, 0);
+    stopper.join();
+    EXPECT_EQ(Ticks(), 1);
+    EXPECT_LT(SecondsSince(start), 5.0);
+}
+
+TEST_F(TickLoop, ATickThatThrowsIsLoggedAndTheNextOneStillComes) {
+    auto service = Start();
+    clock.onRead = [](FakeClock&) { throw std::runtime_error("disk on fire"); };
+    RunTicks(service, log, stop, 0.01, 2);
+    EXPECT_EQ(clock.reads, 3);
+    ASSERT_EQ(log.errors.size(), 2u);
+    EXPECT_NE(log.errors[0].find("disk on fire"), std::string::npos);
+}
+
+// ---- The control handler ----
+
+struct Reported {
+    std::mutex mutex;
+    std::vector<SERVICE_STATUS> statuses;
+    ServiceControl::Reporter Reporter() {
+        return [this](SERVICE_STATUS& status) {
+            std::lock_guard lock(mutex);
+            statuses.push_back(status);
+            return TRUE;
+        };
+    }
+    std::vector<DWORD> States() {
+        std::lock_guard lock(mutex);
+        std::vector<DWORD> states;
+        for (const auto& s : statuses) states.push_back(s.dwCurrentState);
+        return states;
+    }
+};
+
+TEST(ServiceControl, RunningItTakesStopAndShutdownOnly) {
+    struct Case {
+        DWORD control;
+        DWORD answer;
+        bool stops;
+    };
+    const Case cases[] = {
+        {SERVICE_CONTROL_STOP, NO_ERROR, true},
+        {SERVICE_CONTROL_SHUTDOWN, NO_ERROR, true},
+        {SERVICE_CONTROL_INTERROGATE, NO_ERROR, false},
+        {SERVICE_CONTROL_PAUSE, ERROR_CALL_NOT_IMPLEMENTED, false},
+        {SERVICE_CONTROL_PARAMCHANGE, ERROR_CALL_NOT_IMPLEMENTED, false},
+        {SERVICE_CONTROL_PRESHUTDOWN, ERROR_CALL_NOT_IMPLEMENTED, false},
+    };
+    for (const Case& c : cases) {
+        Reported reported;
+        HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ServiceControl control(reported.Reporter(), stop);
+        control.ReportRunning();
+        ASSERT_EQ(reported.statuses.size(), 1u);
+        const SERVICE_STATUS running = reported.statuses[0];
+        EXPECT_EQ(running.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+        EXPECT_EQ(running.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+        EXPECT_EQ(running.dwControlsAccepted,
+                  static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
+
+        EXPECT_EQ(control.Handle(c.control), c.answer) << c.control;
+        EXPECT_EQ(WaitForSingleObject(stop, 0) == WAIT_OBJECT_0, c.stops) << c.control;
+        const std::vector<DWORD> expected =
+            c.stops ? std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOP_PENDING}
+                    : std::vector<DWORD>{SERVICE_RUNNING};
+        EXPECT_EQ(reported.States(), expected) << c.control;
+        if (c.stops) {
+            EXPECT_EQ(reported.statuses.back().dwControlsAccepted, 0u);
+            EXPECT_GT(reported.statuses.back().dwWaitHint, 0u);
+        }
+        CloseHandle(stop);
+    }
+}
+
+// The service's thread as ServiceMain runs it, stopped by the handler while
+// it waits for its next tick.
+TEST(ServiceControl, AStopWhileWaitingEndsTheServiceReportedStopped) {
+    Reported reported;
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ServiceControl control(reported.Reporter(), stop);
+    FakeFileSystem files;
+    FakeClock clock;
+    FakeSystemPower power;
+    FakeServiceLog log;
+    std::thread serviceThread([&] {
+        ScheduleService service(files, files.folder + "\\rebootdata.kx", clock, power, log);
+        control.ReportRunning();
+        RunTicks(service, log, stop, kServiceTickSeconds, 0);
+        control.ReportStopped(NO_ERROR);
+    });
+    while (reported.States().empty()) Sleep(10);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(control.Handle(SERVICE_CONTROL_STOP), static_cast<DWORD>(NO_ERROR));
+    serviceThread.join();
+    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_EQ(reported.States(),
+              (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED}));
+    EXPECT_EQ(reported.statuses.back().dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
+    EXPECT_EQ(control.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    CloseHandle(stop);
+}
+
+// ---- The command line ----
+
+TEST(ServiceArguments, AreReadOrRefused) {
+    struct Case {
+        Texts arguments;
+        bool accepted;
+        bool console = false;
+        int ticks = 0;
+        double interval = 0;
+    };
+    const Case cases[] = {
+        {{}, true, false, 0, 45.0},
+        {{"--console"}, true, true, 0, 45.0},
+        {{"--console", "--ticks", "3"}, true, true, 3, 45.0},
+        {{"--interval", "0.5", "--console"}, true, true, 0, 0.5},
+        {{"--console", "--interval", "45"}, true, true, 0, 45.0},
+        {{"--console", "--interval", "46"}, false},
+        {{"--console", "--interval", "0"}, false},
+        {{"--console", "--interval", "nan"}, false},
+        {{"--console", "--ticks", "0"}, false},
+        {{"--console", "--ticks", "-2"}, false},
+        {{"--console", "--ticks", "2x"}, false},
+        {{"--console", "--ticks"}, false},
+        {{"--ticks", "2"}, false},  // only with --console
+        {{"--interval", "1"}, false},
+        {{"--start"}, false},
+        {{"console"}, false},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const auto& a : c.arguments) joined += a + " ";
+        std::string error;
+        const auto options = ParseServiceArguments(c.arguments, error);
+        ASSERT_EQ(options.has_value(), c.accepted) << joined;
+        if (!options) {
+            EXPECT_FALSE(error.empty()) << joined;
+            continue;
+        }
+        EXPECT_EQ(options->console, c.console) << joined;
+        EXPECT_EQ(options->ticks, c.ticks) << joined;
+        EXPECT_DOUBLE_EQ(options->intervalSeconds, c.interval) << joined;
+    }
+    std::string error;
+    EXPECT_TRUE(ParseServiceArguments({"--help"}, error)->help);
+    EXPECT_TRUE(ParseServiceArguments({"/?"}, error)->help);
+}
+
+TEST(ServiceSchedule, IsTheScheduleFileBesideTheProgram) {
+    FakeFileSystem files;
+    files.folder = "C:\\Program Files\\Tolvane";
+    EXPECT_EQ(ServiceSchedulePath(files), "C:\\Program Files\\Tolvane\\rebootdata.kx");
+    files.folder = "D:\\";
+    EXPECT_EQ(ServiceSchedulePath(files), "D:\\rebootdata.kx");
+}
+
+// ---- The event log ----
+
+TEST(Win32EventLog, EntriesAreInformationOrErrorsWithTheirOwnEventIds) {
+    std::vector<std::tuple<WORD, DWORD, std::string>> written;
+    Win32EventLog log([&](WORD type, DWORD id, const std::string& text) {
+        written.emplace_back(type, id, text);
+    });
+    log.Info("Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day");
+    log.Error("The lock for \"x\" failed: Access is denied.");
+    using Entry = std::tuple<WORD, DWORD, std::string>;
+    EXPECT_EQ(
+        written,
+        (std::vector<Entry>{
+            {EVENTLOG_INFORMATION_TYPE, kEventInfo,
+             "Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day"},
+            {EVENTLOG_ERROR_TYPE, kEventError, "The lock for \"x\" failed: Access is denied."},
+        }));
+    // The real writer: under Wine the log itself is not kept, but the calls
+    // must be accepted.
+    Win32EventLog real;
+    real.Info("tolvane_service_tests: an information entry");
+    real.Error("tolvane_service_tests: an error entry");
+}
+
+// The event viewer shows an entry through the message of its id in the
+// program named by the event source's EventMessageFile: the built program
+// must hold one for each id, showing the text as it was written.
+TEST(Win32EventLog, TheProgramsMessageTableShowsEachTextAsWritten) {
+    std::string exe = "Z:" TOLVANE_SERVICE_EXE;
+    for (char& c : exe) {
+        if (c == '/') c = '\\';
+    }
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << exe << ": " << ErrorText(GetLastError());
+    const std::string text = "The reboot for \"3:00 AM-Reboot\" failed: 100% %1 refused.";
+    for (DWORD id : {kEventInfo, kEventError}) {
+        DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(text.c_str())};
+        char* shown = nullptr;
+        const DWORD length =
+            FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                               FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                           module, id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                           reinterpret_cast<LPSTR>(&shown), 0, reinterpret_cast<va_list*>(inserts));
+        ASSERT_NE(length, 0u) << "no message " << id << ": " << ErrorText(GetLastError());
+        EXPECT_EQ(std::string(shown, length), text) << id;
+        LocalFree(shown);
+    }
+    FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace tolvane::testing
