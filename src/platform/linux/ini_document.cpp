@@ -104,7 +104,10 @@ IniDocument::IniDocument(std::string_view text) {
         const auto end = text.find('\n');
         std::string_view raw = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        // Every CR before the LF belongs to the line's end (a file passed
+        // through CR LF conversion twice has two). Keeping one in the line
+        // would turn into part of the value once the file is rewritten.
+        while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
 
         Line line;
         line.raw = std::string(raw);
