@@ -93,17 +93,17 @@ void BM_TickNoneDue(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 
-// A tick that finds one one-time line due, kept three times: the walk, the
+// A tick that finds one one-time line due, kept `copies` times: the walk, the
 // copies taken out of the list, the file rewritten and the reboot requested.
 // The copies go back in between ticks, outside the timing, and each tick
 // falls on another date so the line counts as not yet run in its minute.
-void BM_TickOneDueWithCopies(benchmark::State& state) {
+void TickOneDue(benchmark::State& state, int copies) {
     SchedulerRig rig;
-    Fill(rig.list, MakeLines(static_cast<int>(state.range(0)) - kDueCopies));
+    Fill(rig.list, MakeLines(static_cast<int>(state.range(0)) - copies));
     long long requests = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        for (int i = 0; i < kDueCopies; ++i) rig.list.Add(kDueLine);
+        for (int i = 0; i < copies; ++i) rig.list.Add(kDueLine);
         ++rig.clock.now.year;
         rig.session.calls.clear();
         state.ResumeTiming();
@@ -115,10 +115,18 @@ void BM_TickOneDueWithCopies(benchmark::State& state) {
         state.ResumeTiming();
     }
     if (requests != static_cast<long long>(state.iterations()) ||
-        rig.list.Count() != state.range(0) - kDueCopies) {
+        rig.list.Count() != state.range(0) - copies) {
         state.SkipWithError("the due line did not run exactly once per tick");
     }
     state.SetComplexityN(state.range(0));
+}
+void BM_TickOneDueWithCopies(benchmark::State& state) {
+    TickOneDue(state, kDueCopies);
+}
+// The same with a tenth of the schedule copies of the due line: each copy
+// leaves the list on its own, so this one grows with copies times lines.
+void BM_TickOneDueTenthCopies(benchmark::State& state) {
+    TickOneDue(state, static_cast<int>(state.range(0) / 10));
 }
 
 // The insertion alone: one line into a sorted list of state.range(0) lines, at
@@ -258,6 +266,11 @@ void Lines(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_TickNoneDue)->Apply(Lines);
 BENCHMARK(BM_TickOneDueWithCopies)->Apply(Lines);
+BENCHMARK(BM_TickOneDueTenthCopies)
+    ->RangeMultiplier(10)
+    ->Range(10, 100000)
+    ->Complexity(benchmark::oNSquared)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListAdd)->Apply(Lines);
 BENCHMARK(BM_AddIt)->Apply(Lines);
 BENCHMARK(BM_WriteScheduleFile)->Apply(Lines);
