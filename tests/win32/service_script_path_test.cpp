@@ -1,0 +1,167 @@
+// Set Service with hostile "Path" values, through the real process start:
+// folders with blanks, ampersands, carets, brackets, percent signs, a
+// trailing backslash or quotation marks. The batch file in that folder runs,
+// and nothing else; or, where the command interpreter would read the path as
+// something else, nothing runs at all and the flag stays as it was.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_event_pump.h"
+#include "fakes/fake_session_services.h"
+#include "fakes/fake_shell_services.h"
+#include "fakes/fake_view.h"
+#include "platform/win32/win32_process_starter.h"
+#include "shell/form1.h"
+#include "win32_test_support.h"
+
+namespace tolvane::testing {
+namespace {
+
+TEST(InterpreterWouldRewrite, OnlyABatchFileWithSignsTheInterpreterReadsItsOwnWay) {
+    const std::pair<const char*, bool> cases[] = {
+        {"\"C:\\Tools\\%TEMP%\\installs.bat\"", true},
+        {"\"C:\\Tools\\bang!\\removeit.BAT\"", true},
+        {"\"C:\\Tools\\line\nbreak\\installs.cmd\"", true},
+        {"\"C:\\Tools\\installs.bat\" 50%", true},
+        {"C:\\Tools\\%x%\\installs.bat. ", true},  // the system drops the dot and blank
+        {"\"C:\\Program Files\\a & b ^ (c)\\installs.bat\"", false},
+        {"C:\\Tools\\installs.bat", false},
+        {"\"C:\\Tools\\100%\\tool.exe\" !x!", false},  // no interpreter between
+        {"\"C:\\Tools\\installs.bat.exe\" %x%", false},
+        {"", false},
+    };
+    for (const auto& [commandLine, rewritten] : cases) {
+        EXPECT_EQ(InterpreterWouldRewrite(commandLine), rewritten) << commandLine;
+    }
+}
+
+class ServiceScriptPath : public ::testing::Test {
+  protected:
+    ServiceScriptPath() {
+        // Each wait lets a little time pass, so the pause of one second ends.
+        pump.onWait = [this](double) { clock.Advance(0.05); };
+    }
+    ~ServiceScriptPath() override {
+        SetEnvironmentVariableA("TOLVANE_DECOY", nullptr);
+        RemoveFolderTree(scratch);
+    }
+
+    static void Write(const std::string& path, const std::string& text) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    // A batch file that leaves a file named `mark` in the scratch folder.
+    void Script(const std::string& path, const std::string& mark) {
+        Write(path, "@echo off\r\necho ran>\"" + scratch + "\\" + mark + "\"\r\n");
+    }
+    bool Exists(const std::string& mark) {
+        return GetFileAttributesA((scratch + "\\" + mark).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    bool WaitFor(const std::string& mark) {
+        for (int i = 0; i < 200 && !Exists(mark); ++i) Sleep(50);
+        return Exists(mark);
+    }
+    // The marks of every script present, once the started one had time to run.
+    std::vector<std::string> Ran(const std::vector<std::string>& marks) {
+        Sleep(500);
+        std::vector<std::string> ran;
+        for (const auto& mark : marks) {
+            if (Exists(mark)) ran.push_back(mark);
+        }
+        return ran;
+    }
+
+    std::string scratch = MakeScratchFolder();
+    FakeView view;
+    FakeEventPump pump;
+    FakeMsgBox msgBox;
+    FakeSettingsStore settings;
+    Win32ProcessStarter processes;
+    FakeWebBrowser browser;
+    FakeTrayIcon tray;
+    FakeClock clock;
+    ScratchWin32FileSystem files{scratch};
+    FakeSessionServices session;
+    Form1 form{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock, files,
+                             session}};
+};
+
+TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolderHolds) {
+    struct Case {
+        std::string folder;  // under the scratch folder
+        std::string decoy;   // where a path cut short at its first blank or symbol would lead
+    };
+    const Case cases[] = {
+        {"dir with spaces", "dir.bat"},
+        {"a & b", "a.bat"},
+        {"x & echo hacked", "x.bat"},
+        {"caret ^ and (brackets)", "caret.bat"},
+        {"semi;colon, comma=equals", "semi.bat"},
+        {"it's (x86) [1] {2} @home #tag +plus ~tilde `back", "it's.bat"},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string folder = scratch + "\\" + c.folder;
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        const std::string mark = "ran-" + std::to_string(++run);
+        Script(folder + "\\installs.bat", mark);
+        Script(scratch + "\\" + c.decoy, "decoy-" + std::to_string(run));
+        settings.Put("Options", "Service", "0");
+        settings.Put("Location", "Path", folder);
+        form.SetServiceM_Click();
+        EXPECT_TRUE(WaitFor(mark));
+        EXPECT_EQ(Ran({"decoy-" + std::to_string(run)}), std::vector<std::string>{});
+        EXPECT_EQ(settings.Get("Options", "Service"), "1");
+    }
+}
+
+TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFolder) {
+    const std::string folder = scratch + "\\tools";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    Script(folder + "\\installs.bat", "installed");
+    Script(folder + "\\removeit.bat", "removed");
+    settings.Put("Location", "Path", folder + "\\");
+    form.SetServiceM_Click();
+    EXPECT_TRUE(WaitFor("installed"));
+    settings.Put("Location", "Path", "  " + folder + "\\  ");
+    form.SetServiceM_Click();
+    EXPECT_TRUE(WaitFor("removed"));
+    EXPECT_EQ(settings.Get("Options", "Service"), "0");
+}
+
+TEST_F(ServiceScriptPath, APathTheCommandInterpreterWouldRewriteStartsNothing) {
+    // The interpreter expands %NAME% even inside quotation marks: the folder
+    // literally named "%TOLVANE_DECOY%" would turn into the decoy folder.
+    SetEnvironmentVariableA("TOLVANE_DECOY", "decoy");
+    ASSERT_TRUE(CreateDirectoryA((scratch + "\\decoy").c_str(), nullptr));
+    Script(scratch + "\\decoy\\installs.bat", "decoy-ran");
+    const std::string folders[] = {"%TOLVANE_DECOY%", "100%", "bang!", "quote\" & echo x"};
+    std::vector<std::string> marks = {"decoy-ran"};
+    int run = 0;
+    for (const auto& name : folders) {
+        SCOPED_TRACE(name);
+        const std::string folder = scratch + "\\" + name;
+        const std::string mark = "ran-" + std::to_string(++run);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) Script(folder + "\\installs.bat", mark);
+        marks.push_back(mark);
+        msgBox.shown.clear();
+        settings.Put("Location", "Path", folder);
+        form.SetServiceM_Click();
+        EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+        ASSERT_EQ(msgBox.shown.size(), 2u);
+        EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
+    }
+    EXPECT_EQ(Ran(marks), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tolvane::testing
