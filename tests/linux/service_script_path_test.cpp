@@ -1,0 +1,150 @@
+// Set Service with hostile "Path" values, through the real process start:
+// the program quotes the script's path in the Windows form and the Linux
+// starter cuts that apart again, without a shell. Folders with blanks, shell
+// signs, quotes of either kind, backslashes (one at the end too) and control
+// characters start exactly the script inside them; a path the quoting cannot
+// carry, or a folder that is gone, starts nothing and leaves the flag alone.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_event_pump.h"
+#include "fakes/fake_session_services.h"
+#include "fakes/fake_shell_services.h"
+#include "fakes/fake_view.h"
+#include "native_platform.h"
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/qt_process_starter.h"
+#include "shell/form1.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ServiceScriptPath : public ::testing::Test {
+  protected:
+    ServiceScriptPath() {
+        pump.onWait = [this](double) { clock.Advance(0.05); };
+    }
+    ~ServiceScriptPath() override { fs::remove_all(root); }
+
+    // A script that adds its own path to the log, so the log says which ran.
+    void Script(const std::string& path) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path) << "#!/bin/sh\nprintf '%s\\0' \"$0\" >> '" << log << "'\n";
+        fs::permissions(path, fs::perms::owner_all);
+    }
+    // The paths of the scripts that ran, NUL-separated in the log since a
+    // path may hold a line break.
+    std::vector<std::string> Ran(std::size_t expected) {
+        auto read = [this] {
+            std::vector<std::string> paths;
+            std::ifstream in(log);
+            for (std::string path; std::getline(in, path, '\0');) paths.push_back(path);
+            return paths;
+        };
+        for (int i = 0; i < 400 && read().size() < expected; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(expected ? 50 : 300));
+        const auto paths = read();
+        fs::remove(log);
+        return paths;
+    }
+
+    std::string root = testing::MakeScratchFolder();
+    std::string log = root + "/ran.log";
+    testing::FakeView view;
+    testing::FakeEventPump pump;
+    testing::FakeMsgBox msgBox;
+    testing::FakeSettingsStore settings;
+    QtProcessStarter processes;
+    testing::FakeWebBrowser browser;
+    testing::FakeTrayIcon tray;
+    testing::FakeClock clock;
+    PosixFileSystem files{root};
+    testing::FakeSessionServices session;
+    Form1 form{Platform()};
+
+  private:
+    Form1Platform Platform() {
+        Form1Platform platform{view,    pump, msgBox, settings, processes,
+                               browser, tray, clock,  files,    session};
+        platform.installScript = "installs.sh";
+        platform.removeScript = "removeit.sh";
+        return platform;
+    }
+};
+
+TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHolds) {
+    const std::string folders[] = {
+        "dir with spaces",
+        "a & b; $(touch pwned) `id` | c > d",
+        "it's 'single' quoted",
+        "ends with a backslash\\",
+        "back\\\\slashes\\ \\t inside",
+        "tab\there and\nline break",
+        "%TEMP% and !bang! stay text",
+        "*?[glob]~",
+    };
+    for (const std::string& name : folders) {
+        SCOPED_TRACE(name);
+        const std::string folder = root + "/" + name;
+        Script(folder + "/installs.sh");
+        // Where a path cut at its first blank, or read by a shell, would lead.
+        const auto blank = name.find_first_of(" \t");
+        if (blank != std::string::npos) Script(root + "/" + name.substr(0, blank));
+        settings.Put("Options", "Service", "0");
+        settings.Put("Location", "Path", folder);
+        form.SetServiceM_Click();
+        EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "/installs.sh"});
+        EXPECT_EQ(settings.Get("Options", "Service"), "1");
+        EXPECT_FALSE(fs::exists(root + "/pwned"));
+    }
+}
+
+TEST_F(ServiceScriptPath, BlanksAroundThePathAndASeparatorAtItsEndStillFindTheFolder) {
+    const std::string folder = root + "/lib/tolvane";
+    Script(folder + "/installs.sh");
+    Script(folder + "/removeit.sh");
+    settings.Put("Location", "Path", "  " + folder + "/  ");
+    form.SetServiceM_Click();
+    EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "/installs.sh"});
+    settings.Put("Location", "Path", folder + "//");
+    form.SetServiceM_Click();
+    EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "//removeit.sh"});
+    EXPECT_EQ(settings.Get("Options", "Service"), "0");
+}
+
+TEST_F(ServiceScriptPath, WhatCannotBeStartedExactlyStartsNothingAndChangesNothing) {
+    Script(root + "/quote\"/installs.sh");
+    Script(root + "/quote/installs.sh");
+    Script(root + "/present/removeit.sh");  // but no installs.sh
+    const std::string paths[] = {
+        root + "/quote\"",      // a quote would end the quoting early
+        root + "/quote\" \"x",  // and open another argument
+        root + "/gone",         // the folder is not there
+        root + "/present",      // the script is not there
+        "",                     // no folder recorded: "/installs.sh", not there
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        msgBox.shown.clear();
+        settings.Put("Location", "Path", path);
+        form.SetServiceM_Click();
+        EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+        ASSERT_EQ(msgBox.shown.size(), 2u);
+        EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
+    }
+    EXPECT_EQ(Ran(0), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tolvane
