@@ -64,8 +64,20 @@ Section "Uninstall"
     ; cannot be deleted, and a service must not be left pointing at a folder
     ; that is gone. removeit.bat asks for administrator rights itself.
     ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
-    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' 0 +2
+    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' 0 service_gone
         ExecWait '"$SYSDIR\cmd.exe" /c ""$INSTDIR\removeit.bat""'
+        ; Asking for the rights starts a second copy of removeit.bat and
+        ; returns at once: wait (up to 30 s) until the service is gone, so
+        ; its files are no longer in use.
+        StrCpy $1 0
+    service_wait:
+        ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
+        StrCmp $0 "" service_gone
+        IntOp $1 $1 + 1
+        IntCmp $1 60 service_gone
+        Sleep 500
+        Goto service_wait
+    service_gone:
     !insertmacro TolvaneRemoveFiles
     Delete "$INSTDIR\uninstall.exe"
     ; The schedule (rebootdata.kx) is the user's own: it stays, and so does

@@ -48,12 +48,9 @@ printf "installed to %s with Start-menu entry and uninstall entry\n" "$target"
 # acts), for the uninstaller to remove.
 service='HKLM\System\CurrentControlSet\Services\Tolvane'
 # A failed run must not leave the service registered in the prefix.
+# In one process: a Wine that starts afresh starts its automatic services again.
 remove_service() {
-    if "$WINE" sc query Tolvane >/dev/null 2>&1 </dev/null; then
-        "$WINE" sc stop Tolvane >/dev/null 2>&1 </dev/null
-        sleep 1
-        "$WINE" sc delete Tolvane >/dev/null 2>&1 </dev/null
-    fi
+    "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1 </dev/null
 }
 trap remove_service EXIT
 [ ! -e "$unixTarget/rebootdata.kx" ] || fail "a schedule file is in the installed folder"

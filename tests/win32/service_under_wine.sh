@@ -32,12 +32,9 @@ wine() {
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 installed() { "$run" sc query Tolvane >/dev/null 2>&1; }
 finish() {
-    # A failed run must not leave the service registered in the prefix.
-    if installed; then
-        "$run" sc stop Tolvane >/dev/null 2>&1
-        wait_for_state 1
-        "$run" sc delete Tolvane >/dev/null 2>&1
-    fi
+    # A failed run must not leave the service registered in the prefix. In
+    # one process: a Wine that starts afresh starts its automatic services.
+    "$run" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1
     "$run" reg delete "$eventKey" /f >/dev/null 2>&1
     rm -rf "$work"
 }
