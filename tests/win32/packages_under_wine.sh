@@ -57,7 +57,7 @@ trap remove_service EXIT
 "$WINE" "$unixTarget/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
 "$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
     grep -qF "\"$target\\tolvane-service.exe\"" || fail "the service was not installed"
-echo "service installed from $target"
+printf "service installed from %s\n" "$target"
 
 # The uninstaller runs a copy of itself from the temporary folder and returns
 # at once; wait for it to finish its work.

@@ -43,9 +43,9 @@ fail() {
     printf 'FAILED: %s\n' "$*" >&2
     exit 1
 }
-# Waits up to 5 s for `sc query Tolvane` to show the state given.
+# Waits up to 10 s for `sc query Tolvane` to show the state given.
 wait_for_state() {
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
         state=$(wine sc query Tolvane)
         printf "%s\n" "$state" | grep -q "STATE *: *$1 " && return 0
         sleep 0.1
