@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "platform/win32/win32_clock.h"
@@ -31,9 +32,9 @@ bool ParseNumber(const std::string& text, int& value) {
 }
 
 bool ParseNumber(const std::string& text, double& value) {
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && rest == end && std::isfinite(value);
+    char* rest = nullptr;
+    value = std::strtod(text.c_str(), &rest);
+    return !text.empty() && rest == text.c_str() + text.size() && std::isfinite(value);
 }
 
 }  // namespace
