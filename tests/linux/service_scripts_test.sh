@@ -1,7 +1,8 @@
 #!/bin/bash
 # installs.sh and removeit.sh from a folder whose path holds a space: the unit
-# they write, the systemctl calls they make (a stand-in records them) and, for
-# a user who is not root, the way they ask for rights (a stand-in pkexec).
+# they write, the systemctl calls they make (a stand-in records them), the
+# copy they make of a service program that others could replace and, for a
+# user who is not root, the way they ask for rights (a stand-in pkexec).
 #
 #   service_scripts_test.sh INSTALLS.SH REMOVEIT.SH
 set -u
@@ -16,11 +17,17 @@ chmod 755 "$work"
 program="$work/pro gram"
 mkdir -p "$program" "$work/bin" "$work/units"
 cp "$installs" "$removeit" "$program/"
+printf '#!/bin/sh\nexit 0\n' >"$program/tolvane-service"
+chmod 755 "$program/tolvane-service"
 for stand_in in systemctl pkexec; do
     printf '#!/bin/sh\necho "%s $*" >>"%s/calls"\n' "$stand_in" "$work" >"$work/bin/$stand_in"
     chmod 755 "$work/bin/$stand_in"
 done
-run() { env -i PATH="$work/bin:/usr/bin:/bin" TOLVANE_UNIT_DIR="$work/units" "$@"; }
+copies="$work/lib"
+run() {
+    env -i PATH="$work/bin:/usr/bin:/bin" TOLVANE_UNIT_DIR="$work/units" \
+        TOLVANE_SERVICE_DIR="$copies" "$@"
+}
 
 # As root, for a user whose data folder has characters systemd treats specially.
 home="$work/home \"50%\" \$x"
@@ -30,9 +37,9 @@ unit="$work/units/tolvane.service"
 line=$(grep '^ExecStart=' "$unit")
 want="ExecStart=\"$program/tolvane-service\" --schedule \"$work/home \\\"50%%\\\" \$\$x/.local/share/tolvane/rebootdata.kx\""
 [ "$line" = "$want" ] || fail "unit has $line, expected $want"
+[ ! -e "$copies" ] || fail "a program only root can change was copied"
 if command -v systemd-analyze >/dev/null; then
     # How systemd itself reads the line back.
-    touch "$program/tolvane-service" && chmod 755 "$program/tolvane-service"
     shown=$(systemd-analyze verify "$unit" 2>&1 | grep -iE 'ignoring|fatal|bad unit|invalid')
     [ -z "$shown" ] || fail "systemd reads the unit with: $shown"
 fi
@@ -45,6 +52,18 @@ run sh "$program/removeit.sh" >/dev/null || fail "removeit.sh failed"
 [ ! -e "$unit" ] || fail "the unit is still there"
 [ "$(cat "$work/calls")" = "$(printf 'systemctl disable --now tolvane.service\nsystemctl daemon-reload')" ] ||
     fail "calls: $(cat "$work/calls")"
+
+# A program folder that others may write: the service runs from a copy.
+chmod 777 "$program"
+run HOME="$work/home" sh "$program/installs.sh" >/dev/null || fail "installs.sh failed"
+line=$(grep '^ExecStart=' "$unit")
+want="ExecStart=\"$copies/tolvane-service\" --schedule \"$work/home/.local/share/tolvane/rebootdata.kx\""
+[ "$line" = "$want" ] || fail "unit has $line, expected $want"
+cmp -s "$program/tolvane-service" "$copies/tolvane-service" || fail "no copy of the service"
+[ "$(stat -c '%u %a' "$copies/tolvane-service")" = "0 755" ] || fail "the copy is not root's alone"
+run sh "$program/removeit.sh" >/dev/null || fail "removeit.sh failed"
+[ ! -e "$copies" ] || fail "the copy is still there"
+chmod 755 "$program"
 
 # Not root: the scripts hand over to pkexec with the caller's schedule.
 rm "$work/calls"
