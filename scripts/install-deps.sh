@@ -12,6 +12,7 @@ packages=(
     dbus python3-dbusmock xdg-utils faketime
     dpkg-dev
     libbenchmark-dev
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()
