@@ -21,7 +21,8 @@ class FileSystem {
     virtual std::string ScheduleFolder() { return ProgramFolder(); }
     virtual char PathSeparator() const = 0;
 
-    // The whole file, or nothing when it is missing or cannot be read.
+    // The whole file, or nothing when it is missing, cannot be read or is no
+    // regular file (a pipe or a device is never waited on).
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
 
     // Creates a file with a fresh unique name in `folder`, its name starting with

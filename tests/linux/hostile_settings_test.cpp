@@ -7,13 +7,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/fake_clock.h"
@@ -242,6 +247,39 @@ TEST_F(HostileSettings, AReadOnlyScheduleFolderKeepsTheOldFileAndLeavesNothingBe
               1);
     EXPECT_EQ(reports.size(), 1u);  // Location/Path
     EXPECT_EQ(ReadFile(SettingsFile()), "");
+}
+
+TEST_F(HostileSettings, APipeOrADeviceInPlaceOfTheFilesNeverHoldsUpTheStart) {
+    // A pipe nobody writes to, and a device that never ends.
+    std::filesystem::create_directories(scheduleFolder);
+    ASSERT_EQ(::mkfifo((scheduleFolder + "/rebootdata.kx").c_str(), 0600), 0);
+    std::filesystem::create_directories(settingsFolder);
+    std::filesystem::create_symlink("/dev/zero", SettingsFile());
+
+    // The start runs in a child process, so a start that hangs is ended.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Start();
+        const bool asIfAbsent = form->List().Count() == 0 && view.visible &&
+                                view.menuChecks[MenuId::ShowRebootScheduleM];
+        ::_exit(asIfAbsent ? 0 : 1);
+    }
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 200 && ended == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ended = ::waitpid(child, &status, WNOHANG);
+    }
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        FAIL() << "the start was still waiting after 10 s";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the start did not go on as with no files";
+    // The settings are written anew in the link's place, the device untouched.
+    EXPECT_EQ(IniDocument(ReadFile(SettingsFile())).Get("Location", "Path"), programFolder);
 }
 
 }  // namespace

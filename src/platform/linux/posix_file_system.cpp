@@ -87,8 +87,14 @@ PosixFileSystem::PosixFileSystem(std::string programFolder, std::string schedule
 }
 
 std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& path) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
+    // Only a regular file is read: a FIFO in the file's place would hold the
+    // program at its start until someone wrote into it (hence no waiting in
+    // open), and a device such as /dev/zero would never end.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
     std::string bytes;
     char buffer[65536];
     for (;;) {
