@@ -24,6 +24,9 @@ class FileSystem {
     // The whole file, or nothing when it is missing, cannot be read or is no
     // regular file (a pipe or a device is never waited on).
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+    // Whether anything stands at `path`, readable or not: a file that exists
+    // but cannot be read must not be replaced as if it were missing.
+    virtual bool Exists(const std::string& path) { return ReadWholeFile(path).has_value(); }
 
     // Creates a file with a fresh unique name in `folder`, its name starting with
     // `prefix`, writes `bytes`, flushes them to the disk and closes it. Returns its

@@ -31,6 +31,7 @@ class FakeFileSystem final : public FileSystem {
         if (failRead || found == files.end()) return std::nullopt;
         return found->second;
     }
+    bool Exists(const std::string& path) override { return files.count(path) > 0; }
     std::optional<std::string> WriteTemporaryFile(const std::string& inFolder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override {

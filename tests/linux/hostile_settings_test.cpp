@@ -23,6 +23,7 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
+#include "fakes/fake_file_system.h"
 #include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
 #include "fakes/fake_view.h"
@@ -206,7 +207,7 @@ TEST_F(HostileSettings, AFolderWhereTheSettingsFileShouldBe) {
     // Both saves (the folder at start-up, the check mark) said why they failed.
     ASSERT_EQ(reports.size(), 2u);
     for (const auto& report : reports) {
-        EXPECT_NE(report.find("Is a directory"), std::string::npos) << report;
+        EXPECT_NE(report.find("cannot be read"), std::string::npos) << report;
     }
     EXPECT_TRUE(std::filesystem::is_directory(SettingsFile()));
 }
@@ -278,8 +279,27 @@ TEST_F(HostileSettings, APipeOrADeviceInPlaceOfTheFilesNeverHoldsUpTheStart) {
     }
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the start did not go on as with no files";
-    // The settings are written anew in the link's place, the device untouched.
-    EXPECT_EQ(IniDocument(ReadFile(SettingsFile())).Get("Location", "Path"), programFolder);
+    // Settings that cannot be read are not written over.
+    EXPECT_TRUE(std::filesystem::is_symlink(SettingsFile()));
+}
+
+TEST(IniSettingsStore, AFileThatExistsButCannotBeReadIsNotWrittenOver) {
+    // Written from nothing, it would keep only the one value saved.
+    testing::FakeFileSystem files;
+    const std::string path = "C:\\cfg\\Tolvane 2.1.ini";
+    files.files[path] = "[Runit]\nRunMinimized=True\n[options]\nc2=1\n";
+    files.failRead = true;
+    std::vector<std::string> reports;
+    IniSettingsStore store("C:\\cfg", files, [&](const std::string& r) { reports.push_back(r); });
+    store.SaveSetting("Tolvane 2.1", "Location", "Path", "C:\\Tools");
+    EXPECT_EQ(files.files[path], "[Runit]\nRunMinimized=True\n[options]\nc2=1\n");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Location/Path was not saved"), std::string::npos) << reports[0];
+
+    files.failRead = false;  // once it reads again, saving works as before
+    store.SaveSetting("Tolvane 2.1", "Location", "Path", "C:\\Tools");
+    EXPECT_EQ(store.GetSetting("Tolvane 2.1", "options", "c2", "?"), "1");
+    EXPECT_EQ(store.GetSetting("Tolvane 2.1", "Location", "Path", "?"), "C:\\Tools");
 }
 
 }  // namespace

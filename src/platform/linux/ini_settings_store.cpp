@@ -27,7 +27,16 @@ std::string IniSettingsStore::GetSetting(const std::string& application, const s
 void IniSettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                    const std::string& key, const std::string& value) {
     const std::string path = FilePath(application);
-    IniDocument document(files_.ReadWholeFile(path).value_or(""));
+    const auto text = files_.ReadWholeFile(path);
+    if (!text && files_.Exists(path)) {
+        // Written from nothing, the file would lose every other setting in it.
+        if (report_) {
+            report_("tolvane: the setting " + section + "/" + key + " was not saved: " + path +
+                    " cannot be read, and is left as it is");
+        }
+        return;
+    }
+    IniDocument document(text.value_or(""));
     document.Set(section, key, value);
     const WriteResult written = ReplaceFileContents(files_, path, document.Text());
     if (!written && report_) {

@@ -108,6 +108,11 @@ std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& pat
     }
 }
 
+bool PosixFileSystem::Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
 std::optional<std::string> PosixFileSystem::WriteTemporaryFile(const std::string& folder,
                                                                const std::string& prefix,
                                                                std::string_view bytes,

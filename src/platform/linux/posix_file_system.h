@@ -23,6 +23,7 @@ class PosixFileSystem final : public FileSystem {
     }
     char PathSeparator() const override { return '/'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    bool Exists(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override;
