@@ -1,10 +1,16 @@
 @echo off
 rem Installs tolvane-service.exe, which stands beside this file, as the Windows
 rem service "Tolvane": started automatically with Windows, as LocalSystem. It
-rem carries out the schedule in rebootdata.kx beside it with nobody logged on.
+rem carries out the schedule in rebootdata.kx beside this file (the window's)
+rem with nobody logged on. The service runs a copy of the program in
+rem %ProgramFiles%\Tolvane: this folder may be one its user can change, and a
+rem program swapped in here would otherwise run with the system's rights.
 rem It needs administrator rights and asks for them when it lacks them.
 setlocal EnableExtensions DisableDelayedExpansion
 set "SERVICE=%~dp0tolvane-service.exe"
+set "SCHEDULE=%~dp0rebootdata.kx"
+set "TARGETDIR=%ProgramFiles%\Tolvane"
+set "TARGET=%ProgramFiles%\Tolvane\tolvane-service.exe"
 set "SCRIPT=%~f0"
 set "SC=%SystemRoot%\System32\sc.exe"
 set "REG=%SystemRoot%\System32\reg.exe"
@@ -12,8 +18,8 @@ set "FIND=%SystemRoot%\System32\find.exe"
 set "PING=%SystemRoot%\System32\PING.EXE"
 set "POWERSHELL=%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe"
 set "EVENTKEY=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tolvane"
-rem The folder's path is only expanded late (!SERVICE!) from here on, so no
-rem character in it (& ^ ( ) ! and so on) can change a command.
+rem The paths are only expanded late (!SERVICE!) from here on, so no character
+rem in them (& ^ ( ) ! and so on) can change a command.
 setlocal EnableDelayedExpansion
 
 if not exist "!SERVICE!" (
@@ -33,14 +39,24 @@ if not errorlevel 1 (
     call :waitGone
 )
 
-echo Installing the Tolvane service: "!SERVICE!"
-rem The path in quotes: unquoted, a path with a space could start another program.
-"%SC%" create Tolvane binPath= "\"!SERVICE!\"" start= auto DisplayName= Tolvane
+echo Installing the Tolvane service: "!TARGET!" for "!SCHEDULE!"
+rem Both paths in quotes: unquoted, a path with a space could start another
+rem program or cut the schedule's path short. Creating it first tells whether
+rem this has the rights (error 5 when not) before anything is copied.
+"%SC%" create Tolvane binPath= "\"!TARGET!\" --schedule \"!SCHEDULE!\"" start= auto DisplayName= Tolvane
 if errorlevel 5 if not errorlevel 6 goto elevate
 if errorlevel 1 goto failed
-"%SC%" description Tolvane "Carries out the Tolvane schedule (rebootdata.kx beside tolvane-service.exe), also when nobody is logged on." >nul
+rem The copy replaces one an earlier installation left there.
+if not exist "!TARGETDIR!\" mkdir "!TARGETDIR!"
+call :copyService
+if errorlevel 1 (
+    echo tolvane-service.exe could not be copied to "!TARGETDIR!".
+    "%SC%" delete Tolvane >nul 2>&1
+    goto failed
+)
+"%SC%" description Tolvane "Carries out the Tolvane schedule (the rebootdata.kx after --schedule), also when nobody is logged on." >nul
 rem The event log shows the service's entries through its message table.
-"%REG%" add "%EVENTKEY%" /v EventMessageFile /t REG_EXPAND_SZ /d "!SERVICE!" /f >nul
+"%REG%" add "%EVENTKEY%" /v EventMessageFile /t REG_EXPAND_SZ /d "!TARGET!" /f >nul
 "%REG%" add "%EVENTKEY%" /v TypesSupported /t REG_DWORD /d 7 /f >nul
 
 "%SC%" start Tolvane >nul
@@ -73,6 +89,14 @@ goto failed
 :failed
 echo The Tolvane service was not installed.
 pause
+exit /b 1
+
+:copyService
+rem A service stopped a moment ago may still hold its program open.
+for /l %%i in (1,1,10) do (
+    copy /b /y "!SERVICE!" "!TARGET!" >nul 2>&1 && exit /b 0
+    "%PING%" -n 2 127.0.0.1 >nul
+)
 exit /b 1
 
 :waitStopped

@@ -60,15 +60,24 @@ SectionEnd
 
 Section "Uninstall"
     SetShellVarContext current
-    ; A service installed from this folder goes first: a running program
-    ; cannot be deleted, and a service must not be left pointing at a folder
-    ; that is gone. removeit.bat asks for administrator rights itself.
+    ; A service installed from this folder goes first: it must not be left
+    ; carrying out a schedule in a folder that is gone, nor running a program
+    ; from it. installs.bat registers its copy in Program Files with
+    ; --schedule and this folder's rebootdata.kx; earlier versions registered
+    ; the program here itself. removeit.bat asks for administrator rights
+    ; itself.
     ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
-    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' 0 service_gone
+    StrCpy $2 ' --schedule "$INSTDIR\rebootdata.kx"'
+    StrLen $3 $2
+    IntOp $3 0 - $3
+    StrCpy $4 $0 "" $3
+    StrCmp $4 $2 service_ours
+    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' service_ours service_gone
+    service_ours:
         ExecWait '"$SYSDIR\cmd.exe" /c ""$INSTDIR\removeit.bat""'
         ; Asking for the rights starts a second copy of removeit.bat and
         ; returns at once: wait (up to 30 s) until the service is gone, so
-        ; its files are no longer in use.
+        ; nothing of this folder is in use any more.
         StrCpy $1 0
     service_wait:
         ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"

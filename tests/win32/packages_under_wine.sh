@@ -3,7 +3,9 @@
 # program, its batch files and the help page in one folder; the installer, run
 # silently under Wine as a plain user, puts them in the user's programs folder
 # with a Start-menu entry and an uninstaller, and the uninstaller takes them
-# away again, with the service when one was installed from that folder.
+# away again, with the service (and its copy in Program Files) when one
+# carries out that folder's schedule, and leaves one that carries out another
+# folder's.
 #
 #   packages_under_wine.sh WINE-GUI SETUP.EXE PORTABLE.ZIP
 set -u
@@ -44,30 +46,77 @@ find "$menu" -path '*Start Menu/Programs/Tolvane/Tolvane.lnk' | grep -q . ||
     fail "no Start-menu entry"
 printf "installed to %s with Start-menu entry and uninstall entry\n" "$target"
 
-# The service installed from there (no schedule file beside it, so it never
-# acts), for the uninstaller to remove.
+# The service's program goes to Program Files; its schedule stays with the
+# window's. No schedule file is in either folder, so it never acts.
 service='HKLM\System\CurrentControlSet\Services\Tolvane'
+programFiles=$("$WINE" cmd /c 'echo %ProgramFiles%' 2>/dev/null </dev/null | tr -d '\r')
+copy="$programFiles\\Tolvane\\tolvane-service.exe"
+unixCopy=$("$WINE" winepath -u "$copy" 2>/dev/null </dev/null)
+[ -n "$programFiles" ] && [ -n "$unixCopy" ] || fail "no Program Files folder"
+other=$(mktemp -d "${TMPDIR:-/tmp}/tolvane packages.XXXXXX")
 # A failed run must not leave the service registered in the prefix.
 # In one process: a Wine that starts afresh starts its automatic services again.
 remove_service() {
     "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1 </dev/null
+    rm -rf "$other" "$(dirname "$unixCopy")"
 }
 trap remove_service EXIT
-[ ! -e "$unixTarget/rebootdata.kx" ] || fail "a schedule file is in the installed folder"
-"$WINE" "$unixTarget/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
-"$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
-    grep -qF "\"$target\\tolvane-service.exe\"" || fail "the service was not installed"
-printf "service installed from %s\n" "$target"
+image_path() {
+    "$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
+        sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p'
+}
+# Runs the uninstaller, which runs a copy of itself from the temporary folder
+# and returns at once, and waits for it to finish its work.
+uninstall() {
+    "$WINE" "$unixTarget/uninstall.exe" /S >/dev/null 2>&1 </dev/null
+    for _ in $(seq 100); do
+        [ ! -e "$unixTarget" ] && break
+        sleep 0.1
+    done
+    [ ! -e "$unixTarget" ] || fail "left behind: $(ls "$unixTarget")"
+}
+no_schedules() {
+    for file in "$@"; do
+        [ ! -e "$file/rebootdata.kx" ] || fail "a schedule file is in $file"
+    done
+}
 
-# The uninstaller runs a copy of itself from the temporary folder and returns
-# at once; wait for it to finish its work.
-"$WINE" "$unixTarget/uninstall.exe" /S >/dev/null 2>&1 </dev/null
-for _ in $(seq 100); do
-    [ ! -e "$unixTarget" ] && break
-    sleep 0.1
-done
-[ ! -e "$unixTarget" ] || fail "left behind: $(ls "$unixTarget")"
+# A service that carries out another folder's schedule is not this
+# installation's: the uninstaller leaves it alone.
+otherFolder="$other/Tolvane (portable) & co"
+mkdir -p "$otherFolder"
+cp "$unixTarget/tolvane-service.exe" "$unixTarget/installs.bat" "$unixTarget/removeit.bat" \
+    "$otherFolder/"
+no_schedules "$otherFolder" "$(dirname "$unixCopy")"
+"$WINE" "$otherFolder/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
+otherWant="\"$copy\" --schedule \"$("$WINE" winepath -w "$otherFolder" 2>/dev/null </dev/null |
+    tr -d '\r')\\rebootdata.kx\""
+[ "$(image_path)" = "$otherWant" ] || fail "ImagePath is $(image_path), not $otherWant"
+uninstall
+[ "$(image_path)" = "$otherWant" ] || fail "the other folder's service was removed: $(image_path)"
+[ -f "$unixCopy" ] || fail "the other folder's service lost its program"
+echo "uninstalling leaves a service that carries out another folder's schedule"
+"$WINE" "$otherFolder/removeit.bat" >/dev/null 2>&1 </dev/null || fail "removeit.bat failed"
+[ ! -e "$unixCopy" ] || fail "removeit.bat left $copy"
+
+# The service installed from the installed folder, for the uninstaller to
+# remove.
+"$WINE" "$installer" /S >/dev/null 2>&1 </dev/null || fail "installer failed again"
+no_schedules "$unixTarget" "$(dirname "$unixCopy")"
+"$WINE" "$unixTarget/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
+want="\"$copy\" --schedule \"$target\\rebootdata.kx\""
+[ "$(image_path)" = "$want" ] || fail "ImagePath is $(image_path), not $want"
+cmp -s "$unixTarget/tolvane-service.exe" "$unixCopy" || fail "no copy of the program in $copy"
+printf "service installed: %s\n" "$want"
+
+uninstall
 "$WINE" reg query "$key" >/dev/null 2>&1 </dev/null && fail "the uninstall entry is still there"
 "$WINE" sc query Tolvane >/dev/null 2>&1 </dev/null && fail "the service is still installed"
+# removeit.bat takes the copy away after the service itself.
+for _ in $(seq 100); do
+    [ ! -e "$(dirname "$unixCopy")" ] && break
+    sleep 0.1
+done
+[ ! -e "$(dirname "$unixCopy")" ] || fail "left in Program Files: $(ls -A "$(dirname "$unixCopy")")"
 find "$menu" -path '*Start Menu/Programs/Tolvane*' | grep -q . && fail "the Start-menu entry is still there"
-echo "uninstalled"
+echo "uninstalled, with the service and its copy in Program Files"

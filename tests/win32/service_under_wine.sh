@@ -1,14 +1,20 @@
 #!/bin/sh
 # The real tolvane-service.exe and its batch files under Wine, from folders
-# whose paths hold spaces, parentheses and an ampersand:
-#  - --console runs the loop in the foreground and logs to standard error;
-#  - installs.bat registers the service (quoted path, automatic start,
-#    LocalSystem, the event log source) and Wine's service manager starts it;
-#    a stop reaches its control handler, and it ends cleanly; run again it
-#    replaces the running service;
-#  - removeit.bat stops and deletes it, and says so when there is none.
-# No folder the service runs from holds a schedule file, so it never asks for
-# a power action.
+# whose paths hold spaces, parentheses, an ampersand and a caret:
+#  - --console runs the loop in the foreground and logs to standard error,
+#    on the file beside it or on the one --schedule names; a relative
+#    --schedule is refused;
+#  - installs.bat copies the program to %ProgramFiles%\Tolvane and registers
+#    that copy as the service (quoted path, --schedule with the quoted
+#    rebootdata.kx beside the batch file, automatic start, LocalSystem, the
+#    event log source); Wine's service manager starts it and it reads that
+#    schedule file; a stop reaches its control handler, and it ends cleanly;
+#    run again it replaces the running service and its copy;
+#  - removeit.bat stops and deletes it with its copy, and says so when there
+#    is none;
+#  - the service manager cannot start it with a relative --schedule.
+# No schedule file a service reads here holds a line that could ever be due,
+# so it never asks for a power action.
 #
 #   service_under_wine.sh WINE-RUN TOLVANE-SERVICE.EXE INSTALLS.BAT REMOVEIT.BAT
 set -u
@@ -18,9 +24,11 @@ installs=$3
 removeit=$4
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane service.XXXXXX")
-folder="$work/Tolvane (service) & co"
+folder="$work/Tolvane (service) & co ^1"
 key='HKLM\System\CurrentControlSet\Services\Tolvane'
 eventKey='HKLM\System\CurrentControlSet\Services\EventLog\Application\Tolvane'
+# Bytes that hold no schedule line at all: nothing in them can fall due.
+noSchedule='not a schedule line\r\n\000\377\r\n'
 
 # A Wine program's output without CRs, and its exit code.
 wine() {
@@ -31,18 +39,29 @@ wine() {
 }
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 installed() { "$run" sc query Tolvane >/dev/null 2>&1; }
+fail() {
+    printf 'FAILED: %s\n' "$*" >&2
+    exit 1
+}
+
+# Where installs.bat puts the service's program, in this build's own prefix.
+programFiles=$(wine cmd /c 'echo %ProgramFiles%')
+copyWin="$programFiles\\Tolvane\\tolvane-service.exe"
+unixProgramFiles=$("$run" winepath -u "$programFiles" 2>/dev/null)
+case "$unixProgramFiles" in
+    */drive_c/* | */dosdevices/[a-z]:/*) [ -d "$unixProgramFiles" ] || fail "no folder $unixProgramFiles" ;;
+    *) fail "Program Files is \"$programFiles\", \"$unixProgramFiles\"" ;;
+esac
+copyDir="$unixProgramFiles/Tolvane"
+
 finish() {
     # A failed run must not leave the service registered in the prefix. In
     # one process: a Wine that starts afresh starts its automatic services.
     "$run" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1
     "$run" reg delete "$eventKey" /f >/dev/null 2>&1
-    rm -rf "$work"
+    rm -rf "$work" "$copyDir"
 }
 trap finish EXIT
-fail() {
-    printf 'FAILED: %s\n' "$*" >&2
-    exit 1
-}
 # Waits up to 10 s for `sc query Tolvane` to show the state given.
 wait_for_state() {
     for _ in $(seq 100); do
@@ -53,44 +72,108 @@ wait_for_state() {
     return 1
 }
 value() { wine reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+# Last access of a file, in seconds.
+accessed() { stat -c %X "$1"; }
+long_ago() { touch -a -d 2001-01-01 "$1"; }
+# Whether the console run's log names the file it carries out, whole.
+names() {
+    printf "%s\n" "$out" | sed -n 's/^.* info: Started; carrying out //p' | grep -qxF "$1"
+}
 
 installed && fail "a service Tolvane is registered before the test"
+# Only an interrupted earlier run leaves it.
+rm -rf "$copyDir"
 
 # ---- Console mode ----
 console="$work/console run"
-mkdir -p "$console"
+elsewhere="$work/the window's folder (2) & co"
+mkdir -p "$console" "$elsewhere"
 cp "$exe" "$console/tolvane-service.exe"
-printf 'not a schedule line\r\n\000\377\r\n' >"$console/rebootdata.kx"
-cp "$console/rebootdata.kx" "$work/schedule.before"
+printf "$noSchedule" >"$console/rebootdata.kx"
+printf "$noSchedule" >"$elsewhere/rebootdata.kx"
+printf "$noSchedule" >"$work/schedule.before"
+
+# Without --schedule: the file beside the program.
 out=$(wine "$console/tolvane-service.exe" --console --ticks 2 --interval 0.05)
 status=$?
 printf "%s\n" "$out"
 [ $status -eq 0 ] || fail "--console ended with $status"
 schedule="$(winpath "$console")\\rebootdata.kx"
-printf "%s\n" "$out" | grep -qF "info: Started; carrying out $schedule" ||
-    fail "the console run did not name $schedule"
+names "$schedule" || fail "the console run did not name $schedule"
 printf "%s\n" "$out" | grep -q "info: Stopped\.$" || fail "the console run did not stop by itself"
-cmp -s "$console/rebootdata.kx" "$work/schedule.before" || fail "the schedule file was changed"
+
+# With --schedule: that file, in another folder.
+schedule="$(winpath "$elsewhere")\\rebootdata.kx"
+out=$(wine "$console/tolvane-service.exe" --schedule "$schedule" --console --ticks 2 --interval 0.05)
+status=$?
+printf "%s\n" "$out"
+[ $status -eq 0 ] || fail "--console --schedule ended with $status"
+names "$schedule" || fail "the console run did not name $schedule"
+printf "%s\n" "$out" | grep -q "info: Stopped\.$" || fail "the console run did not stop by itself"
+for file in "$console/rebootdata.kx" "$elsewhere/rebootdata.kx"; do
+    cmp -s "$file" "$work/schedule.before" || fail "$file was changed"
+done
+[ "$(ls "$console" | tr '\n' ' ')" = "rebootdata.kx tolvane-service.exe " ] &&
+    [ "$(ls "$elsewhere")" = rebootdata.kx ] || fail "files were left: $(ls "$console" "$elsewhere")"
+
+# Refused: a bad argument, and a --schedule relative to the working folder,
+# the current drive or a drive's current folder, in either mode.
 wine "$console/tolvane-service.exe" --console --ticks 0 >/dev/null
 [ $? -eq 2 ] || fail "a bad argument was accepted"
+for relative in rebootdata.kx 'co\rebootdata.kx' '\rebootdata.kx' 'Z:rebootdata.kx'; do
+    for mode in --console ""; do
+        out=$(wine "$console/tolvane-service.exe" $mode --schedule "$relative")
+        status=$?
+        [ $status -eq 2 ] || fail "--schedule $relative $mode ended with $status: $out"
+        printf "%s\n" "$out" | grep -q "^--schedule needs the schedule file's full path" ||
+            fail "--schedule $relative $mode: $out"
+    done
+done
+echo "a relative --schedule is refused"
 
 # ---- installs.bat ----
 mkdir -p "$folder"
 cp "$exe" "$folder/tolvane-service.exe"
 cp "$installs" "$removeit" "$folder/"
-[ ! -e "$folder/rebootdata.kx" ] || fail "a schedule file is beside the service"
-service="$(winpath "$folder")\\tolvane-service.exe"
+# The window's schedule file, which the service is to read.
+printf "$noSchedule" >"$folder/rebootdata.kx"
+schedule="$(winpath "$folder")\\rebootdata.kx"
+# Whether this file system keeps the last access (relatime does once it is
+# older than the last change); the service's reading shows by it.
+long_ago "$folder/rebootdata.kx"
+cat "$folder/rebootdata.kx" >/dev/null
+if [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ]; then
+    seesReads=yes
+    long_ago "$folder/rebootdata.kx"
+else
+    seesReads=no
+fi
 
 wine "$folder/installs.bat" || fail "installs.bat failed"
 wait_for_state 4 || fail "the service is not running: $state"
-[ "$(value "$key" ImagePath)" = "\"$service\"" ] ||
-    fail "ImagePath is $(value "$key" ImagePath), not the quoted \"$service\""
+want="\"$copyWin\" --schedule \"$schedule\""
+[ "$(value "$key" ImagePath)" = "$want" ] ||
+    fail "ImagePath is $(value "$key" ImagePath), not $want"
 [ "$(value "$key" Start)" = 0x2 ] || fail "not started automatically"
 [ "$(value "$key" DisplayName)" = Tolvane ] || fail "display name $(value "$key" DisplayName)"
 [ "$(value "$key" ObjectName)" = LocalSystem ] || fail "runs as $(value "$key" ObjectName)"
 [ "$(value "$key" Type)" = 0x10 ] || fail "not a service in a process of its own"
-[ "$(value "$eventKey" EventMessageFile)" = "$service" ] || fail "no event log source"
-printf 'installed and running: "%s"\n' "$service"
+[ "$(value "$eventKey" EventMessageFile)" = "$copyWin" ] || fail "no event log source"
+cmp -s "$folder/tolvane-service.exe" "$copyDir/tolvane-service.exe" ||
+    fail "no copy of the program in $copyDir"
+[ "$(ls "$copyDir")" = tolvane-service.exe ] || fail "$copyDir holds $(ls "$copyDir")"
+printf 'installed and running: %s\n' "$want"
+if [ $seesReads = yes ]; then
+    for _ in $(seq 50); do
+        [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ] && break
+        sleep 0.1
+    done
+    [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ] ||
+        fail "the service did not read $schedule"
+    printf "the service read %s\n" "$schedule"
+else
+    echo "this file system keeps no access times: not checked that the service read its schedule"
+fi
 
 # The stop control reaches the handler, and the service reports itself
 # stopped with no error (a crash would show as 1067).
@@ -100,31 +183,53 @@ printf "%s\n" "$state" | grep -q "WIN32_EXIT_CODE *: *0 " || fail "the service d
 wine sc start Tolvane >/dev/null
 wait_for_state 4 || fail "the service did not start again: $state"
 
-# Installing again replaces the running service.
+# Installing again replaces the running service, and its copy with the
+# program now beside the batch file (a byte longer, still a program).
+printf '\0' >>"$folder/tolvane-service.exe"
 wine "$folder/installs.bat" || fail "installs.bat failed over an installed service"
 wait_for_state 4 || fail "the service is not running after the second install: $state"
-echo "installed again over the running service"
+[ "$(value "$key" ImagePath)" = "$want" ] || fail "ImagePath is now $(value "$key" ImagePath)"
+cmp -s "$folder/tolvane-service.exe" "$copyDir/tolvane-service.exe" ||
+    fail "the copy in $copyDir was not replaced"
+echo "installed again over the running service, its copy replaced"
 
 # ---- removeit.bat ----
 wine "$folder/removeit.bat" || fail "removeit.bat failed"
 installed && fail "the service is still registered"
 wine reg query "$key" >/dev/null && fail "the service's key is still there"
 wine reg query "$eventKey" >/dev/null && fail "the event log source is still there"
-# Wine shows its processes by their Windows paths; the pattern does not
-# match grep's own command line.
-pattern='Tolvane \(service\) & co\\tolvane-service\.exe'
+[ ! -e "$copyDir" ] || fail "left in Program Files: $(ls -A "$copyDir")"
+# Wine shows its processes by their Windows command lines; the pattern (this
+# run's folder) does not match grep's own command line.
+pattern="$(basename "$work" | sed 's/\./\\./g')"
 for _ in $(seq 50); do
     grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null || break
     sleep 0.1
 done
 grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null && fail "the service's process still runs"
+cmp -s "$folder/rebootdata.kx" "$work/schedule.before" || fail "the schedule file was changed"
 out=$(wine "$folder/removeit.bat") || fail "removeit.bat failed with nothing to remove"
 printf "%s\n" "$out" | grep -q "not installed" || fail "removeit.bat did not say there was nothing: $out"
-echo "removed"
+echo "removed, with the copy in Program Files"
 
 # Without the program beside it installs.bat installs nothing.
 rm "$folder/tolvane-service.exe"
 wine "$folder/installs.bat" >/dev/null && fail "installs.bat succeeded without the program"
 installed && fail "a service was registered without its program"
+[ ! -e "$copyDir" ] || fail "a copy was made without the program"
 echo "installs.bat refuses a folder without tolvane-service.exe"
+
+# The service manager starts the program with the ImagePath's arguments: a
+# relative --schedule ends it before it reports itself running.
+refused="$work/refused"
+mkdir -p "$refused"
+cp "$exe" "$refused/tolvane-service.exe"
+wine sc create Tolvane binPath= "\"$(winpath "$refused")\\tolvane-service.exe\" --schedule rebootdata.kx" >/dev/null ||
+    fail "the service with a relative --schedule could not be registered"
+wine sc start Tolvane >/dev/null && fail "the service started with a relative --schedule"
+wait_for_state 1 || fail "the service with a relative --schedule is not stopped: $state"
+printf "%s\n" "$state" | grep -q "WIN32_EXIT_CODE *: *0 " && fail "no error shown: $state"
+wine sc delete Tolvane >/dev/null || fail "could not delete the refused service"
+[ "$(ls "$refused")" = tolvane-service.exe ] || fail "the refused service left $(ls "$refused")"
+echo "the service manager cannot start it with a relative --schedule"
 exit 0

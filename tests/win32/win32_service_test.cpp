@@ -17,6 +17,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system_power.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
 #include "schedule/schedule_file.h"
@@ -357,6 +358,61 @@ TEST_F(ServiceFolder, ConsoleModeRunsDueLinesOnceAndTakesOneTimeLinesOutOfTheFil
     EXPECT_TRUE(log.errors.empty());
 }
 
+// The window's schedule in a folder of its own, named with --schedule, while
+// the program runs from elsewhere (the service's copy in Program Files): the
+// file system is made as tolvane-service.exe makes it from its arguments.
+TEST(ServiceScheduleOption, ConsoleModeCarriesOutTheNamedFileInAnotherFolder) {
+    const std::string scratch = MakeScratchFolder();
+    const std::string folder = scratch + "\\The window's folder (with spaces) & co";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string schedule = folder + "\\rebootdata.kx";
+    const std::string beside = Win32FileSystem().ProgramFolder() + "\\rebootdata.kx";
+    const bool besideExisted = GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES;
+
+    std::string error;
+    const auto options = ParseServiceArguments(
+        {"--console", "--schedule", schedule, "--ticks", "2", "--interval", "0.01"}, error);
+    ASSERT_TRUE(options) << error;
+    Win32FileSystem files(ScheduleFolderOf(options->schedule));
+    EXPECT_EQ(files.ScheduleFolder(), folder);
+    ASSERT_TRUE(
+        ReplaceFileContents(files, schedule,
+                            ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day",
+                                               "3:00 AM-Force ShutDown-Repeat NO-Every Day"})));
+    FakeClock clock;
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    std::vector<std::string> fileAtRequest;
+    power.onRequest = [&] { fileAtRequest.push_back(files.ReadWholeFile(schedule).value_or("")); };
+    FakeServiceLog log;
+
+    EXPECT_EQ(RunConsole(*options, files, clock, power, log), 0);
+
+    EXPECT_EQ(power.requests, (Texts{"reboot", "forced shutdown"}));
+    const std::string without = ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day"});
+    ASSERT_EQ(fileAtRequest.size(), 2u);
+    EXPECT_EQ(fileAtRequest[1], without) << "the one-time line was still there at its request";
+    EXPECT_EQ(files.ReadWholeFile(schedule), without);
+    ASSERT_FALSE(log.infos.empty());
+    EXPECT_EQ(log.infos.front(), "Started; carrying out " + schedule);
+    EXPECT_TRUE(log.errors.empty());
+    // Nothing was written beside the program, and no temporary file is left
+    // beside the schedule.
+    EXPECT_EQ(GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES, besideExisted);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    Texts names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, Texts{"rebootdata.kx"});
+    RemoveFolderTree(scratch);
+}
+
 // A schedule of one line that is never due at the fake clock's time: each
 // tick reads the clock once, after the one reading of the service's start.
 class TickLoop : public ::testing::Test {
@@ -505,6 +561,7 @@ TEST(ServiceArguments, AreReadOrRefused) {
         bool console = false;
         int ticks = 0;
         double interval = 0;
+        std::string schedule = {};
     };
     const Case cases[] = {
         {{}, true, false, 0, 45.0},
@@ -523,6 +580,38 @@ TEST(ServiceArguments, AreReadOrRefused) {
         {{"--interval", "1"}, false},
         {{"--start"}, false},
         {{"console"}, false},
+        // The schedule's full path, in either mode.
+        {{"--schedule", "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
+         true,
+         false,
+         0,
+         45.0,
+         "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
+        {{"--console", "--schedule", "d:/x (1) & y/my.kx", "--ticks", "2"},
+         true,
+         true,
+         2,
+         45.0,
+         "d:/x (1) & y/my.kx"},
+        {{"--schedule", "\\\\server\\share\\rebootdata.kx"},
+         true,
+         false,
+         0,
+         45.0,
+         "\\\\server\\share\\rebootdata.kx"},
+        // Relative to the working folder, the current drive or a drive's
+        // current folder; a folder; nothing; twice.
+        {{"--schedule", "rebootdata.kx"}, false},
+        {{"--schedule", "Tolvane\\rebootdata.kx"}, false},
+        {{"--schedule", ".\\rebootdata.kx"}, false},
+        {{"--schedule", "\\Tolvane\\rebootdata.kx"}, false},
+        {{"--schedule", "C:rebootdata.kx"}, false},
+        {{"--schedule", "C:\\Tolvane\\"}, false},
+        {{"--schedule", "C:\\"}, false},
+        {{"--schedule", "\\\\"}, false},
+        {{"--schedule", ""}, false},
+        {{"--console", "--schedule"}, false},
+        {{"--schedule", "C:\\a.kx", "--schedule", "C:\\b.kx"}, false},
     };
     for (const Case& c : cases) {
         std::string joined;
@@ -537,18 +626,43 @@ TEST(ServiceArguments, AreReadOrRefused) {
         EXPECT_EQ(options->console, c.console) << joined;
         EXPECT_EQ(options->ticks, c.ticks) << joined;
         EXPECT_DOUBLE_EQ(options->intervalSeconds, c.interval) << joined;
+        EXPECT_EQ(options->schedule, c.schedule) << joined;
     }
     std::string error;
     EXPECT_TRUE(ParseServiceArguments({"--help"}, error)->help);
     EXPECT_TRUE(ParseServiceArguments({"/?"}, error)->help);
 }
 
-TEST(ServiceSchedule, IsTheScheduleFileBesideTheProgram) {
+TEST(ServiceSchedule, WithoutTheOptionIsTheScheduleFileBesideTheProgram) {
     FakeFileSystem files;
+    const ServiceOptions none;
     files.folder = "C:\\Program Files\\Tolvane";
-    EXPECT_EQ(ServiceSchedulePath(files), "C:\\Program Files\\Tolvane\\rebootdata.kx");
+    EXPECT_EQ(ServiceSchedulePath(none, files), "C:\\Program Files\\Tolvane\\rebootdata.kx");
     files.folder = "D:\\";
-    EXPECT_EQ(ServiceSchedulePath(files), "D:\\rebootdata.kx");
+    EXPECT_EQ(ServiceSchedulePath(none, files), "D:\\rebootdata.kx");
+}
+
+TEST(ServiceSchedule, WithTheOptionIsTheFileNamedThere) {
+    FakeFileSystem files;
+    ServiceOptions options;
+    options.schedule = "C:\\Users\\A B\\Tolvane\\my schedule.kx";
+    EXPECT_EQ(ServiceSchedulePath(options, files), options.schedule);
+}
+
+TEST(ServiceSchedule, TheFileSystemsScheduleFolderIsTheNamedFilesFolder) {
+    EXPECT_EQ(ScheduleFolderOf("C:\\Users\\A B\\Tolvane\\rebootdata.kx"),
+              "C:\\Users\\A B\\Tolvane");
+    EXPECT_EQ(ScheduleFolderOf("d:/x (1) & y/rebootdata.kx"), "d:/x (1) & y");
+    EXPECT_EQ(ScheduleFolderOf("D:\\rebootdata.kx"), "D:\\");
+    EXPECT_EQ(ScheduleFolderOf("\\\\server\\share\\rebootdata.kx"), "\\\\server\\share");
+    EXPECT_EQ(ScheduleFolderOf(""), "");
+
+    // Without a folder of its own the schedule stays beside the program.
+    Win32FileSystem beside;
+    EXPECT_EQ(beside.ScheduleFolder(), beside.ProgramFolder());
+    Win32FileSystem elsewhere(ScheduleFolderOf("C:\\Users\\A B\\Tolvane\\rebootdata.kx"));
+    EXPECT_EQ(elsewhere.ScheduleFolder(), "C:\\Users\\A B\\Tolvane");
+    EXPECT_EQ(elsewhere.ProgramFolder(), beside.ProgramFolder());
 }
 
 // ---- The event log ----

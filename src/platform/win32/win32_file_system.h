@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "platform/file_system.h"
 
 namespace tolvane {
@@ -8,7 +11,16 @@ namespace tolvane {
 // CR LF is two bytes on the way in and on the way out.
 class Win32FileSystem final : public FileSystem {
   public:
+    Win32FileSystem() = default;
+    // The schedule file lives in `scheduleFolder` instead (the program's
+    // folder when empty): the service may be told where the window keeps it.
+    explicit Win32FileSystem(std::string scheduleFolder)
+        : scheduleFolder_(std::move(scheduleFolder)) {}
+
     std::string ProgramFolder() override;
+    std::string ScheduleFolder() override {
+        return scheduleFolder_.empty() ? ProgramFolder() : scheduleFolder_;
+    }
     char PathSeparator() const override { return '\\'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
@@ -20,6 +32,9 @@ class Win32FileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+
+  private:
+    std::string scheduleFolder_;
 };
 
 }  // namespace tolvane

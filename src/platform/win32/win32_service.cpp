@@ -15,13 +15,18 @@
 namespace tolvane {
 
 const char* const kServiceUsage =
-    "tolvane-service.exe carries out Tolvane's schedule (rebootdata.kx beside it)\n"
-    "as the Windows service \"Tolvane\", even when nobody is logged on.\n"
-    "Install it with installs.bat and remove it with removeit.bat, as administrator.\n"
+    "tolvane-service.exe carries out Tolvane's schedule as the Windows service\n"
+    "\"Tolvane\", even when nobody is logged on. Install it with installs.bat and\n"
+    "remove it with removeit.bat, as administrator.\n"
     "\n"
-    "  tolvane-service.exe --console [--ticks N] [--interval SECONDS]\n"
+    "  tolvane-service.exe [--schedule FILE]\n"
+    "      the service itself, started by the service manager;\n"
+    "  tolvane-service.exe --console [--schedule FILE] [--ticks N] [--interval SECONDS]\n"
     "      runs the schedule in this console until Ctrl+C (or for N ticks),\n"
-    "      checking it every 45 seconds or every SECONDS (at most 45).\n";
+    "      checking it every 45 seconds or every SECONDS (at most 45).\n"
+    "\n"
+    "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
+    "rebootdata.kx beside tolvane-service.exe.\n";
 
 namespace {
 
@@ -37,7 +42,26 @@ bool ParseNumber(const std::string& text, double& value) {
     return !text.empty() && rest == text.c_str() + text.size() && std::isfinite(value);
 }
 
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
 }  // namespace
+
+bool IsFullPath(std::string_view path) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
+    return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+           !IsSeparator(path[2]);
+}
+
+std::string ScheduleFolderOf(const std::string& schedulePath) {
+    const auto cut = schedulePath.find_last_of("\\/");
+    if (cut == std::string::npos) return {};
+    // At a drive's root keep "C:\" whole, as the program's folder does.
+    if (cut == 2 && schedulePath[1] == ':') return schedulePath.substr(0, 3);
+    return schedulePath.substr(0, cut);
+}
 
 std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::string>& arguments,
                                                     std::string& error) {
@@ -56,6 +80,21 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
                 return std::nullopt;
             }
             loopOptions = true;
+        } else if (argument == "--schedule") {
+            // The service starts in System32: a relative path would be read
+            // there, not where the window keeps the file.
+            if (!hasValue || !options.schedule.empty()) {
+                error = "--schedule needs the schedule file's full path, once.";
+                return std::nullopt;
+            }
+            options.schedule = arguments[++i];
+            if (!IsFullPath(options.schedule) || IsSeparator(options.schedule.back())) {
+                error =
+                    "--schedule needs the schedule file's full path (such as "
+                    "C:\\Tolvane\\rebootdata.kx), not \"" +
+                    options.schedule + "\".";
+                return std::nullopt;
+            }
         } else if (argument == "--interval") {
             // More than 45 seconds could let a minute pass without a tick.
             if (!hasValue || !ParseNumber(arguments[++i], options.intervalSeconds) ||
@@ -76,7 +115,8 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     return options;
 }
 
-std::string ServiceSchedulePath(FileSystem& files) {
+std::string ServiceSchedulePath(const ServiceOptions& options, FileSystem& files) {
+    if (!options.schedule.empty()) return options.schedule;
     return JoinPath(files.ScheduleFolder(), files.PathSeparator(), kScheduleFileName);
 }
 
@@ -125,7 +165,7 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
     consoleStop = stop;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     {
-        ScheduleService service(files, ServiceSchedulePath(files), clock, power, log);
+        ScheduleService service(files, ServiceSchedulePath(options, files), clock, power, log);
         log.Info("Started; carrying out " + service.SchedulePath());
         RunTicks(service, log, stop, options.intervalSeconds, options.ticks);
         log.Info("Stopped.");
@@ -193,6 +233,7 @@ namespace {
 // What the service's thread and the control handler share; it lives until
 // the process ends, so a late control never finds it gone.
 struct ServiceProcess {
+    ServiceOptions options;
     HANDLE stop = nullptr;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     std::unique_ptr<ServiceControl> control;
@@ -203,6 +244,8 @@ DWORD WINAPI OnServiceControl(DWORD control, DWORD, LPVOID, LPVOID context) {
     return static_cast<ServiceProcess*>(context)->control->Handle(control);
 }
 
+// Its arguments are the ones StartService passed, if any; the ImagePath's own
+// (--schedule) reach only main(), which keeps them in `options`.
 void WINAPI ServiceMain(DWORD, LPSTR*) {
     ServiceProcess& process = *serviceProcess;
     process.control = std::make_unique<ServiceControl>(
@@ -214,11 +257,12 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     if (!process.statusHandle) return;  // the service manager cannot be told anything
 
     Win32EventLog log;
-    Win32FileSystem files;
+    Win32FileSystem files(ScheduleFolderOf(process.options.schedule));
     Win32Clock clock;
     Win32SystemPower power;
     {
-        ScheduleService service(files, ServiceSchedulePath(files), clock, power, log);
+        ScheduleService service(files, ServiceSchedulePath(process.options, files), clock, power,
+                                log);
         process.control->ReportRunning();
         log.Info("Started; carrying out " + service.SchedulePath());
         RunTicks(service, log, process.stop, kServiceTickSeconds, 0);
@@ -229,8 +273,9 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
 
 }  // namespace
 
-int RunAsService() {
+int RunAsService(const ServiceOptions& options) {
     static ServiceProcess process;
+    process.options = options;
     process.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!process.stop) {
         std::fprintf(stderr, "%s\n", ErrorText(GetLastError()).c_str());

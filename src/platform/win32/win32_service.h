@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
@@ -28,6 +29,9 @@ struct ServiceOptions {
     bool console = false;  // the loop in the foreground, the log on standard error
     int ticks = 0;         // stop after this many ticks; 0: until stopped
     double intervalSeconds = kServiceTickSeconds;
+    // --schedule: the full path of the schedule file; empty for rebootdata.kx
+    // beside the program.
+    std::string schedule;
 };
 
 // The arguments after the program's name. Nothing, and the reason in `error`,
@@ -37,8 +41,18 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
 
 extern const char* const kServiceUsage;
 
-// rebootdata.kx in the schedule folder: beside the program.
-std::string ServiceSchedulePath(FileSystem& files);
+// A path that names the same file whatever the working folder is: "C:\..."
+// or "\\server\share\...". Not "\..." (the current drive) nor "C:..." (that
+// drive's current folder).
+bool IsFullPath(std::string_view path);
+
+// The folder of a full file path, without a trailing separator (except at a
+// drive's root, "C:\"); empty for an empty path.
+std::string ScheduleFolderOf(const std::string& schedulePath);
+
+// The file --schedule names; without it, rebootdata.kx in the file system's
+// schedule folder.
+std::string ServiceSchedulePath(const ServiceOptions& options, FileSystem& files);
 
 // Ticks at once, then every `intervalSeconds` counted from the first tick, until
 // `stop` is signalled or, when `ticks` is not 0, after that many ticks. A tick
@@ -53,8 +67,9 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
 
 // The service mode: hands the main thread to the service manager until the
 // service has stopped. Returns the exit code; 1, with a word on standard
-// error, when the service manager did not start this process.
-int RunAsService();
+// error, when the service manager did not start this process. The options
+// come from the program's command line: the registered ImagePath.
+int RunAsService(const ServiceOptions& options);
 
 // The state the service reports to the service manager, and what each control
 // asks of it. Controls arrive on the dispatcher's thread while the service's

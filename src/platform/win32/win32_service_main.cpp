@@ -1,5 +1,6 @@
 // tolvane-service.exe: the schedule carried out by the service manager's
 // service "Tolvane", or in the foreground with --console.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     const auto options = ParseServiceArguments(arguments, error);
     if (!options) {
         std::fprintf(stderr, "%s\n\n%s", error.c_str(), kServiceUsage);
+        // Started by the service manager, nobody sees standard error.
+        if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
+            Win32EventLog().Error("Not started: " + error);
+        }
         return 2;
     }
     if (options->help) {
@@ -23,11 +28,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options->console) {
-        Win32FileSystem files;
+        Win32FileSystem files(ScheduleFolderOf(options->schedule));
         Win32Clock clock;
         Win32SystemPower power;
         ConsoleLog log;
         return RunConsole(*options, files, clock, power, log);
     }
-    return RunAsService();
+    return RunAsService(*options);
 }
