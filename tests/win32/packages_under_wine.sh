@@ -52,7 +52,10 @@ service='HKLM\System\CurrentControlSet\Services\Tolvane'
 programFiles=$("$WINE" cmd /c 'echo %ProgramFiles%' 2>/dev/null </dev/null | tr -d '\r')
 copy="$programFiles\\Tolvane\\tolvane-service.exe"
 unixCopy=$("$WINE" winepath -u "$copy" 2>/dev/null </dev/null)
-[ -n "$programFiles" ] && [ -n "$unixCopy" ] || fail "no Program Files folder"
+case "$unixCopy" in
+    /?*/Tolvane/tolvane-service.exe) ;;
+    *) fail "no Program Files folder: \"$programFiles\", \"$unixCopy\"" ;;
+esac
 other=$(mktemp -d "${TMPDIR:-/tmp}/tolvane packages.XXXXXX")
 # A failed run must not leave the service registered in the prefix.
 # In one process: a Wine that starts afresh starts its automatic services again.

@@ -23,8 +23,6 @@ exe=$2
 installs=$3
 removeit=$4
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane service.XXXXXX")
-folder="$work/Tolvane (service) & co ^1"
 key='HKLM\System\CurrentControlSet\Services\Tolvane'
 eventKey='HKLM\System\CurrentControlSet\Services\EventLog\Application\Tolvane'
 # Bytes that hold no schedule line at all: nothing in them can fall due.
@@ -53,6 +51,8 @@ case "$unixProgramFiles" in
     *) fail "Program Files is \"$programFiles\", \"$unixProgramFiles\"" ;;
 esac
 copyDir="$unixProgramFiles/Tolvane"
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane service.XXXXXX")
+folder="$work/Tolvane (service) & co ^1"
 
 finish() {
     # A failed run must not leave the service registered in the prefix. In
