@@ -49,7 +49,7 @@ if window_shown "$app" '^Tolvane 2\.1 - Quarnel $'; then
     echo "the window is visible; the hidden start did not take effect" >&2
     exit 1
 fi
-if ! xdotool search --onlyvisible --pid "$app" >/dev/null 2>&1; then
+if ! x_retry xdotool search --onlyvisible --pid "$app" >/dev/null; then
     echo "no icon in the tray: the program is not waiting hidden there" >&2
     exit 1
 fi

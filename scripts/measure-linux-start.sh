@@ -45,17 +45,25 @@ trap cleanup EXIT
 private_session_start "$work/session"
 
 # One start of a program: prints "<ms to the window> <KiB resident after 3 s>".
+# Returns 2 when the program ended because it could not connect to the X
+# server, which happens here to about one X client in a hundred.
 measure_once() {
     local title=$1 start now shown rss
     shift
     start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 &
+    "$@" >"$HOME/output.log" 2>&1 &
     app=$!
     # Poll as fast as a process can be started (a few ms per look).
     until window_shown "$app" "$title"; do
         now=$(date +%s%N)
         if [ $((now - start)) -gt 20000000000 ] || ! kill -0 "$app" 2>/dev/null; then
-            echo "no window from $1 after $(((now - start) / 1000000)) ms" >&2
+            wait "$app" 2>/dev/null || true
+            app=
+            if grep -qiE "could not connect to display|cannot open display" "$HOME/output.log"; then
+                return 2
+            fi
+            echo "no window from $1 after $(((now - start) / 1000000)) ms; its last words:" >&2
+            tail -n 5 "$HOME/output.log" >&2
             return 1
         fi
     done
@@ -80,19 +88,33 @@ if [ "$reference" = 1 ]; then
     commands+=("$(command -v kshutdown)")
 fi
 
+# Measures once, starting again (at most twice) a program that could not
+# connect to the X server; says so on standard error.
+measure() {
+    local name=$1 status _
+    shift
+    for _ in 1 2 3; do
+        status=0
+        private_home "$work/home-$name"
+        measure_once "$@" || status=$?
+        [ "$status" = 2 ] || return "$status"
+        echo "note: $name could not connect to the X server; started again" >&2
+    done
+    return 1
+}
+
 # Each program keeps one private home for all its runs; the untimed warm-up
 # writes its first settings and caches, so every timed run is an ordinary
 # start. The programs take turns, so a change in the machine's load falls on
 # both alike.
 declare -A times memories
 for i in "${!names[@]}"; do
-    (private_home "$work/home-${names[$i]}" && measure_once "${titles[$i]}" "${commands[$i]}") >/dev/null
+    measure "${names[$i]}" "${titles[$i]}" "${commands[$i]}" >/dev/null
 done
 for run in $(seq "$runs"); do
     for i in "${!names[@]}"; do
         name=${names[$i]}
-        read -r shown rss < <(private_home "$work/home-$name" &&
-            measure_once "${titles[$i]}" "${commands[$i]}")
+        read -r shown rss < <(measure "$name" "${titles[$i]}" "${commands[$i]}")
         times[$name]+="$shown "
         memories[$name]+="$rss "
         printf 'run %d %-9s window shown after %4d ms, resident memory after 3 s %6.1f MB\n' \

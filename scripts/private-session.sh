@@ -66,7 +66,7 @@ private_session_start() {
         sleep 0.05
     done
 
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
     private_session_pids+=($!)
     for _ in $(seq 200); do [ -s "$dir/display" ] && break; sleep 0.05; done
     [ -s "$dir/display" ] || { echo "Xvfb did not start" >&2; return 1; }
@@ -85,13 +85,30 @@ private_home() {
     mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 }
 
+# Runs an X client command, again when it could not connect: on these
+# machines about one X connection in a hundred is refused, with any client.
+x_retry() {
+    local out _
+    for _ in 1 2 3 4 5; do
+        if out=$("$@" 2>&1); then
+            printf '%s\n' "$out"
+            return 0
+        fi
+        case $out in
+            *"open display"*) ;;
+            *) return 1 ;;
+        esac
+    done
+    return 1
+}
+
 # True when the process has a visible window whose title matches the
 # extended regular expression. (xdotool's own --name misses some toolkits'
 # titles, and --pid with --name matches either.)
 window_shown() {
     local pid=$1 title=$2 w
-    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
-        xdotool getwindowname "$w" 2>/dev/null | grep -qE "$title" && return 0
+    for w in $(x_retry xdotool search --onlyvisible --pid "$pid"); do
+        x_retry xdotool getwindowname "$w" | grep -qE "$title" && return 0
     done
     return 1
 }
@@ -100,7 +117,7 @@ window_shown() {
 tree_rss_kib() {
     local pid=$1 total child
     total=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0)
-    for child in $(ps -o pid= --ppid "$pid" 2>/dev/null); do
+    for child in $(cat /proc/"$pid"/task/*/children 2>/dev/null); do
         total=$((total + $(tree_rss_kib "$child")))
     done
     echo "${total:-0}"
