@@ -169,7 +169,10 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     Line header;
     header.kind = Kind::Section;
     header.name = std::string(section);
-    header.raw = "[" + EscapeIniName(section) + "]";
+    // Built in place: GCC 12 at -O3 warns falsely (-Wrestrict) on "[" + name + "]".
+    header.raw = EscapeIniName(section);
+    header.raw.insert(header.raw.begin(), '[');
+    header.raw.push_back(']');
     lines_.push_back(std::move(header));
     lines_.push_back(std::move(entry));
 }
