@@ -147,12 +147,13 @@ void Form1::Command2_Click() {
 
 // ---- The immediate-action panel ----
 
+void Form1::ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)()) {
+    // Only a box that is exactly checked forces; a grayed one does not.
+    (power_.*(platform_.view.CheckValue(ControlId::Check2) == 1 ? forced : plain))();
+}
+
 void Form1::Command8_Click() {
-    if (platform_.view.CheckValue(ControlId::Check2) == 1) {
-        power_.RebootSystemForced();
-    } else {
-        power_.RebootSystem();
-    }
+    ActNow(&PowerOperations::RebootSystem, &PowerOperations::RebootSystemForced);
 }
 
 void Form1::Command4_Click() {
@@ -160,19 +161,11 @@ void Form1::Command4_Click() {
 }
 
 void Form1::Command5_Click() {
-    if (platform_.view.CheckValue(ControlId::Check2) == 1) {
-        power_.LogOffUserForced();
-    } else {
-        power_.LogOffUser();
-    }
+    ActNow(&PowerOperations::LogOffUser, &PowerOperations::LogOffUserForced);
 }
 
 void Form1::Command9_Click() {
-    if (platform_.view.CheckValue(ControlId::Check2) == 1) {
-        power_.ShutDownSystemForced();
-    } else {
-        power_.ShutDownSystem();
-    }
+    ActNow(&PowerOperations::ShutDownSystem, &PowerOperations::ShutDownSystemForced);
 }
 
 void Form1::Check2_Click() {

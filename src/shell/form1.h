@@ -105,6 +105,7 @@ class Form1 {
     void SetCheck2(int value);
 
   private:
+    void ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)());
     void ToggleCheckMark(MenuId item, const char* key);
     void SaveSchedule();
     void Message(const std::string& text);
