@@ -2,7 +2,9 @@
 # The real tolvane-service against a logind mock on a private system bus, with
 # the clock set (libfaketime) a few seconds before a schedule's minute: the
 # one-time reboot is requested and leaves the file first; the repeating lock
-# locks the owner's session and stays.
+# locks the owner's session and stays. Run as root with the schedule in another
+# user's folder, as the installed service does, the file is rewritten with
+# that user's rights.
 #
 #   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE
 set -u
@@ -38,7 +40,15 @@ pids+=($!)
 mock() { dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 "$@"; }
 for _ in $(seq 100); do mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null 2>&1 && break; sleep 0.1; done
 mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null || fail "the logind mock did not start"
+mkdir -p "$work/data dir"
+schedule="$work/data dir/rebootdata.kx"
+printf '3:00 AM-Force Reboot-Repeat NO-Every Day\r\n3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n' >"$schedule"
 owner=$(id -u)
+if [ "$owner" -eq 0 ]; then
+    owner=65534
+    chmod 755 "$work"
+    chown -R "$owner:$owner" "$work/data dir"
+fi
 mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 "uint32:$owner" string:owner \
     boolean:true >/dev/null || fail "no session added"
 mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
@@ -67,5 +77,6 @@ expected=$(printf '3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutD
 [ "$(cat "$schedule")" = "$expected" ] || fail "the file is: $(od -c "$schedule" | head)"
 grep -q '^<6>Requested forced reboot for: 3:00 AM-Force Reboot-Repeat NO-Every Day$' \
     "$work/service.log" || { cat "$work/service.log" >&2; fail "the reboot was not logged"; }
+[ "$(stat -c %u "$schedule")" = "$owner" ] || fail "the file now belongs to uid $(stat -c %u "$schedule")"
 ls "$work/data dir" | grep -qv '^rebootdata.kx$' && fail "a temporary file was left: $(ls "$work/data dir")"
 echo "reboot and lock requested; the one-time line left the file"

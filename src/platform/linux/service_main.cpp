@@ -1,5 +1,6 @@
 // tolvane-service: carries out a user's schedule file with no window, as a
 // system service. Usage: tolvane-service --schedule FILE [--interval SECONDS]
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,14 +28,29 @@ std::string FolderOf(const std::string& path) {
     return cut == 0 ? "/" : path.substr(0, cut);
 }
 
+struct Owner {
+    uid_t uid;
+    gid_t gid;
+};
+
 // Whose sessions a log-off or lock ends: the schedule's owner. The file may
 // not exist yet, so its folder answers for it.
-uid_t ScheduleOwner(const std::string& path) {
+Owner ScheduleOwner(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 || ::stat(FolderOf(path).c_str(), &info) == 0) {
-        return info.st_uid;
+        return {info.st_uid, info.st_gid};
     }
-    return ::getuid();
+    return {::getuid(), ::getgid()};
+}
+
+// The schedule lives in the user's own folder, which the user may change at
+// any moment (a link in place of the file or folder, say). Its reads and
+// writes are therefore made with the user's rights, not root's; the calls to
+// logind keep root's. Set before any thread starts, so every thread has it.
+void UseOwnersRightsForFiles(const Owner& owner) {
+    if (::geteuid() != 0 || owner.uid == 0) return;
+    ::setfsgid(owner.gid);
+    ::setfsuid(owner.uid);
 }
 
 int Usage() {
@@ -59,6 +75,9 @@ int main(int argc, char** argv) {
     }
     if (schedule.empty() || schedule.front() != '/' || interval < 1) return Usage();
 
+    const Owner owner = ScheduleOwner(schedule);
+    UseOwnersRightsForFiles(owner);
+
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::systemBus();
     tolvane::StderrServiceLog log;
@@ -69,7 +88,7 @@ int main(int argc, char** argv) {
 
     tolvane::PosixFileSystem files(FolderOf(schedule));
     tolvane::PosixClock clock;
-    tolvane::LogindSystemPower power(bus, ScheduleOwner(schedule));
+    tolvane::LogindSystemPower power(bus, owner.uid);
     tolvane::ScheduleService service(files, schedule, clock, power, log);
     log.Info("Carrying out " + schedule + " every " + std::to_string(interval) + " seconds");
 
