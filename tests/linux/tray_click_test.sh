@@ -47,9 +47,17 @@ pids+=($!)
 within 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 
-trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.log" 2>&1 &
-pids+=($!)
-within 10 xdotool search --name '^panel$' || fail "trayer did not start"
+# Now and then (about one in a hundred here) the X server refuses a new
+# client, whatever the client; trayer then ends at once and is started again.
+for attempt in 1 2 3; do
+    trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=("$trayer_pid")
+    within 10 xdotool search --name '^panel$' && break
+    kill -0 "$trayer_pid" 2>/dev/null || { echo "trayer ended at once, starting it again" >&2; continue; }
+    break
+done
+within 1 xdotool search --name '^panel$' || { cat "$work/trayer.log" >&2; fail "trayer did not start"; }
 
 "$program" >"$work/app.log" 2>&1 &
 app=$!
