@@ -51,6 +51,12 @@ PrivateBus::PrivateBus(const std::string& folder, const QString& name) : name_(n
     if (!ServeEventsUntil([&] { return QFileInfo::exists(socket); }, 5000)) {
         throw std::runtime_error("dbus-daemon made no socket");
     }
+    // The socket file appears before the daemon listens on it; a connection
+    // made in between is refused, and Qt would keep that dead connection
+    // under its name for good.
+    if (!ServeEventsUntil([&] { return Connection().isConnected(); }, 5000)) {
+        throw std::runtime_error("dbus-daemon takes no connection");
+    }
 }
 
 PrivateBus::~PrivateBus() {
@@ -64,7 +70,14 @@ PrivateBus::~PrivateBus() {
 }
 
 QDBusConnection PrivateBus::Connection() const {
-    return QDBusConnection::connectToBus(QString::fromStdString(address_), name_);
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(QString::fromStdString(address_), name_);
+    if (!connection.isConnected()) {
+        // A refused attempt stays cached under the name: drop it, try afresh.
+        QDBusConnection::disconnectFromBus(name_);
+        connection = QDBusConnection::connectToBus(QString::fromStdString(address_), name_);
+    }
+    return connection;
 }
 
 int PrivateBus::StartMock(const QStringList& arguments, const QString& busName, bool asSystemBus) {
