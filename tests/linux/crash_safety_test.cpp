@@ -4,6 +4,7 @@
 // one complete version, byte for byte, never a mix, a cut-short copy or
 // nothing; and the temporary files the killed writers leave behind are
 // cleared away by the next write once they are old enough to be leftovers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "native_platform.h"
 #include "platform/linux/posix_file_system.h"
 #include "schedule/schedule_file.h"
@@ -59,43 +61,60 @@ TEST(CrashSafety, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     const std::string path = folder + "/rebootdata.kx";
     ASSERT_TRUE(ReplaceFileContents(fs, path, Version(0)));
 
-    constexpr int kKills = 400;
+    // Kills are counted, not timed: a slow machine makes more of them, never
+    // fewer of either kind. The last bound only guards against a test that
+    // never finds a kill inside a write.
+    constexpr int kKillsAfterAFinishedWrite = 200;
+    constexpr int kKillsInsideAWrite = 20;
+    constexpr int kHangGuard = 20000;
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> delayMicroseconds(0, 4000);
     long last = 0;
-    int killsThatFoundANewerVersion = 0;
+    int kills = 0;
     int killsThatLeftATemporaryFile = 0;
     std::size_t othersBefore = 0;
-    for (int kill = 0; kill < kKills; ++kill) {
+    while (kills < kKillsAfterAFinishedWrite || killsThatLeftATemporaryFile < kKillsInsideAWrite) {
+        ASSERT_LT(kills, kHangGuard) << killsThatLeftATemporaryFile << " kills inside a write";
+        int began[2];
+        ASSERT_EQ(::pipe2(began, O_CLOEXEC), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test
-            for (long n = last + 1;; ++n) ReplaceFileContents(fs, path, Version(n));
+            ::close(began[0]);
+            ReplaceFileContents(fs, path, Version(last + 1));
+            // One write is whole: from here on a kill lands anywhere in the loop.
+            if (::write(began[1], "w", 1) != 1) ::_exit(1);
+            for (long n = last + 2;; ++n) ReplaceFileContents(fs, path, Version(n));
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+        ::close(began[1]);
+        char said = 0;
+        const bool loopBegan = ::read(began[0], &said, 1) == 1;
+        ::close(began[0]);
+        if (loopBegan) {
+            std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+        }
         ::kill(child, SIGKILL);
         int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kill;
+        ASSERT_TRUE(testing::WaitForExit(child, status));
+        ASSERT_TRUE(loopBegan) << "the writer ended before its first write was done";
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "kill " << kills;
 
         const auto bytes = fs.ReadWholeFile(path);
-        ASSERT_TRUE(bytes) << "the schedule file is gone after kill " << kill;
+        ASSERT_TRUE(bytes) << "the schedule file is gone after kill " << kills;
         const long n = VersionNumber(*bytes);
-        ASSERT_GE(n, last) << "kill " << kill << " left a file that is no version, or an older one";
-        ASSERT_EQ(*bytes, Version(n)) << "kill " << kill << " left version " << n << " broken";
-        killsThatFoundANewerVersion += n > last;
+        ASSERT_GT(n, last) << "kill " << kills << " left a file that is no version, or not "
+                           << "the newest finished one";
+        ASSERT_EQ(*bytes, Version(n)) << "kill " << kills << " left version " << n << " broken";
         last = n;
+        ++kills;
 
         const std::size_t others = OtherFiles(folder).size();
         killsThatLeftATemporaryFile += others > othersBefore;
         othersBefore = others;
     }
-    std::printf("%d kills: %d after a finished write, %d inside one (a temporary file left)\n",
-                kKills, killsThatFoundANewerVersion, killsThatLeftATemporaryFile);
-    // Kills landed both between writes and in the middle of them.
-    EXPECT_GT(killsThatFoundANewerVersion, 0);
-    EXPECT_GT(killsThatLeftATemporaryFile, 0);
+    std::printf("%d kills, each after a finished write; %d inside one (a temporary file left)\n",
+                kills, killsThatLeftATemporaryFile);
 
     // What the killed writers left is only their own temporary files; young
     // ones stay (another copy may be writing), old ones go with the next write.

@@ -13,14 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
@@ -267,16 +266,7 @@ TEST_F(HostileSettings, APipeOrADeviceInPlaceOfTheFilesNeverHoldsUpTheStart) {
         ::_exit(asIfAbsent ? 0 : 1);
     }
     int status = 0;
-    pid_t ended = 0;
-    for (int i = 0; i < 200 && ended == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ended = ::waitpid(child, &status, WNOHANG);
-    }
-    if (ended == 0) {
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &status, 0);
-        FAIL() << "the start was still waiting after 10 s";
-    }
+    ASSERT_TRUE(testing::WaitForExit(child, status)) << "the start was still waiting after 2 min";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the start did not go on as with no files";
     // Settings that cannot be read are not written over.
