@@ -6,11 +6,9 @@
 // carry, or a folder that is gone, starts nothing and leaves the flag alone.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakes/fake_clock.h"
@@ -22,6 +20,7 @@
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/qt_process_starter.h"
 #include "shell/form1.h"
+#include "wait_until.h"
 
 namespace tolvane {
 namespace {
@@ -42,22 +41,38 @@ class ServiceScriptPath : public ::testing::Test {
         fs::permissions(path, fs::perms::owner_all);
     }
     // The paths of the scripts that ran, NUL-separated in the log since a
-    // path may hold a line break.
-    std::vector<std::string> Ran(std::size_t expected) {
-        auto read = [this] {
-            std::vector<std::string> paths;
-            std::ifstream in(log);
-            for (std::string path; std::getline(in, path, '\0');) paths.push_back(path);
-            return paths;
+    // path may hold a line break. Each start the program made runs one script
+    // that writes one path, so the log is complete once it holds as many.
+    std::vector<std::string> Ran() {
+        std::vector<std::string> paths;
+        auto read = [&] {
+            std::ifstream in(log, std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+            paths.clear();
+            // A path without its NUL is still being written.
+            for (std::size_t from = 0, end; (end = bytes.find('\0', from)) != std::string::npos;
+                 from = end + 1) {
+                paths.push_back(bytes.substr(from, end - from));
+            }
+            return paths.size() >= processes.started;
         };
-        for (int i = 0; i < 400 && read().size() < expected; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(expected ? 50 : 300));
-        const auto paths = read();
+        EXPECT_TRUE(testing::WaitUntil(read))
+            << processes.started << " started, " << paths.size() << " ran";
+        processes.started = 0;
         fs::remove(log);
         return paths;
     }
+
+    // The real starter, counting the programs it started.
+    struct CountingStarter final : ProcessStarter {
+        bool Start(const std::string& commandLine, int windowStyle, std::string& reason) override {
+            const bool ok = real.Start(commandLine, windowStyle, reason);
+            started += ok;
+            return ok;
+        }
+        QtProcessStarter real;
+        std::size_t started = 0;
+    };
 
     std::string root = testing::MakeScratchFolder();
     std::string log = root + "/ran.log";
@@ -65,7 +80,7 @@ class ServiceScriptPath : public ::testing::Test {
     testing::FakeEventPump pump;
     testing::FakeMsgBox msgBox;
     testing::FakeSettingsStore settings;
-    QtProcessStarter processes;
+    CountingStarter processes;
     testing::FakeWebBrowser browser;
     testing::FakeTrayIcon tray;
     testing::FakeClock clock;
@@ -104,7 +119,7 @@ TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHol
         settings.Put("Options", "Service", "0");
         settings.Put("Location", "Path", folder);
         form.SetServiceM_Click();
-        EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "/installs.sh"});
+        EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
         EXPECT_EQ(settings.Get("Options", "Service"), "1");
         EXPECT_FALSE(fs::exists(root + "/pwned"));
     }
@@ -116,10 +131,10 @@ TEST_F(ServiceScriptPath, BlanksAroundThePathAndASeparatorAtItsEndStillFindTheFo
     Script(folder + "/removeit.sh");
     settings.Put("Location", "Path", "  " + folder + "/  ");
     form.SetServiceM_Click();
-    EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "/installs.sh"});
+    EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
     settings.Put("Location", "Path", folder + "//");
     form.SetServiceM_Click();
-    EXPECT_EQ(Ran(1), std::vector<std::string>{folder + "//removeit.sh"});
+    EXPECT_EQ(Ran(), std::vector<std::string>{folder + "//removeit.sh"});
     EXPECT_EQ(settings.Get("Options", "Service"), "0");
 }
 
@@ -143,7 +158,7 @@ TEST_F(ServiceScriptPath, WhatCannotBeStartedExactlyStartsNothingAndChangesNothi
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
     }
-    EXPECT_EQ(Ran(0), std::vector<std::string>{});
+    EXPECT_EQ(Ran(), std::vector<std::string>{});
 }
 
 }  // namespace
