@@ -106,7 +106,11 @@ bool LogindSessionServices::LockWorkStation() {
         [this](const QDBusMessage&) {
             // LockSession only asks the session's locker; give it a moment to
             // say it has locked before asking the screen saver.
-            QTimer::singleShot(lockCheckDelayMs_, &context_, [this] { LockScreenUnlessLocked(); });
+            ++outstanding_;
+            QTimer::singleShot(lockCheckDelayMs_, &context_, [this] {
+                LockScreenUnlessLocked();
+                --outstanding_;
+            });
         },
         [this](const QDBusError& error) {
             ReportFailure("logind LockSession", error);
@@ -227,8 +231,9 @@ void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method,
     message.setAutoStartService(startService);
     auto* watcher = new QDBusPendingCallWatcher(
         bus.asyncCall(message, interactive ? kInteractiveTimeoutMs : -1), &context_);
+    ++outstanding_;
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &context_,
-                     [onReply = std::move(onReply),
+                     [this, onReply = std::move(onReply),
                       onError = std::move(onError)](QDBusPendingCallWatcher* finished) {
                          finished->deleteLater();
                          const QDBusMessage reply = finished->reply();
@@ -237,6 +242,7 @@ void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method,
                          } else if (onReply) {
                              onReply(reply);
                          }
+                         --outstanding_;  // after any call the answer led to
                      });
 }
 

@@ -81,6 +81,10 @@ class LogindSessionServices final : public SessionServices {
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
     bool LockWorkStation() override;
 
+    // Calls not yet answered and lock checks not yet made. At zero, everything
+    // the requests so far will ever do has been done.
+    int Outstanding() const { return outstanding_; }
+
   private:
     using OnReply = std::function<void(const QDBusMessage&)>;
     using OnError = std::function<void(const QDBusError&)>;
@@ -103,6 +107,7 @@ class LogindSessionServices final : public SessionServices {
     QDBusConnection session_;
     Report report_;
     int lockCheckDelayMs_;
+    int outstanding_ = 0;
     QObject context_;  // owns the calls in flight
 };
 
