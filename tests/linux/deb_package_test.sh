@@ -41,7 +41,8 @@ mkdir -m 0700 "$XDG_RUNTIME_DIR"
 "$work/root/usr/bin/tolvane" >"$work/app.log" 2>&1 &
 app=$!
 settings="$XDG_CONFIG_HOME/tolvane/Tolvane 2.1.ini"
-for _ in $(seq 100); do grep -qs '^Path=' "$settings" && break; sleep 0.05; done
+# Bounded only against a hang.
+for _ in $(seq 2400); do grep -qs '^Path=' "$settings" && break; sleep 0.05; done
 grep -qxF "Path=$work/root/usr/lib/tolvane" "$settings" ||
     { cat "$settings" "$work/app.log" 2>/dev/null; fail "the installed program did not record its own folder"; }
 echo "the .deb holds the program, its link, desktop entry and icons; installed, it knows its folder"

@@ -27,7 +27,8 @@ trap finish EXIT
 dbus-daemon --session --address="unix:path=$work/system" --nofork --nopidfile \
     --print-address=3 3>"$work/address" &
 pids+=($!)
-for _ in $(seq 50); do [ -s "$work/address" ] && break; sleep 0.1; done
+# Waits are bounded only against a hang.
+for _ in $(seq 1200); do [ -s "$work/address" ] && break; sleep 0.1; done
 address=$(head -n 1 "$work/address")
 case $address in
     "unix:path=$work/system"*) ;;
@@ -38,11 +39,16 @@ export DBUS_SYSTEM_BUS_ADDRESS=$address
 /usr/bin/python3 -m dbusmock --system --template "$template" >"$work/mock.log" 2>&1 &
 pids+=($!)
 mock() { dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 "$@"; }
-for _ in $(seq 100); do mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 1200); do mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null 2>&1 && break; sleep 0.1; done
 mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null || fail "the logind mock did not start"
+# The service walks the file's lines in order and waits for each request:
+# the lines that are not due (another hour, another day) come before the last
+# due one, so once its lock is requested they have been passed over.
 mkdir -p "$work/data dir"
 schedule="$work/data dir/rebootdata.kx"
-printf '3:00 AM-Force Reboot-Repeat NO-Every Day\r\n3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n' >"$schedule"
+printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-Force LogOff-Repeat YES-Tuesday' \
+    '3:00 AM-Force Reboot-Repeat NO-Every Day' '3:00 AM-Force ShutDown-Repeat YES-Friday' \
+    '3:00 AM-LockWorkStation-Repeat YES-Every Day' '' >"$schedule"
 owner=$(id -u)
 if [ "$owner" -eq 0 ]; then
     owner=65534
@@ -53,17 +59,13 @@ mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 "uint32:$owner"
     boolean:true >/dev/null || fail "no session added"
 mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
 
-mkdir -p "$work/data dir"
-schedule="$work/data dir/rebootdata.kx"
-printf '3:00 AM-Force Reboot-Repeat NO-Every Day\r\n3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n' >"$schedule"
-
 # Three seconds before 3:00 AM; timers keep the real monotonic clock.
 LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-07 02:59:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     "$service" --schedule "$schedule" --interval 1 2>"$work/service.log" &
 pids+=($!)
 
 calls=
-for _ in $(seq 100); do
+for _ in $(seq 1200); do
     calls=$(mock org.freedesktop.DBus.Mock.GetCalls 2>/dev/null)
     if grep -q '"LockSession"' <<<"$calls" && grep -q '"Reboot"' <<<"$calls"; then break; fi
     sleep 0.1
@@ -73,7 +75,8 @@ grep -q '"LockSession"' <<<"$calls" || { cat "$work/service.log" >&2; fail "no l
 grep -q 'string "c7"' <<<"$calls" || fail "the lock was not for the owner's session"
 grep -q '"PowerOff\|"TerminateSession' <<<"$calls" && fail "an action that was not due ran"
 
-expected=$(printf '3:00 AM-LockWorkStation-Repeat YES-Every Day\r\n9:00 PM-ShutDown-Repeat YES-Friday\r\n\r\n')
+expected=$(printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-Force LogOff-Repeat YES-Tuesday' \
+    '3:00 AM-Force ShutDown-Repeat YES-Friday' '3:00 AM-LockWorkStation-Repeat YES-Every Day' '')
 [ "$(cat "$schedule")" = "$expected" ] || fail "the file is: $(od -c "$schedule" | head)"
 grep -q '^<6>Requested forced reboot for: 3:00 AM-Force Reboot-Repeat NO-Every Day$' \
     "$work/service.log" || { cat "$work/service.log" >&2; fail "the reboot was not logged"; }
