@@ -39,7 +39,6 @@ class ScheduleService {
     SystemPower& power_;
     ServiceLog& log_;
     MinuteMemory ran_;
-    bool unreadableReported_ = false;
 };
 
 }  // namespace tolvane
