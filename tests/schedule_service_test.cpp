@@ -140,5 +140,42 @@ TEST_F(ScheduleServiceTest, ARefusedRequestIsLogged) {
     EXPECT_NE(log.errors[0].find("3:00 AM-LogOff-Repeat YES-Every Day"), std::string::npos);
 }
 
+TEST_F(ScheduleServiceTest, AFileOverTheBoundIsLeftAloneAndLoggedOnceWhileItLasts) {
+    const std::string due = ScheduleFileBytes({"3:00 AM-Reboot-Repeat NO-Every Day"});
+    const std::string huge = due + std::string(kServiceMaxScheduleBytes - due.size() + 1, ' ');
+    files.files[path] = huge;
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0);
+    service.Tick();
+    clock.Advance(1);
+    service.Tick();
+    EXPECT_TRUE(power.requests.empty());
+    EXPECT_EQ(files.files[path], huge);
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].find("larger than 4 MiB"), std::string::npos) << log.errors[0];
+
+    files.files[path] = huge.substr(0, kServiceMaxScheduleBytes);  // at the bound: read
+    clock.Advance(1);
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+    files.files[path] = huge;  // too large again: said again
+    clock.Advance(1);
+    service.Tick();
+    EXPECT_EQ(log.errors.size(), 2u);
+}
+
+TEST_F(ScheduleServiceTest, ATickThatFailsIsLoggedAndTheNextTickRunsAsUsual) {
+    Write({"3:00 AM-Reboot-Repeat YES-Every Day"});
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0);
+    clock.onRead = [](FakeClock&) { throw std::bad_alloc(); };
+    EXPECT_NO_THROW(service.Tick());
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].find("could not be carried out"), std::string::npos);
+    clock.onRead = nullptr;
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+}
+
 }  // namespace
 }  // namespace tolvane::testing

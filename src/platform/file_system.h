@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,15 @@ class FileSystem {
     // The whole file, or nothing when it is missing, cannot be read or is no
     // regular file (a pipe or a device is never waited on).
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+    // The same, for a reader that must not hold more than `maxBytes` whatever
+    // stands at `path`: a larger file is not read, and `tooLarge` says so.
+    virtual std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                                    bool& tooLarge) {
+        auto bytes = ReadWholeFile(path);
+        tooLarge = bytes && bytes->size() > maxBytes;
+        if (tooLarge) return std::nullopt;
+        return bytes;
+    }
     // Whether anything stands at `path`, readable or not: a file that exists
     // but cannot be read must not be replaced as if it were missing.
     virtual bool Exists(const std::string& path) { return ReadWholeFile(path).has_value(); }

@@ -1,5 +1,7 @@
 #include "schedule/schedule_service.h"
 
+#include <exception>
+
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
@@ -30,8 +32,18 @@ ScheduleService::ScheduleService(FileSystem& files, std::string schedulePath, Cl
 }
 
 void ScheduleService::Tick() {
-    const auto bytes = files_.ReadWholeFile(path_);
-    if (!bytes) return;  // no schedule yet
+    try {
+        CarryOut();
+    } catch (const std::exception& e) {
+        log_.Error(std::string("The schedule could not be carried out: ") + e.what());
+    } catch (...) {
+        log_.Error("The schedule could not be carried out: an unknown error");
+    }
+}
+
+void ScheduleService::CarryOut() {
+    const auto bytes = ReadSchedule();
+    if (!bytes) return;  // no schedule yet, or one that is not read
     for (const std::string& line : ScheduleFileLines(*bytes)) {
         const auto parts = SplitScheduleLine(line);
         const LocalTime now = clock_.Now();
@@ -39,11 +51,29 @@ void ScheduleService::Tick() {
         if (IsOneTime(parts.repeatPiece) && !TakeOutOfFile(line)) continue;
         Run(line, parts.actionPiece);
     }
+    Problem("");
+}
+
+std::optional<std::string> ScheduleService::ReadSchedule() {
+    bool tooLarge = false;
+    auto bytes = files_.ReadFileUpTo(path_, kServiceMaxScheduleBytes, tooLarge);
+    if (tooLarge) {
+        Problem("The schedule file is larger than " +
+                std::to_string(kServiceMaxScheduleBytes / (1024 * 1024)) +
+                " MiB; it is not read, and nothing in it is carried out: " + path_);
+    }
+    return bytes;
+}
+
+void ScheduleService::Problem(const std::string& text) {
+    if (text == problem_) return;
+    problem_ = text;
+    if (!text.empty()) log_.Error(text);
 }
 
 bool ScheduleService::TakeOutOfFile(const std::string& line) {
     // Read again: the window may have rewritten the file since the tick began.
-    const auto current = files_.ReadWholeFile(path_);
+    const auto current = ReadSchedule();
     if (!current) {
         log_.Error("Not run, the schedule file could not be read again: " + line);
         return false;

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "native_platform.h"
@@ -89,6 +90,45 @@ TEST(MakeFolders, FailsWithAReasonWhereAFileStandsInTheWay) {
     EXPECT_TRUE(MakeFolders(root + "/a/b/c", reason));
     EXPECT_TRUE(MakeFolders(root + "/a/b/c", reason)) << "an existing folder is fine";
     std::filesystem::remove_all(root);
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(PosixFileSystem, ABoundedReadTakesNothingOfAFileOverTheBound) {
+    const std::string folder = testing::MakeScratchFolder();
+    PosixFileSystem files(folder);
+    const std::string path = folder + "/rebootdata.kx";
+    // Gigabytes that cost nothing on the disk: the size alone refuses them.
+    {
+        std::ofstream sparse(path);
+        sparse.seekp(8LL * 1024 * 1024 * 1024);
+        sparse << 'x';
+    }
+    bool tooLarge = false;
+    EXPECT_FALSE(files.ReadFileUpTo(path, 4096, tooLarge));
+    EXPECT_TRUE(tooLarge);
+
+    const struct {
+        std::size_t size;
+        bool read;
+    } cases[] = {{0, true}, {4096, true}, {4097, false}, {200000, false}};
+    for (const auto& c : cases) {
+        std::ofstream(path, std::ios::trunc) << std::string(c.size, 'a');
+        const auto bytes = files.ReadFileUpTo(path, 4096, tooLarge);
+        EXPECT_EQ(bytes.has_value(), c.read) << c.size;
+        EXPECT_EQ(tooLarge, !c.read) << c.size;
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), c.size);
+        }
+    }
+    files.RemoveFile(path);
+    EXPECT_FALSE(files.ReadFileUpTo(path, 4096, tooLarge));
+    EXPECT_FALSE(tooLarge) << "a missing file is no schedule, not a large one";
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -87,12 +88,26 @@ PosixFileSystem::PosixFileSystem(std::string programFolder, std::string schedule
 }
 
 std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& path) {
+    bool tooLarge = false;
+    return ReadFileUpTo(path, std::string().max_size(), tooLarge);
+}
+
+std::optional<std::string> PosixFileSystem::ReadFileUpTo(const std::string& path,
+                                                         std::size_t maxBytes, bool& tooLarge) {
+    tooLarge = false;
     // Only a regular file is read: a FIFO in the file's place would hold the
     // program at its start until someone wrote into it (hence no waiting in
     // open), and a device such as /dev/zero would never end.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    // A sparse file of gigabytes costs nothing on the disk; its size says
+    // before any byte is held. A file that grows while it is read is caught
+    // below.
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+        tooLarge = true;
         return std::nullopt;
     }
     std::string bytes;
@@ -104,6 +119,10 @@ std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& pat
             return std::nullopt;
         }
         if (got == 0) return bytes;
+        if (static_cast<std::size_t>(got) > maxBytes - bytes.size()) {
+            tooLarge = true;
+            return std::nullopt;
+        }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
 }

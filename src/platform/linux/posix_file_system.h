@@ -23,6 +23,8 @@ class PosixFileSystem final : public FileSystem {
     }
     char PathSeparator() const override { return '/'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                            bool& tooLarge) override;
     bool Exists(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
