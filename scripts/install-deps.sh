@@ -9,7 +9,7 @@ packages=(
     wine wine64 fonts-wine nsis zip
     qt6-base-dev libgl-dev
     xvfb xauth xdotool imagemagick trayer x11-utils
-    dbus python3-dbusmock xdg-utils faketime
+    dbus python3-dbusmock xdg-utils faketime systemd
     dpkg-dev
     libbenchmark-dev
     clang libclang-rt-14-dev llvm

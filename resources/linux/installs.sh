@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Tolvane service: a systemd system unit that carries out the
-# calling user's schedule file as root, with or without anybody logged on.
-# Started without arguments (by Set Service or by hand); asks for rights
-# through pkexec when not run as root.
+# calling user's schedule file, with or without anybody logged on. It runs as
+# root only for its calls to logind, and for one user only: the one who ran
+# this script. Started without arguments (by Set Service or by hand); asks for
+# rights through pkexec when not run as root.
 set -eu
 
 here=$(dirname "$(readlink -f "$0")")
@@ -13,20 +14,43 @@ copy_dir=${TOLVANE_SERVICE_DIR:-/usr/local/lib/tolvane}
 if [ "${1-}" = "--schedule" ] && [ $# -eq 2 ]; then
     schedule=$2
 elif [ $# -eq 0 ]; then
-    schedule="${XDG_DATA_HOME:-$HOME/.local/share}/tolvane/rebootdata.kx"
+    schedule=
 else
     echo "usage: installs.sh" >&2
     exit 2
 fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    # The schedule is the caller's; pkexec clears the environment, so it goes
+    # along, and pkexec tells who the caller was (PKEXEC_UID).
+    schedule=${schedule:-"${XDG_DATA_HOME:-$HOME/.local/share}/tolvane/rebootdata.kx"}
+    exec pkexec "$here/installs.sh" --schedule "$schedule"
+fi
+
+# The one user the service acts for: who asked for rights, never root itself.
+# The service uses that user's rights for every file and ends or locks only
+# that user's sessions.
+user=${PKEXEC_UID:-${SUDO_UID:-0}}
+case $user in
+    '' | *[!0-9]*) echo "installs.sh: not a user's number: $user" >&2; exit 2 ;;
+esac
+if [ "$user" -eq 0 ]; then
+    echo "installs.sh: the service carries out a user's schedule, not root's;" \
+        "run installs.sh as that user (it asks for rights), or through sudo or pkexec" >&2
+    exit 2
+fi
+entry=$(getent passwd "$user") || { echo "installs.sh: no user with the number $user" >&2; exit 2; }
+group=$(printf '%s' "$entry" | cut -d: -f4)
+home=$(printf '%s' "$entry" | cut -d: -f6)
+schedule=${schedule:-"$home/.local/share/tolvane/rebootdata.kx"}
 case $schedule in
     /*) ;;
     *) echo "installs.sh: the schedule file must be an absolute path: $schedule" >&2; exit 2 ;;
 esac
-
-if [ "$(id -u)" -ne 0 ]; then
-    # The schedule is the caller's; pkexec clears the environment, so it goes along.
-    exec pkexec "$here/installs.sh" --schedule "$schedule"
-fi
+folder=$(dirname "$schedule")
+# The schedule's folder made now, by the user (never by root in the user's
+# home), so the service can be given it as its one writable place.
+setpriv --reuid="$user" --regid="$group" --init-groups mkdir -p "$folder" 2>/dev/null || true
 
 # True when nobody but root can change the file at $1: it and every folder
 # above it belong to root and are not writable by others (a folder with the
@@ -66,6 +90,10 @@ fi
 quote() {
     printf '"%s"' "$(printf '%s' "$1" | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g' -e 's/%/%%/g' -e 's/\$/$$/g')"
 }
+# One path of ReadWritePaths=, quoted as systemd reads it ("$" is no variable there).
+quote_path() {
+    printf '"%s"' "$(printf '%s' "$1" | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g' -e 's/%/%%/g')"
+}
 
 mkdir -p "$unit_dir"
 tmp=$(mktemp "$unit_dir/.tolvane.service.XXXXXX")
@@ -75,8 +103,48 @@ Description=Tolvane: carries out a schedule of reboots, shutdowns, log-offs and 
 After=systemd-logind.service
 
 [Service]
-ExecStart=$(quote "$service") --schedule $(quote "$schedule")
+ExecStart=$(quote "$service") --schedule $(quote "$schedule") --user $user
 Restart=on-failure
+# Root only for its calls to logind over the system bus; every file operation
+# is the user's (the program takes the user's identity for its files, which
+# needs CAP_SETUID and CAP_SETGID and nothing else). Beyond that, the service
+# sees the system read-only, but for the user's schedule folder.
+CapabilityBoundingSet=CAP_SETUID CAP_SETGID
+AmbientCapabilities=
+NoNewPrivileges=yes
+ProtectSystem=strict
+ProtectHome=read-only
+ReadWritePaths=-$(quote_path "$folder")
+PrivateTmp=yes
+PrivateDevices=yes
+PrivateNetwork=yes
+PrivateIPC=yes
+PrivateMounts=yes
+IPAddressDeny=any
+RestrictAddressFamilies=AF_UNIX
+ProtectKernelTunables=yes
+ProtectKernelModules=yes
+ProtectKernelLogs=yes
+ProtectControlGroups=yes
+ProtectClock=yes
+ProtectHostname=yes
+ProtectProc=invisible
+ProcSubset=pid
+RestrictNamespaces=yes
+RestrictRealtime=yes
+RestrictSUIDSGID=yes
+LockPersonality=yes
+MemoryDenyWriteExecute=yes
+SystemCallArchitectures=native
+SystemCallFilter=@system-service
+SystemCallFilter=~@privileged @resources
+SystemCallFilter=setgroups setfsuid setfsgid
+SystemCallErrorNumber=EPERM
+UMask=0077
+KeyringMode=private
+DevicePolicy=closed
+MemoryMax=64M
+TasksMax=16
 
 [Install]
 WantedBy=multi-user.target

@@ -6,41 +6,16 @@
 # user's folder, as the installed service does, the file is rewritten with
 # that user's rights.
 #
-#   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE
+#   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
 set -u
 service=$1
 template=$2
+# The memory a unit would allow; a sanitizer's shadow memory needs far more.
+limit=(prlimit --as=$((1024 * 1024 * 1024)))
+[ "${3-}" = sanitized ] && limit=()
 
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-faketime_lib=$(find /usr/lib -name 'libfaketime.so.1' 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || fail "libfaketime is not installed"
-
-work=$(mktemp -d /tmp/tolvane-service.XXXXXX)
-pids=()
-finish() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap finish EXIT
-
-# The test's own bus; nothing here may reach the machine's system bus.
-dbus-daemon --session --address="unix:path=$work/system" --nofork --nopidfile \
-    --print-address=3 3>"$work/address" &
-pids+=($!)
-# Waits are bounded only against a hang.
-for _ in $(seq 1200); do [ -s "$work/address" ] && break; sleep 0.1; done
-address=$(head -n 1 "$work/address")
-case $address in
-    "unix:path=$work/system"*) ;;
-    *) fail "no private bus (got '$address'); refusing to run" ;;
-esac
-export DBUS_SYSTEM_BUS_ADDRESS=$address
-
-/usr/bin/python3 -m dbusmock --system --template "$template" >"$work/mock.log" 2>&1 &
-pids+=($!)
-mock() { dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 "$@"; }
-for _ in $(seq 1200); do mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null 2>&1 && break; sleep 0.1; done
-mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null || fail "the logind mock did not start"
+# shellcheck source=service_test_bus.sh
+source "$(dirname "$0")/service_test_bus.sh" "$template"
 # The service walks the file's lines in order and waits for each request:
 # the lines that are not due (another hour, another day) come before the last
 # due one, so once its lock is requested they have been passed over.
@@ -52,7 +27,6 @@ printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-Force LogOff-R
 owner=$(id -u)
 if [ "$owner" -eq 0 ]; then
     owner=65534
-    chmod 755 "$work"
     chown -R "$owner:$owner" "$work/data dir"
 fi
 mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 "uint32:$owner" string:owner \
@@ -61,8 +35,8 @@ mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
 
 # Three seconds before 3:00 AM; timers keep the real monotonic clock.
 LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-07 02:59:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-    "$service" --schedule "$schedule" --interval 1 2>"$work/service.log" &
-pids+=($!)
+    "${limit[@]}" "$service" --schedule "$schedule" --user "$owner" --interval 1 2>"$work/service.log" &
+started $!
 
 calls=
 for _ in $(seq 1200); do

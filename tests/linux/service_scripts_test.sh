@@ -29,23 +29,55 @@ run() {
         TOLVANE_SERVICE_DIR="$copies" "$@"
 }
 
-# As root, for a user whose data folder has characters systemd treats specially.
+# As root through pkexec, for a user whose data folder has characters systemd
+# treats specially.
+user=65534
 home="$work/home \"50%\" \$x"
-run HOME="$home" sh "$program/installs.sh" >/dev/null || fail "installs.sh failed"
+schedule="$home/.local/share/tolvane/rebootdata.kx"
+run PKEXEC_UID=$user sh "$program/installs.sh" --schedule "$schedule" >/dev/null ||
+    fail "installs.sh failed"
 unit="$work/units/tolvane.service"
 [ -f "$unit" ] || fail "no unit written"
 line=$(grep '^ExecStart=' "$unit")
-want="ExecStart=\"$program/tolvane-service\" --schedule \"$work/home \\\"50%%\\\" \$\$x/.local/share/tolvane/rebootdata.kx\""
+want="ExecStart=\"$program/tolvane-service\" --schedule \"$work/home \\\"50%%\\\" \$\$x/.local/share/tolvane/rebootdata.kx\" --user $user"
+[ "$line" = "$want" ] || fail "unit has $line, expected $want"
+line=$(grep '^ReadWritePaths=' "$unit")
+want="ReadWritePaths=-\"$work/home \\\"50%%\\\" \$x/.local/share/tolvane\""
 [ "$line" = "$want" ] || fail "unit has $line, expected $want"
 [ ! -e "$copies" ] || fail "a program only root can change was copied"
-if command -v systemd-analyze >/dev/null; then
-    # How systemd itself reads the line back.
-    shown=$(systemd-analyze verify "$unit" 2>&1 | grep -iE 'ignoring|fatal|bad unit|invalid')
+# How systemd itself reads the unit back, and how much it leaves exposed.
+command -v systemd-analyze >/dev/null || fail "systemd-analyze is missing"
+{
+    shown=$(systemd-analyze verify "$unit" 2>&1 | grep -iE 'ignoring|fatal|bad unit|invalid|unknown')
     [ -z "$shown" ] || fail "systemd reads the unit with: $shown"
-fi
+    score=$(systemd-analyze security --offline=true "$unit" 2>&1 |
+        sed -n 's/.*Overall exposure level for tolvane.service: \([0-9.]*\).*/\1/p')
+    [ -n "$score" ] || fail "no exposure score for the unit"
+    awk -v s="$score" 'BEGIN { exit !(s <= 2.0) }' || fail "the unit's exposure is $score, above 2.0"
+    echo "the unit's exposure score: $score"
+}
 grep -q '^WantedBy=multi-user.target$' "$unit" || fail "the unit is not started at boot"
 [ "$(cat "$work/calls")" = "$(printf 'systemctl daemon-reload\nsystemctl enable --now tolvane.service')" ] ||
     fail "calls: $(cat "$work/calls")"
+
+# Through sudo, without a schedule: the user's own, under the user's home.
+rm "$work/calls"
+run SUDO_UID=$user sh "$program/installs.sh" >/dev/null || fail "installs.sh through sudo failed"
+nobody_home=$(getent passwd $user | cut -d: -f6)
+grep -qxF "ExecStart=\"$program/tolvane-service\" --schedule \"$nobody_home/.local/share/tolvane/rebootdata.kx\" --user $user" "$unit" ||
+    fail "through sudo: $(grep '^ExecStart=' "$unit")"
+
+# Never for root, nor for what is not a user.
+for who in "" PKEXEC_UID=0 SUDO_UID=0 PKEXEC_UID=abc PKEXEC_UID=4242424; do
+    rm -f "$unit" "$work/calls"
+    status=0
+    run $who sh "$program/installs.sh" --schedule "$schedule" >/dev/null 2>"$work/err" || status=$?
+    [ "$status" -eq 2 ] || fail "installs.sh with '$who' ended with $status"
+    [ -s "$work/err" ] || fail "installs.sh with '$who' said nothing"
+    [ ! -e "$unit" ] && [ ! -e "$work/calls" ] || fail "installs.sh with '$who' installed a service"
+done
+run PKEXEC_UID=$user sh "$program/installs.sh" --schedule "$schedule" >/dev/null ||
+    fail "installs.sh failed"
 
 rm "$work/calls"
 run sh "$program/removeit.sh" >/dev/null || fail "removeit.sh failed"
@@ -55,9 +87,10 @@ run sh "$program/removeit.sh" >/dev/null || fail "removeit.sh failed"
 
 # A program folder that others may write: the service runs from a copy.
 chmod 777 "$program"
-run HOME="$work/home" sh "$program/installs.sh" >/dev/null || fail "installs.sh failed"
+run PKEXEC_UID=$user sh "$program/installs.sh" --schedule "$work/home/rebootdata.kx" >/dev/null ||
+    fail "installs.sh failed"
 line=$(grep '^ExecStart=' "$unit")
-want="ExecStart=\"$copies/tolvane-service\" --schedule \"$work/home/.local/share/tolvane/rebootdata.kx\""
+want="ExecStart=\"$copies/tolvane-service\" --schedule \"$work/home/rebootdata.kx\" --user $user"
 [ "$line" = "$want" ] || fail "unit has $line, expected $want"
 cmp -s "$program/tolvane-service" "$copies/tolvane-service" || fail "no copy of the service"
 [ "$(stat -c '%u %a' "$copies/tolvane-service")" = "0 755" ] || fail "the copy is not root's alone"

@@ -1,6 +1,5 @@
 // tolvane-service: carries out a user's schedule file with no window, as a
-// system service. Usage: tolvane-service --schedule FILE [--interval SECONDS]
-#include <sys/fsuid.h>
+// system service. Usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,92 +7,80 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "platform/linux/file_identity.h"
 #include "platform/linux/logind_system_power.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/stderr_service_log.h"
 #include "schedule/schedule_service.h"
+#include "schedule/service_arguments.h"
 
 namespace {
 
-constexpr int kTickSeconds = 45;
+constexpr int kRefused = 2;
+
+int Refuse(const std::string& why) {
+    std::fprintf(stderr, "tolvane-service: %s\n%s", why.c_str(), tolvane::kLinuxServiceUsage);
+    return kRefused;
+}
 
 std::string FolderOf(const std::string& path) {
     const auto cut = path.find_last_of('/');
-    if (cut == std::string::npos) return ".";
     return cut == 0 ? "/" : path.substr(0, cut);
-}
-
-struct Owner {
-    uid_t uid;
-    gid_t gid;
-};
-
-// Whose sessions a log-off or lock ends: the schedule's owner. The file may
-// not exist yet, so its folder answers for it.
-Owner ScheduleOwner(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 || ::stat(FolderOf(path).c_str(), &info) == 0) {
-        return {info.st_uid, info.st_gid};
-    }
-    return {::getuid(), ::getgid()};
-}
-
-// The schedule lives in the user's own folder, which the user may change at
-// any moment (a link in place of the file or folder, say). Its reads and
-// writes are therefore made with the user's rights, not root's; the calls to
-// logind keep root's. Set before any thread starts, so every thread has it.
-void UseOwnersRightsForFiles(const Owner& owner) {
-    if (::geteuid() != 0 || owner.uid == 0) return;
-    ::setfsgid(owner.gid);
-    ::setfsuid(owner.uid);
-}
-
-int Usage() {
-    std::fprintf(stderr, "usage: tolvane-service --schedule FILE [--interval SECONDS]\n");
-    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string schedule;
-    int interval = kTickSeconds;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--schedule" && i + 1 < argc) {
-            schedule = argv[++i];
-        } else if (arg == "--interval" && i + 1 < argc) {
-            interval = std::atoi(argv[++i]);
-        } else {
-            return Usage();
+    using namespace tolvane;
+    std::string error;
+    const auto options =
+        ParseLinuxServiceArguments(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) return Refuse(error);
+    error = ServiceUserProblem(::geteuid(), options->user);
+    if (!error.empty()) return Refuse(error);
+    const uid_t owner = options->user.value_or(::geteuid());
+
+    // The schedule lives where its user decides what stands on its path (a
+    // link, a folder that is not there yet, another user's file). Before the
+    // path is looked at even once, every file operation becomes the user's:
+    // a link can then lead only where the user could go anyway. Root keeps its
+    // uid for the calls to logind alone. No thread runs yet, so all inherit it.
+    if (::geteuid() == 0) {
+        const auto user = LookUpUser(owner, error);
+        if (!user) return Refuse(error);
+        if (!UseUsersRightsForFiles(*user, error)) {
+            std::fprintf(stderr, "tolvane-service: %s\n", error.c_str());
+            return 1;
         }
     }
-    if (schedule.empty() || schedule.front() != '/' || interval < 1) return Usage();
-
-    const Owner owner = ScheduleOwner(schedule);
-    UseOwnersRightsForFiles(owner);
+    struct stat info {};
+    if (::stat(options->schedule.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return Refuse("the schedule is not a regular file: " + options->schedule);
+    }
 
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::systemBus();
-    tolvane::StderrServiceLog log;
+    StderrServiceLog log;
     if (!bus.isConnected()) {
         log.Error("No system bus: " + bus.lastError().message().toStdString());
         return 1;
     }
 
-    tolvane::PosixFileSystem files(FolderOf(schedule));
-    tolvane::PosixClock clock;
-    tolvane::LogindSystemPower power(bus, owner.uid);
-    tolvane::ScheduleService service(files, schedule, clock, power, log);
-    log.Info("Carrying out " + schedule + " every " + std::to_string(interval) + " seconds");
+    PosixFileSystem files(FolderOf(options->schedule));
+    PosixClock clock;
+    LogindSystemPower power(bus, owner);
+    ScheduleService service(files, options->schedule, clock, power, log);
+    log.Info("Carrying out " + options->schedule + " for user " + std::to_string(owner) +
+             " every " + std::to_string(options->intervalSeconds) + " seconds");
 
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { service.Tick(); });
-    timer.start(interval * 1000);
+    timer.start(options->intervalSeconds * 1000);
     return QCoreApplication::exec();
 }

@@ -1,0 +1,150 @@
+#!/bin/bash
+# The root service against a user who tries to turn it against the machine or
+# against another user, with the real identity switch, a logind mock on a
+# private bus and a clock the test moves itself (libfaketime reading a file):
+#   - its file identity is the user's before it looks at the schedule;
+#   - a schedule reached through the user's link into a root-owned folder is
+#     read, but nothing is written there, so its one-time line is not run;
+#   - a schedule in another user's home, through a link, ends or locks only
+#     the service's own user's sessions;
+#   - a folder that is missing at start and made later by the user gets a
+#     file the user owns;
+#   - a schedule of gigabytes is not read and is logged, and the service runs on;
+#   - each argument it cannot take gives one line and exit status 2.
+#
+#   service_trust_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
+set -u
+service=$1
+template=$2
+[ "$(id -u)" -eq 0 ] || { echo "skipped: the identity switch needs root"; exit 77; }
+limit=(prlimit --as=$((1024 * 1024 * 1024)))
+[ "${3-}" = sanitized ] && limit=()
+
+# shellcheck source=service_test_bus.sh
+source "$(dirname "$0")/service_test_bus.sh" "$template"
+
+user=65534 # nobody: the service's user
+other=2    # bin: another user with sessions of its own
+as_user() { setpriv --reuid=$user --regid=$user --clear-groups "$@"; }
+mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 uint32:$user string:nobody \
+    boolean:true >/dev/null || fail "no session added"
+mock org.freedesktop.DBus.Mock.AddSession string:c9 string:seat0 uint32:$other string:bin \
+    boolean:true >/dev/null || fail "no session added"
+
+# The clock stands still where the file says until the test moves it.
+clock="$work/clock"
+echo "2026-12-07 02:59:30" >"$clock"
+chmod 644 "$clock"
+calls() { mock org.freedesktop.DBus.Mock.GetCalls 2>/dev/null; }
+
+# Starts the service on schedule $1 and waits until it has taken its
+# identity and begun; its log goes to $work/log.
+run_service() {
+    mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
+    echo "2026-12-07 02:59:30" >"$clock"
+    : >"$work/log"
+    LD_PRELOAD=$faketime_lib FAKETIME_TIMESTAMP_FILE=$clock FAKETIME_NO_CACHE=1 \
+        FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        "${limit[@]}" "$service" --schedule "$1" --user $user --interval 1 2>>"$work/log" &
+    service_pid=$!
+    started $service_pid
+    wait_for_log 'Carrying out' || fail "the service did not start: $(cat "$work/log")"
+}
+wait_for_log() {
+    for _ in $(seq 1200); do
+        grep -q -- "$1" "$work/log" && return 0
+        kill -0 "$service_pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+stop_service() { kill "$service_pid"; wait "$service_pid" 2>/dev/null; }
+# Moves the clock into the schedule's minute.
+at_three() { echo "2026-12-07 03:00:05" >"$clock"; }
+
+# --- The file identity is the user's from the start.
+mkdir -m 755 "$work/home"
+chown $user:$user "$work/home"
+run_service "$work/home/rebootdata.kx"
+status=$(cat /proc/$service_pid/status)
+grep -qP "^Uid:\t0\t0\t0\t$user$" <<<"$status" || fail "uids: $(grep ^Uid <<<"$status")"
+grep -qP "^Gid:\t0\t0\t0\t$user$" <<<"$status" || fail "gids: $(grep ^Gid <<<"$status")"
+grep -qP "^Groups:\t$user\s*$" <<<"$status" || fail "groups: $(grep ^Groups <<<"$status")"
+stop_service
+echo "file identity: uid $user, gid $user, groups $user; real and effective uid root"
+
+# --- A link to a root-owned folder: read, never written.
+mkdir -m 755 "$work/root-only"
+printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' '' >"$work/root-only/rebootdata.kx"
+before=$(ls -la --time-style=full-iso "$work/root-only"; md5sum "$work/root-only/rebootdata.kx")
+as_user ln -s "$work/root-only" "$work/home/linked"
+run_service "$work/home/linked/rebootdata.kx"
+at_three
+wait_for_log 'Not run, the one-time line could not be taken out' ||
+    fail "no refusal to rewrite: $(cat "$work/log")"
+stop_service
+after=$(ls -la --time-style=full-iso "$work/root-only"; md5sum "$work/root-only/rebootdata.kx")
+[ "$before" = "$after" ] || fail "the root-owned folder changed: $after"
+grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
+echo "a root-owned folder behind the user's link: read, not written, its line not run"
+
+# --- Another user's home, through a link: only the service's user's sessions.
+mkdir -m 755 "$work/other"
+printf '%s\r\n' '3:00 AM-Force LogOff-Repeat YES-Every Day' \
+    '3:00 AM-LockWorkStation-Repeat YES-Every Day' '' >"$work/other/rebootdata.kx"
+chown -R $other:$other "$work/other"
+as_user ln -s "$work/other" "$work/home/theirs"
+run_service "$work/home/theirs/rebootdata.kx"
+at_three
+for _ in $(seq 1200); do grep -q '"LockSession"' <<<"$(calls)" && break; sleep 0.1; done
+stop_service
+seen=$(calls)
+grep -q '"LockSession"' <<<"$seen" || fail "no lock: $(cat "$work/log")"
+grep -q '"TerminateSession"' <<<"$seen" || fail "no log-off: $(cat "$work/log")"
+grep -q 'string "c9"' <<<"$seen" && fail "the other user's session was acted on: $seen"
+grep -q 'string "c7"' <<<"$seen" || fail "the service's user's session was not acted on"
+echo "another user's schedule: only the service's user's sessions were ended and locked"
+
+# --- A folder missing at start, made later by the user.
+run_service "$work/home/later/rebootdata.kx"
+as_user mkdir "$work/home/later"
+as_user sh -c "printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' \
+    '4:00 AM-Reboot-Repeat YES-Every Day' '' >'$work/home/later/rebootdata.kx'"
+at_three
+wait_for_log 'Requested reboot' || fail "no reboot: $(cat "$work/log")"
+stop_service
+[ "$(stat -c %u:%g "$work/home/later/rebootdata.kx")" = "$user:$user" ] ||
+    fail "the rewritten file belongs to $(stat -c %u:%g "$work/home/later/rebootdata.kx")"
+[ "$(ls "$work/home/later")" = rebootdata.kx ] || fail "left behind: $(ls "$work/home/later")"
+echo "a folder made after the start: the rewritten file is the user's"
+
+# --- Gigabytes of schedule: not read, said once, and the service runs on.
+as_user truncate -s 8G "$work/home/huge.kx"
+run_service "$work/home/huge.kx"
+at_three
+wait_for_log 'larger than 4 MiB' || fail "nothing said of the large file: $(cat "$work/log")"
+kill -0 "$service_pid" 2>/dev/null || fail "the service ended: $(cat "$work/log")"
+stop_service
+[ "$(stat -c %s "$work/home/huge.kx")" = $((8 * 1024 * 1024 * 1024)) ] || fail "the large file changed"
+echo "an 8 GiB schedule: not read, logged, the service still running"
+
+# --- Arguments it cannot take.
+mkdir "$work/a folder"
+while IFS='|' read -r says arguments; do
+    eval "set -- $arguments"
+    status=0
+    "$service" "$@" >/dev/null 2>"$work/err" </dev/null || status=$?
+    [ "$status" -eq 2 ] || fail "$arguments: exit status $status"
+    head -n1 "$work/err" | grep -qF "tolvane-service: $says" || fail "$arguments: $(head -n1 "$work/err")"
+done <<ARGUMENTS
+running as root, the service needs --user|--schedule "$work/home/r.kx"
+the service does not act for root|--schedule "$work/home/r.kx" --user 0
+no user with the number 4242424|--schedule "$work/home/r.kx" --user 4242424
+--interval needs whole seconds from 1 to 59|--schedule "$work/home/r.kx" --user $user --interval 2147484
+--interval needs whole seconds from 1 to 59|--schedule "$work/home/r.kx" --user $user --interval 60
+--schedule needs the schedule file's absolute path|--schedule / --user $user
+--schedule needs the schedule file's absolute path|--schedule rebootdata.kx --user $user
+the schedule is not a regular file|--schedule "$work/a folder" --user $user
+unknown argument: --verbose|--schedule "$work/home/r.kx" --user $user --verbose
+ARGUMENTS
+echo "each argument it cannot take: one line and exit status 2"
