@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev libgl-dev
     xvfb xauth xdotool imagemagick trayer x11-utils
     dbus python3-dbusmock xdg-utils faketime systemd
-    dpkg-dev
+    dpkg-dev lintian desktop-file-utils appstream
     libbenchmark-dev
     clang libclang-rt-14-dev llvm
 )

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds tolvane and starts it. Where there is no
+# Installs what is missing, builds the Linux programs and starts tolvane. Where there is no
 # display, it runs the program under a virtual X server instead, saves a
 # screenshot of its window and prints where the picture is.
 set -euo pipefail
@@ -12,7 +12,8 @@ elif ! bash scripts/install-deps.sh 2>/dev/null; then
 fi
 
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tolvane
+# Every program of the build: the window, and the service Set Service installs.
+cmake --build --preset linux --target tolvane tolvane-service
 program="$PWD/build/linux/tolvane"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

@@ -17,6 +17,7 @@ struct LinuxServiceOptions {
 
 inline constexpr const char* kLinuxServiceUsage =
     "usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]\n"
+    "       tolvane-service --help | --version\n"
     "  FILE      the schedule file's absolute path\n"
     "  UID       the user whose schedule and sessions these are; required as root\n"
     "  SECONDS   whole seconds between checks of the schedule, 1 to 59 (45)\n";

@@ -1,10 +1,35 @@
 // tolvane: the Linux program.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/linux/linux_program.h"
 
+namespace {
+
+const char* const kUsage =
+    "usage: tolvane [/reboot | /shutdown | /logoff | /lock] [/force]\n"
+    "Reboots, shuts down, logs off or locks the computer, now or at times of day\n"
+    "you schedule in its window. An option acts at once (forced with /force),\n"
+    "then the window starts as usual.\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "See tolvane(1).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // The conventions of a Linux command: answered on standard output, with
+    // no window. Any other text is the program's own command line.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("tolvane " TOLVANE_VERSION);
+        return 0;
+    }
     // The command-line text is every argument, as given, joined by single
     // blanks; read before Qt takes out the options it knows.
     std::string commandLine;

@@ -38,9 +38,17 @@ std::string FolderOf(const std::string& path) {
 
 int main(int argc, char** argv) {
     using namespace tolvane;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments == std::vector<std::string>{"--help"}) {
+        std::fputs(kLinuxServiceUsage, stdout);
+        return 0;
+    }
+    if (arguments == std::vector<std::string>{"--version"}) {
+        std::puts("tolvane-service " TOLVANE_VERSION);
+        return 0;
+    }
     std::string error;
-    const auto options =
-        ParseLinuxServiceArguments(std::vector<std::string>(argv + 1, argv + argc), error);
+    const auto options = ParseLinuxServiceArguments(arguments, error);
     if (!options) return Refuse(error);
     error = ServiceUserProblem(::geteuid(), options->user);
     if (!error.empty()) return Refuse(error);
