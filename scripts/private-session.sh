@@ -102,6 +102,30 @@ x_retry() {
     return 1
 }
 
+# Starts an X client in the background with its output in LOG, and waits
+# until the shell test READY holds ($pid stands for the client's PID) or the
+# client has ended; the bound only guards against a hang. Started again only
+# when the X server refused its connection (about one in a hundred here).
+# Sets x_client_pid; the caller ends it.
+x_client_start() {
+    local log=$1 ready=$2 _
+    shift 2
+    for _ in 1 2 3; do
+        "$@" >"$log" 2>&1 &
+        x_client_pid=$!
+        local check=${ready//\$pid/$x_client_pid}
+        for _ in $(seq 2400); do
+            bash -c "$check" >/dev/null 2>&1 && return 0
+            kill -0 "$x_client_pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -0 "$x_client_pid" 2>/dev/null && return 1
+        grep -qiE "open display|connect to display" "$log" || return 1
+        echo "the X server refused $1; starting it again" >&2
+    done
+    return 1
+}
+
 # True when the process has a visible window whose title matches the
 # extended regular expression. (xdotool's own --name misses some toolkits'
 # titles, and --pid with --name matches either.)

@@ -107,15 +107,9 @@ pids+=($!)
 within test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 title='^Tolvane 2\.1 - Quarnel $'
-# Started again only when the X server refused the program's connection.
-for _ in 1 2 3; do
-    tolvane >"$work/app.log" 2>&1 &
-    app=$!
-    pids+=("$app")
-    within bash -c "xdotool search --onlyvisible --name '$title' || ! kill -0 $app"
-    kill -0 "$app" 2>/dev/null && break
-    grep -q 'could not connect to display' "$work/app.log" || break
-done
+x_client_start "$work/app.log" "xdotool search --onlyvisible --name '$title'" tolvane || true
+app=$x_client_pid
+pids+=("$app")
 window_shown "$app" "$title" || { cat "$work/app.log"; fail "no window from the installed program"; }
 settings="$XDG_CONFIG_HOME/tolvane/Tolvane 2.1.ini"
 within grep -qs '^Path=' "$settings"

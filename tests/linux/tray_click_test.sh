@@ -50,33 +50,18 @@ pids+=($!)
 within $hang_guard test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 
-# Started again only when the X server refused trayer's connection (about one
-# in a hundred here, whatever the client): trayer then ends at once.
-for attempt in 1 2 3; do
-    trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.log" 2>&1 &
-    trayer_pid=$!
-    pids+=("$trayer_pid")
-    within $hang_guard bash -c "xdotool search --name '^panel\$' || ! kill -0 $trayer_pid"
-    kill -0 "$trayer_pid" 2>/dev/null && break
-    grep -q 'open display' "$work/trayer.log" || break
-    echo "the X server refused trayer; starting it again" >&2
-done
-within 1 xdotool search --name '^panel$' || { cat "$work/trayer.log" >&2; fail "trayer did not start"; }
+x_client_start "$work/trayer.log" "xdotool search --name '^panel\$'" \
+    trayer --edge top --align right --widthtype request --height 24 ||
+    { cat "$work/trayer.log" >&2; fail "trayer did not start"; }
+pids+=("$x_client_pid")
 
 title='^Tolvane 2\.1 - Quarnel $'
-# Started again only when the X server refused the program's connection.
-for attempt in 1 2 3; do
-    "$program" >"$work/app.log" 2>&1 &
-    app=$!
-    pids+=("$app")
-    within $hang_guard bash -c "xdotool search --onlyvisible --pid $app || ! kill -0 $app"
-    kill -0 "$app" 2>/dev/null && break
-    grep -q 'could not connect to display' "$work/app.log" || break
-    echo "the X server refused tolvane; starting it again" >&2
-done
+x_client_start "$work/app.log" 'xdotool search --onlyvisible --pid $pid' "$program" ||
+    fail "no icon in the tray"
+app=$x_client_pid
+pids+=("$app")
 
 # Hidden at start, only the icon (the program's one visible window) on screen.
-within 1 xdotool search --onlyvisible --pid "$app" || fail "no icon in the tray"
 icon=$(x_retry xdotool search --onlyvisible --pid "$app" | head -n1)
 [ "$(x_retry xdotool getwindowname "$icon")" != "Tolvane 2.1 - Quarnel " ] ||
     fail "the window is on screen although Minimize on Start up is set"
