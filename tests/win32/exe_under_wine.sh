@@ -11,6 +11,7 @@ set -u
 gui=$1
 exe=$2
 shot=$3
+. "$(dirname "$0")/wait_until.sh"
 eval "$("$gui" env)"
 if [ -z "$DISPLAY" ]; then
     echo "no display: run through CTest, whose fixture starts one" >&2
@@ -37,22 +38,22 @@ key='HKCU\Software\VB and VBA Program Settings\Tolvane 2.1'
 title='Tolvane 2.1 - Quarnel '
 pattern="^Tolvane 2\\.1 - Quarnel \$"
 # The window tests that ran just before may leave a window of theirs on the
-# display for a moment after their process has ended; it must not be taken
-# for this program's.
-for _ in $(seq 50); do
-    [ -z "$(xdotool search --name "$pattern" 2>/dev/null)" ] && break
-    sleep 0.1
-done
+# display for a moment after their process has ended (the X server drops it
+# once it sees the connection closed); it must not be in the picture.
+none_titled() { [ -z "$(xdotool search --name "$pattern" 2>/dev/null)" ]; }
+wait_until none_titled || fail "a window titled '$title' of an ended test stays on the display"
 
 (cd "$work" && exec "$WINE" "$work/tolvane.exe" /force /lock >"$work/out.log" 2>&1 </dev/null) &
 pid=$!
 
+# This process's window (Wine gives its X windows the process id), once shown;
+# or the program's end, which would come first if it never shows one.
 window=
-for _ in $(seq 150); do
-    window=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
+shown() {
+    window=$(xdotool search --onlyvisible --pid "$pid" --name "$pattern" 2>/dev/null | head -n 1)
+    [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null
+}
+wait_until shown
 [ -n "$window" ] || fail "no window titled '$title'"
 [ "$(xdotool getwindowname "$window")" = "$title" ] || fail "title is '$(xdotool getwindowname "$window")'"
 
@@ -68,23 +69,29 @@ force=$(setting options c2)
 [ "$force" = "1" ] || fail "options/c2 is '$force', expected 1"
 printf 'Location/Path = %s\noptions/c2    = %s\n' "$path" "$force"
 
-sleep 1 # let the window paint
+# The picture is for a person to look at; nothing is checked on it. The
+# program draws its controls one after another, so pictures of the screen are
+# taken until two in a row are the same, not to catch it half drawn.
+settled() {
+    import -window root "ppm:$work/next.ppm" 2>/dev/null || return 1
+    if [ -f "$work/last.ppm" ] && cmp -s "$work/last.ppm" "$work/next.ppm"; then
+        return 0
+    fi
+    mv "$work/next.ppm" "$work/last.ppm"
+    return 1
+}
+wait_until settled || echo "the window never stopped changing; the screenshot is its last state"
 mkdir -p "$(dirname "$shot")"
-import -window root "$shot" || fail "no screenshot"
+convert "$work/last.ppm" "$shot" || fail "no screenshot"
 echo "screenshot: $shot"
 
 # File > Exit from the keyboard (F10 to the menu bar, Down opens File, x is
-# Exit's access key): the program ends at once, with code 0.
+# Exit's access key): the program ends at once, with code 0. The keys wait in
+# its queue until the menu it opens reads them, in order.
 xdotool windowfocus --sync "$window"
-for key in F10 Down x; do
-    xdotool key "$key"
-    sleep 0.3
-done
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running after File > Exit"
+xdotool key F10 Down x
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+wait_until ended || fail "still running after File > Exit"
 wait "$pid"
 status=$?
 pid=

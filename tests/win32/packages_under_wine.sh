@@ -12,6 +12,7 @@ set -u
 gui=$1
 installer=$2
 portable=$3
+. "$(dirname "$0")/wait_until.sh"
 eval "$("$gui" env)"
 fail() {
     echo "FAILED: $*" >&2
@@ -69,13 +70,12 @@ image_path() {
         sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p'
 }
 # Runs the uninstaller, which runs a copy of itself from the temporary folder
-# and returns at once, and waits for it to finish its work.
+# and returns at once, and waits for that copy to finish its work: taking
+# away the uninstall entry is the last thing it does.
+no_uninstall_entry() { ! "$WINE" reg query "$key" >/dev/null 2>&1 </dev/null; }
 uninstall() {
     "$WINE" "$unixTarget/uninstall.exe" /S >/dev/null 2>&1 </dev/null
-    for _ in $(seq 100); do
-        [ ! -e "$unixTarget" ] && break
-        sleep 0.1
-    done
+    wait_until no_uninstall_entry || fail "the uninstall entry is still there"
     [ ! -e "$unixTarget" ] || fail "left behind: $(ls "$unixTarget")"
 }
 no_schedules() {
@@ -113,13 +113,11 @@ cmp -s "$unixTarget/tolvane-service.exe" "$unixCopy" || fail "no copy of the pro
 printf "service installed: %s\n" "$want"
 
 uninstall
-"$WINE" reg query "$key" >/dev/null 2>&1 </dev/null && fail "the uninstall entry is still there"
 "$WINE" sc query Tolvane >/dev/null 2>&1 </dev/null && fail "the service is still installed"
-# removeit.bat takes the copy away after the service itself.
-for _ in $(seq 100); do
-    [ ! -e "$(dirname "$unixCopy")" ] && break
-    sleep 0.1
-done
-[ ! -e "$(dirname "$unixCopy")" ] || fail "left in Program Files: $(ls -A "$(dirname "$unixCopy")")"
+# removeit.bat takes the copy away after the service itself (where it has
+# to ask for administrator rights, in a second copy the uninstaller does not
+# wait for).
+copy_gone() { [ ! -e "$(dirname "$unixCopy")" ]; }
+wait_until copy_gone || fail "left in Program Files: $(ls -A "$(dirname "$unixCopy")")"
 find "$menu" -path '*Start Menu/Programs/Tolvane*' | grep -q . && fail "the Start-menu entry is still there"
 echo "uninstalled, with the service and its copy in Program Files"

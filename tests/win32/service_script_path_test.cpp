@@ -44,6 +44,7 @@ class ServiceScriptPath : public ::testing::Test {
     ServiceScriptPath() {
         // Each wait lets a little time pass, so the pause of one second ends.
         pump.onWait = [this](double) { clock.Advance(0.05); };
+        TrackStartedProcesses();
     }
     ~ServiceScriptPath() override {
         SetEnvironmentVariableA("TOLVANE_DECOY", nullptr);
@@ -65,13 +66,10 @@ class ServiceScriptPath : public ::testing::Test {
     bool Exists(const std::string& mark) {
         return GetFileAttributesA((scratch + "\\" + mark).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
-    bool WaitFor(const std::string& mark) {
-        for (int i = 0; i < 200 && !Exists(mark); ++i) Sleep(50);
-        return Exists(mark);
-    }
-    // The marks of every script present, once the started one had time to run.
+    // The marks of every script that ran, once every process the test started
+    // has ended: none can run after that.
     std::vector<std::string> Ran(const std::vector<std::string>& marks) {
-        Sleep(500);
+        EXPECT_TRUE(StartedProcessesEnded()) << "a started process is still running";
         std::vector<std::string> ran;
         for (const auto& mark : marks) {
             if (Exists(mark)) ran.push_back(mark);
@@ -118,8 +116,8 @@ TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolder
         settings.Put("Options", "Service", "0");
         settings.Put("Location", "Path", folder);
         form.SetServiceM_Click();
-        EXPECT_TRUE(WaitFor(mark));
-        EXPECT_EQ(Ran({"decoy-" + std::to_string(run)}), std::vector<std::string>{});
+        const std::string decoy = "decoy-" + std::to_string(run);
+        EXPECT_EQ(Ran({mark, decoy}), std::vector<std::string>{mark});
         EXPECT_EQ(settings.Get("Options", "Service"), "1");
     }
 }
@@ -131,10 +129,10 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     Script(folder + "\\removeit.bat", "removed");
     settings.Put("Location", "Path", folder + "\\");
     form.SetServiceM_Click();
-    EXPECT_TRUE(WaitFor("installed"));
+    EXPECT_EQ(Ran({"installed", "removed"}), std::vector<std::string>{"installed"});
     settings.Put("Location", "Path", "  " + folder + "\\  ");
     form.SetServiceM_Click();
-    EXPECT_TRUE(WaitFor("removed"));
+    EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
     EXPECT_EQ(settings.Get("Options", "Service"), "0");
 }
 

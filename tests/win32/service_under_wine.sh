@@ -22,6 +22,7 @@ run=$1
 exe=$2
 installs=$3
 removeit=$4
+. "$(dirname "$0")/wait_until.sh"
 
 key='HKLM\System\CurrentControlSet\Services\Tolvane'
 eventKey='HKLM\System\CurrentControlSet\Services\EventLog\Application\Tolvane'
@@ -62,15 +63,12 @@ finish() {
     rm -rf "$work" "$copyDir"
 }
 trap finish EXIT
-# Waits up to 10 s for `sc query Tolvane` to show the state given.
-wait_for_state() {
-    for _ in $(seq 100); do
-        state=$(wine sc query Tolvane)
-        printf "%s\n" "$state" | grep -q "STATE *: *$1 " && return 0
-        sleep 0.1
-    done
-    return 1
+# Whether `sc query Tolvane` shows the state given (the output stays in $state).
+in_state() {
+    state=$(wine sc query Tolvane)
+    printf "%s\n" "$state" | grep -q "STATE *: *$1 "
 }
+wait_for_state() { wait_until in_state "$1"; }
 value() { wine reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 # Last access of a file, in seconds.
 accessed() { stat -c %X "$1"; }
@@ -164,12 +162,8 @@ cmp -s "$folder/tolvane-service.exe" "$copyDir/tolvane-service.exe" ||
 [ "$(ls "$copyDir")" = tolvane-service.exe ] || fail "$copyDir holds $(ls "$copyDir")"
 printf 'installed and running: %s\n' "$want"
 if [ $seesReads = yes ]; then
-    for _ in $(seq 50); do
-        [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ] && break
-        sleep 0.1
-    done
-    [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ] ||
-        fail "the service did not read $schedule"
+    read_since_2001() { [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ]; }
+    wait_until read_since_2001 || fail "the service did not read $schedule"
     printf "the service read %s\n" "$schedule"
 else
     echo "this file system keeps no access times: not checked that the service read its schedule"
@@ -202,11 +196,8 @@ wine reg query "$eventKey" >/dev/null && fail "the event log source is still the
 # Wine shows its processes by their Windows command lines; the pattern (this
 # run's folder) does not match grep's own command line.
 pattern="$(basename "$work" | sed 's/\./\\./g')"
-for _ in $(seq 50); do
-    grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null || break
-    sleep 0.1
-done
-grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null && fail "the service's process still runs"
+service_ended() { ! grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null; }
+wait_until service_ended || fail "the service's process still runs"
 cmp -s "$folder/rebootdata.kx" "$work/schedule.before" || fail "the schedule file was changed"
 out=$(wine "$folder/removeit.bat") || fail "removeit.bat failed with nothing to remove"
 printf "%s\n" "$out" | grep -q "not installed" || fail "removeit.bat did not say there was nothing: $out"

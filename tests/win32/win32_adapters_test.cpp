@@ -152,16 +152,14 @@ TEST_F(Win32SettingsStoreTest, AValueThatIsNoTextCountsAsAbsent) {
 
 class Win32ProcessStarterTest : public ::testing::Test {
   protected:
-    std::string scratch = MakeScratchFolder();
+    Win32ProcessStarterTest() { TrackStartedProcesses(); }
     ~Win32ProcessStarterTest() override { RemoveFolderTree(scratch); }
 
-    static bool WaitForFile(const std::string& path) {
-        for (int i = 0; i < 300; ++i) {
-            if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-            Sleep(50);
-        }
-        return false;
+    static bool Exists(const std::string& path) {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
+
+    std::string scratch = MakeScratchFolder();
 };
 
 TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
@@ -184,8 +182,10 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
     Win32ProcessStarter starter;
     std::string reason;
     ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason)) << reason;
-    EXPECT_TRUE(WaitForFile(marker));
-    EXPECT_EQ(GetFileAttributesA(decoyMarker.c_str()), INVALID_FILE_ATTRIBUTES);
+    // Once the started process has ended, each batch file either ran or never will.
+    ASSERT_TRUE(StartedProcessesEnded());
+    EXPECT_TRUE(Exists(marker));
+    EXPECT_FALSE(Exists(decoyMarker));
 }
 
 TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {

@@ -10,7 +10,6 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 #include <tuple>
 
 #include "fakes/fake_clock.h"
@@ -430,29 +429,36 @@ class TickLoop : public ::testing::Test {
     int Ticks() const { return clock.reads - 1; }
 };
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+// Longer than any test runs: a loop waiting this long ends only by its stop.
+constexpr double kHours = 6 * 3600.0;
 
 TEST_F(TickLoop, WaitsTheIntervalBetweenTicksAndStopsAfterTheCountAskedFor) {
     auto service = Start();
+    const double interval = 0.2;
     const auto start = std::chrono::steady_clock::now();
-    RunTicks(service, log, stop, 0.2, 3);
+    RunTicks(service, log, stop, interval, 3);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(Ticks(), 3);
-    EXPECT_GE(SecondsSince(start), 0.38);
+    // At least the two intervals between the three ticks; a slow machine
+    // only adds to that. The allowance is the coarseness of the tick count
+    // the loop reads (a sixty-fourth of a second on Windows).
+    EXPECT_GE(elapsed, 2 * interval - 0.05);
 }
 
 TEST_F(TickLoop, AStopEndsTheWaitAtOnce) {
     auto service = Start();
-    std::thread stopper([&] {
-        Sleep(200);
-        SetEvent(stop);
-    });
-    const auto start = std::chrono::steady_clock::now();
-    RunTicks(service, log, stop, kServiceTickSeconds, 0);
-    stopper.join();
+    HANDLE ticked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    clock.onRead = [&](FakeClock& c) {
+        if (c.reads == 2) SetEvent(ticked);
+    };
+    // Hours between ticks: the loop ending at all shows the stop ended its wait.
+    TestThread loop([&] { RunTicks(service, log, stop, kHours, 0); });
+    ASSERT_TRUE(Signalled(ticked)) << "no first tick";
+    SetEvent(stop);
+    loop.Join();
     EXPECT_EQ(Ticks(), 1);
-    EXPECT_LT(SecondsSince(start), 5.0);
+    CloseHandle(ticked);
 }
 
 TEST_F(TickLoop, ATickThatThrowsIsLoggedAndTheNextOneStillComes) {
@@ -531,24 +537,32 @@ TEST(ServiceControl, AStopWhileWaitingEndsTheServiceReportedStopped) {
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ServiceControl control(reported.Reporter(), stop);
     FakeFileSystem files;
+    const std::string path = files.folder + "\\rebootdata.kx";
+    files.files[path] = ScheduleFileBytes({"4:00 PM-Reboot-Repeat YES-Every Day"});
     FakeClock clock;
+    // The first tick reads the clock for the schedule's line; the wait comes next.
+    HANDLE ticked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    clock.onRead = [&](FakeClock& c) {
+        if (c.reads == 2) SetEvent(ticked);
+    };
     FakeSystemPower power;
     FakeServiceLog log;
-    std::thread serviceThread([&] {
-        ScheduleService service(files, files.folder + "\\rebootdata.kx", clock, power, log);
+    TestThread serviceThread([&] {
+        ScheduleService service(files, path, clock, power, log);
         control.ReportRunning();
-        RunTicks(service, log, stop, kServiceTickSeconds, 0);
+        RunTicks(service, log, stop, kHours, 0);
         control.ReportStopped(NO_ERROR);
     });
-    while (reported.States().empty()) Sleep(10);
-    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Signalled(ticked)) << "no first tick";
     EXPECT_EQ(control.Handle(SERVICE_CONTROL_STOP), static_cast<DWORD>(NO_ERROR));
-    serviceThread.join();
-    EXPECT_LT(SecondsSince(start), 5.0);
+    // Ends only by the stop: the next tick is hours away.
+    serviceThread.Join();
     EXPECT_EQ(reported.States(),
               (std::vector<DWORD>{SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED}));
     EXPECT_EQ(reported.statuses.back().dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
     EXPECT_EQ(control.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(power.requests.empty());
+    CloseHandle(ticked);
     CloseHandle(stop);
 }
 

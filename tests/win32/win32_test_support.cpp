@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace tolvane::testing {
 
 std::string UniqueName(const std::string& prefix) {
@@ -64,6 +66,90 @@ std::optional<RegistryValue> ReadRegistryValue(const std::string& key, const std
         value.data.pop_back();
     }
     return value;
+}
+
+bool Signalled(HANDLE object) {
+    return WaitForSingleObject(object, kHangGuardMs) == WAIT_OBJECT_0;
+}
+
+TestThread::TestThread(std::function<void()> work) : work_(std::move(work)) {
+    handle_ = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+    if (!handle_) ADD_FAILURE() << "no thread: error " << GetLastError();
+}
+
+TestThread::~TestThread() {
+    Join();
+}
+
+DWORD WINAPI TestThread::Main(void* self) {
+    static_cast<TestThread*>(self)->work_();
+    return 0;
+}
+
+void TestThread::Join() {
+    if (!handle_) return;
+    if (!Signalled(handle_)) {
+        ADD_FAILURE() << "the test's thread was still running after " << kHangGuardMs / 1000
+                      << " s";
+        std::fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), 1);
+    }
+    CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+namespace {
+
+struct StartedJob {
+    HANDLE job = nullptr;
+    HANDLE port = nullptr;
+};
+
+StartedJob& Started() {
+    static StartedJob started;
+    return started;
+}
+
+}  // namespace
+
+void TrackStartedProcesses() {
+    StartedJob& started = Started();
+    if (started.job) return;
+    started.job = CreateJobObjectA(nullptr, nullptr);
+    started.port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{started.job, started.port};
+    if (!started.job || !started.port ||
+        !SetInformationJobObject(started.job, JobObjectAssociateCompletionPortInformation,
+                                 &association, sizeof association) ||
+        !AssignProcessToJobObject(started.job, GetCurrentProcess())) {
+        ADD_FAILURE() << "no job for the started processes: error " << GetLastError();
+    }
+}
+
+bool StartedProcessesEnded() {
+    StartedJob& started = Started();
+    if (!started.job) {
+        ADD_FAILURE() << "TrackStartedProcesses() was not called";
+        return false;
+    }
+    const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
+    for (;;) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION job{};
+        if (!QueryInformationJobObject(started.job, JobObjectBasicAccountingInformation, &job,
+                                       sizeof job, nullptr)) {
+            ADD_FAILURE() << "the job cannot be asked: error " << GetLastError();
+            return false;
+        }
+        if (job.ActiveProcesses <= 1) return true;  // this process alone
+        // Each start and end in the job queues a message: wait for the next.
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        DWORD message = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED detail = nullptr;
+        GetQueuedCompletionStatus(started.port, &message, &key, &detail,
+                                  static_cast<DWORD>(deadline - now));
+    }
 }
 
 }  // namespace tolvane::testing

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,5 +57,38 @@ std::optional<RegistryValue> ReadRegistryValue(const std::string& key, const std
 
 // A name no other test process uses at the same time.
 std::string UniqueName(const std::string& prefix);
+
+// How long a test waits for something that takes a fraction of a second.
+// Only a guard against hanging for ever, far beyond what a slow or busy
+// machine needs: never a measure of speed.
+inline constexpr DWORD kHangGuardMs = 120000;
+
+// Whether `object` was signalled before the hang guard ran out.
+bool Signalled(HANDLE object);
+
+// Part of a test on a thread of its own. Join() returns once it has ended;
+// past the hang guard the test fails and the process ends there, since the
+// thread may still be using the test's objects.
+class TestThread {
+  public:
+    explicit TestThread(std::function<void()> work);
+    ~TestThread();
+    TestThread(const TestThread&) = delete;
+    TestThread& operator=(const TestThread&) = delete;
+    void Join();
+
+  private:
+    static DWORD WINAPI Main(void* self);
+    std::function<void()> work_;
+    HANDLE handle_ = nullptr;
+};
+
+// Puts this process in a job (once), so that every process it starts from
+// then on, and every process those start, can be waited for.
+void TrackStartedProcesses();
+// Waits until every process started since TrackStartedProcesses() has ended:
+// after that, nothing they would have done can still happen. False when the
+// hang guard ran out first.
+bool StartedProcessesEnded();
 
 }  // namespace tolvane::testing
