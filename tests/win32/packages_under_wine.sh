@@ -7,11 +7,12 @@
 # carries out that folder's schedule, and leaves one that carries out another
 # folder's.
 #
-#   packages_under_wine.sh WINE-GUI SETUP.EXE PORTABLE.ZIP
+#   packages_under_wine.sh WINE-GUI SETUP.EXE PORTABLE.ZIP VERSION
 set -u
 gui=$1
 installer=$2
 portable=$3
+version=$4
 . "$(dirname "$0")/wait_until.sh"
 eval "$("$gui" env)"
 fail() {
@@ -42,6 +43,15 @@ cmp -s "$unixTarget/tolvane.exe" "$(dirname "$portable")/$folder/tolvane.exe" ||
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane'
 "$WINE" reg query "$key" /v InstallLocation 2>/dev/null </dev/null | tr -d '\r' |
     grep -qF "$target" || fail "no uninstall entry for $target"
+# What Add/Remove Programs shows: version, publisher, icon and size.
+entry=$("$WINE" reg query "$key" 2>/dev/null </dev/null | tr -d '\r')
+shows() { printf '%s\n' "$entry" | grep -qE "^ +$1 +$2$" || fail "no $1 $2 in: $entry"; }
+shows DisplayVersion "REG_SZ +$version"
+shows Publisher 'REG_SZ +Quarnel'
+shows DisplayIcon 'REG_SZ +.*\\tolvane\.exe'
+shows EstimatedSize 'REG_DWORD +0x[0-9a-fA-F]+'
+size=$(printf '%s\n' "$entry" | sed -n 's/.*EstimatedSize *REG_DWORD *0x\([0-9a-fA-F]*\).*/\1/p')
+[ $((0x$size)) -gt 100 ] || fail "an installed size of $((0x$size)) KiB"
 menu=$("$WINE" winepath -u 'C:\users' 2>/dev/null </dev/null)
 find "$menu" -path '*Start Menu/Programs/Tolvane/Tolvane.lnk' | grep -q . ||
     fail "no Start-menu entry"
