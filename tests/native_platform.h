@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,9 @@ struct NativeFileSystemMaker {
     std::function<std::unique_ptr<FileSystem>(const std::string& folder)> make;
 };
 std::vector<NativeFileSystemMaker> NativeFileSystemMakers();
+// Test names and messages show the adapter by its name.
+inline void PrintTo(const NativeFileSystemMaker& maker, std::ostream* out) {
+    *out << maker.name;
+}
 
 }  // namespace tolvane::testing
