@@ -23,7 +23,10 @@ const std::string kOld = "ann's schedule\r\n";
 // Everything below an entry, as text: kinds, names, counts and bytes.
 std::string Dump(const std::shared_ptr<FakeEntry>& entry, const std::string& indent = "") {
     if (!entry) return indent + "(none)\n";
-    std::string text = indent + (entry->link ? "link" : entry->folder ? "folder" : "file") +
+    std::string text = indent +
+                       (entry->link     ? "link"
+                        : entry->folder ? "folder"
+                                        : "file") +
                        " names=" + std::to_string(entry->names) + " bytes=" + entry->bytes + "\n";
     for (const auto& [name, child] : entry->children) {
         text += indent + "  " + name + ":\n" + Dump(child, indent + "    ");
@@ -135,7 +138,7 @@ TEST_F(NoLinkFileSystemTest, AReplacementWritesANewFileByNameAndMovesItInWithinT
 // Each folder on the way, and the file itself, in turn replaced by a link
 // into a system folder shaped like the rest of the path.
 TEST_F(NoLinkFileSystemTest, ALinkAnywhereOnThePathIsRefusedAndNothingBehindItIsTouched) {
-    const std::vector<std::string> names = {"Users", "Ann",     "AppData",
+    const std::vector<std::string> names = {"Users", "Ann",      "AppData",
                                             "Local", "Programs", "Tolvane"};
     for (std::size_t at = 0; at <= names.size(); ++at) {
         FakeFileNodes disk;
@@ -192,8 +195,9 @@ TEST_F(NoLinkFileSystemTest, AFileWithASecondNameIsNeitherReadNorRemoved) {
 
     EXPECT_EQ(Read(), std::nullopt);
     EXPECT_FALSE(files.RemoveFile(kSchedule));
-    EXPECT_EQ(files.Refusal(kSchedule),
-              "Refused: " + kSchedule + " has 2 names (hard links); only a file with one name is used");
+    EXPECT_EQ(
+        files.Refusal(kSchedule),
+        "Refused: " + kSchedule + " has 2 names (hard links); only a file with one name is used");
     EXPECT_EQ(log.errors, Texts{files.Refusal(kSchedule)});
     EXPECT_FALSE(ReplaceFileContents(files, kSchedule, "new\r\n"));
     EXPECT_EQ(nodes.At(kSchedule), secret);
@@ -221,8 +225,9 @@ TEST_F(NoLinkFileSystemTest, OnlyPlainOldTemporaryFilesAreOfferedAndRemoved) {
     ASSERT_TRUE(ReplaceFileContents(files, kSchedule, "new\r\n"));
     Texts left;
     for (const auto& [name, entry] : nodes.At(kFolder)->children) left.push_back(name);
-    EXPECT_EQ(left, (Texts{"rebootdata.kx", "rebootdata.kx.7-1.tmp", "rebootdata.kx.7-2.tmp",
-                           "rebootdata.kx.7-3.tmp", "rebootdata.kx.7-5.tmp", "rebootdata.kx.backup"}));
+    EXPECT_EQ(left,
+              (Texts{"rebootdata.kx", "rebootdata.kx.7-1.tmp", "rebootdata.kx.7-2.tmp",
+                     "rebootdata.kx.7-3.tmp", "rebootdata.kx.7-5.tmp", "rebootdata.kx.backup"}));
     EXPECT_EQ(systemFile->bytes, "the system's");
     EXPECT_EQ(twoNames->names, 2u);
     EXPECT_EQ(nodes.OpenCount(), 0u);
@@ -287,9 +292,8 @@ TEST_F(NoLinkFileSystemTest, TheSizeIsJudgedBeforeAnyByteIsRead) {
         const auto bytes = files.ReadFileUpTo(kSchedule, max, tooLarge);
         EXPECT_EQ(bytes.has_value(), c.read) << c.shownSize;
         EXPECT_EQ(tooLarge, !c.read) << c.shownSize;
-        const bool readAtAll = std::any_of(nodes.calls.begin(), nodes.calls.end(), [](auto& call) {
-            return call.rfind("Read(", 0) == 0;
-        });
+        const bool readAtAll = std::any_of(nodes.calls.begin(), nodes.calls.end(),
+                                           [](auto& call) { return call.rfind("Read(", 0) == 0; });
         EXPECT_EQ(readAtAll, c.shownSize <= max) << c.shownSize;
     }
 }

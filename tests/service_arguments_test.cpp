@@ -126,10 +126,10 @@ TEST(CanonicalSid, IsTheSidAsWindowsWritesItOrNothing) {
 
 TEST(WindowsServiceArguments, TakeOneUserAndOneFullScheduleAndTheConsolesOptions) {
     std::string error;
-    auto options = ParseWindowsServiceArguments(
-        {"--user", "s-1-5-21-1004336348-1177238915-682003330-01001", "--schedule",
-         "C:\\Users\\A B\\rebootdata.kx"},
-        error);
+    auto options =
+        ParseWindowsServiceArguments({"--user", "s-1-5-21-1004336348-1177238915-682003330-01001",
+                                      "--schedule", "C:\\Users\\A B\\rebootdata.kx"},
+                                     error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->user, kAnn);
     EXPECT_EQ(options->schedule, "C:\\Users\\A B\\rebootdata.kx");

@@ -132,9 +132,9 @@ class NoLinkFileSystem::Held {
 
 struct NoLinkFileSystem::Failure {
     enum Kind {
-        kMissing,   // nothing has one of the names
-        kFailed,    // the system refused a request; `text` has its words
-        kRefused,   // a link, a second name, something that is no file, a path not plain
+        kMissing,  // nothing has one of the names
+        kFailed,   // the system refused a request; `text` has its words
+        kRefused,  // a link, a second name, something that is no file, a path not plain
     } kind = kFailed;
     std::string text;
 };
@@ -180,9 +180,9 @@ std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFolder(const WalkPat
         }
         if (i == depth) return folder;
         bool missing = false;
-        const auto child = nodes_.OpenChild(folder.get(), path.names[i],
-                                            i + 1 == depth ? use : FileNodes::Use::Look, missing,
-                                            reason);
+        const auto child =
+            nodes_.OpenChild(folder.get(), path.names[i],
+                             i + 1 == depth ? use : FileNodes::Use::Look, missing, reason);
         where = JoinPath(where, '\\', path.names[i]);
         if (!child) {
             failure = {missing ? Failure::kMissing : Failure::kFailed,
@@ -242,9 +242,8 @@ std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFile(const std::stri
     } else if (facts.names != 1) {
         // Another name of the same file may stand in a folder the user cannot
         // see into; through this one it would be read, replaced or deleted.
-        failure = {Failure::kRefused,
-                   "Refused: " + path + " has " + std::to_string(facts.names) +
-                       " names (hard links); only a file with one name is used"};
+        failure = {Failure::kRefused, "Refused: " + path + " has " + std::to_string(facts.names) +
+                                          " names (hard links); only a file with one name is used"};
     } else {
         return file;
     }

@@ -84,8 +84,7 @@ class NoLinkFileSystem final : public FileSystem {
 
     std::optional<Held> OpenFolder(const WalkPath& path, std::size_t depth, FileNodes::Use use,
                                    Failure& failure);
-    std::optional<Held> OpenFolder(const std::string& folder, FileNodes::Use use,
-                                   Failure& failure);
+    std::optional<Held> OpenFolder(const std::string& folder, FileNodes::Use use, Failure& failure);
     std::optional<Held> OpenFile(const std::string& path, FileNodes::Use use, Failure& failure,
                                  FileNodeFacts& facts);
     // Passes a refusal to the log unless it was the last one written.

@@ -117,8 +117,8 @@ bool IsFullWindowsPath(std::string_view path) {
         return false;
     }
     // "\\?\" and "\\.\" lead into the system's device names, not to a share.
-    const bool device = (path[2] == '?' || path[2] == '.') &&
-                        (path.size() == 3 || IsWindowsSeparator(path[3]));
+    const bool device =
+        (path[2] == '?' || path[2] == '.') && (path.size() == 3 || IsWindowsSeparator(path[3]));
     return !device;
 }
 
@@ -221,8 +221,8 @@ std::string WindowsServiceStartProblem(const std::string& runningAs,
                    "); --user must name a person's account";
         }
         if (!system && *options.user != self) {
-            return "only LocalSystem can act for user " + *options.user + "; this program runs as " +
-                   self;
+            return "only LocalSystem can act for user " + *options.user +
+                   "; this program runs as " + self;
         }
     } else if (system) {
         return "running as LocalSystem, the service needs --user: the SID of the user whose "

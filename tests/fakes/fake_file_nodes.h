@@ -196,8 +196,8 @@ class FakeFileNodes final : public FileNodes {
 
     static std::pair<std::string, std::vector<std::string>> Cut(std::string_view path) {
         // "C:\" or "\\server\share\" and the names below it.
-        std::size_t start = path.rfind("\\\\", 0) == 0 ? path.find('\\', path.find('\\', 2) + 1)
-                                                       : path.find('\\');
+        std::size_t start =
+            path.rfind("\\\\", 0) == 0 ? path.find('\\', path.find('\\', 2) + 1) : path.find('\\');
         start = start == std::string_view::npos ? path.size() : start + 1;
         std::string root(path.substr(0, start));
         if (root.back() != '\\') root += '\\';
@@ -230,8 +230,8 @@ class FakeFileNodes final : public FileNodes {
         if (beforeCall) beforeCall(text);
         calls.push_back(text);
     }
-    Node Hand(std::shared_ptr<FakeEntry> entry, std::shared_ptr<FakeEntry> parent,
-              std::string name, std::string label) {
+    Node Hand(std::shared_ptr<FakeEntry> entry, std::shared_ptr<FakeEntry> parent, std::string name,
+              std::string label) {
         const Node node = ++next_;
         open_[node] = Open{std::move(entry), std::move(parent), std::move(name), std::move(label)};
         return node;

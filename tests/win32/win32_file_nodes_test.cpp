@@ -71,8 +71,9 @@ class Win32FileNodesTest : public ::testing::Test {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
         // Whole seconds: that is what the Unix file system below keeps here.
-        const ULONGLONG time = (static_cast<ULONGLONG>(data.ftLastAccessTime.dwHighDateTime) << 32) |
-                               data.ftLastAccessTime.dwLowDateTime;
+        const ULONGLONG time =
+            (static_cast<ULONGLONG>(data.ftLastAccessTime.dwHighDateTime) << 32) |
+            data.ftLastAccessTime.dwLowDateTime;
         return time - time % 10000000ull;
     }
     static void MakeOld(const std::string& path) {
@@ -96,8 +97,9 @@ TEST_F(Win32FileNodesTest, ASecondNameInPlaceOfTheScheduleIsNeitherReadNorReplac
 
     bool tooLarge = false;
     EXPECT_EQ(files.ReadFileUpTo(schedule, kServiceMaxScheduleBytes, tooLarge), std::nullopt);
-    EXPECT_EQ(files.Refusal(schedule),
-              "Refused: " + schedule + " has 2 names (hard links); only a file with one name is used");
+    EXPECT_EQ(
+        files.Refusal(schedule),
+        "Refused: " + schedule + " has 2 names (hard links); only a file with one name is used");
     EXPECT_FALSE(ReplaceFileContents(files, schedule, "the service's\r\n"));
     EXPECT_FALSE(files.RemoveFile(schedule));
     EXPECT_EQ(Contents(secret), "3:00 AM-Reboot-Repeat YES-Every Day\r\n");

@@ -194,8 +194,8 @@ WTS_SESSION_INFOA Session(DWORD id, WTS_CONNECTSTATE_CLASS state) {
 // remotely, the user's own disconnected session, a session at the sign-in
 // screen, the remote desktop listener, and the user signed in remotely too.
 std::vector<WTS_SESSION_INFOA> TypicalSessions() {
-    return {Session(0, WTSDisconnected), Session(1, WTSActive),      Session(2, WTSActive),
-            Session(3, WTSDisconnected), Session(4, WTSConnected),   Session(65536, WTSListen),
+    return {Session(0, WTSDisconnected), Session(1, WTSActive),    Session(2, WTSActive),
+            Session(3, WTSDisconnected), Session(4, WTSConnected), Session(65536, WTSListen),
             Session(5, WTSActive)};
 }
 
@@ -228,11 +228,12 @@ Texts OnTheUsersSessions(const std::string& act) {
     const auto on = [&](DWORD session) {
         return act + "(this server, " + std::to_string(session) + ", no wait)";
     };
-    return Then(Then(Then(Then(Then({"WTSEnumerateSessions(this server, 0, 1)"}, WhoseIs(1)),
-                                {on(1)}),
-                           WhoseIs(2)),
-                      Then(WhoseIs(5), {on(5)})),
-                {"WTSFreeMemory(sessions)"});
+    Texts calls = {"WTSEnumerateSessions(this server, 0, 1)"};
+    for (const Texts& step : {WhoseIs(1), Texts{on(1)}, WhoseIs(2), WhoseIs(5), Texts{on(5)},
+                              Texts{"WTSFreeMemory(sessions)"}}) {
+        calls = Then(calls, step);
+    }
+    return calls;
 }
 
 using Action = std::function<bool(SystemPower&, std::string&)>;
@@ -313,21 +314,21 @@ TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnTh
          {"WTSEnumerateSessions(this server, 0, 1)", "WTSFreeMemory(sessions)"},
          "No session of user " + kUser + " is active."},
         // One session that cannot be logged off does not spare the others.
-        {"one session refuses",
-         [](RecordedCalls& r) { r.logoffErrors[1] = ERROR_ACCESS_DENIED; },
+        {"one session refuses", [](RecordedCalls& r) { r.logoffErrors[1] = ERROR_ACCESS_DENIED; },
          logOff, OnTheUsersSessions("WTSLogoffSession"),
          "session 1: " + ErrorText(ERROR_ACCESS_DENIED)},
         // Sessions whose user cannot be told are left alone like another user's.
         {"only another user is signed in",
-         [](RecordedCalls& r) { r.sessionUsers = {{2, kOtherUser}}; },
+         [](RecordedCalls& r) {
+             r.sessionUsers = {{2, kOtherUser}};
+         },
          lock,
          Then(Then(Then({"WTSEnumerateSessions(this server, 0, 1)", "WTSQueryUserToken(1)"},
                         WhoseIs(2)),
                    {"WTSQueryUserToken(5)"}),
               {"WTSFreeMemory(sessions)"}),
          "No session of user " + kUser + " is active."},
-        {"disconnect refused",
-         [](RecordedCalls& r) { r.disconnectError = ERROR_ACCESS_DENIED; },
+        {"disconnect refused", [](RecordedCalls& r) { r.disconnectError = ERROR_ACCESS_DENIED; },
          lock, OnTheUsersSessions("WTSDisconnectSession"),
          "session 5: " + ErrorText(ERROR_ACCESS_DENIED)},
     };
@@ -839,26 +840,55 @@ TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedules
         CloseHandle(file);
     };
     const Case cases[] = {
-        {"the installed service", kLocalSystemSid, {"--user", kUser, "--schedule", schedule},
-         plainFile, "", kUser},
-        {"no schedule yet", kLocalSystemSid, {"--user", kUser, "--schedule", schedule}, nothing,
-         "", kUser},
-        {"no user", kLocalSystemSid, {"--schedule", schedule}, plainFile, "needs --user"},
-        {"LocalSystem itself", kLocalSystemSid, {"--user", kLocalSystemSid, "--schedule", schedule},
-         plainFile, "service account"},
-        {"no such account", kLocalSystemSid,
-         {"--user", "S-1-5-21-1004336348-1177238915-682003330-4242", "--schedule", schedule},
-         plainFile, "names no user's account"},
-        {"a group", kLocalSystemSid, {"--user", "S-1-5-32-544", "--schedule", schedule}, plainFile,
-         "names no user's account"},
-        {"a folder in its place", kLocalSystemSid, {"--user", kUser, "--schedule", schedule},
-         [&] { CreateDirectoryA(schedule.c_str(), nullptr); }, "is not a regular file"},
-        {"a second name in its place", kLocalSystemSid, {"--user", kUser, "--schedule", schedule},
-         [&] { CreateHardLinkA(schedule.c_str(), other.c_str(), nullptr); }, "2 names"},
-        {"the user's own console", kUser, {"--console", "--schedule", schedule}, plainFile, "",
+        {"the installed service",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         plainFile,
+         "",
          kUser},
-        {"the user for another", kUser, {"--console", "--user", kOtherUser, "--schedule", schedule},
-         plainFile, "only LocalSystem"},
+        {"no schedule yet",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         nothing,
+         "",
+         kUser},
+        {"no user", kLocalSystemSid, {"--schedule", schedule}, plainFile, "needs --user"},
+        {"LocalSystem itself",
+         kLocalSystemSid,
+         {"--user", kLocalSystemSid, "--schedule", schedule},
+         plainFile,
+         "service account"},
+        {"no such account",
+         kLocalSystemSid,
+         {"--user", "S-1-5-21-1004336348-1177238915-682003330-4242", "--schedule", schedule},
+         plainFile,
+         "names no user's account"},
+        {"a group",
+         kLocalSystemSid,
+         {"--user", "S-1-5-32-544", "--schedule", schedule},
+         plainFile,
+         "names no user's account"},
+        {"a folder in its place",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         [&] { CreateDirectoryA(schedule.c_str(), nullptr); },
+         "is not a regular file"},
+        {"a second name in its place",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         [&] { CreateHardLinkA(schedule.c_str(), other.c_str(), nullptr); },
+         "2 names"},
+        {"the user's own console",
+         kUser,
+         {"--console", "--schedule", schedule},
+         plainFile,
+         "",
+         kUser},
+        {"the user for another",
+         kUser,
+         {"--console", "--user", kOtherUser, "--schedule", schedule},
+         plainFile,
+         "only LocalSystem"},
         {"the account unknown", std::nullopt, {"--console"}, plainFile, "could not be read"},
     };
     for (const Case& c : cases) {
@@ -901,4 +931,3 @@ TEST_F(ServiceStart, TheRealIdentityIsThisProgramsUserWhoActsForItself) {
 
 }  // namespace
 }  // namespace tolvane::testing
-

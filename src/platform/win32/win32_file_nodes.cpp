@@ -73,8 +73,8 @@ std::optional<std::string> Narrow(const WCHAR* text, std::size_t length) {
                                          static_cast<int>(length), nullptr, 0, nullptr, &lossy);
     if (size <= 0 || lossy) return std::nullopt;
     std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length),
-                        narrow.data(), size, nullptr, &lossy);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length), narrow.data(),
+                        size, nullptr, &lossy);
     if (lossy) return std::nullopt;
     return narrow;
 }
@@ -89,10 +89,9 @@ NTSTATUS Open(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK io{};
     opened = nullptr;
-    return NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr,
-                        FILE_ATTRIBUTE_NORMAL, share, disposition,
-                        options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr,
-                        0);
+    return NtCreateFile(
+        &opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+        disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
 }
 
 ACCESS_MASK AccessFor(FileNodes::Use use) {
@@ -120,8 +119,8 @@ NTSTATUS Query(HANDLE handle, FILE_INFORMATION_CLASS kind, Information& informat
 std::optional<FileNodes::Node> Win32FileNodes::OpenRoot(const std::string& root,
                                                         std::string& reason) {
     // "C:\" is \??\C:\, "\\server\share\" is \??\UNC\server\share\.
-    std::string native = root.rfind("\\\\", 0) == 0 ? "\\??\\UNC\\" + root.substr(2)
-                                                     : "\\??\\" + root;
+    std::string native =
+        root.rfind("\\\\", 0) == 0 ? "\\??\\UNC\\" + root.substr(2) : "\\??\\" + root;
     const auto name = Wide(native, reason);
     if (!name) return std::nullopt;
     HANDLE opened = nullptr;
@@ -189,9 +188,8 @@ std::optional<FileNodeFacts> Win32FileNodes::Describe(Node node, std::string& re
     // File times count 100-nanosecond steps.
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const LONGLONG current =
-        static_cast<LONGLONG>((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) |
-                              now.dwLowDateTime);
+    const LONGLONG current = static_cast<LONGLONG>(
+        (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
     const LONGLONG written = basic.LastWriteTime.QuadPart;
     facts.ageSeconds = current > written ? static_cast<double>(current - written) / 1e7 : 0.0;
     return facts;
@@ -245,10 +243,9 @@ bool Win32FileNodes::MoveInto(Node file, Node folder, const std::string& name,
     rename->FileNameLength = static_cast<ULONG>(nameBytes);
     std::copy(wide->begin(), wide->end(), rename->FileName);
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status =
-        NtSetInformationFile(AsHandle(file), &io, rename,
-                             static_cast<ULONG>(record.size() * sizeof record[0]),
-                             kFileRenameInformation);
+    const NTSTATUS status = NtSetInformationFile(
+        AsHandle(file), &io, rename, static_cast<ULONG>(record.size() * sizeof record[0]),
+        kFileRenameInformation);
     if (!NT_SUCCESS(status)) {
         reason = StatusText(status);
         return false;
@@ -273,10 +270,10 @@ std::optional<std::vector<std::string>> Win32FileNodes::List(Node folder, std::s
     std::vector<std::uint64_t> buffer(65536 / 8);
     for (BOOLEAN restart = TRUE;; restart = FALSE) {
         IO_STATUS_BLOCK io{};
-        const NTSTATUS status = NtQueryDirectoryFile(
-            AsHandle(folder), nullptr, nullptr, nullptr, &io, buffer.data(),
-            static_cast<ULONG>(buffer.size() * sizeof buffer[0]), kFileDirectoryInformation, FALSE,
-            nullptr, restart);
+        const NTSTATUS status =
+            NtQueryDirectoryFile(AsHandle(folder), nullptr, nullptr, nullptr, &io, buffer.data(),
+                                 static_cast<ULONG>(buffer.size() * sizeof buffer[0]),
+                                 kFileDirectoryInformation, FALSE, nullptr, restart);
         if (status == kNoMoreFiles) return names;
         if (!NT_SUCCESS(status)) {
             reason = StatusText(status);

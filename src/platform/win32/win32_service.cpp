@@ -58,8 +58,8 @@ Win32Identity RealIdentity() {
         const bool read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
         CloseHandle(token);
         char* text = nullptr;
-        if (!read || !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid,
-                                             &text)) {
+        if (!read ||
+            !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
             return std::nullopt;
         }
         std::string sid = text;

@@ -120,8 +120,8 @@ bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD
     }
     calls_.freeMemory(sessions);
     if (ours == 0) {
-        reason = "No session of user " + (user_.empty() ? std::string("(none)") : user_) +
-                 " is active.";
+        reason =
+            "No session of user " + (user_.empty() ? std::string("(none)") : user_) + " is active.";
         return false;
     }
     if (!failures.empty()) {
