@@ -1,4 +1,4 @@
-// The real file system adapter of this platform against the rules every
+// The real file system adapters of this platform against the rules every
 // adapter must keep: bytes untouched, replacement in one step, no leftovers.
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 namespace tolvane {
 namespace {
 
-using testing::MakeNativeFileSystem;
 using testing::MakeScratchFolder;
+using testing::NativeFileSystemMaker;
 
-class FileSystemContract : public ::testing::Test {
+class FileSystemContract : public ::testing::TestWithParam<NativeFileSystemMaker> {
   protected:
     ~FileSystemContract() override {
         std::error_code ignored;
@@ -23,29 +23,33 @@ class FileSystemContract : public ::testing::Test {
     }
 
     std::string folder = MakeScratchFolder();
-    std::unique_ptr<FileSystem> fs = MakeNativeFileSystem(folder);
+    std::unique_ptr<FileSystem> fs = GetParam().make(folder);
     std::string path = JoinPath(folder, fs->PathSeparator(), "rebootdata.kx");
 };
 
-TEST_F(FileSystemContract, WritesAndReadsBytesExactlyWithoutTextModeTranslation) {
+INSTANTIATE_TEST_SUITE_P(Native, FileSystemContract,
+                         ::testing::ValuesIn(testing::NativeFileSystemMakers()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_P(FileSystemContract, WritesAndReadsBytesExactlyWithoutTextModeTranslation) {
     const std::string bytes("A\r\nB\nC\rD\r\n\r\n\x1a\xff\0end", 18);
     ASSERT_TRUE(ReplaceFileContents(*fs, path, bytes));
     EXPECT_EQ(fs->ReadWholeFile(path), bytes);
 }
 
-TEST_F(FileSystemContract, ReplacesAnExistingFileWhole) {
+TEST_P(FileSystemContract, ReplacesAnExistingFileWhole) {
     ASSERT_TRUE(ReplaceFileContents(*fs, path, std::string(100000, 'x')));
     ASSERT_TRUE(ReplaceFileContents(*fs, path, "\r\n"));
     EXPECT_EQ(fs->ReadWholeFile(path), "\r\n");
 }
 
-TEST_F(FileSystemContract, AMissingFileReadsAsNothing) {
+TEST_P(FileSystemContract, AMissingFileReadsAsNothing) {
     EXPECT_EQ(fs->ReadWholeFile(path), std::nullopt);
     ASSERT_TRUE(ReplaceFileContents(*fs, path, ""));
     EXPECT_EQ(fs->ReadWholeFile(path), "");
 }
 
-TEST_F(FileSystemContract, AFailedWriteKeepsTheOldFile) {
+TEST_P(FileSystemContract, AFailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(ReplaceFileContents(*fs, path, "old\r\n"));
     const std::string missing = JoinPath(folder, fs->PathSeparator(), "no such folder");
     const auto result = ReplaceFileContents(*fs, JoinPath(missing, fs->PathSeparator(), "f"), "x");
@@ -54,7 +58,7 @@ TEST_F(FileSystemContract, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(fs->ReadWholeFile(path), "old\r\n");
 }
 
-TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheReplace) {
+TEST_P(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheReplace) {
     std::string reason;
     const auto first = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "1", reason);
     const auto second = fs->WriteTemporaryFile(folder, "rebootdata.kx.", "2", reason);
@@ -67,7 +71,7 @@ TEST_F(FileSystemContract, TemporaryFilesGetDistinctNamesAndAreGoneAfterTheRepla
     EXPECT_EQ(fs->ReadWholeFile(path), "1");
 }
 
-TEST_F(FileSystemContract, AWriteRemovesTemporaryFilesLeftOverAMinuteAgoAndNothingElse) {
+TEST_P(FileSystemContract, AWriteRemovesTemporaryFilesLeftOverAMinuteAgoAndNothingElse) {
     const std::string prefix = "rebootdata.kx.";
     std::string reason;
     const auto leftover = fs->WriteTemporaryFile(folder, prefix, "a killed writer's", reason);
@@ -99,7 +103,7 @@ TEST_F(FileSystemContract, AWriteRemovesTemporaryFilesLeftOverAMinuteAgoAndNothi
     EXPECT_EQ(fs->StaleTemporaryFiles(folder, prefix, 0.0), std::vector<std::string>{*inProgress});
 }
 
-TEST_F(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {
+TEST_P(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {
     ScheduleList list;
     struct NoEvents final : EventPump {
         void ProcessPendingEvents() override {}

@@ -1,4 +1,5 @@
-// The Linux service's command line, and whose rights it may use.
+// The services' command lines (Linux, Windows), and whose rights and
+// sessions they may use.
 #include <gtest/gtest.h>
 
 #include "schedule/service_arguments.h"
@@ -87,6 +88,161 @@ TEST(ServiceUser, RootActsOnlyForTheUserNamedAndNobodyElseForAnother) {
     for (const auto& c : cases) {
         EXPECT_EQ(ServiceUserProblem(c.runningAs, c.user).empty(), c.runs)
             << c.runningAs << " for " << c.user.value_or(4242);
+    }
+}
+
+// ---- Windows ----
+
+const std::string kAnn = "S-1-5-21-1004336348-1177238915-682003330-1001";
+const std::string kBob = "S-1-5-21-1004336348-1177238915-682003330-1002";
+
+TEST(CanonicalSid, IsTheSidAsWindowsWritesItOrNothing) {
+    const struct {
+        const char* text;
+        std::optional<std::string> sid;
+    } cases[] = {
+        {"S-1-5-21-1004336348-1177238915-682003330-1001", kAnn},
+        {"s-1-5-21-01004336348-1177238915-682003330-1001", kAnn},
+        {"S-1-5-18", "S-1-5-18"},
+        {"S-1-12-1-1-2-3-4", "S-1-12-1-1-2-3-4"},  // an Azure AD account
+        {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15", "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15"},
+        {"S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", std::nullopt},  // 16 sub-authorities
+        {"S-1-5", std::nullopt},
+        {"S-1", std::nullopt},
+        {"S-2-5-21", std::nullopt},
+        {"S-1-5-21-x", std::nullopt},
+        {"S-1-5--21", std::nullopt},
+        {"S-1-5-21-", std::nullopt},
+        {"S-1-5-4294967296", std::nullopt},
+        {"S-1-5-+4", std::nullopt},
+        {" S-1-5-18", std::nullopt},
+        {"S-1-5-18 ", std::nullopt},
+        {"S-1-5-18\" --schedule \"C:\\x", std::nullopt},
+        {"Ann", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CanonicalSid(c.text), c.sid) << c.text;
+}
+
+TEST(WindowsServiceArguments, TakeOneUserAndOneFullScheduleAndTheConsolesOptions) {
+    std::string error;
+    auto options =
+        ParseWindowsServiceArguments({"--user", "s-1-5-21-1004336348-1177238915-682003330-01001",
+                                      "--schedule", "C:\\Users\\A B\\rebootdata.kx"},
+                                     error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->user, kAnn);
+    EXPECT_EQ(options->schedule, "C:\\Users\\A B\\rebootdata.kx");
+    EXPECT_FALSE(options->console);
+
+    options = ParseWindowsServiceArguments(
+        {"--console", "--ticks", "2", "--interval", "0.05", "--user", kAnn}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->console);
+    EXPECT_EQ(options->ticks, 2);
+    EXPECT_DOUBLE_EQ(options->intervalSeconds, 0.05);
+    EXPECT_EQ(options->user, kAnn);
+
+    options = ParseWindowsServiceArguments({"--print-user"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->printUser);
+    EXPECT_FALSE(options->user);
+}
+
+TEST(WindowsServiceArguments, AreRefusedWithOneLineSayingWhy) {
+    const struct {
+        Arguments arguments;
+        const char* says;
+    } cases[] = {
+        {{"--user"}, "--user needs the user's security identifier"},
+        {{"--user", "Ann"}, "--user needs the user's security identifier"},
+        {{"--user", "S-1-5"}, "--user needs the user's security identifier"},
+        {{"--user", kAnn, "--user", kAnn}, "once"},
+        {{"--user", kAnn + " --schedule C:\\x"}, "--user needs"},
+        {{"--print-user", "--console"}, "--print-user goes alone"},
+        {{"--user", kAnn, "--print-user"}, "--print-user goes alone"},
+        {{"--schedule", "\\\\?\\C:\\Tolvane\\rebootdata.kx"}, "full path"},
+        {{"--schedule", "\\\\.\\pipe\\tolvane"}, "full path"},
+        {{"--schedule", "\\\\?"}, "full path"},
+        {{"--console", "--interval", " 5"}, "0.01 to 45"},
+        {{"--console", "--interval", "+5"}, "0.01 to 45"},
+        {{"--console", "--interval", "-1"}, "0.01 to 45"},
+        {{"--console", "--interval", "inf"}, "0.01 to 45"},
+        {{"--console", "--ticks", "+2"}, "whole number"},
+        {{"--interval", "5"}, "go with --console"},
+        {{"--User", kAnn}, "Unknown argument: --User"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(ParseWindowsServiceArguments(c.arguments, error)) << c.says;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+}
+
+TEST(IsFullWindowsPath, NamesTheSameFileFromAnyWorkingFolderAndNoDevice) {
+    const std::pair<const char*, bool> cases[] = {
+        {"C:\\Tolvane\\rebootdata.kx", true},
+        {"d:/x/rebootdata.kx", true},
+        {"\\\\server\\share\\rebootdata.kx", true},
+        {"\\\\?\\C:\\Tolvane\\rebootdata.kx", false},
+        {"\\\\.\\C:\\Tolvane\\rebootdata.kx", false},
+        {"//?/C:/Tolvane/rebootdata.kx", false},
+        {"\\\\.", false},
+        {"\\Tolvane\\rebootdata.kx", false},
+        {"C:rebootdata.kx", false},
+        {"rebootdata.kx", false},
+    };
+    for (const auto& [path, full] : cases) EXPECT_EQ(IsFullWindowsPath(path), full) << path;
+}
+
+WindowsServiceOptions Options(bool console, std::optional<std::string> user,
+                              std::string schedule = "C:\\Users\\Ann\\rebootdata.kx") {
+    WindowsServiceOptions options;
+    options.console = console;
+    options.user = std::move(user);
+    options.schedule = std::move(schedule);
+    return options;
+}
+
+TEST(WindowsServiceStart, LocalSystemActsOnlyForTheUserNamedAndNobodyElseForAnother) {
+    constexpr bool kService = false;
+    constexpr bool kConsole = true;
+    const struct {
+        std::string runningAs;
+        WindowsServiceOptions options;
+        std::string says;  // empty: it may start
+    } cases[] = {
+        {kLocalSystemSid, Options(kService, kAnn), ""},
+        {"s-1-5-18", Options(kService, kAnn), ""},
+        {kLocalSystemSid, Options(kConsole, kAnn, ""), ""},
+        {kLocalSystemSid, Options(kService, std::nullopt), "needs --user"},
+        {kLocalSystemSid, Options(kConsole, std::nullopt), "needs --user"},
+        {"s-1-5-18", Options(kConsole, std::nullopt), "needs --user"},
+        {kLocalSystemSid, Options(kService, kLocalSystemSid), "service account"},
+        {kLocalSystemSid, Options(kService, "S-1-5-19"), "service account"},
+        {kLocalSystemSid, Options(kService, "S-1-5-20"), "service account"},
+        {kLocalSystemSid, Options(kService, kAnn, ""), "needs --schedule"},
+        // Another account: only for itself, and an installed service names it.
+        {kAnn, Options(kService, kAnn), ""},
+        {kAnn, Options(kConsole, std::nullopt, ""), ""},
+        {kAnn, Options(kConsole, kAnn), ""},
+        {kAnn, Options(kService, std::nullopt), "needs --user"},
+        {kAnn, Options(kService, kBob), "only LocalSystem can act for user " + kBob},
+        {kAnn, Options(kConsole, kBob), "only LocalSystem"},
+        {"S-1-5-19", Options(kService, kAnn), "only LocalSystem"},
+        {kAnn, Options(kService, kLocalSystemSid), "service account"},
+    };
+    for (const auto& c : cases) {
+        const std::string problem = WindowsServiceStartProblem(c.runningAs, c.options);
+        const std::string what = c.runningAs + " for " + c.options.user.value_or("nobody") +
+                                 (c.options.console ? " in the console" : " as the service");
+        if (c.says.empty()) {
+            EXPECT_EQ(problem, "") << what;
+        } else {
+            EXPECT_NE(problem.find(c.says), std::string::npos) << what << ": " << problem;
+            EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+        }
     }
 }
 

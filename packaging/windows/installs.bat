@@ -2,10 +2,14 @@
 rem Installs tolvane-service.exe, which stands beside this file, as the Windows
 rem service "Tolvane": started automatically with Windows, as LocalSystem. It
 rem carries out the schedule in rebootdata.kx beside this file (the window's)
-rem with nobody logged on. The service runs a copy of the program in
-rem %ProgramFiles%\Tolvane: this folder may be one its user can change, and a
-rem program swapped in here would otherwise run with the system's rights.
-rem It needs administrator rights and asks for them when it lacks them.
+rem with nobody logged on, for one user: the one who started this file, whose
+rem SID it records (--user). Log off and lock then act on that user's sessions
+rem only. The service runs a copy of the program in %ProgramFiles%\Tolvane:
+rem this folder may be one its user can change, and a program swapped in here
+rem would otherwise run with the system's rights.
+rem It needs administrator rights and asks for them when it lacks them; the
+rem copy started with them is told the user, so an administrator who approves
+rem the request installs the service for that user, not for themselves.
 setlocal EnableExtensions DisableDelayedExpansion
 set "SERVICE=%~dp0tolvane-service.exe"
 set "SCHEDULE=%~dp0rebootdata.kx"
@@ -15,6 +19,7 @@ set "SCRIPT=%~f0"
 set "SC=%SystemRoot%\System32\sc.exe"
 set "REG=%SystemRoot%\System32\reg.exe"
 set "FIND=%SystemRoot%\System32\find.exe"
+set "FINDSTR=%SystemRoot%\System32\findstr.exe"
 set "PING=%SystemRoot%\System32\PING.EXE"
 set "POWERSHELL=%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe"
 set "EVENTKEY=HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tolvane"
@@ -24,6 +29,21 @@ setlocal EnableDelayedExpansion
 
 if not exist "!SERVICE!" (
     echo tolvane-service.exe is not in this folder: "!SERVICE!"
+    goto failed
+)
+
+rem Whose service this is: the copy that asked for rights says; otherwise the
+rem user running this, as the program itself reads it from its token.
+set "TOLVANE_USER="
+if /i "%~1"=="elevated" (
+    set "TOLVANE_USER=%~2"
+) else (
+    for /f "usebackq delims=" %%s in (`""!SERVICE!" --print-user"`) do set "TOLVANE_USER=%%s"
+)
+rem Only a SID (S-1-5-21-...) goes into the service's command line.
+set TOLVANE_USER | "%FINDSTR%" /r /x /c:"TOLVANE_USER=S-1-[0-9][0-9-]*" >nul
+if errorlevel 1 (
+    echo Could not tell which user the service is for: "!TOLVANE_USER!"
     goto failed
 )
 
@@ -39,11 +59,11 @@ if not errorlevel 1 (
     call :waitGone
 )
 
-echo Installing the Tolvane service: "!TARGET!" for "!SCHEDULE!"
+echo Installing the Tolvane service: "!TARGET!" for "!SCHEDULE!", user !TOLVANE_USER!
 rem Both paths in quotes: unquoted, a path with a space could start another
 rem program or cut the schedule's path short. Creating it first tells whether
 rem this has the rights (error 5 when not) before anything is copied.
-"%SC%" create Tolvane binPath= "\"!TARGET!\" --schedule \"!SCHEDULE!\"" start= auto DisplayName= Tolvane
+"%SC%" create Tolvane binPath= "\"!TARGET!\" --user !TOLVANE_USER! --schedule \"!SCHEDULE!\"" start= auto DisplayName= Tolvane
 if errorlevel 5 if not errorlevel 6 goto elevate
 if errorlevel 1 goto failed
 rem The copy replaces one an earlier installation left there.
@@ -54,7 +74,7 @@ if errorlevel 1 (
     "%SC%" delete Tolvane >nul 2>&1
     goto failed
 )
-"%SC%" description Tolvane "Carries out the Tolvane schedule (the rebootdata.kx after --schedule), also when nobody is logged on." >nul
+"%SC%" description Tolvane "Carries out the Tolvane schedule (the rebootdata.kx after --schedule) for the user after --user, also when nobody is logged on." >nul
 rem The event log shows the service's entries through its message table.
 "%REG%" add "%EVENTKEY%" /v EventMessageFile /t REG_EXPAND_SZ /d "!TARGET!" /f >nul
 "%REG%" add "%EVENTKEY%" /v TypesSupported /t REG_DWORD /d 7 /f >nul
@@ -76,8 +96,8 @@ if /i "%~1"=="elevated" (
 )
 if not exist "%POWERSHELL%" goto noElevation
 echo Asking Windows for administrator rights...
-rem The path goes through the environment, so no quoting can break it.
-"%POWERSHELL%" -NoProfile -NonInteractive -Command "Start-Process -FilePath $env:SCRIPT -ArgumentList 'elevated' -Verb RunAs"
+rem The path and the user go through the environment, so no quoting can break them.
+"%POWERSHELL%" -NoProfile -NonInteractive -Command "Start-Process -FilePath $env:SCRIPT -ArgumentList 'elevated', $env:TOLVANE_USER -Verb RunAs"
 if errorlevel 1 goto noElevation
 exit /b 0
 

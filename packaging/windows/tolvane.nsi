@@ -67,10 +67,10 @@ Section "Uninstall"
     SetShellVarContext current
     ; A service installed from this folder goes first: it must not be left
     ; carrying out a schedule in a folder that is gone, nor running a program
-    ; from it. installs.bat registers its copy in Program Files with
-    ; --schedule and this folder's rebootdata.kx; earlier versions registered
-    ; the program here itself. removeit.bat asks for administrator rights
-    ; itself.
+    ; from it. installs.bat registers its copy in Program Files with --user
+    ; and, last, --schedule and this folder's rebootdata.kx; earlier versions
+    ; registered the program here itself. removeit.bat asks for administrator
+    ; rights itself.
     ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
     StrCpy $2 ' --schedule "$INSTDIR\rebootdata.kx"'
     StrLen $3 $2

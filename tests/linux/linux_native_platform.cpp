@@ -18,6 +18,10 @@ std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolde
     return std::make_unique<PosixFileSystem>(programFolder);
 }
 
+std::vector<NativeFileSystemMaker> NativeFileSystemMakers() {
+    return {{"Posix", MakeNativeFileSystem}};
+}
+
 std::unique_ptr<Clock> MakeNativeClock() {
     return std::make_unique<PosixClock>();
 }

@@ -102,7 +102,10 @@ cp "$unixTarget/tolvane-service.exe" "$unixTarget/installs.bat" "$unixTarget/rem
     "$otherFolder/"
 no_schedules "$otherFolder" "$(dirname "$unixCopy")"
 "$WINE" "$otherFolder/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
-otherWant="\"$copy\" --schedule \"$("$WINE" winepath -w "$otherFolder" 2>/dev/null </dev/null |
+# installs.bat records the user running it, as the program reads it.
+sid=$("$WINE" "$otherFolder/tolvane-service.exe" --print-user 2>/dev/null </dev/null | tr -d '\r')
+[ -n "$sid" ] || fail "--print-user wrote nothing"
+otherWant="\"$copy\" --user $sid --schedule \"$("$WINE" winepath -w "$otherFolder" 2>/dev/null </dev/null |
     tr -d '\r')\\rebootdata.kx\""
 [ "$(image_path)" = "$otherWant" ] || fail "ImagePath is $(image_path), not $otherWant"
 uninstall
@@ -117,7 +120,7 @@ echo "uninstalling leaves a service that carries out another folder's schedule"
 "$WINE" "$installer" /S >/dev/null 2>&1 </dev/null || fail "installer failed again"
 no_schedules "$unixTarget" "$(dirname "$unixCopy")"
 "$WINE" "$unixTarget/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
-want="\"$copy\" --schedule \"$target\\rebootdata.kx\""
+want="\"$copy\" --user $sid --schedule \"$target\\rebootdata.kx\""
 [ "$(image_path)" = "$want" ] || fail "ImagePath is $(image_path), not $want"
 cmp -s "$unixTarget/tolvane-service.exe" "$unixCopy" || fail "no copy of the program in $copy"
 printf "service installed: %s\n" "$want"

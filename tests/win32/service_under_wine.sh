@@ -12,7 +12,12 @@
 #    run again it replaces the running service and its copy;
 #  - removeit.bat stops and deletes it with its copy, and says so when there
 #    is none;
-#  - the service manager cannot start it with a relative --schedule.
+#  - the service manager cannot start it with a relative --schedule;
+#  - installs.bat records the user running it (--user, the SID that
+#    --print-user writes); the program refuses, with exit status 2 and the
+#    reason first, a service account or another user for --user, and a
+#    folder or a file with a second name (hard link) at the schedule's place;
+#    the service manager cannot start it without --user or for another user.
 # No schedule file a service reads here holds a line that could ever be due,
 # so it never asks for a power action.
 #
@@ -147,9 +152,11 @@ else
     seesReads=no
 fi
 
+# The user installs.bat records: the one running it, as the program reads it.
+sid=$(wine "$exe" --print-user) || fail "--print-user failed: $sid"
 wine "$folder/installs.bat" || fail "installs.bat failed"
 wait_for_state 4 || fail "the service is not running: $state"
-want="\"$copyWin\" --schedule \"$schedule\""
+want="\"$copyWin\" --user $sid --schedule \"$schedule\""
 [ "$(value "$key" ImagePath)" = "$want" ] ||
     fail "ImagePath is $(value "$key" ImagePath), not $want"
 [ "$(value "$key" Start)" = 0x2 ] || fail "not started automatically"
@@ -223,4 +230,50 @@ printf "%s\n" "$state" | grep -q "WIN32_EXIT_CODE *: *0 " && fail "no error show
 wine sc delete Tolvane >/dev/null || fail "could not delete the refused service"
 [ "$(ls "$refused")" = tolvane-service.exe ] || fail "the refused service left $(ls "$refused")"
 echo "the service manager cannot start it with a relative --schedule"
+# ---- One user, and nothing but a plain file at the schedule's place ----
+# --print-user writes this program's user as a SID, the form --user takes.
+printf "%s\n" "$sid" | grep -qxE 'S-1-[0-9]+(-[0-9]+)+' || fail "--print-user wrote \"$sid\""
+echo "the service is for $sid"
+
+# Each refusal: exit status 2, and the reason as the first line.
+checked="$work/checked"
+mkdir -p "$checked/folder.kx" "$work/elsewhere"
+cp "$exe" "$checked/tolvane-service.exe"
+printf "$noSchedule" >"$work/elsewhere/rebootdata.kx"
+ln "$work/elsewhere/rebootdata.kx" "$checked/linked.kx"
+dir=$(winpath "$checked")
+refused() {
+    why=$1
+    shift
+    out=$(wine "$checked/tolvane-service.exe" --console --ticks 1 --interval 0.01 "$@")
+    status=$?
+    [ $status -eq 2 ] || fail "$* ended with $status, not 2: $out"
+    printf "%s\n" "$out" | head -n 1 | grep -qF -e "$why" || fail "$*: the first line is not \"$why\": $out"
+}
+refused "service account" --user S-1-5-18
+refused "only LocalSystem can act for user S-1-5-21-1-2-3-4242" --user S-1-5-21-1-2-3-4242
+refused "--user needs the user's security identifier" --user Ann
+refused "is not a regular file" --schedule "$dir\\folder.kx"
+refused "has 2 names (hard links)" --schedule "$dir\\linked.kx"
+refused "--schedule needs the schedule file's full path" --schedule '\\?\C:\rebootdata.kx'
+cmp -s "$work/elsewhere/rebootdata.kx" "$work/schedule.before" || fail "the linked file was changed"
+[ "$(ls "$checked" | tr '\n' ' ')" = "folder.kx linked.kx tolvane-service.exe " ] ||
+    fail "files were left: $(ls "$checked")"
+# Its own user, named or not, in the console.
+for user in "" "--user $sid"; do
+    out=$(wine "$checked/tolvane-service.exe" --console --ticks 1 --interval 0.01 $user)
+    [ $? -eq 0 ] || fail "the console run $user failed: $out"
+done
+echo "refused: a service account, another user, a folder or a second name at the schedule's place"
+
+# The service manager cannot start it without its user, or for another one.
+for user in "" "--user S-1-5-21-1-2-3-4242"; do
+    wine sc create Tolvane binPath= "\"$dir\\tolvane-service.exe\" $user --schedule \"$dir\\rebootdata.kx\"" >/dev/null ||
+        fail "the service with \"$user\" could not be registered"
+    wine sc start Tolvane >/dev/null && fail "the service started with \"$user\""
+    wait_for_state 1 || fail "the service with \"$user\" is not stopped: $state"
+    printf "%s\n" "$state" | grep -q "WIN32_EXIT_CODE *: *0 " && fail "no error shown: $state"
+    wine sc delete Tolvane >/dev/null || fail "could not delete the refused service"
+done
+echo "the service manager cannot start it without its user or for another one"
 exit 0

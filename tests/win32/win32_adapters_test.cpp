@@ -20,6 +20,14 @@ std::unique_ptr<FileSystem> MakeNativeFileSystem(const std::string& programFolde
     return std::make_unique<ScratchWin32FileSystem>(programFolder);
 }
 
+// The window's file functions, and the service's walk of native requests.
+std::vector<NativeFileSystemMaker> NativeFileSystemMakers() {
+    return {{"Win32", MakeNativeFileSystem},
+            {"Service", [](const std::string& folder) -> std::unique_ptr<FileSystem> {
+                 return std::make_unique<ScratchServiceFileSystem>(folder);
+             }}};
+}
+
 std::unique_ptr<Clock> MakeNativeClock() {
     return std::make_unique<Win32Clock>();
 }

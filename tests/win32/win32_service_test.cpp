@@ -3,7 +3,10 @@
 // the event log's texts.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -16,6 +19,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system_power.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
@@ -35,13 +39,21 @@ std::string Hex(DWORD value) {
 
 const HANDLE kToken = reinterpret_cast<HANDLE>(0x7070);
 constexpr LUID kShutdownLuid{19, 0};
+// The user the service acts for, and another one on the same machine.
+const std::string kUser = "S-1-5-21-1004336348-1177238915-682003330-1001";
+const std::string kOtherUser = "S-1-5-21-1004336348-1177238915-682003330-1002";
+// The token WTSQueryUserToken hands out for a session.
+HANDLE SessionToken(DWORD session) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x90000 + session));
+}
 
 // A stand-in for every system call of Win32SystemPower: each call is written
 // down with its arguments, and answers as the test arranged.
 struct RecordedCalls {
     Texts calls;
     std::vector<WTS_SESSION_INFOA> sessions;
-    DWORD consoleSession = 1;
+    // Whose each session is; a session not listed has no user token.
+    std::map<DWORD, std::string> sessionUsers;
     DWORD openTokenError = 0;
     BOOL adjustResult = TRUE;
     DWORD adjustLastError = ERROR_SUCCESS;
@@ -87,8 +99,7 @@ struct RecordedCalls {
             return adjustResult;
         };
         t.closeHandle = [this](HANDLE handle) {
-            calls.push_back(std::string("CloseHandle(") + (handle == kToken ? "token" : "other") +
-                            ")");
+            calls.push_back("CloseHandle(" + TokenName(handle) + ")");
             return TRUE;
         };
         t.initiateShutdown = [this](LPSTR machine, LPSTR message, DWORD grace, DWORD flags,
@@ -121,10 +132,6 @@ struct RecordedCalls {
             if (error != logoffErrors.end()) return Fail(error->second);
             return TRUE;
         };
-        t.activeConsoleSessionId = [this] {
-            calls.push_back("WTSGetActiveConsoleSessionId()");
-            return consoleSession;
-        };
         t.disconnectSession = [this](HANDLE server, DWORD session, BOOL wait) {
             calls.push_back(std::string("WTSDisconnectSession(") +
                             (server == WTS_CURRENT_SERVER_HANDLE ? "this server" : "other") + ", " +
@@ -132,7 +139,48 @@ struct RecordedCalls {
             if (disconnectError) return Fail(disconnectError);
             return TRUE;
         };
+        t.queryUserToken = [this](ULONG session, PHANDLE token) {
+            calls.push_back("WTSQueryUserToken(" + std::to_string(session) + ")");
+            if (sessionUsers.count(session) == 0) return Fail(ERROR_NO_TOKEN);
+            *token = SessionToken(session);
+            return TRUE;
+        };
+        t.getTokenInformation = [this](HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
+                                       DWORD length, PDWORD returned) {
+            calls.push_back("GetTokenInformation(" + TokenName(token) + ", " +
+                            (kind == TokenUser ? "TokenUser" : "other") + ")");
+            // The user's SID right behind the record, as the system puts it.
+            for (const auto& [session, user] : sessionUsers) {
+                if (token != SessionToken(session)) continue;
+                PSID sid = nullptr;
+                if (!ConvertStringSidToSidA(user.c_str(), &sid)) return Fail(ERROR_INVALID_SID);
+                const DWORD sidLength = GetLengthSid(sid);
+                *returned = sizeof(TOKEN_USER) + sidLength;
+                if (length < *returned) {
+                    LocalFree(sid);
+                    return Fail(ERROR_INSUFFICIENT_BUFFER);
+                }
+                auto* record = static_cast<TOKEN_USER*>(buffer);
+                record->User.Sid = static_cast<BYTE*>(buffer) + sizeof(TOKEN_USER);
+                record->User.Attributes = 0;
+                CopySid(sidLength, record->User.Sid, sid);
+                LocalFree(sid);
+                return TRUE;
+            }
+            return Fail(ERROR_INVALID_HANDLE);
+        };
+        t.convertSidToStringSid = ::ConvertSidToStringSidA;
+        t.localFree = ::LocalFree;
         return t;
+    }
+
+    static std::string TokenName(HANDLE handle) {
+        if (handle == kToken) return "token";
+        const auto value = reinterpret_cast<std::uintptr_t>(handle);
+        if (value >= 0x90000 && value < 0x90000 + 0x20000) {
+            return "session " + std::to_string(value - 0x90000) + "'s token";
+        }
+        return "other";
     }
 };
 
@@ -141,11 +189,24 @@ WTS_SESSION_INFOA Session(DWORD id, WTS_CONNECTSTATE_CLASS state) {
     return WTS_SESSION_INFOA{id, name, state};
 }
 
-// Services' session 0, the console user, a remote user, a disconnected user,
-// a session at the sign-in screen and the remote desktop listener.
+// Services' session 0, the user at the console, another user signed in
+// remotely, the user's own disconnected session, a session at the sign-in
+// screen, the remote desktop listener, and the user signed in remotely too.
 std::vector<WTS_SESSION_INFOA> TypicalSessions() {
     return {Session(0, WTSDisconnected), Session(1, WTSActive),    Session(2, WTSActive),
-            Session(3, WTSDisconnected), Session(4, WTSConnected), Session(65536, WTSListen)};
+            Session(3, WTSDisconnected), Session(4, WTSConnected), Session(65536, WTSListen),
+            Session(5, WTSActive)};
+}
+
+void TypicalUsers(RecordedCalls& r) {
+    r.sessionUsers = {{1, kUser}, {2, kOtherUser}, {3, kUser}, {5, kUser}};
+}
+
+// The look at whose an active session is.
+Texts WhoseIs(DWORD session) {
+    const std::string token = "session " + std::to_string(session) + "'s token";
+    return {"WTSQueryUserToken(" + std::to_string(session) + ")",
+            "GetTokenInformation(" + token + ", TokenUser)", "CloseHandle(" + token + ")"};
 }
 
 const Texts kPrivilegeSteps = {
@@ -158,6 +219,20 @@ const Texts kPrivilegeSteps = {
 Texts Then(Texts first, const Texts& more) {
     first.insert(first.end(), more.begin(), more.end());
     return first;
+}
+
+// The calls of a log-off or lock of the typical sessions: each active one is
+// looked at, and `act` goes to the user's own, 1 and 5, never to 2.
+Texts OnTheUsersSessions(const std::string& act) {
+    const auto on = [&](DWORD session) {
+        return act + "(this server, " + std::to_string(session) + ", no wait)";
+    };
+    Texts calls = {"WTSEnumerateSessions(this server, 0, 1)"};
+    for (const Texts& step : {WhoseIs(1), Texts{on(1)}, WhoseIs(2), WhoseIs(5), Texts{on(5)},
+                              Texts{"WTSFreeMemory(sessions)"}}) {
+        calls = Then(calls, step);
+    }
+    return calls;
 }
 
 using Action = std::function<bool(SystemPower&, std::string&)>;
@@ -177,22 +252,18 @@ TEST(Win32SystemPower, EachActionMakesExactlyTheseCalls) {
          Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x0, 0x80000000)"})},
         {"forced shutdown", [](SystemPower& p, std::string& r) { return p.ShutDown(true, r); },
          Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x3, 0x80000000)"})},
-        {"log off",
-         [](SystemPower& p, std::string& r) { return p.LogOff(false, r); },
-         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
-          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"}},
-        {"forced log off",
-         [](SystemPower& p, std::string& r) { return p.LogOff(true, r); },
-         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
-          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"}},
-        {"lock",
-         [](SystemPower& p, std::string& r) { return p.Lock(r); },
-         {"WTSGetActiveConsoleSessionId()", "WTSDisconnectSession(this server, 1, no wait)"}},
+        {"log off", [](SystemPower& p, std::string& r) { return p.LogOff(false, r); },
+         OnTheUsersSessions("WTSLogoffSession")},
+        {"forced log off", [](SystemPower& p, std::string& r) { return p.LogOff(true, r); },
+         OnTheUsersSessions("WTSLogoffSession")},
+        {"lock", [](SystemPower& p, std::string& r) { return p.Lock(r); },
+         OnTheUsersSessions("WTSDisconnectSession")},
     };
     for (const Case& c : cases) {
         RecordedCalls recorded;
         recorded.sessions = TypicalSessions();
-        Win32SystemPower power(recorded.Table());
+        TypicalUsers(recorded);
+        Win32SystemPower power(kUser, recorded.Table());
         std::string reason;
         EXPECT_TRUE(c.act(power, reason)) << c.name << ": " << reason;
         EXPECT_EQ(recorded.calls, c.calls) << c.name;
@@ -240,30 +311,32 @@ TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnTh
          },
          logOff,
          {"WTSEnumerateSessions(this server, 0, 1)", "WTSFreeMemory(sessions)"},
-         "No user session is active."},
+         "No session of user " + kUser + " is active."},
         // One session that cannot be logged off does not spare the others.
-        {"one session refuses",
-         [](RecordedCalls& r) { r.logoffErrors[1] = ERROR_ACCESS_DENIED; },
-         logOff,
-         {"WTSEnumerateSessions(this server, 0, 1)", "WTSLogoffSession(this server, 1, no wait)",
-          "WTSLogoffSession(this server, 2, no wait)", "WTSFreeMemory(sessions)"},
+        {"one session refuses", [](RecordedCalls& r) { r.logoffErrors[1] = ERROR_ACCESS_DENIED; },
+         logOff, OnTheUsersSessions("WTSLogoffSession"),
          "session 1: " + ErrorText(ERROR_ACCESS_DENIED)},
-        {"no console session",
-         [](RecordedCalls& r) { r.consoleSession = 0xFFFFFFFF; },
+        // Sessions whose user cannot be told are left alone like another user's.
+        {"only another user is signed in",
+         [](RecordedCalls& r) {
+             r.sessionUsers = {{2, kOtherUser}};
+         },
          lock,
-         {"WTSGetActiveConsoleSessionId()"},
-         "No session is attached to the console."},
-        {"disconnect refused",
-         [](RecordedCalls& r) { r.disconnectError = ERROR_ACCESS_DENIED; },
-         lock,
-         {"WTSGetActiveConsoleSessionId()", "WTSDisconnectSession(this server, 1, no wait)"},
-         ErrorText(ERROR_ACCESS_DENIED)},
+         Then(Then(Then({"WTSEnumerateSessions(this server, 0, 1)", "WTSQueryUserToken(1)"},
+                        WhoseIs(2)),
+                   {"WTSQueryUserToken(5)"}),
+              {"WTSFreeMemory(sessions)"}),
+         "No session of user " + kUser + " is active."},
+        {"disconnect refused", [](RecordedCalls& r) { r.disconnectError = ERROR_ACCESS_DENIED; },
+         lock, OnTheUsersSessions("WTSDisconnectSession"),
+         "session 5: " + ErrorText(ERROR_ACCESS_DENIED)},
     };
     for (const Case& c : cases) {
         RecordedCalls recorded;
         recorded.sessions = TypicalSessions();
+        TypicalUsers(recorded);
         c.arrange(recorded);
-        Win32SystemPower power(recorded.Table());
+        Win32SystemPower power(kUser, recorded.Table());
         std::string reason;
         EXPECT_FALSE(c.act(power, reason)) << c.name;
         EXPECT_EQ(recorded.calls, c.calls) << c.name;
@@ -288,7 +361,7 @@ TEST(Win32SystemPower, TheRealPrivilegeStepsLeadToTheRequest) {
         requested.push_back(Hex(flags) + " " + Hex(reason));
         return ERROR_SUCCESS;
     };
-    Win32SystemPower power(calls);
+    Win32SystemPower power(kUser, calls);
     std::string reason;
     EXPECT_TRUE(power.Reboot(true, reason)) << reason;
     EXPECT_EQ(requested, Texts{"0x7 0x80000000"});
@@ -727,6 +800,147 @@ TEST(Win32EventLog, TheProgramsMessageTableShowsEachTextAsWritten) {
         LocalFree(shown);
     }
     FreeLibrary(module);
+}
+
+// ---- Whether it may start ----
+
+// The account it runs as and the accounts that exist, as the test says; the
+// schedule's place on the real disk, walked as the service walks it.
+class ServiceStart : public ::testing::Test {
+  protected:
+    std::string scratch = MakeScratchFolder();
+    std::string folder = scratch + "\\Tolvane (start) & co";
+    std::string schedule = folder + "\\rebootdata.kx";
+    Win32FileNodes nodes;
+    NoLinkFileSystem files{nodes, folder, folder};
+    std::optional<std::string> runningAs = kLocalSystemSid;
+    std::vector<std::string> accounts = {kUser, kOtherUser};
+    Win32Identity identity{[this] { return runningAs; },
+                           [this](const std::string& sid) {
+                               return std::find(accounts.begin(), accounts.end(), sid) !=
+                                      accounts.end();
+                           }};
+
+    ServiceStart() { CreateDirectoryA(folder.c_str(), nullptr); }
+    ~ServiceStart() override { RemoveFolderTree(scratch); }
+
+    ServiceOptions Options(Texts arguments) {
+        std::string error;
+        const auto options = ParseServiceArguments(arguments, error);
+        EXPECT_TRUE(options) << error;
+        return options.value_or(ServiceOptions{});
+    }
+};
+
+TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedulesPlace) {
+    const std::string other = scratch + "\\elsewhere.kx";
+    {
+        HANDLE file = CreateFileA(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        CloseHandle(file);
+    }
+    struct Case {
+        const char* name;
+        std::optional<std::string> runningAs;
+        Texts arguments;
+        std::function<void()> arrange;
+        std::string says;  // empty: it starts
+        std::string actFor = {};
+    };
+    const auto nothing = [] {};
+    const auto plainFile = [&] {
+        HANDLE file = CreateFileA(schedule.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        CloseHandle(file);
+    };
+    const Case cases[] = {
+        {"the installed service",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         plainFile,
+         "",
+         kUser},
+        {"no schedule yet",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         nothing,
+         "",
+         kUser},
+        {"no user", kLocalSystemSid, {"--schedule", schedule}, plainFile, "needs --user"},
+        {"LocalSystem itself",
+         kLocalSystemSid,
+         {"--user", kLocalSystemSid, "--schedule", schedule},
+         plainFile,
+         "service account"},
+        {"no such account",
+         kLocalSystemSid,
+         {"--user", "S-1-5-21-1004336348-1177238915-682003330-4242", "--schedule", schedule},
+         plainFile,
+         "names no user's account"},
+        {"a group",
+         kLocalSystemSid,
+         {"--user", "S-1-5-32-544", "--schedule", schedule},
+         plainFile,
+         "names no user's account"},
+        {"a folder in its place",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         [&] { CreateDirectoryA(schedule.c_str(), nullptr); },
+         "is not a regular file"},
+        {"a second name in its place",
+         kLocalSystemSid,
+         {"--user", kUser, "--schedule", schedule},
+         [&] { CreateHardLinkA(schedule.c_str(), other.c_str(), nullptr); },
+         "2 names"},
+        {"the user's own console",
+         kUser,
+         {"--console", "--schedule", schedule},
+         plainFile,
+         "",
+         kUser},
+        {"the user for another",
+         kUser,
+         {"--console", "--user", kOtherUser, "--schedule", schedule},
+         plainFile,
+         "only LocalSystem"},
+        {"the account unknown", std::nullopt, {"--console"}, plainFile, "could not be read"},
+    };
+    for (const Case& c : cases) {
+        RemoveDirectoryA(schedule.c_str());
+        DeleteFileA(schedule.c_str());
+        c.arrange();
+        runningAs = c.runningAs;
+        std::string actFor = "(untouched)";
+        const std::string problem =
+            ServiceStartProblem(Options(c.arguments), identity, files, actFor);
+        if (c.says.empty()) {
+            EXPECT_EQ(problem, "") << c.name;
+            EXPECT_EQ(actFor, c.actFor) << c.name;
+        } else {
+            EXPECT_NE(problem.find(c.says), std::string::npos) << c.name << ": " << problem;
+            EXPECT_EQ(problem.find('\n'), std::string::npos) << c.name << ": " << problem;
+        }
+    }
+}
+
+// Under Wine every program runs as the prefix's one user, never as LocalSystem.
+TEST_F(ServiceStart, TheRealIdentityIsThisProgramsUserWhoActsForItself) {
+    const Win32Identity real = RealIdentity();
+    const auto self = real.runningAs();
+    ASSERT_TRUE(self);
+    EXPECT_EQ(CanonicalSid(*self), self);
+    EXPECT_TRUE(real.isUserAccount(*self)) << *self;
+    for (const char* notAUser : {kLocalSystemSid, "S-1-5-32-544", "S-1-1-0",
+                                 "S-1-5-21-1004336348-1177238915-682003330-4242", "S-1-x"}) {
+        EXPECT_FALSE(real.isUserAccount(notAUser)) << notAUser;
+    }
+    std::string actFor;
+    EXPECT_EQ(ServiceStartProblem(Options({"--console"}), real, files, actFor), "");
+    EXPECT_EQ(actFor, *self);
+    EXPECT_EQ(ServiceStartProblem(Options({"--user", *self, "--schedule", schedule}), real, files,
+                                  actFor),
+              "");
+    EXPECT_NE(ServiceStartProblem(Options({"--schedule", schedule}), real, files, actFor), "");
 }
 
 }  // namespace

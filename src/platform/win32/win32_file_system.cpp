@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/win32/win32_error_text.h"
+#include "schedule/no_link_file_system.h"
 
 namespace tolvane {
 
@@ -31,27 +32,6 @@ class FileHandle {
   private:
     HANDLE h_;
 };
-
-constexpr std::string_view kTemporarySuffix = ".tmp";
-
-bool IsDigits(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// prefix, digits, "-", digits, ".tmp": the names WriteTemporaryFile gives.
-bool IsTemporaryName(std::string_view name, std::string_view prefix) {
-    if (name.size() <= prefix.size() + kTemporarySuffix.size() ||
-        name.substr(0, prefix.size()) != prefix ||
-        name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
-        return false;
-    }
-    const auto middle =
-        name.substr(prefix.size(), name.size() - prefix.size() - kTemporarySuffix.size());
-    const auto dash = middle.find('-');
-    return dash != std::string_view::npos && IsDigits(middle.substr(0, dash)) &&
-           IsDigits(middle.substr(dash + 1));
-}
 
 unsigned long long Ticks(const FILETIME& time) {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -100,8 +80,8 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
     // created only if it does not exist yet.
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = folder + "\\" + prefix + std::to_string(GetCurrentProcessId()) +
-                                 "-" + std::to_string(++counter) + std::string(kTemporarySuffix);
+        const std::string path =
+            folder + "\\" + NumberedTemporaryName(prefix, GetCurrentProcessId(), ++counter);
         FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
@@ -150,14 +130,14 @@ std::vector<std::string> Win32FileSystem::StaleTemporaryFiles(const std::string&
                                                               double minimumAgeSeconds) {
     std::vector<std::string> stale;
     WIN32_FIND_DATAA found{};
-    const std::string pattern = folder + "\\" + prefix + "*" + std::string(kTemporarySuffix);
+    const std::string pattern = folder + "\\" + prefix + "*.tmp";
     const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return stale;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        if (!IsTemporaryName(found.cFileName, prefix)) continue;
+        if (!IsNumberedTemporaryName(found.cFileName, prefix)) continue;
         // File times count 100-nanosecond steps.
         const unsigned long long written = Ticks(found.ftLastWriteTime);
         const unsigned long long current = Ticks(now);

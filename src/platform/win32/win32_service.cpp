@@ -1,13 +1,14 @@
 #include "platform/win32/win32_service.h"
 
-#include <charconv>
+#include <sddl.h>
+
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_system_power.h"
 #include "schedule/schedule_file.h"
@@ -19,41 +20,20 @@ const char* const kServiceUsage =
     "\"Tolvane\", even when nobody is logged on. Install it with installs.bat and\n"
     "remove it with removeit.bat, as administrator.\n"
     "\n"
-    "  tolvane-service.exe [--schedule FILE]\n"
+    "  tolvane-service.exe --user SID --schedule FILE\n"
     "      the service itself, started by the service manager;\n"
-    "  tolvane-service.exe --console [--schedule FILE] [--ticks N] [--interval SECONDS]\n"
+    "  tolvane-service.exe --console [--user SID] [--schedule FILE] [--ticks N]\n"
+    "                      [--interval SECONDS]\n"
     "      runs the schedule in this console until Ctrl+C (or for N ticks),\n"
-    "      checking it every 45 seconds or every SECONDS (at most 45).\n"
+    "      checking it every 45 seconds or every SECONDS (at most 45);\n"
+    "  tolvane-service.exe --print-user\n"
+    "      writes the SID of the user running it (installs.bat records it).\n"
     "\n"
     "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
-    "rebootdata.kx beside tolvane-service.exe.\n";
-
-namespace {
-
-bool ParseNumber(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto [rest, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && rest == end;
-}
-
-bool ParseNumber(const std::string& text, double& value) {
-    char* rest = nullptr;
-    value = std::strtod(text.c_str(), &rest);
-    return !text.empty() && rest == text.c_str() + text.size() && std::isfinite(value);
-}
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-}  // namespace
-
-bool IsFullPath(std::string_view path) {
-    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
-    return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
-           !IsSeparator(path[2]);
-}
+    "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
+    "the one user whose schedule it is (S-1-5-21-...): log off and lock act on that\n"
+    "user's sessions only. Running as LocalSystem it needs one; any other account\n"
+    "acts only for itself.\n";
 
 std::string ScheduleFolderOf(const std::string& schedulePath) {
     const auto cut = schedulePath.find_last_of("\\/");
@@ -63,61 +43,58 @@ std::string ScheduleFolderOf(const std::string& schedulePath) {
     return schedulePath.substr(0, cut);
 }
 
-std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::string>& arguments,
-                                                    std::string& error) {
-    ServiceOptions options;
-    bool loopOptions = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--help" || argument == "/?") {
-            options.help = true;
-        } else if (argument == "--console") {
-            options.console = true;
-        } else if (argument == "--ticks") {
-            if (!hasValue || !ParseNumber(arguments[++i], options.ticks) || options.ticks < 1) {
-                error = "--ticks needs a whole number of at least 1.";
-                return std::nullopt;
-            }
-            loopOptions = true;
-        } else if (argument == "--schedule") {
-            // The service starts in System32: a relative path would be read
-            // there, not where the window keeps the file.
-            if (!hasValue || !options.schedule.empty()) {
-                error = "--schedule needs the schedule file's full path, once.";
-                return std::nullopt;
-            }
-            options.schedule = arguments[++i];
-            if (!IsFullPath(options.schedule) || IsSeparator(options.schedule.back())) {
-                error =
-                    "--schedule needs the schedule file's full path (such as "
-                    "C:\\Tolvane\\rebootdata.kx), not \"" +
-                    options.schedule + "\".";
-                return std::nullopt;
-            }
-        } else if (argument == "--interval") {
-            // More than 45 seconds could let a minute pass without a tick.
-            if (!hasValue || !ParseNumber(arguments[++i], options.intervalSeconds) ||
-                options.intervalSeconds < 0.01 || options.intervalSeconds > kServiceTickSeconds) {
-                error = "--interval needs a number of seconds from 0.01 to 45.";
-                return std::nullopt;
-            }
-            loopOptions = true;
-        } else {
-            error = "Unknown argument: " + argument;
-            return std::nullopt;
-        }
-    }
-    if (loopOptions && !options.console) {
-        error = "--ticks and --interval go with --console.";
-        return std::nullopt;
-    }
-    return options;
-}
-
 std::string ServiceSchedulePath(const ServiceOptions& options, FileSystem& files) {
     if (!options.schedule.empty()) return options.schedule;
     return JoinPath(files.ScheduleFolder(), files.PathSeparator(), kScheduleFileName);
+}
+
+Win32Identity RealIdentity() {
+    Win32Identity identity;
+    identity.runningAs = []() -> std::optional<std::string> {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::nullopt;
+        alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD length = 0;
+        const bool read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+        CloseHandle(token);
+        char* text = nullptr;
+        if (!read ||
+            !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+            return std::nullopt;
+        }
+        std::string sid = text;
+        LocalFree(text);
+        return sid;
+    };
+    identity.isUserAccount = [](const std::string& text) {
+        PSID sid = nullptr;
+        if (!ConvertStringSidToSidA(text.c_str(), &sid)) return false;
+        char name[256], domain[256];
+        DWORD nameLength = sizeof name, domainLength = sizeof domain;
+        SID_NAME_USE use = SidTypeUnknown;
+        const bool found =
+            LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &use);
+        LocalFree(sid);
+        return found && use == SidTypeUser;
+    };
+    return identity;
+}
+
+std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
+                                NoLinkFileSystem& files, std::string& actFor) {
+    const auto self = identity.runningAs();
+    if (!self) return "the account this program runs as could not be read";
+    std::string problem = WindowsServiceStartProblem(*self, options);
+    if (!problem.empty()) return problem;
+    if (options.user && !identity.isUserAccount(*options.user)) {
+        return "--user names no user's account on this computer: " + *options.user;
+    }
+    // A folder, a link or a second name where the schedule should be is a
+    // mistake or an attack; either way nothing is carried out.
+    problem = files.Refusal(ServiceSchedulePath(options, files));
+    if (!problem.empty()) return problem;
+    actFor = options.user.value_or(*self);
+    return "";
 }
 
 void RunTicks(ScheduleService& service, ServiceLog& log, HANDLE stop, double intervalSeconds,
@@ -257,9 +234,12 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     if (!process.statusHandle) return;  // the service manager cannot be told anything
 
     Win32EventLog log;
-    Win32FileSystem files(ScheduleFolderOf(process.options.schedule));
+    Win32FileNodes nodes;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
+                           ScheduleFolderOf(process.options.schedule), &log);
     Win32Clock clock;
-    Win32SystemPower power;
+    // main() started the dispatcher only once --user was checked.
+    Win32SystemPower power(process.options.user.value_or(""));
     {
         ScheduleService service(files, ServiceSchedulePath(process.options, files), clock, power,
                                 log);

@@ -13,38 +13,32 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/system_power.h"
+#include "schedule/no_link_file_system.h"
 #include "schedule/schedule_service.h"
+#include "schedule/service_arguments.h"
 
 namespace tolvane {
 
 // The name the service manager and the event log know it by; the batch files
 // use the same one.
 inline constexpr const char* kServiceName = "Tolvane";
-// Shorter than a minute, so no minute of the schedule passes without a tick.
-inline constexpr double kServiceTickSeconds = 45.0;
+inline constexpr double kServiceTickSeconds = kWindowsServiceTickSeconds;
 
 // What tolvane-service.exe was asked to do on its command line.
-struct ServiceOptions {
-    bool help = false;
-    bool console = false;  // the loop in the foreground, the log on standard error
-    int ticks = 0;         // stop after this many ticks; 0: until stopped
-    double intervalSeconds = kServiceTickSeconds;
-    // --schedule: the full path of the schedule file; empty for rebootdata.kx
-    // beside the program.
-    std::string schedule;
-};
+using ServiceOptions = WindowsServiceOptions;
 
 // The arguments after the program's name. Nothing, and the reason in `error`,
 // when they ask for something the program does not do.
-std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::string>& arguments,
-                                                    std::string& error);
+inline std::optional<ServiceOptions> ParseServiceArguments(
+    const std::vector<std::string>& arguments, std::string& error) {
+    return ParseWindowsServiceArguments(arguments, error);
+}
 
 extern const char* const kServiceUsage;
 
-// A path that names the same file whatever the working folder is: "C:\..."
-// or "\\server\share\...". Not "\..." (the current drive) nor "C:..." (that
-// drive's current folder).
-bool IsFullPath(std::string_view path);
+inline bool IsFullPath(std::string_view path) {
+    return IsFullWindowsPath(path);
+}
 
 // The folder of a full file path, without a trailing separator (except at a
 // drive's root, "C:\"); empty for an empty path.
@@ -53,6 +47,26 @@ std::string ScheduleFolderOf(const std::string& schedulePath);
 // The file --schedule names; without it, rebootdata.kx in the file system's
 // schedule folder.
 std::string ServiceSchedulePath(const ServiceOptions& options, FileSystem& files);
+
+// Who this program runs as, and who an account is, as the system says.
+struct Win32Identity {
+    // The SID of the account this process runs as; nothing when it cannot be read.
+    std::function<std::optional<std::string>()> runningAs;
+    // Whether `sid` names a user's account (not a group, a well-known
+    // identity or an unknown one).
+    std::function<bool(const std::string& sid)> isUserAccount;
+};
+
+// Through the process token and LookupAccountSid.
+Win32Identity RealIdentity();
+
+// Whether the program may start as asked: its options for the account it
+// runs as (see WindowsServiceStartProblem), the account --user names, and
+// what stands at the schedule's path. `actFor` is then the user whose
+// sessions it acts on: --user, or the account it runs as. Empty when it may
+// start; otherwise one line saying why not.
+std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
+                                NoLinkFileSystem& files, std::string& actFor);
 
 // Ticks at once, then every `intervalSeconds` counted from the first tick, until
 // `stop` is signalled or, when `ticks` is not 0, after that many ticks. A tick

@@ -6,33 +6,56 @@
 #include <vector>
 
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
+
+namespace {
+
+constexpr int kRefused = 2;
+
+int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
+    std::fprintf(stderr, "%s\n\n%s", why.c_str(), tolvane::kServiceUsage);
+    // Started by the service manager, nobody sees standard error.
+    if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
+        tolvane::Win32EventLog().Error("Not started: " + why);
+    }
+    return kRefused;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace tolvane;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
     const auto options = ParseServiceArguments(arguments, error);
-    if (!options) {
-        std::fprintf(stderr, "%s\n\n%s", error.c_str(), kServiceUsage);
-        // Started by the service manager, nobody sees standard error.
-        if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
-            Win32EventLog().Error("Not started: " + error);
-        }
-        return 2;
-    }
+    if (!options) return Refuse(arguments, error);
     if (options->help) {
         std::fputs(kServiceUsage, stdout);
         return 0;
     }
+    const Win32Identity identity = RealIdentity();
+    if (options->printUser) {
+        const auto self = identity.runningAs();
+        if (!self) return 1;
+        std::printf("%s\n", self->c_str());
+        return 0;
+    }
+    // Every file of the service's is reached through the no-link walk, from
+    // the first look at the schedule's path on.
+    Win32FileNodes nodes;
+    ConsoleLog consoleLog;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
+                           ScheduleFolderOf(options->schedule), &consoleLog);
+    std::string user;
+    error = ServiceStartProblem(*options, identity, files, user);
+    if (!error.empty()) return Refuse(arguments, error);
     if (options->console) {
-        Win32FileSystem files(ScheduleFolderOf(options->schedule));
         Win32Clock clock;
-        Win32SystemPower power;
-        ConsoleLog log;
-        return RunConsole(*options, files, clock, power, log);
+        Win32SystemPower power(user);
+        return RunConsole(*options, files, clock, power, consoleLog);
     }
     return RunAsService(*options);
 }

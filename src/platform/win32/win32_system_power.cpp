@@ -1,8 +1,11 @@
 #include "platform/win32/win32_system_power.h"
 
+#include <sddl.h>
+
 #include <string>
 
 #include "platform/win32/win32_error_text.h"
+#include "schedule/service_arguments.h"
 
 namespace tolvane {
 
@@ -16,12 +19,16 @@ Win32PowerCalls RealPowerCalls() {
     calls.enumerateSessions = ::WTSEnumerateSessionsA;
     calls.freeMemory = ::WTSFreeMemory;
     calls.logoffSession = ::WTSLogoffSession;
-    calls.activeConsoleSessionId = ::WTSGetActiveConsoleSessionId;
     calls.disconnectSession = ::WTSDisconnectSession;
+    calls.queryUserToken = ::WTSQueryUserToken;
+    calls.getTokenInformation = ::GetTokenInformation;
+    calls.convertSidToStringSid = ::ConvertSidToStringSidA;
+    calls.localFree = ::LocalFree;
     return calls;
 }
 
-Win32SystemPower::Win32SystemPower(Win32PowerCalls calls) : calls_(std::move(calls)) {}
+Win32SystemPower::Win32SystemPower(std::string userSid, Win32PowerCalls calls)
+    : user_(CanonicalSid(userSid).value_or("")), calls_(std::move(calls)) {}
 
 bool Win32SystemPower::EnableShutdownPrivilege(std::string& reason) {
     HANDLE token = nullptr;
@@ -68,7 +75,26 @@ bool Win32SystemPower::ShutDown(bool force, std::string& reason) {
     return Shutdown(0, force, reason);
 }
 
-bool Win32SystemPower::LogOff(bool, std::string& reason) {
+std::optional<std::string> Win32SystemPower::SessionUser(DWORD session) {
+    HANDLE token = nullptr;
+    if (!calls_.queryUserToken(session, &token)) return std::nullopt;
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD length = 0;
+    const bool read =
+        calls_.getTokenInformation(token, TokenUser, buffer, sizeof buffer, &length) != 0;
+    calls_.closeHandle(token);
+    char* text = nullptr;
+    if (!read ||
+        !calls_.convertSidToStringSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        return std::nullopt;
+    }
+    auto sid = CanonicalSid(text);
+    calls_.localFree(text);
+    return sid;
+}
+
+bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD, BOOL)>& act,
+                                          std::string& reason) {
     PWTS_SESSION_INFOA sessions = nullptr;
     DWORD count = 0;
     if (!calls_.enumerateSessions(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count)) {
@@ -76,14 +102,16 @@ bool Win32SystemPower::LogOff(bool, std::string& reason) {
         reason = "The sessions could not be listed: " + ErrorText(error);
         return false;
     }
-    // Every active session is a user working at the console or remotely; the
-    // others (session 0, listeners, disconnected ones) are left alone.
-    int active = 0;
+    // Only active sessions are someone working, at the console or remotely;
+    // the others (session 0, listeners, disconnected ones) are left alone.
+    int ours = 0;
     std::string failures;
     for (DWORD i = 0; i < count; ++i) {
         if (sessions[i].State != WTSActive) continue;
-        ++active;
-        if (!calls_.logoffSession(WTS_CURRENT_SERVER_HANDLE, sessions[i].SessionId, FALSE)) {
+        const auto user = SessionUser(sessions[i].SessionId);
+        if (user_.empty() || !user || *user != user_) continue;
+        ++ours;
+        if (!act(WTS_CURRENT_SERVER_HANDLE, sessions[i].SessionId, FALSE)) {
             const DWORD error = GetLastError();
             if (!failures.empty()) failures += "; ";
             failures +=
@@ -91,8 +119,9 @@ bool Win32SystemPower::LogOff(bool, std::string& reason) {
         }
     }
     calls_.freeMemory(sessions);
-    if (active == 0) {
-        reason = "No user session is active.";
+    if (ours == 0) {
+        reason =
+            "No session of user " + (user_.empty() ? std::string("(none)") : user_) + " is active.";
         return false;
     }
     if (!failures.empty()) {
@@ -102,18 +131,12 @@ bool Win32SystemPower::LogOff(bool, std::string& reason) {
     return true;
 }
 
+bool Win32SystemPower::LogOff(bool, std::string& reason) {
+    return ForEachUserSession(calls_.logoffSession, reason);
+}
+
 bool Win32SystemPower::Lock(std::string& reason) {
-    const DWORD session = calls_.activeConsoleSessionId();
-    if (session == 0xFFFFFFFF) {
-        reason = "No session is attached to the console.";
-        return false;
-    }
-    if (!calls_.disconnectSession(WTS_CURRENT_SERVER_HANDLE, session, FALSE)) {
-        const DWORD error = GetLastError();
-        reason = ErrorText(error);
-        return false;
-    }
-    return true;
+    return ForEachUserSession(calls_.disconnectSession, reason);
 }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include <wtsapi32.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/system_power.h"
@@ -26,8 +27,12 @@ struct Win32PowerCalls {
     std::function<BOOL(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOA*, DWORD*)> enumerateSessions;
     std::function<void(PVOID)> freeMemory;
     std::function<BOOL(HANDLE, DWORD, BOOL)> logoffSession;
-    std::function<DWORD()> activeConsoleSessionId;
     std::function<BOOL(HANDLE, DWORD, BOOL)> disconnectSession;
+    // Whose a session is: its user's token, that token's user, as text.
+    std::function<BOOL(ULONG, PHANDLE)> queryUserToken;
+    std::function<BOOL(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD)> getTokenInformation;
+    std::function<BOOL(PSID, LPSTR*)> convertSidToStringSid;
+    std::function<HLOCAL(HLOCAL)> localFree;
 };
 
 // The functions of kernel32, advapi32 and wtsapi32.
@@ -38,13 +43,16 @@ Win32PowerCalls RealPowerCalls();
 inline constexpr DWORD kServiceShutdownReason =
     SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
 
-// The power requests a service (LocalSystem, session 0) can make. It has no
-// desktop of its own, so it acts on the users' sessions: reboot and shut down
-// through InitiateShutdown; log off every active session; lock by
-// disconnecting the console session, which brings up the sign-in screen.
+// The power requests a service (LocalSystem, session 0) can make for its one
+// user. It has no desktop of its own: it reboots and shuts down through
+// InitiateShutdown, and acts on that user's sessions only, each known by the
+// user of its token: log off ends them, lock disconnects them, which brings up
+// the sign-in screen. Other users' sessions are never touched, nor a session
+// whose user cannot be told.
 class Win32SystemPower final : public SystemPower {
   public:
-    explicit Win32SystemPower(Win32PowerCalls calls = RealPowerCalls());
+    // `userSid`: the user's security identifier, as Windows writes it.
+    explicit Win32SystemPower(std::string userSid, Win32PowerCalls calls = RealPowerCalls());
 
     // Reboot: SHUTDOWN_RESTART. Shut down: neither the power-off nor the
     // restart flag, as the window never asks for power-off. Forced adds
@@ -59,7 +67,13 @@ class Win32SystemPower final : public SystemPower {
   private:
     bool EnableShutdownPrivilege(std::string& reason);
     bool Shutdown(DWORD flags, bool force, std::string& reason);
+    // The SID of the user signed in to `session`; nothing when it cannot be told.
+    std::optional<std::string> SessionUser(DWORD session);
+    // `act` (log off or disconnect) on each active session of the user.
+    bool ForEachUserSession(const std::function<BOOL(HANDLE, DWORD, BOOL)>& act,
+                            std::string& reason);
 
+    std::string user_;
     Win32PowerCalls calls_;
 };
 
