@@ -141,13 +141,13 @@ TEST_F(ScheduleServiceTest, ARefusedRequestIsLogged) {
 }
 
 TEST_F(ScheduleServiceTest, AFileOverTheBoundIsLeftAloneAndLoggedOnceWhileItLasts) {
-    const std::string due = ScheduleFileBytes({"3:00 AM-Reboot-Repeat NO-Every Day"});
+    const std::string due = ScheduleFileBytes({"3:02 AM-Reboot-Repeat NO-Every Day"});
     const std::string huge = due + std::string(kServiceMaxScheduleBytes - due.size() + 1, ' ');
     files.files[path] = huge;
     auto service = Start();
     clock.now = FakeClock::At(3, 0);
     service.Tick();
-    clock.Advance(1);
+    clock.Advance(60);
     service.Tick();
     EXPECT_TRUE(power.requests.empty());
     EXPECT_EQ(files.files[path], huge);
@@ -155,11 +155,11 @@ TEST_F(ScheduleServiceTest, AFileOverTheBoundIsLeftAloneAndLoggedOnceWhileItLast
     EXPECT_NE(log.errors[0].find("larger than 4 MiB"), std::string::npos) << log.errors[0];
 
     files.files[path] = huge.substr(0, kServiceMaxScheduleBytes);  // at the bound: read
-    clock.Advance(1);
+    clock.Advance(60);
     service.Tick();
     EXPECT_EQ(power.requests, Texts{"reboot"});
     files.files[path] = huge;  // too large again: said again
-    clock.Advance(1);
+    clock.Advance(60);
     service.Tick();
     EXPECT_EQ(log.errors.size(), 2u);
 }
@@ -175,6 +175,18 @@ TEST_F(ScheduleServiceTest, ATickThatFailsIsLoggedAndTheNextTickRunsAsUsual) {
     clock.onRead = nullptr;
     service.Tick();
     EXPECT_EQ(power.requests, Texts{"reboot"});
+}
+
+TEST_F(ScheduleServiceTest, ALineWhoseMinutePassedInSleepIsNotRunLateButLogged) {
+    Write({"3:00 AM-Reboot-Repeat YES-Every Day", "3:01 AM-LockWorkStation-Repeat YES-Every Day"});
+    auto service = Start();  // at 2:59
+    clock.Sleep(150);        // wakes at 3:01:30
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"lock"}) << "the wake's own minute is due, not 3:00";
+    ASSERT_EQ(log.infos.size(), 2u);
+    EXPECT_EQ(log.infos[0],
+              "Not run, its minute passed while the machine was asleep: "
+              "3:00 AM-Reboot-Repeat YES-Every Day");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_session_services.h"
+#include "schedule/wall_minutes.h"
 
 namespace tolvane {
 namespace {
@@ -78,8 +79,10 @@ TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
         services.calls.clear();
         while (list.Count() > 0) list.Remove(0);
         list.Add(c.line);
-        clock.now = FakeClock::At(c.hour, c.minute, c.weekday);
-        clock.now.day = static_cast<int>(&c - cases) + 1;  // a new minute for every case
+        // The same weekday and time, a week later for every case: a new minute.
+        const WallMinute week = 7 * 24 * 60;
+        clock.now = StartOfWallMinute(WallMinuteOf(FakeClock::At(c.hour, c.minute, c.weekday)) +
+                                      (&c - cases) * week);
         scheduler.Timer1_Timer();
         EXPECT_EQ(services.ExitFlags(), c.due ? Flags{2} : Flags{}) << c.line;
     }
@@ -244,6 +247,26 @@ TEST_F(SchedulerTest, OnlyAnExactRepeatNoMakesAOneTimeEntry) {
         while (list.Count() > 0) list.Remove(0);
     }
     EXPECT_TRUE(services.calls.empty());
+}
+
+TEST_F(SchedulerTest, TheClockGoingForwardOrBackRunsALineOnce) {
+    list.Add("2:30 AM-Reboot-Repeat YES-Every Day");
+    clock.now = FakeClock::At(1, 59);
+    scheduler.Timer1_Timer();
+    clock.Advance(45);
+    clock.MoveWallClock(3600);  // 2:00 becomes 3:00: 2:30 never shows
+    scheduler.Timer1_Timer();
+    EXPECT_EQ(services.ExitFlags(), Flags{2}) << "the skipped minute runs at the change";
+
+    services.calls.clear();
+    clock.now = FakeClock::At(2, 29, 2);  // the next night, when the clock goes back
+    clock.Advance(24 * 3600.0);
+    for (int i = 0; i < 160; ++i) {  // 2:29 to 3:29, back to 2:00 at 3:00, on to 3:00 again
+        scheduler.Timer1_Timer();
+        clock.Advance(45);
+        if (i == 41) clock.MoveWallClock(-3600);
+    }
+    EXPECT_EQ(services.ExitFlags(), Flags{2}) << "the repeated hour does not run it again";
 }
 
 }  // namespace

@@ -18,8 +18,12 @@ class Clock {
     virtual ~Clock() = default;
     virtual LocalTime Now() = 0;
     // Seconds on a clock that never jumps (midnight, daylight saving, the user
-    // setting the time); only differences between two readings mean anything.
+    // setting the time) and stands still while the machine sleeps; only
+    // differences between two readings mean anything.
     virtual double MonotonicSeconds() = 0;
+    // The same, but counting the time the machine sleeps too: the difference
+    // between the two tells a machine that slept from a clock set by hand.
+    virtual double SinceBootSeconds() = 0;
 };
 
 }  // namespace tolvane

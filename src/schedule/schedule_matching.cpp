@@ -36,6 +36,13 @@ bool IsDue(const ScheduleLineParts& parts, const LocalTime& now) {
     return false;
 }
 
+bool IsDueAtAny(const ScheduleLineParts& parts, const std::vector<LocalTime>& minutes) {
+    for (const LocalTime& minute : minutes) {
+        if (IsDue(parts, minute)) return true;
+    }
+    return false;
+}
+
 bool IsOneTime(std::string_view repeatPiece) {
     return text::ToLower(repeatPiece) == "repeat no";
 }

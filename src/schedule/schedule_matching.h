@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "schedule/schedule_line.h"
@@ -18,6 +19,8 @@ std::string WeekdayNameUpper(int weekday);
 // Day, hour, minute and half-day of the line against the clock, in that order.
 // A line without all its pieces is never due.
 bool IsDue(const ScheduleLineParts& parts, const LocalTime& now);
+// Due at one of these minutes.
+bool IsDueAtAny(const ScheduleLineParts& parts, const std::vector<LocalTime>& minutes);
 
 // The repeat piece, lower-cased, is exactly "repeat no".
 bool IsOneTime(std::string_view repeatPiece);

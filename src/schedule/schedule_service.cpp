@@ -1,6 +1,7 @@
 #include "schedule/schedule_service.h"
 
 #include <exception>
+#include <set>
 
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
@@ -28,7 +29,7 @@ ScheduleService::ScheduleService(FileSystem& files, std::string schedulePath, Cl
     : files_(files), path_(std::move(schedulePath)), clock_(clock), power_(power), log_(log) {
     // A machine the service rebooted at a line's minute can be back within
     // that minute; the line must not reboot it again.
-    ran_.SkipMinute(clock_.Now());
+    minutes_.StartAfter(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
 }
 
 void ScheduleService::Tick() {
@@ -42,12 +43,21 @@ void ScheduleService::Tick() {
 }
 
 void ScheduleService::CarryOut() {
+    const WallMinutes::Tick tick =
+        minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
+    if (tick.due.empty() && tick.slept.empty()) return;
     const auto bytes = ReadSchedule();
-    if (!bytes) return;  // no schedule yet, or one that is not read
+    if (!bytes) return;         // no schedule yet, or one that is not read
+    std::set<std::string> ran;  // copies of one line act once
     for (const std::string& line : ScheduleFileLines(*bytes)) {
         const auto parts = SplitScheduleLine(line);
-        const LocalTime now = clock_.Now();
-        if (!IsDue(parts, now) || !ran_.FirstRunThisMinute(line, now)) continue;
+        if (!IsDueAtAny(parts, tick.due)) {
+            if (IsDueAtAny(parts, tick.slept)) {
+                log_.Info("Not run, its minute passed while the machine was asleep: " + line);
+            }
+            continue;
+        }
+        if (!ran.insert(line).second) continue;
         if (IsOneTime(parts.repeatPiece) && !TakeOutOfFile(line)) continue;
         Run(line, parts.actionPiece);
     }

@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/system_power.h"
-#include "schedule/minute_memory.h"
+#include "schedule/wall_minutes.h"
 
 namespace tolvane {
 
@@ -52,7 +52,7 @@ class ScheduleService {
     Clock& clock_;
     SystemPower& power_;
     ServiceLog& log_;
-    MinuteMemory ran_;
+    WallMinutes minutes_;
     std::string problem_;
 };
 

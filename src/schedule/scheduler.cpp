@@ -5,6 +5,10 @@
 namespace tolvane {
 
 void Scheduler::Timer1_Timer() {
+    const WallMinutes::Tick tick =
+        minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
+    if (tick.due.empty()) return;
+    std::set<std::string> ran;  // copies of one line act once
     ScheduleListCursor cursor(list_);
     while (!cursor.AtEnd()) {
         pump_.ProcessPendingEvents();
@@ -13,9 +17,7 @@ void Scheduler::Timer1_Timer() {
         const std::string line = list_.Item(cursor.Position());
         cursor.Advance();
         const auto parts = SplitScheduleLine(line);
-        const LocalTime now = clock_.Now();
-        if (!IsDue(parts, now)) continue;
-        if (!ran_.FirstRunThisMinute(line, now)) continue;
+        if (!IsDueAtAny(parts, tick.due) || !ran.insert(line).second) continue;
         RunAction(parts.actionPiece, parts.repeatPiece, line);
     }
 }

@@ -7,9 +7,9 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "power/power_operations.h"
-#include "schedule/minute_memory.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
+#include "schedule/wall_minutes.h"
 
 namespace tolvane {
 
@@ -20,8 +20,9 @@ class Scheduler {
               EventPump& pump)
         : list_(list), file_(file), power_(power), clock_(clock), pump_(pump) {}
 
-    // Walks the list once; every line due at this minute runs, in list order.
-    // A line runs at most once per clock minute, however many ticks fall in it.
+    // Walks the list once; every line due at a minute this tick stands for
+    // runs, in list order: at most once per minute of the wall clock, however
+    // many ticks fall in it and whatever the clock does between them.
     void Timer1_Timer();
 
     // Carries out one due line: a one-time line (every copy of it) leaves the
@@ -35,7 +36,7 @@ class Scheduler {
     PowerOperations& power_;
     Clock& clock_;
     EventPump& pump_;
-    MinuteMemory ran_;
+    WallMinutes minutes_;
 };
 
 }  // namespace tolvane

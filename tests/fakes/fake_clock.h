@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include "platform/clock.h"
@@ -12,6 +13,7 @@ class FakeClock final : public Clock {
   public:
     LocalTime now;
     double monotonic = 1000.0;
+    double sinceBoot = 5000.0;
     int reads = 0;
     std::function<void(FakeClock&)> onRead;
 
@@ -23,19 +25,46 @@ class FakeClock final : public Clock {
         Read();
         return monotonic;
     }
-
-    // Moves both clocks on by `seconds` (the time of day wraps at midnight).
-    void Advance(double seconds) {
-        monotonic += seconds;
-        now.secondsSinceMidnight += seconds;
-        if (now.secondsSinceMidnight >= 86400.0) now.secondsSinceMidnight -= 86400.0;
+    double SinceBootSeconds() override {
+        Read();
+        return sinceBoot;
     }
 
+    // Moves every clock on by `seconds` (the time of day wraps at midnight,
+    // onto the next day).
+    void Advance(double seconds) {
+        monotonic += seconds;
+        sinceBoot += seconds;
+        MoveWallClock(seconds);
+    }
+    // The machine sleeps for `seconds`: the wall clock and the time since
+    // boot move on, the monotonic clock stands still.
+    void Sleep(double seconds) {
+        sinceBoot += seconds;
+        MoveWallClock(seconds);
+    }
+    // The wall clock alone moves, by hand or for daylight saving time.
+    void MoveWallClock(double seconds) {
+        double since = now.secondsSinceMidnight + seconds;
+        while (since >= 86400.0) {
+            since -= 86400.0;
+            ShiftDay(1);
+        }
+        while (since < 0) {
+            since += 86400.0;
+            ShiftDay(-1);
+        }
+        now.secondsSinceMidnight = since;
+        now.hour = static_cast<int>(since / 3600);
+        now.minute = static_cast<int>(since / 60) % 60;
+    }
+
+    // A reading in the week of Sunday 6 December 2026, on that weekday.
     static LocalTime At(int hour, int minute, int weekday = 1) {
         LocalTime t;
         t.year = 2026;
         t.month = 12;
-        t.day = 7;
+        t.day = 6 + weekday;
         t.weekday = weekday;
         t.hour = hour;
         t.minute = minute;
@@ -44,6 +73,17 @@ class FakeClock final : public Clock {
     }
 
   private:
+    void ShiftDay(int days) {
+        using namespace std::chrono;
+        const sys_days date = sys_days{year{now.year} / month{static_cast<unsigned>(now.month)} /
+                                       day{static_cast<unsigned>(now.day)}} +
+                              std::chrono::days{days};
+        const year_month_day ymd{date};
+        now.year = static_cast<int>(ymd.year());
+        now.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+        now.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+        now.weekday = static_cast<int>(weekday{date}.c_encoding());
+    }
     void Read() {
         ++reads;
         if (onRead) onRead(*this);

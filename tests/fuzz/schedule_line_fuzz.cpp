@@ -16,6 +16,7 @@
 #include "schedule/schedule_matching.h"
 #include "schedule/scheduler.h"
 #include "schedule/text.h"
+#include "schedule/wall_minutes.h"
 
 using namespace tolvane;
 
@@ -48,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     now.hour = input.ConsumeIntegralInRange(0, 23);
     now.minute = input.ConsumeIntegralInRange(0, 59);
     now.secondsSinceMidnight = now.hour * 3600.0 + now.minute * 60.0;
+    // A real clock's weekday is its date's (the byte taken above stays, so the
+    // seeds keep their meaning).
+    now.weekday = StartOfWallMinute(WallMinuteOf(now)).weekday;
     const std::string line = input.ConsumeRemainingBytesAsString();
 
     const ScheduleLineParts parts = SplitScheduleLine(line);

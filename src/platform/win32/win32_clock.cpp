@@ -20,11 +20,15 @@ LocalTime Win32Clock::Now() {
 }
 
 double Win32Clock::MonotonicSeconds() {
-    LARGE_INTEGER frequency{};
-    LARGE_INTEGER counter{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+    // Interrupt time without the time the machine slept, in 100 ns.
+    ULONGLONG awake = 0;
+    QueryUnbiasedInterruptTime(&awake);
+    return static_cast<double>(awake) / 1e7;
+}
+
+double Win32Clock::SinceBootSeconds() {
+    // The tick count goes on while the machine sleeps.
+    return static_cast<double>(GetTickCount64()) / 1000.0;
 }
 
 }  // namespace tolvane

@@ -8,6 +8,7 @@ class Win32Clock final : public Clock {
   public:
     LocalTime Now() override;
     double MonotonicSeconds() override;
+    double SinceBootSeconds() override;
 };
 
 }  // namespace tolvane
