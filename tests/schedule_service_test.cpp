@@ -119,10 +119,9 @@ TEST_F(ScheduleServiceTest, AOneTimeLineTheWindowAlreadyTookIsNotRunAgain) {
     Write({"3:00 AM-Reboot-Repeat NO-Every Day"});
     auto service = Start();
     clock.now = FakeClock::At(3, 0);
-    int reads = 0;
     // The window runs the line between the service's two reads of the file.
-    clock.onRead = [&](FakeClock&) {
-        if (++reads == 1) Write({});
+    files.beforeRead = [&](int read) {
+        if (read == 2) Write({});
     };
     service.Tick();
     EXPECT_TRUE(power.requests.empty());

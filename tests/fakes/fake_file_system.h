@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -26,7 +27,12 @@ class FakeFileSystem final : public FileSystem {
     std::string ProgramFolder() override { return folder; }
     char PathSeparator() const override { return '\\'; }
 
+    // Runs before each read, numbered from 1: another writer can act between two.
+    std::function<void(int read)> beforeRead;
+    int reads = 0;
+
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
+        if (beforeRead) beforeRead(++reads);
         const auto found = files.find(path);
         if (failRead || found == files.end()) return std::nullopt;
         return found->second;
