@@ -4,7 +4,8 @@
 # private bus and a clock the test moves itself (libfaketime reading a file):
 #   - its file identity is the user's before it looks at the schedule;
 #   - a schedule reached through the user's link into a root-owned folder is
-#     read, but nothing is written there, so its one-time line is not run;
+#     read, but nothing is written there, so its one-time line is not run; the
+#     same when the link is switched to that folder after the start;
 #   - a schedule in another user's home, through a link, ends or locks only
 #     the service's own user's sessions;
 #   - a folder that is missing at start and made later by the user gets a
@@ -87,6 +88,26 @@ after=$(ls -la --time-style=full-iso "$work/root-only"; md5sum "$work/root-only/
 [ "$before" = "$after" ] || fail "the root-owned folder changed: $after"
 grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
 echo "a root-owned folder behind the user's link: read, not written, its line not run"
+
+# --- The same step by step: at start the schedule is the user's link to a
+# root-owned file; before the due minute the user points the schedule's folder
+# at a folder only root may write.
+mkdir -m 755 "$work/root-only-2"
+printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' '' >"$work/root-only-2/rebootdata.kx"
+before=$(ls -la --time-style=full-iso "$work/root-only-2"; md5sum "$work/root-only-2/rebootdata.kx")
+as_user mkdir "$work/home/own"
+as_user ln -s "$work/root-only-2/rebootdata.kx" "$work/home/own/rebootdata.kx"
+as_user ln -s "$work/home/own" "$work/home/folder"
+run_service "$work/home/folder/rebootdata.kx"
+as_user ln -sfn "$work/root-only-2" "$work/home/folder"
+at_three
+wait_for_log 'Not run, the one-time line could not be taken out' ||
+    fail "no refusal to rewrite after the switch: $(cat "$work/log")"
+stop_service
+after=$(ls -la --time-style=full-iso "$work/root-only-2"; md5sum "$work/root-only-2/rebootdata.kx")
+[ "$before" = "$after" ] || fail "the root-only folder changed after the switch: $after"
+grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
+echo "a link switched to a root-only folder before the rewrite: nothing written there"
 
 # --- Another user's home, through a link: only the service's user's sessions.
 mkdir -m 755 "$work/other"
