@@ -74,39 +74,43 @@ grep -qP "^Groups:\t$user\s*$" <<<"$status" || fail "groups: $(grep ^Groups <<<"
 stop_service
 echo "file identity: uid $user, gid $user, groups $user; real and effective uid root"
 
+# A folder only root may write, holding a root-owned schedule with a due
+# one-time line; its listing and contents, to compare afterwards.
+root_folder() {
+    mkdir -m 755 "$1"
+    printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' '' >"$1/rebootdata.kx"
+}
+shown() { ls -la --time-style=full-iso "$1"; md5sum "$1/rebootdata.kx"; }
+# After the due minute: the line could not leave the file, so it did not run,
+# and nothing in the folder changed.
+expect_not_written() {
+    at_three
+    wait_for_log 'Not run, the one-time line could not be taken out' ||
+        fail "no refusal to rewrite: $(cat "$work/log")"
+    stop_service
+    [ "$(shown "$1")" = "$2" ] || fail "the root-owned folder changed: $(shown "$1")"
+    grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
+}
+
 # --- A link to a root-owned folder: read, never written.
-mkdir -m 755 "$work/root-only"
-printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' '' >"$work/root-only/rebootdata.kx"
-before=$(ls -la --time-style=full-iso "$work/root-only"; md5sum "$work/root-only/rebootdata.kx")
+root_folder "$work/root-only"
+before=$(shown "$work/root-only")
 as_user ln -s "$work/root-only" "$work/home/linked"
 run_service "$work/home/linked/rebootdata.kx"
-at_three
-wait_for_log 'Not run, the one-time line could not be taken out' ||
-    fail "no refusal to rewrite: $(cat "$work/log")"
-stop_service
-after=$(ls -la --time-style=full-iso "$work/root-only"; md5sum "$work/root-only/rebootdata.kx")
-[ "$before" = "$after" ] || fail "the root-owned folder changed: $after"
-grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
+expect_not_written "$work/root-only" "$before"
 echo "a root-owned folder behind the user's link: read, not written, its line not run"
 
 # --- The same step by step: at start the schedule is the user's link to a
 # root-owned file; before the due minute the user points the schedule's folder
 # at a folder only root may write.
-mkdir -m 755 "$work/root-only-2"
-printf '%s\r\n' '3:00 AM-Reboot-Repeat NO-Every Day' '' >"$work/root-only-2/rebootdata.kx"
-before=$(ls -la --time-style=full-iso "$work/root-only-2"; md5sum "$work/root-only-2/rebootdata.kx")
+root_folder "$work/root-only-2"
+before=$(shown "$work/root-only-2")
 as_user mkdir "$work/home/own"
 as_user ln -s "$work/root-only-2/rebootdata.kx" "$work/home/own/rebootdata.kx"
 as_user ln -s "$work/home/own" "$work/home/folder"
 run_service "$work/home/folder/rebootdata.kx"
 as_user ln -sfn "$work/root-only-2" "$work/home/folder"
-at_three
-wait_for_log 'Not run, the one-time line could not be taken out' ||
-    fail "no refusal to rewrite after the switch: $(cat "$work/log")"
-stop_service
-after=$(ls -la --time-style=full-iso "$work/root-only-2"; md5sum "$work/root-only-2/rebootdata.kx")
-[ "$before" = "$after" ] || fail "the root-only folder changed after the switch: $after"
-grep -q '"Reboot' <<<"$(calls)" && fail "the line ran although it could not leave the file"
+expect_not_written "$work/root-only-2" "$before"
 echo "a link switched to a root-only folder before the rewrite: nothing written there"
 
 # --- Another user's home, through a link: only the service's user's sessions.
