@@ -52,12 +52,7 @@ class ServiceScriptPath : public ::testing::Test {
     }
 
     static void Write(const std::string& path, const std::string& text) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-        DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
+        WriteWholeFile(path, text);
     }
     // A batch file that leaves a file named `mark` in the scratch folder.
     void Script(const std::string& path, const std::string& mark) {

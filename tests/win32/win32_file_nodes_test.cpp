@@ -36,27 +36,12 @@ class Win32FileNodesTest : public ::testing::Test {
     ~Win32FileNodesTest() override { RemoveFolderTree(scratch); }
 
     static void Write(const std::string& path, const std::string& bytes) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
+        WriteWholeFile(path, bytes);
     }
     static std::string Contents(const std::string& path) {
         return Win32FileSystem().ReadWholeFile(path).value_or("(missing)");
     }
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (found.cFileName[0] != '.') names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        return names;
-    }
+    std::vector<std::string> Names() { return FolderNames(folder); }
     // 2001-01-01, in the file times' 100-nanosecond steps since 1601.
     static constexpr ULONGLONG kLongAgo = 126227808000000000ull;
     static void SetLastAccess(const std::string& path, ULONGLONG time) {

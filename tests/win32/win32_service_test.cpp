@@ -385,17 +385,7 @@ class ServiceFolder : public ::testing::Test {
         ASSERT_TRUE(ReplaceFileContents(files, schedule, ScheduleFileBytes(lines)));
     }
     std::string Read() { return files.ReadWholeFile(schedule).value_or("(missing)"); }
-    Texts FolderFiles() {
-        Texts names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (found.cFileName[0] != '.') names.push_back(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-        return names;
-    }
+    Texts FolderFiles() { return FolderNames(folder); }
 };
 
 TEST_F(ServiceFolder, ConsoleModeRunsDueLinesOnceAndTakesOneTimeLinesOutOfTheFileFirst) {

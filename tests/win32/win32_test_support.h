@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
@@ -17,6 +18,11 @@ namespace tolvane::testing {
 std::string MakeScratchFolder();
 // Deletes a folder and everything in it.
 void RemoveFolderTree(const std::string& folder);
+// Writes `bytes` as the whole file at `path`, made or emptied first; a test
+// failure when the file cannot be made.
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+// The names in a folder, "." and ".." (and other names starting with a dot) left out.
+std::vector<std::string> FolderNames(const std::string& folder);
 
 // The real Windows file functions, with the program's folder (where the
 // schedule file lives) moved to a scratch folder.
