@@ -1,12 +1,39 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tolvane {
+
+// What a read of a whole file found.
+struct FileRead {
+    enum class Outcome {
+        Read,        // `bytes` holds the file
+        Missing,     // nothing stands at the path
+        Unreadable,  // something stands there that cannot be read (`reason` says why)
+        TooLarge,    // a regular file larger than the reader's bound
+    };
+    Outcome outcome = Outcome::Missing;
+    std::string bytes;
+    std::string reason;
+};
+
+// An advisory lock held on a file, honoured by every Tolvane process that
+// opens the same file. Released when the object goes, and by the system when
+// the process ends however it ends.
+class FileLock {
+  public:
+    virtual ~FileLock() = default;
+};
+
+enum class LockKind {
+    Shared,     // many holders at once, none exclusive
+    Exclusive,  // one holder alone
+};
 
 // Paths and contents are bytes, passed through as they are: no text mode, no
 // code-page conversion.
@@ -33,6 +60,23 @@ class FileSystem {
         tooLarge = bytes && bytes->size() > maxBytes;
         if (tooLarge) return std::nullopt;
         return bytes;
+    }
+    // The whole regular file at `path` when it holds at most `maxBytes`;
+    // otherwise what stood in the way.
+    virtual FileRead ReadFile(const std::string& path, std::size_t maxBytes) {
+        FileRead read;
+        bool tooLarge = false;
+        auto bytes = ReadFileUpTo(path, maxBytes, tooLarge);
+        if (bytes) {
+            read.outcome = FileRead::Outcome::Read;
+            read.bytes = std::move(*bytes);
+        } else if (tooLarge) {
+            read.outcome = FileRead::Outcome::TooLarge;
+        } else if (Exists(path)) {
+            read.outcome = FileRead::Outcome::Unreadable;
+            read.reason = "It is no regular file that can be read.";
+        }
+        return read;
     }
     // Whether anything stands at `path`, readable or not: a file that exists
     // but cannot be read must not be replaced as if it were missing.
@@ -62,6 +106,20 @@ class FileSystem {
     virtual std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                          const std::string& prefix,
                                                          double minimumAgeSeconds) = 0;
+
+    // Takes a lock on the file at `path`, made empty when missing, waiting
+    // up to `waitSeconds` while another holder's lock stands in the way.
+    // Nothing, with the reason, when it could not be had.
+    virtual std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind,
+                                               double waitSeconds, std::string& reason) = 0;
+    // Whether any process holds a lock on the file at `path` at this moment.
+    // A missing file has none, and is not made.
+    virtual bool LockedElsewhere(const std::string& path) = 0;
+
+    // The file that symbolic links at `path` finally lead to, so a write can
+    // replace that file and leave the links in place; `path` itself when it
+    // is no link.
+    virtual std::string LinkTarget(const std::string& path) { return path; }
 };
 
 }  // namespace tolvane

@@ -39,7 +39,11 @@ std::string JoinPath(std::string_view folder, char separator, std::string_view n
     return path;
 }
 
-WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes) {
+WriteResult ReplaceFileContents(FileSystem& fs, const std::string& linkOrPath,
+                                std::string_view bytes) {
+    // A file kept as a link stays one: the file it leads to is replaced, in
+    // its own folder, since a rename cannot cross to another disk.
+    const std::string path = fs.LinkTarget(linkOrPath);
     const auto cut = path.find_last_of(std::string{'/', fs.PathSeparator()});
     const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
@@ -61,28 +65,131 @@ std::string ScheduleFile::Path() {
     return JoinPath(fs_.ScheduleFolder(), fs_.PathSeparator(), kScheduleFileName);
 }
 
-WriteResult ScheduleFile::SetFileData() {
-    // The bytes come from the list as it is at this one moment. Handing control
-    // to the window line by line here would let a nested write (a removal made
-    // meanwhile) finish first and then be overwritten with the older lines.
-    return ReplaceFileContents(fs_, Path(), ScheduleFileBytes(list_.Items()));
+void ScheduleFile::GetFileData() {
+    const FileRead read = Store().Read();
+    if (read.outcome == FileRead::Outcome::Read) AddLines(read.bytes);
 }
 
-void ScheduleFile::GetFileData() {
-    const auto bytes = fs_.ReadWholeFile(Path());
-    if (!bytes) return;
+void ScheduleFile::AddLines(const std::string& bytes) {
+    seen_ = bytes;
     // A file edited by hand may hold its lines in any order. Taken in that
     // order each would land inside the list and shift the lines after it, so a
     // long file would take time growing with the square of its length; taken
     // sorted, each lands at the end of a list filled from empty. Equal lines
     // are the same bytes, so the list ends the same either way.
-    auto lines = ScheduleFileLines(*bytes);
+    auto lines = ScheduleFileLines(bytes);
     if (!std::is_sorted(lines.begin(), lines.end())) std::sort(lines.begin(), lines.end());
     bool first = true;
     for (auto& line : lines) {
         if (!first) pump_.ProcessPendingEvents();
         first = false;
         list_.Add(std::move(line));
+    }
+}
+
+std::string ScheduleFile::GetRebootData() {
+    const FileRead read = Store().Read();
+    switch (read.outcome) {
+        case FileRead::Outcome::Read:
+            AddLines(read.bytes);
+            return {};
+        case FileRead::Outcome::Missing:
+            return {};
+        case FileRead::Outcome::TooLarge:
+            return "The file is larger than " +
+                   std::to_string(kWindowMaxScheduleBytes / (1024 * 1024)) + " MiB.";
+        case FileRead::Outcome::Unreadable:
+            break;
+    }
+    return read.reason;
+}
+
+WriteResult ScheduleFile::Apply(const ScheduleStore::Change& change) {
+    const ScheduleStore::Changed changed = Store().Edit(change);
+    if (!changed) return WriteResult{false, changed.reason};
+    Show(changed.bytes);
+    return {};
+}
+
+WriteResult ScheduleFile::AddLine(std::string line) {
+    list_.Add(line);
+    return Apply([&](const std::string& found) { return AddScheduleLine(found, line); });
+}
+
+WriteResult ScheduleFile::RemoveLine(int index) {
+    const std::string line = list_.Item(index);
+    if (!list_.Remove(index)) return {};
+    // Someone else may have removed it from the file first: then nothing
+    // is written, and the list shows the file as it is.
+    return Apply([&](const std::string& found) { return RemoveOneScheduleLine(found, line); });
+}
+
+bool ScheduleFile::ClaimRun(const std::string& line, WallMinute minute, bool oneTime) {
+    const ScheduleStore::Claimed claimed = Store().ClaimRun(line, minute, oneTime);
+    switch (claimed.claim) {
+        case ScheduleStore::Claim::AlreadyRan:
+        case ScheduleStore::Claim::Gone:
+            return false;
+        case ScheduleStore::Claim::Run:
+        case ScheduleStore::Claim::Failed:
+            break;
+    }
+    // A one-time line that could not be taken out of the file still runs,
+    // once: it leaves the list, which the window runs from.
+    if (oneTime) {
+        ScheduleListCursor cursor(list_);
+        while (!cursor.AtEnd()) {
+            pump_.ProcessPendingEvents();
+            if (cursor.AtEnd()) break;
+            if (list_.Item(cursor.Position()) == line) {
+                list_.Remove(cursor.Position());
+            } else {
+                cursor.Advance();
+            }
+        }
+    }
+    return true;
+}
+
+void ScheduleFile::Reload() {
+    const FileRead read = Store().Read();
+    // A file that cannot be read now says nothing about the schedule; the
+    // list keeps showing the last one seen.
+    if (read.outcome == FileRead::Outcome::Read) {
+        if (read.bytes != seen_) Show(read.bytes);
+    } else if (read.outcome == FileRead::Outcome::Missing) {
+        if (!seen_.empty() || list_.Count() > 0) Show({});
+    }
+}
+
+void ScheduleFile::Show(const std::string& bytes) {
+    seen_ = bytes;
+    auto lines = ScheduleFileLines(bytes);
+    std::sort(lines.begin(), lines.end());
+    const std::string selected = list_.Item(list_.Selected());
+    const bool hadSelection = list_.Selected() >= 0;
+
+    // Both are sorted: walk them together, removing what the file lacks and
+    // adding what the list lacks.
+    int at = 0;
+    std::size_t next = 0;
+    while (at < list_.Count() || next < lines.size()) {
+        if (next == lines.size() || (at < list_.Count() && list_.Item(at) < lines[next])) {
+            list_.Remove(at);
+        } else if (at == list_.Count() || lines[next] < list_.Item(at)) {
+            list_.Add(lines[next++]);
+            ++at;
+        } else {
+            ++at;
+            ++next;
+        }
+    }
+    // A copy of the selected line that went may leave an equal one behind.
+    if (hadSelection && list_.Selected() < 0) {
+        const auto same = std::lower_bound(lines.begin(), lines.end(), selected);
+        if (same != lines.end() && *same == selected) {
+            list_.Select(static_cast<int>(same - lines.begin()));
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "schedule/schedule_list.h"
+#include "schedule/schedule_store.h"
+#include "schedule/wall_minutes.h"
 
 namespace tolvane {
 
@@ -39,29 +42,57 @@ inline constexpr double kStaleTemporaryFileSeconds = 60.0;
 // Replaces the file at `path` with `bytes` so that at every moment the file is
 // either its old or its new content: the bytes go to a temporary file beside
 // it, flushed, which then takes the old file's place in one step. Temporary
-// files of earlier writes that never finished are removed first.
+// files of earlier writes that never finished are removed first. A symbolic
+// link at `path` stays; the file it leads to gets the bytes.
 WriteResult ReplaceFileContents(FileSystem& fs, const std::string& path, std::string_view bytes);
 
-// The schedule file (beside the program on Windows), mirroring the schedule list.
+// The largest schedule file the window reads: a list box of some 250,000
+// lines, far beyond any schedule kept by hand.
+inline constexpr std::size_t kWindowMaxScheduleBytes = 16 * 1024 * 1024;
+
+// The schedule file (beside the program on Windows) and the window's list as
+// its mirror. The file is the truth: every edit is made to the file as it is
+// at that moment, under the lock all writers share, and the list then shows
+// what the file holds.
 class ScheduleFile {
   public:
     ScheduleFile(ScheduleList& list, FileSystem& fs, EventPump& pump)
         : list_(list), fs_(fs), pump_(pump) {}
 
     std::string Path();
+    ScheduleStore Store() { return ScheduleStore(fs_, Path(), kWindowMaxScheduleBytes); }
 
-    // Replaces the file with the list's lines. When the file could not be
-    // written it keeps its earlier contents, and the result says why.
-    WriteResult SetFileData();
     // Adds the file's lines to the list (which is not emptied first).
     void GetFileData();
-    // Start-up's load of the schedule.
-    void GetRebootData() { GetFileData(); }
+    // Start-up's load of the schedule. Empty, or why a file that stands
+    // could not be read.
+    std::string GetRebootData();
+
+    // The list's edits, each also made to the file. When the file could not
+    // be written the list still shows the change, and the result says why.
+    WriteResult AddLine(std::string line);
+    WriteResult RemoveLine(int index);
+
+    // Whether this window carries out `line`, due at `minute`: no other
+    // process has (see ScheduleStore::ClaimRun). Every copy of a one-time
+    // line leaves the list too.
+    bool ClaimRun(const std::string& line, WallMinute minute, bool oneTime);
+
+    // Shows the file in the list when it changed since it was last seen.
+    // The selection stays on its line while that line is still there.
+    void Reload();
 
   private:
+    void AddLines(const std::string& bytes);
+    // Makes the list hold exactly the lines of `bytes`, with as few
+    // insertions and removals as it takes.
+    void Show(const std::string& bytes);
+    WriteResult Apply(const ScheduleStore::Change& change);
+
     ScheduleList& list_;
     FileSystem& fs_;
     EventPump& pump_;
+    std::string seen_;  // the file's bytes the list last showed
 };
 
 }  // namespace tolvane

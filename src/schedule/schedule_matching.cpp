@@ -36,11 +36,12 @@ bool IsDue(const ScheduleLineParts& parts, const LocalTime& now) {
     return false;
 }
 
-bool IsDueAtAny(const ScheduleLineParts& parts, const std::vector<LocalTime>& minutes) {
+const LocalTime* FirstDueMinute(const ScheduleLineParts& parts,
+                                const std::vector<LocalTime>& minutes) {
     for (const LocalTime& minute : minutes) {
-        if (IsDue(parts, minute)) return true;
+        if (IsDue(parts, minute)) return &minute;
     }
-    return false;
+    return nullptr;
 }
 
 bool IsOneTime(std::string_view repeatPiece) {

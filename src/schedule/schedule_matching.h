@@ -19,8 +19,9 @@ std::string WeekdayNameUpper(int weekday);
 // Day, hour, minute and half-day of the line against the clock, in that order.
 // A line without all its pieces is never due.
 bool IsDue(const ScheduleLineParts& parts, const LocalTime& now);
-// Due at one of these minutes.
-bool IsDueAtAny(const ScheduleLineParts& parts, const std::vector<LocalTime>& minutes);
+// The first of these minutes the line is due at; nothing when none.
+const LocalTime* FirstDueMinute(const ScheduleLineParts& parts,
+                                const std::vector<LocalTime>& minutes);
 
 // The repeat piece, lower-cased, is exactly "repeat no".
 bool IsOneTime(std::string_view repeatPiece);

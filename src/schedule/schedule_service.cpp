@@ -10,23 +10,12 @@
 
 namespace tolvane {
 
-std::string RemoveScheduleLine(std::string_view bytes, std::string_view line) {
-    constexpr std::string_view kLineEnd = "\r\n";
-    const auto pieces = text::Split(bytes, kLineEnd);
-    std::string kept;
-    kept.reserve(bytes.size());
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const bool last = i + 1 == pieces.size();  // never read as a line
-        if (!last && text::TrimSpaces(pieces[i]) == line) continue;
-        kept += pieces[i];
-        if (!last) kept += kLineEnd;
-    }
-    return kept;
-}
-
 ScheduleService::ScheduleService(FileSystem& files, std::string schedulePath, Clock& clock,
                                  SystemPower& power, ServiceLog& log)
-    : files_(files), path_(std::move(schedulePath)), clock_(clock), power_(power), log_(log) {
+    : store_(files, std::move(schedulePath), kServiceMaxScheduleBytes),
+      clock_(clock),
+      power_(power),
+      log_(log) {
     // A machine the service rebooted at a line's minute can be back within
     // that minute; the line must not reboot it again.
     minutes_.StartAfter(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
@@ -46,33 +35,43 @@ void ScheduleService::CarryOut() {
     const WallMinutes::Tick tick =
         minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
     if (tick.due.empty() && tick.slept.empty()) return;
+    // The window asks before a forced action and logs off politely; while
+    // one runs, it carries the schedule out.
+    const bool windowRuns = store_.WindowRunning();
+    if (windowRuns != leftToWindow_) {
+        leftToWindow_ = windowRuns;
+        log_.Info(windowRuns ? "A Tolvane window runs the schedule; the service leaves it to it."
+                             : "No Tolvane window runs the schedule; the service carries it out.");
+    }
+    if (windowRuns) return;
     const auto bytes = ReadSchedule();
     if (!bytes) return;         // no schedule yet, or one that is not read
     std::set<std::string> ran;  // copies of one line act once
     for (const std::string& line : ScheduleFileLines(*bytes)) {
         const auto parts = SplitScheduleLine(line);
-        if (!IsDueAtAny(parts, tick.due)) {
-            if (IsDueAtAny(parts, tick.slept)) {
+        const LocalTime* due = FirstDueMinute(parts, tick.due);
+        if (!due) {
+            if (FirstDueMinute(parts, tick.slept)) {
                 log_.Info("Not run, its minute passed while the machine was asleep: " + line);
             }
             continue;
         }
         if (!ran.insert(line).second) continue;
-        if (IsOneTime(parts.repeatPiece) && !TakeOutOfFile(line)) continue;
+        if (!Claim(line, WallMinuteOf(*due), IsOneTime(parts.repeatPiece))) continue;
         Run(line, parts.actionPiece);
     }
     Problem("");
 }
 
 std::optional<std::string> ScheduleService::ReadSchedule() {
-    bool tooLarge = false;
-    auto bytes = files_.ReadFileUpTo(path_, kServiceMaxScheduleBytes, tooLarge);
-    if (tooLarge) {
+    FileRead read = store_.Read();
+    if (read.outcome == FileRead::Outcome::TooLarge) {
         Problem("The schedule file is larger than " +
                 std::to_string(kServiceMaxScheduleBytes / (1024 * 1024)) +
-                " MiB; it is not read, and nothing in it is carried out: " + path_);
+                " MiB; it is not read, and nothing in it is carried out: " + store_.Path());
     }
-    return bytes;
+    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
+    return std::move(read.bytes);
 }
 
 void ScheduleService::Problem(const std::string& text) {
@@ -81,25 +80,23 @@ void ScheduleService::Problem(const std::string& text) {
     if (!text.empty()) log_.Error(text);
 }
 
-bool ScheduleService::TakeOutOfFile(const std::string& line) {
-    // Read again: the window may have rewritten the file since the tick began.
-    const auto current = ReadSchedule();
-    if (!current) {
-        log_.Error("Not run, the schedule file could not be read again: " + line);
-        return false;
+bool ScheduleService::Claim(const std::string& line, WallMinute minute, bool oneTime) {
+    const ScheduleStore::Claimed claimed = store_.ClaimRun(line, minute, oneTime);
+    switch (claimed.claim) {
+        case ScheduleStore::Claim::Run:
+            if (!claimed.problem.empty()) log_.Error(claimed.problem + ": " + line);
+            return true;
+        case ScheduleStore::Claim::AlreadyRan:
+            log_.Info("Not run, already carried out at this minute: " + line);
+            return false;
+        case ScheduleStore::Claim::Gone:
+            log_.Info("Not run, already taken out of the schedule: " + line);
+            return false;
+        case ScheduleStore::Claim::Failed:
+            log_.Error("Not run, " + claimed.problem + ": " + line);
+            return false;
     }
-    const std::string without = RemoveScheduleLine(*current, line);
-    if (without == *current) {
-        log_.Info("Not run, already taken out of the schedule: " + line);
-        return false;
-    }
-    const WriteResult written = ReplaceFileContents(files_, path_, without);
-    if (!written) {
-        log_.Error("Not run, the one-time line could not be taken out of " + path_ + " (" +
-                   written.reason + "): " + line);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 void ScheduleService::Run(const std::string& line, std::string_view actionPiece) {

@@ -8,13 +8,10 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/system_power.h"
+#include "schedule/schedule_store.h"
 #include "schedule/wall_minutes.h"
 
 namespace tolvane {
-
-// The file's bytes without every line equal to `line` (compared as the reader
-// trims it); every other byte stays as it was, unreadable lines included.
-std::string RemoveScheduleLine(std::string_view bytes, std::string_view line);
 
 // The largest schedule file the service reads: about 90,000 lines, far beyond
 // any schedule kept by hand, and little enough that a file made huge on
@@ -30,30 +27,33 @@ class ScheduleService {
                     ServiceLog& log);
 
     // Runs every line due now, in the file's order, each at most once per
-    // minute. A one-time line leaves the file before its action is requested;
-    // when it cannot be removed, or the window already took it out, it is not run.
+    // minute among all processes of the schedule (the run record says who
+    // came first). A one-time line leaves the file before its action is
+    // requested; when it cannot be removed, or is no longer there, it is not
+    // run. While a window of the schedule runs, the schedule is left to it.
     // Never throws: whatever goes wrong is logged, and the next tick comes as
     // usual. A file over kServiceMaxScheduleBytes is left alone, and logged
     // once while it stays so large.
     void Tick();
 
-    const std::string& SchedulePath() const { return path_; }
+    const std::string& SchedulePath() const { return store_.Path(); }
 
   private:
     void CarryOut();
     std::optional<std::string> ReadSchedule();
     // Logs a lasting problem once, not at every tick; an empty one clears it.
     void Problem(const std::string& text);
-    bool TakeOutOfFile(const std::string& line);
+    // Whether this process carries the line out; says why not in the log.
+    bool Claim(const std::string& line, WallMinute minute, bool oneTime);
     void Run(const std::string& line, std::string_view actionPiece);
 
-    FileSystem& files_;
-    std::string path_;
+    ScheduleStore store_;
     Clock& clock_;
     SystemPower& power_;
     ServiceLog& log_;
     WallMinutes minutes_;
     std::string problem_;
+    bool leftToWindow_ = false;
 };
 
 }  // namespace tolvane

@@ -17,27 +17,14 @@ void Scheduler::Timer1_Timer() {
         const std::string line = list_.Item(cursor.Position());
         cursor.Advance();
         const auto parts = SplitScheduleLine(line);
-        if (!IsDueAtAny(parts, tick.due) || !ran.insert(line).second) continue;
-        RunAction(parts.actionPiece, parts.repeatPiece, line);
+        const LocalTime* due = FirstDueMinute(parts, tick.due);
+        if (!due || !ran.insert(line).second) continue;
+        if (!file_.ClaimRun(line, WallMinuteOf(*due), IsOneTime(parts.repeatPiece))) continue;
+        RunAction(parts.actionPiece);
     }
 }
 
-void Scheduler::RunAction(std::string_view actionPiece, std::string_view repeatPiece,
-                          const std::string& line) {
-    if (IsOneTime(repeatPiece)) {
-        ScheduleListCursor cursor(list_);
-        while (!cursor.AtEnd()) {
-            pump_.ProcessPendingEvents();
-            if (cursor.AtEnd()) break;
-            if (list_.Item(cursor.Position()) == line) {
-                list_.Remove(cursor.Position());
-            } else {
-                cursor.Advance();
-            }
-        }
-        file_.SetFileData();
-    }
-
+void Scheduler::RunAction(std::string_view actionPiece) {
     switch (ChooseAction(actionPiece)) {
         case PowerAction::Reboot:
             power_.RebootSystem();

@@ -22,13 +22,14 @@ class Scheduler {
 
     // Walks the list once; every line due at a minute this tick stands for
     // runs, in list order: at most once per minute of the wall clock, however
-    // many ticks fall in it and whatever the clock does between them.
+    // many ticks fall in it and whatever the clock does between them, and
+    // only when no other process of the schedule ran it at that minute. A
+    // one-time line (every copy of it) leaves the file and the list before
+    // its action is requested.
     void Timer1_Timer();
 
-    // Carries out one due line: a one-time line (every copy of it) leaves the
-    // list and the file first, then the action is requested.
-    void RunAction(std::string_view actionPiece, std::string_view repeatPiece,
-                   const std::string& line);
+    // Requests the line's action.
+    void RunAction(std::string_view actionPiece);
 
   private:
     ScheduleList& list_;

@@ -68,7 +68,11 @@ void Form1::Form_Load(const std::string& commandLine) {
     }
 
     SetCombos();
-    file_.GetRebootData();
+    // Held while the window lives: the service leaves the schedule to it.
+    std::string reason;
+    windowLock_ = file_.Store().HoldWindowLock(reason);
+    const std::string unreadable = file_.GetRebootData();
+    if (!unreadable.empty()) Message(texts::ScheduleUnreadable(file_.Path(), unreadable));
     GetSettingsFromRegistry();
 
     std::string folder = platform_.files.ProgramFolder();
@@ -123,8 +127,7 @@ void Form1::Command1_Click() {
     entry.AmPm = view.ComboText(ControlId::Combo3);
     entry.Day = view.ComboText(ControlId::Combo4);
 
-    list_.Add(ComposeScheduleLine(entry));
-    const WriteResult saved = file_.SetFileData();
+    const WriteResult saved = file_.AddLine(ComposeScheduleLine(entry));
     Message(
         texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
                                  ComposeActionAndRepeat(entry.Action, entry.Force, entry.Repeat)));
@@ -140,8 +143,7 @@ void Form1::Command2_Click() {
         Message(std::string(texts::kNothingSelected));
         return;
     }
-    list_.Remove(selected);
-    const WriteResult saved = file_.SetFileData();
+    const WriteResult saved = file_.RemoveLine(selected);
     if (!saved) Message(texts::ScheduleNotSaved(file_.Path(), saved.reason));
 }
 

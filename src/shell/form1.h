@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/clock.h"
@@ -53,8 +54,15 @@ class Form1 {
     // text after the program's name.
     void Form_Load(const std::string& commandLine);
 
-    // Timer1, every 45 seconds from the window's creation.
-    void Timer1_Timer() { scheduler_.Timer1_Timer(); }
+    // Timer1, every 45 seconds from the window's creation. The file is
+    // looked at first, for a change no watcher reported.
+    void Timer1_Timer() {
+        file_.Reload();
+        scheduler_.Timer1_Timer();
+    }
+    // The front end's watcher saw the schedule file change on disk.
+    void ScheduleFileChanged() { file_.Reload(); }
+    std::string SchedulePath() { return file_.Path(); }
 
     // The schedule editor.
     void SetCombos();
@@ -117,6 +125,7 @@ class Form1 {
     ScheduleFile file_;
     PowerOperations power_;
     Scheduler scheduler_;
+    std::unique_ptr<FileLock> windowLock_;
     bool iconAdded_ = false;
     bool hiddenToTray_ = false;
 };

@@ -39,6 +39,12 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
                        "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
+std::string ScheduleUnreadable(std::string_view path, std::string_view reason) {
+    return FileProblem("The schedule could not be read from", path, reason,
+                       "The file is left as it is, and changes to the schedule are not saved "
+                       "until it can be read.");
+}
+
 std::string InvalidOption() {
     const std::string moreInformation =
         "For more information check " + std::string(kMakerWebAddress) + "  ";

@@ -41,6 +41,8 @@ std::string AddedConfirmation(std::string_view hour, std::string_view minute, st
 
 // Said after an edit whose schedule file could not be written.
 std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
+// Said once at start when the schedule file stands but cannot be read.
+std::string ScheduleUnreadable(std::string_view path, std::string_view reason);
 
 // The ten lines shown for a command line that is no option.
 std::string InvalidOption();

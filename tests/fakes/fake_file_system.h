@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,18 @@ class FakeFileSystem final : public FileSystem {
     // How long ago a file was last written, in seconds; 0 for one not listed.
     std::map<std::string, double> ages;
 
+    // Locks held, by file: how many shared holders, and whether one holds it
+    // alone. All processes sharing this fake share them.
+    struct LockState {
+        int shared = 0;
+        bool exclusive = false;
+    };
+    std::map<std::string, LockState> locks;
+    bool failLock = false;
+    int locksTaken = 0;
+    // Symbolic links: the path each leads to.
+    std::map<std::string, std::string> links;
+
     std::string ProgramFolder() override { return folder; }
     char PathSeparator() const override { return '\\'; }
 
@@ -31,13 +45,15 @@ class FakeFileSystem final : public FileSystem {
     std::function<void(int read)> beforeRead;
     int reads = 0;
 
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
+    std::optional<std::string> ReadWholeFile(const std::string& linkOrPath) override {
         if (beforeRead) beforeRead(++reads);
-        const auto found = files.find(path);
+        const auto found = files.find(LinkTarget(linkOrPath));
         if (failRead || found == files.end()) return std::nullopt;
         return found->second;
     }
-    bool Exists(const std::string& path) override { return files.count(path) > 0; }
+    bool Exists(const std::string& path) override {
+        return files.count(path) > 0 || links.count(path) > 0;
+    }
     std::optional<std::string> WriteTemporaryFile(const std::string& inFolder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override {
@@ -93,6 +109,55 @@ class FakeFileSystem final : public FileSystem {
         }
         return stale;
     }
+
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double,
+                                       std::string& reason) override {
+        LockState& state = locks[path];
+        // One thread: a lock in the way is never released while waiting.
+        if (failLock || state.exclusive || (kind == LockKind::Exclusive && state.shared > 0)) {
+            reason = failLock ? failureReason : "Another program holds the lock " + path + ".";
+            return nullptr;
+        }
+        if (!files.count(path)) files[path] = "";
+        ++locksTaken;
+        if (kind == LockKind::Exclusive) {
+            state.exclusive = true;
+        } else {
+            ++state.shared;
+        }
+        return std::make_unique<Held>(*this, path, kind);
+    }
+    bool LockedElsewhere(const std::string& path) override {
+        const auto found = locks.find(path);
+        return found != locks.end() && (found->second.exclusive || found->second.shared > 0);
+    }
+    std::string LinkTarget(const std::string& path) override {
+        std::string current = path;
+        for (auto link = links.find(current); link != links.end(); link = links.find(current)) {
+            current = link->second;
+        }
+        return current;
+    }
+
+  private:
+    class Held final : public FileLock {
+      public:
+        Held(FakeFileSystem& fs, std::string path, LockKind kind)
+            : fs_(fs), path_(std::move(path)), kind_(kind) {}
+        ~Held() override {
+            LockState& state = fs_.locks[path_];
+            if (kind_ == LockKind::Exclusive) {
+                state.exclusive = false;
+            } else {
+                --state.shared;
+            }
+        }
+
+      private:
+        FakeFileSystem& fs_;
+        std::string path_;
+        LockKind kind_;
+    };
 };
 
 }  // namespace tolvane::testing

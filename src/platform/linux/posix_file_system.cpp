@@ -1,6 +1,8 @@
 #include "platform/linux/posix_file_system.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -94,36 +96,55 @@ std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& pat
 
 std::optional<std::string> PosixFileSystem::ReadFileUpTo(const std::string& path,
                                                          std::size_t maxBytes, bool& tooLarge) {
-    tooLarge = false;
+    FileRead read = ReadFile(path, maxBytes);
+    tooLarge = read.outcome == FileRead::Outcome::TooLarge;
+    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
+    return std::move(read.bytes);
+}
+
+FileRead PosixFileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
+    FileRead read;
+    auto fail = [&](int error) {
+        read.outcome = error == ENOENT ? FileRead::Outcome::Missing : FileRead::Outcome::Unreadable;
+        read.reason = ErrorText(error);
+        read.bytes.clear();
+        return read;
+    };
     // Only a regular file is read: a FIFO in the file's place would hold the
     // program at its start until someone wrote into it (hence no waiting in
     // open), and a device such as /dev/zero would never end.
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return fail(errno);
+    if (!S_ISREG(info.st_mode)) {
+        read.outcome = FileRead::Outcome::Unreadable;
+        read.reason = S_ISDIR(info.st_mode) ? "It is a folder." : "It is no regular file.";
+        return read;
     }
     // A sparse file of gigabytes costs nothing on the disk; its size says
     // before any byte is held. A file that grows while it is read is caught
     // below.
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        tooLarge = true;
-        return std::nullopt;
+        read.outcome = FileRead::Outcome::TooLarge;
+        return read;
     }
-    std::string bytes;
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return fail(errno);
         }
-        if (got == 0) return bytes;
-        if (static_cast<std::size_t>(got) > maxBytes - bytes.size()) {
-            tooLarge = true;
-            return std::nullopt;
+        if (got == 0) {
+            read.outcome = FileRead::Outcome::Read;
+            return read;
         }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) > maxBytes - read.bytes.size()) {
+            read.bytes.clear();
+            read.outcome = FileRead::Outcome::TooLarge;
+            return read;
+        }
+        read.bytes.append(buffer, static_cast<std::size_t>(got));
     }
 }
 
@@ -196,6 +217,100 @@ std::vector<std::string> PosixFileSystem::StaleTemporaryFiles(const std::string&
         if (::difftime(now, info.st_mtime) >= minimumAgeSeconds) stale.push_back(std::move(path));
     }
     return stale;
+}
+
+namespace {
+
+class PosixFileLock final : public FileLock {
+  public:
+    explicit PosixFileLock(int fd) : fd_(fd) {}
+    ~PosixFileLock() override { ::close(fd_); }  // the lock goes with it
+    PosixFileLock(const PosixFileLock&) = delete;
+    PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+  private:
+    int fd_;
+};
+
+// Opens a lock file as itself: no link followed, nothing but a regular file
+// taken, and no waiting in open for a FIFO put in its place.
+int OpenLockFile(const std::string& path, int flags, std::string& reason) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        reason = ErrorText(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = "The lock file " + path + " is no regular file.";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<FileLock> PosixFileSystem::LockFile(const std::string& path, LockKind kind,
+                                                    double waitSeconds, std::string& reason) {
+    int fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
+    if (fd < 0 && errno == ENOENT &&
+        std::find(madeOnDemand_.begin(), madeOnDemand_.end(), FolderOf(path)) !=
+            madeOnDemand_.end()) {
+        if (!MakeFolders(FolderOf(path), reason)) return nullptr;
+        fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
+    }
+    if (fd < 0) return nullptr;
+    auto lock = std::make_unique<PosixFileLock>(fd);
+    const int operation = (kind == LockKind::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    // flock has no timed wait; holders keep the lock for one read and one
+    // write, so a short pause between tries costs nothing.
+    timespec start {};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        if (::flock(fd, operation) == 0) return lock;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {
+            reason = ErrorText(errno);
+            return nullptr;
+        }
+        timespec now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const double waited = static_cast<double>(now.tv_sec - start.tv_sec) +
+                              static_cast<double>(now.tv_nsec - start.tv_nsec) / 1e9;
+        if (waited >= waitSeconds) {
+            reason = "Another program holds the lock " + path + ".";
+            return nullptr;
+        }
+        const timespec pause{0, 2'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+bool PosixFileSystem::LockedElsewhere(const std::string& path) {
+    std::string reason;
+    const int fd = OpenLockFile(path, O_RDONLY, reason);
+    if (fd < 0) return false;
+    Descriptor owned(fd);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return false;  // released with the descriptor
+    return errno == EWOULDBLOCK;
+}
+
+std::string PosixFileSystem::LinkTarget(const std::string& path) {
+    // Each link is read in turn, a relative one taken from its own folder;
+    // a loop ends where the system would give up too.
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        std::vector<char> target(static_cast<std::size_t>(PATH_MAX) + 1);
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
+        std::string next(target.data(), static_cast<std::size_t>(length));
+        if (next.front() != '/') next = FolderOf(current) + "/" + next;
+        current = std::move(next);
+    }
+    return path;
 }
 
 }  // namespace tolvane

@@ -25,6 +25,7 @@ class PosixFileSystem final : public FileSystem {
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
                                             bool& tooLarge) override;
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     bool Exists(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
@@ -35,6 +36,11 @@ class PosixFileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+    // flock(2): released with the last descriptor of the open file.
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override;
+    bool LockedElsewhere(const std::string& path) override;
+    std::string LinkTarget(const std::string& path) override;
 
   private:
     std::string programFolder_;

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "schedule/wall_minutes.h"
+
+namespace tolvane {
+
+// The files every Tolvane process of one schedule shares, beside it:
+//   "<schedule>.lock"    held while one of them reads and rewrites the
+//                        schedule or the run record, so no edit is lost;
+//   "<schedule>.runs"    which line ran at which minute, so a due line runs
+//                        once whoever comes to it and however often;
+//   "<schedule>.window"  held by every running window, so the service knows
+//                        to leave the schedule to it.
+inline constexpr std::string_view kLockFileSuffix = ".lock";
+inline constexpr std::string_view kRunRecordSuffix = ".runs";
+inline constexpr std::string_view kWindowLockSuffix = ".window";
+
+// How long a writer waits for another one's turn before it gives up: a turn
+// is one read and one write.
+inline constexpr double kScheduleLockWaitSeconds = 10.0;
+// Runs older (or, after the clock was set back, newer) than this are dropped.
+inline constexpr WallMinute kRunRecordMinutes = 24 * 60;
+
+// The schedule file as all its writers share it. Every change is made under
+// the shared lock, to the file as it is at that moment, never to an older copy.
+class ScheduleStore {
+  public:
+    ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes);
+
+    const std::string& Path() const { return path_; }
+    std::size_t MaxBytes() const { return maxBytes_; }
+
+    FileRead Read() { return files_.ReadFile(path_, maxBytes_); }
+
+    // The bytes a change makes of the file's bytes as found (empty for a
+    // missing file); nothing leaves the file as it is.
+    using Change = std::function<std::optional<std::string>(const std::string& found)>;
+    struct Changed {
+        bool ok = true;
+        std::string reason;  // why it failed
+        bool written = false;
+        std::string bytes;  // the file as this change left it
+        explicit operator bool() const { return ok; }
+    };
+    // Under the lock: reads the file, applies `change`, replaces the file
+    // with the result. A file that stands but cannot be read, or is over the
+    // bound, is never replaced.
+    Changed Edit(const Change& change);
+
+    enum class Claim {
+        Run,         // this process carries the line out
+        AlreadyRan,  // some process claimed it for this minute
+        Gone,        // a one-time line no longer in the schedule
+        Failed,      // a one-time line that could not be taken out (`problem` says why)
+    };
+    struct Claimed {
+        Claim claim = Claim::Run;
+        // What went wrong on the way, also when the line is still to run
+        // (a run record that could not be written).
+        std::string problem;
+    };
+    // Claims `line`'s run at `minute`, first come first served among all
+    // processes: an entry in the run record, made before the action starts.
+    // A one-time line also leaves the schedule, every copy, in the same turn.
+    Claimed ClaimRun(const std::string& line, WallMinute minute, bool oneTime);
+
+    // Held by a window while it runs; many windows can hold it at once.
+    std::unique_ptr<FileLock> HoldWindowLock(std::string& reason);
+    bool WindowRunning() { return files_.LockedElsewhere(path_ + std::string(kWindowLockSuffix)); }
+
+  private:
+    struct RunRecord {
+        std::string kept;  // the entries still young enough
+        bool ran = false;  // one of them is this line at this minute
+    };
+    std::unique_ptr<FileLock> Lock(std::string& reason);
+    RunRecord LoadRecord(const std::string& line, WallMinute minute);
+    // Writes the record with this run added; false, with the reason, when it
+    // could not be written.
+    bool SaveRecord(RunRecord& record, const std::string& line, WallMinute minute,
+                    std::string& reason);
+
+    FileSystem& files_;
+    std::string path_;
+    std::size_t maxBytes_;
+};
+
+// The file's bytes without every line equal to `line` (compared as the reader
+// trims it); every other byte stays as it was, unreadable lines included.
+std::string RemoveScheduleLine(std::string_view bytes, std::string_view line);
+
+// The edits of the window, each on the file's bytes as found; the result is
+// the design's bytes for the resulting list.
+std::string AddScheduleLine(std::string_view bytes, const std::string& line);
+// Nothing when no copy of `line` was there.
+std::optional<std::string> RemoveOneScheduleLine(std::string_view bytes, std::string_view line);
+
+}  // namespace tolvane
