@@ -111,9 +111,8 @@ TEST_P(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {
     } pump;
     ScheduleFile file(list, *fs, pump);
     ASSERT_EQ(file.Path(), path);
-    list.Add("7:05 AM-ShutDown-Repeat YES-Monday");
-    list.Add("10:30 PM-Force Reboot-Repeat NO-Every Day");
-    ASSERT_TRUE(file.SetFileData());
+    ASSERT_TRUE(file.AddLine("7:05 AM-ShutDown-Repeat YES-Monday"));
+    ASSERT_TRUE(file.AddLine("10:30 PM-Force Reboot-Repeat NO-Every Day"));
     const auto bytes = fs->ReadWholeFile(path);
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->size(), 81u);
@@ -123,6 +122,48 @@ TEST_P(FileSystemContract, TheScheduleFileRoundTripsThroughTheDisk) {
     ScheduleFile reader(loaded, *fs, pump);
     reader.GetRebootData();
     EXPECT_EQ(loaded.Items(), list.Items());
+}
+
+TEST_P(FileSystemContract, ALockKeepsOutOnlyTheHoldersItMust) {
+    const std::string lockPath = path + ".lock";
+    std::string reason;
+    EXPECT_FALSE(fs->LockedElsewhere(lockPath));
+    EXPECT_FALSE(fs->ReadWholeFile(lockPath)) << "asking made no file";
+
+    auto alone = fs->LockFile(lockPath, LockKind::Exclusive, 0.0, reason);
+    ASSERT_TRUE(alone) << reason;
+    EXPECT_TRUE(fs->LockedElsewhere(lockPath));
+    for (const LockKind kind : {LockKind::Exclusive, LockKind::Shared}) {
+        reason.clear();
+        EXPECT_FALSE(fs->LockFile(lockPath, kind, 0.05, reason));
+        EXPECT_FALSE(reason.empty());
+    }
+    alone.reset();
+    EXPECT_FALSE(fs->LockedElsewhere(lockPath));
+
+    auto first = fs->LockFile(lockPath, LockKind::Shared, 0.0, reason);
+    auto second = fs->LockFile(lockPath, LockKind::Shared, 0.0, reason);
+    EXPECT_TRUE(first && second) << reason;
+    EXPECT_TRUE(fs->LockedElsewhere(lockPath));
+    EXPECT_FALSE(fs->LockFile(lockPath, LockKind::Exclusive, 0.0, reason));
+    first.reset();
+    second.reset();
+    EXPECT_TRUE(fs->LockFile(lockPath, LockKind::Exclusive, 0.0, reason)) << reason;
+}
+
+TEST_P(FileSystemContract, AReadSaysWhatStoodInTheWay) {
+    EXPECT_EQ(fs->ReadFile(path, 10).outcome, FileRead::Outcome::Missing);
+    ASSERT_TRUE(ReplaceFileContents(*fs, path, "0123456789"));
+    const FileRead whole = fs->ReadFile(path, 10);
+    EXPECT_EQ(whole.outcome, FileRead::Outcome::Read);
+    EXPECT_EQ(whole.bytes, "0123456789");
+    EXPECT_EQ(fs->ReadFile(path, 9).outcome, FileRead::Outcome::TooLarge);
+
+    std::filesystem::create_directory(std::filesystem::path(folder) / "a folder");
+    const FileRead folderRead =
+        fs->ReadFile(JoinPath(folder, fs->PathSeparator(), "a folder"), 10);
+    EXPECT_EQ(folderRead.outcome, FileRead::Outcome::Unreadable);
+    EXPECT_FALSE(folderRead.reason.empty());
 }
 
 TEST(NativeClock, GivesAConsistentReading) {

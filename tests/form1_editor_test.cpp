@@ -110,7 +110,15 @@ TEST_F(Form1Test, AnEditThatCannotBeSavedSaysSoAfterDoingItsWork) {
     EXPECT_NE(warning.find("Access is denied."), std::string::npos) << warning;
     EXPECT_NE(warning.find("lost when Tolvane ends"), std::string::npos) << warning;
     EXPECT_EQ(Lines().size(), 1u);  // the list keeps the change
+    form.Timer1_Timer();
+    EXPECT_EQ(Lines().size(), 1u) << "the file did not change, so the list is not reloaded";
 
+    form.List1_Click(0);
+    form.Command2_Click();  // the file never had the line: nothing to write
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(msgBox.shown.size(), 2u);
+
+    WriteSchedule({"A"});
     form.List1_Click(0);
     form.Command2_Click();
     EXPECT_TRUE(Lines().empty());
@@ -120,9 +128,7 @@ TEST_F(Form1Test, AnEditThatCannotBeSavedSaysSoAfterDoingItsWork) {
 
 TEST_F(Form1Test, RemoveItNeedsASelectionAndRemovesOnlyThatLine) {
     form.Command2_Click();  // empty list
-    form.List().Add("A");
-    form.List().Add("B");
-    form.List().Add("B");
+    WriteSchedule({"A", "B", "B"});
     form.Command2_Click();  // nothing selected
     EXPECT_EQ(msgBox.Texts(), (Texts(2, "Please select the item you would like to remove")));
 
@@ -189,7 +195,7 @@ TEST_F(Form1Test, TheRoadOfOneEntryFromAddItToTheReboot) {
 }
 
 TEST_F(Form1Test, ATickInsideAModalMessageBoxSeesTheListAsItIs) {
-    form.List().Add("1:05 PM-LockWorkStation-Repeat NO-Every Day");
+    WriteSchedule({"1:05 PM-LockWorkStation-Repeat NO-Every Day"});
     clock.now = FakeClock::At(13, 5);
     msgBox.whileShown = [&] { form.Timer1_Timer(); };
     Choose(ControlId::Option1, false, ControlId::Option8, "2", "00", "AM", "Monday");

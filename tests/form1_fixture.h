@@ -36,6 +36,11 @@ class Form1Test : public ::testing::Test {
     }
 
     std::string ScheduleBytes() { return files.files[schedulePath]; }
+    // The schedule file as another program leaves it, seen by the window.
+    void WriteSchedule(const std::vector<std::string>& lines) {
+        files.files[schedulePath] = ScheduleFileBytes(lines);
+        form.ScheduleFileChanged();
+    }
     const std::vector<std::string>& Lines() { return form.List().Items(); }
 
     // Fills the editor as a user would.

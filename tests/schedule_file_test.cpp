@@ -85,24 +85,26 @@ class ScheduleFileTest : public ::testing::Test {
     FakeEventPump pump;
     ScheduleFile file{list, fs, pump};
 
-    // Every file in the fake's folder apart from the schedule itself.
+    // Every file in the fake's folder apart from the schedule and its lock.
     int StrayFiles() const {
-        return static_cast<int>(fs.files.size()) - (fs.files.count(path) ? 1 : 0);
+        int stray = 0;
+        for (const auto& [name, bytes] : fs.files) stray += name != path && name != path + ".lock";
+        return stray;
     }
 };
 
 TEST_F(ScheduleFileTest, WritesTheListBesideTheProgram) {
-    list.Add("7:05 AM-ShutDown-Repeat YES-Monday");
-    list.Add("10:30 PM-Force Reboot-Repeat NO-Every Day");
+    EXPECT_TRUE(file.AddLine("7:05 AM-ShutDown-Repeat YES-Monday"));
+    EXPECT_TRUE(file.AddLine("10:30 PM-Force Reboot-Repeat NO-Every Day"));
     EXPECT_EQ(file.Path(), path);
-    EXPECT_TRUE(file.SetFileData());
     EXPECT_EQ(fs.files[path], kTwoEntryFile);
     EXPECT_EQ(StrayFiles(), 0);
 }
 
 TEST_F(ScheduleFileTest, AnEmptyListLeavesACrLfFileNotAMissingOne) {
-    fs.files[path] = kTwoEntryFile;
-    EXPECT_TRUE(file.SetFileData());
+    fs.files[path] = "A\r\n\r\n";
+    file.GetRebootData();
+    EXPECT_TRUE(file.RemoveLine(0));
     EXPECT_EQ(fs.files[path], "\r\n");
 }
 
@@ -111,8 +113,7 @@ TEST_F(ScheduleFileTest, AFailingStepKeepsTheOldFileAndLeavesNoTemporary) {
         fs.files = {{path, kTwoEntryFile}};
         fs.failTemporaryWrite = step == 0;
         fs.failMoveOver = step == 1;
-        list.Add("1:00 AM-Reboot-Repeat NO-Every Day");
-        const auto result = file.SetFileData();
+        const auto result = file.AddLine("1:00 AM-Reboot-Repeat NO-Every Day");
         EXPECT_FALSE(result) << step;
         EXPECT_EQ(result.reason, "Access is denied.") << step;
         EXPECT_EQ(fs.files[path], kTwoEntryFile) << step;
@@ -132,9 +133,9 @@ TEST_F(ScheduleFileTest, AWriteClearsAwayTheTemporaryFilesOfWritesThatNeverFinis
                {folder + "rebootdata.kx.backup", 3600.0},
                {folder + "rebootdata.kx.9.tmp.txt", 3600.0}};
     fs.failMoveOver = true;  // also when this write fails
-    EXPECT_FALSE(file.SetFileData());
+    EXPECT_FALSE(file.AddLine("A"));
     EXPECT_EQ(fs.files.count(folder + "rebootdata.kx.7.tmp"), 0u);
-    EXPECT_EQ(fs.files.size(), 3u);
+    EXPECT_EQ(fs.files.size(), 4u);  // the three others and the lock file
     EXPECT_EQ(fs.files.count(folder + "rebootdata.kx.8.tmp"), 1u);
 }
 

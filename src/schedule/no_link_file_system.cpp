@@ -406,4 +406,15 @@ std::vector<std::string> NoLinkFileSystem::StaleTemporaryFiles(const std::string
     return stale;
 }
 
+// Placeholder until the walk can open lock files.
+std::unique_ptr<FileLock> NoLinkFileSystem::LockFile(const std::string&, LockKind, double,
+                                                     std::string& reason) {
+    reason = "Locks are not available here.";
+    return nullptr;
+}
+
+bool NoLinkFileSystem::LockedElsewhere(const std::string&) {
+    return false;
+}
+
 }  // namespace tolvane

@@ -71,6 +71,9 @@ class NoLinkFileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override;
+    bool LockedElsewhere(const std::string& path) override;
 
     // Why the file at `path` must not be used at all: a link or a second
     // name on the way or in its place, something that is no regular file, a

@@ -125,7 +125,10 @@ WriteResult ScheduleFile::RemoveLine(int index) {
 }
 
 bool ScheduleFile::ClaimRun(const std::string& line, WallMinute minute, bool oneTime) {
-    const ScheduleStore::Claimed claimed = Store().ClaimRun(line, minute, oneTime);
+    const ScheduleStore::Claimed claimed =
+        Store().ClaimRun(line, minute, oneTime, [&](const std::string& found) {
+            return RemoveEveryScheduleLine(found, line);
+        });
     switch (claimed.claim) {
         case ScheduleStore::Claim::AlreadyRan:
         case ScheduleStore::Claim::Gone:
@@ -154,12 +157,11 @@ bool ScheduleFile::ClaimRun(const std::string& line, WallMinute minute, bool one
 void ScheduleFile::Reload() {
     const FileRead read = Store().Read();
     // A file that cannot be read now says nothing about the schedule; the
-    // list keeps showing the last one seen.
-    if (read.outcome == FileRead::Outcome::Read) {
-        if (read.bytes != seen_) Show(read.bytes);
-    } else if (read.outcome == FileRead::Outcome::Missing) {
-        if (!seen_.empty() || list_.Count() > 0) Show({});
+    // list keeps showing the last one seen. A file removed is an empty schedule.
+    if (read.outcome != FileRead::Outcome::Read && read.outcome != FileRead::Outcome::Missing) {
+        return;
     }
+    if (read.bytes != seen_) Show(read.bytes);
 }
 
 void ScheduleFile::Show(const std::string& bytes) {

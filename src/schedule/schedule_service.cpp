@@ -81,10 +81,17 @@ void ScheduleService::Problem(const std::string& text) {
 }
 
 bool ScheduleService::Claim(const std::string& line, WallMinute minute, bool oneTime) {
-    const ScheduleStore::Claimed claimed = store_.ClaimRun(line, minute, oneTime);
+    // Only the line's own bytes go: the rest of a file kept by hand stays
+    // exactly as its writer left it.
+    const ScheduleStore::Claimed claimed =
+        store_.ClaimRun(line, minute, oneTime, [&](const std::string& found) {
+            std::optional<std::string> without = RemoveScheduleLine(found, line);
+            if (*without == found) without.reset();
+            return without;
+        });
     switch (claimed.claim) {
         case ScheduleStore::Claim::Run:
-            if (!claimed.problem.empty()) log_.Error(claimed.problem + ": " + line);
+            if (!claimed.problem.empty()) log_.Error("Run, but " + claimed.problem + ": " + line);
             return true;
         case ScheduleStore::Claim::AlreadyRan:
             log_.Info("Not run, already carried out at this minute: " + line);

@@ -18,9 +18,9 @@ constexpr std::size_t kRunRecordMaxBytes = 1024 * 1024;
 
 std::string Unreadable(const std::string& path, const FileRead& read) {
     if (read.outcome == FileRead::Outcome::TooLarge) {
-        return "The file " + path + " is too large to be read.";
+        return "the file " + path + " is too large to be read";
     }
-    return "The file " + path + " cannot be read: " + read.reason;
+    return "the file " + path + " cannot be read (" + read.reason + ")";
 }
 
 }  // namespace
@@ -56,6 +56,16 @@ std::optional<std::string> RemoveOneScheduleLine(std::string_view bytes, std::st
     return ScheduleFileBytes(lines);
 }
 
+std::optional<std::string> RemoveEveryScheduleLine(std::string_view bytes,
+                                                   std::string_view line) {
+    auto lines = ScheduleFileLines(bytes);
+    const auto kept = std::remove(lines.begin(), lines.end(), line);
+    if (kept == lines.end()) return std::nullopt;
+    lines.erase(kept, lines.end());
+    std::sort(lines.begin(), lines.end());
+    return ScheduleFileBytes(lines);
+}
+
 ScheduleStore::ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes)
     : files_(files), path_(std::move(path)), maxBytes_(maxBytes) {}
 
@@ -79,7 +89,10 @@ ScheduleStore::Changed ScheduleStore::Edit(const Change& change) {
     FileRead found = Read();
     if (found.outcome != FileRead::Outcome::Read && found.outcome != FileRead::Outcome::Missing) {
         result.ok = false;
-        result.reason = Unreadable(path_, found);
+        result.reason = found.outcome == FileRead::Outcome::TooLarge
+                            ? "It is larger than " + std::to_string(maxBytes_ / (1024 * 1024)) +
+                                  " MiB, more than a schedule can hold."
+                            : found.reason;
         return result;
     }
     auto bytes = change(found.bytes);
@@ -96,7 +109,7 @@ ScheduleStore::Changed ScheduleStore::Edit(const Change& change) {
 }
 
 ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinute minute,
-                                               bool oneTime) {
+                                               bool oneTime, const Change& takeOut) {
     Claimed result;
     std::string reason;
     const auto lock = Lock(reason);
@@ -105,7 +118,7 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
         // schedule without a record would, and the process's own memory
         // still keeps it from acting twice; a one-time line that cannot be
         // taken out is not run.
-        result.problem = "The schedule could not be locked: " + reason;
+        result.problem = "the schedule could not be locked (" + reason + ")";
         if (oneTime) result.claim = Claim::Failed;
         return result;
     }
@@ -125,21 +138,21 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
             result.problem = Unreadable(path_, found);
             return result;
         }
-        const std::string without = RemoveScheduleLine(found.bytes, line);
-        if (without == found.bytes) {
+        const auto without = takeOut(found.bytes);
+        if (!without) {
             result.claim = Claim::Gone;
             return result;
         }
-        const WriteResult written = ReplaceFileContents(files_, path_, without);
+        const WriteResult written = ReplaceFileContents(files_, path_, *without);
         if (!written) {
             result.claim = Claim::Failed;
-            result.problem = "The one-time line could not be taken out of " + path_ + " (" +
+            result.problem = "the one-time line could not be taken out of " + path_ + " (" +
                              written.reason + ")";
             return result;
         }
     }
     if (!SaveRecord(record, line, minute, reason)) {
-        result.problem = "The run record could not be written: " + reason;
+        result.problem = "the run record could not be written (" + reason + ")";
     }
     return result;
 }

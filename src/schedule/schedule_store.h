@@ -69,8 +69,10 @@ class ScheduleStore {
     };
     // Claims `line`'s run at `minute`, first come first served among all
     // processes: an entry in the run record, made before the action starts.
-    // A one-time line also leaves the schedule, every copy, in the same turn.
-    Claimed ClaimRun(const std::string& line, WallMinute minute, bool oneTime);
+    // A one-time line also leaves the schedule in the same turn: `takeOut`
+    // makes the file's bytes without it, or nothing when it is not there.
+    Claimed ClaimRun(const std::string& line, WallMinute minute, bool oneTime,
+                     const Change& takeOut);
 
     // Held by a window while it runs; many windows can hold it at once.
     std::unique_ptr<FileLock> HoldWindowLock(std::string& reason);
@@ -102,5 +104,6 @@ std::string RemoveScheduleLine(std::string_view bytes, std::string_view line);
 std::string AddScheduleLine(std::string_view bytes, const std::string& line);
 // Nothing when no copy of `line` was there.
 std::optional<std::string> RemoveOneScheduleLine(std::string_view bytes, std::string_view line);
+std::optional<std::string> RemoveEveryScheduleLine(std::string_view bytes, std::string_view line);
 
 }  // namespace tolvane

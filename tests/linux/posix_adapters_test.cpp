@@ -73,12 +73,38 @@ TEST(PosixFileSystem, TheScheduleFolderIsMadeWithItsParentsOnTheFirstWrite) {
     EXPECT_EQ(file.Path(), scheduleFolder + "/rebootdata.kx");
     EXPECT_EQ(files.ProgramFolder(), root + "/usr/lib/tolvane");
 
-    list.Add("7:05 AM-ShutDown-Repeat YES-Monday");
-    ASSERT_TRUE(file.SetFileData());
+    ASSERT_TRUE(file.AddLine("7:05 AM-ShutDown-Repeat YES-Monday"));
     EXPECT_EQ(files.ReadWholeFile(scheduleFolder + "/rebootdata.kx"),
               "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
     EXPECT_FALSE(std::filesystem::exists(root + "/usr")) << "nothing is written beside the program";
     std::filesystem::remove_all(root);
+}
+
+TEST(PosixFileSystem, AScheduleKeptAsALinkStaysALinkAndItsTargetGetsTheEdit) {
+    namespace fs = std::filesystem;
+    const std::string root = testing::MakeScratchFolder();
+    fs::create_directories(root + "/data/real");
+    fs::create_directories(root + "/app");
+    std::ofstream(root + "/data/real/schedule.txt", std::ios::binary) << "A\r\n\r\n";
+    // A relative link to a link, as a user's dotfiles often are.
+    fs::create_symlink("../data/hop", root + "/app/rebootdata.kx");
+    fs::create_symlink("real/schedule.txt", root + "/data/hop");
+    PosixFileSystem files(root + "/app");
+    EXPECT_EQ(files.LinkTarget(root + "/app/rebootdata.kx"), root + "/app/../data/real/schedule.txt");
+
+    ScheduleList list;
+    struct NoEvents final : EventPump {
+        void ProcessPendingEvents() override {}
+        void WaitForEvents(double) override {}
+    } pump;
+    ScheduleFile file(list, files, pump);
+    file.GetRebootData();
+    ASSERT_TRUE(file.AddLine("B"));
+    EXPECT_TRUE(fs::is_symlink(root + "/app/rebootdata.kx"));
+    EXPECT_TRUE(fs::is_symlink(root + "/data/hop"));
+    EXPECT_EQ(files.ReadWholeFile(root + "/data/real/schedule.txt"), "A\r\nB\r\n\r\n");
+    EXPECT_EQ(list.Items(), (std::vector<std::string>{"A", "B"}));
+    fs::remove_all(root);
 }
 
 TEST(MakeFolders, FailsWithAReasonWhereAFileStandsInTheWay) {

@@ -55,5 +55,11 @@ expected=$(printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-For
 grep -q '^<6>Requested forced reboot for: 3:00 AM-Force Reboot-Repeat NO-Every Day$' \
     "$work/service.log" || { cat "$work/service.log" >&2; fail "the reboot was not logged"; }
 [ "$(stat -c %u "$schedule")" = "$owner" ] || fail "the file now belongs to uid $(stat -c %u "$schedule")"
-ls "$work/data dir" | grep -qv '^rebootdata.kx$' && fail "a temporary file was left: $(ls "$work/data dir")"
+ls "$work/data dir" | grep -qv '^rebootdata.kx\(\.lock\|\.runs\)\?$' &&
+    fail "a temporary file was left: $(ls "$work/data dir")"
+for shared in lock runs; do
+    [ "$(stat -c %u "$schedule.$shared")" = "$owner" ] || fail "the .$shared file is not the user's"
+done
+grep -q $'\t3:00 AM-Force Reboot-Repeat NO-Every Day\r$' "$schedule.runs" ||
+    fail "the run record lacks the reboot: $(od -c "$schedule.runs" | head)"
 echo "reboot and lock requested; the one-time line left the file"

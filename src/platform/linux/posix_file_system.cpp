@@ -105,7 +105,8 @@ std::optional<std::string> PosixFileSystem::ReadFileUpTo(const std::string& path
 FileRead PosixFileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
     FileRead read;
     auto fail = [&](int error) {
-        read.outcome = error == ENOENT ? FileRead::Outcome::Missing : FileRead::Outcome::Unreadable;
+        read.outcome = error == ENOENT || error == ENOTDIR ? FileRead::Outcome::Missing
+                                                      : FileRead::Outcome::Unreadable;
         read.reason = ErrorText(error);
         read.bytes.clear();
         return read;
