@@ -1,0 +1,295 @@
+// One schedule file, several Tolvane processes: windows and the service, on
+// one fake disk whose locks they share.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "fakes/fake_system_power.h"
+#include "form1_fixture.h"
+#include "schedule/schedule_service.h"
+#include "schedule/schedule_store.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const std::string kLock = "1:05 PM-LockWorkStation-Repeat YES-Every Day";
+const std::string kReboot = "1:05 PM-Reboot-Repeat NO-Every Day";
+
+// ---- Edits merged into the file as found ----
+
+TEST_F(Form1Test, AddItKeepsLinesOthersWroteSinceTheWindowLastLooked) {
+    WriteSchedule({"A"});
+    files.files[schedulePath] = ScheduleFileBytes({"A", "Z from an editor"});  // not seen yet
+    Choose(ControlId::Option4, false, ControlId::Option8, "1", "05", "PM", "Every Day");
+    form.Command1_Click();
+    const Texts all = {"1:05 PM-LockWorkStation-Repeat YES-Every Day", "A", "Z from an editor"};
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes(all));
+    EXPECT_EQ(Lines(), all) << "the list shows the file as written";
+    EXPECT_EQ(view.listItems, all);
+}
+
+TEST_F(Form1Test, RemoveItTakesOneCopyOutOfTheFileAsFound) {
+    WriteSchedule({"A", "B", "B"});
+    files.files[schedulePath] = "B\r\nC\r\nB\r\nA\r\n\r\n";  // reordered, C added by hand
+    form.List1_Click(2);
+    form.Command2_Click();
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "B", "C"}));
+    EXPECT_EQ(Lines(), (Texts{"A", "B", "C"}));
+
+    // Gone from the file meanwhile: nothing is written, and the list catches up.
+    files.files[schedulePath] = ScheduleFileBytes({"A", "C"});
+    form.List1_Click(1);
+    form.Command2_Click();
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "C"}));
+    EXPECT_EQ(Lines(), (Texts{"A", "C"}));
+    EXPECT_EQ(msgBox.shown.size(), 0u);
+}
+
+TEST_F(Form1Test, AnEditWaitsForNoneButFailsWhenAnotherHoldsTheLock) {
+    WriteSchedule({"A"});
+    std::string reason;
+    auto held = files.LockFile(schedulePath + ".lock", LockKind::Exclusive, 0, reason);
+    form.List1_Click(0);
+    form.Command2_Click();
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_NE(msgBox.shown[0].text.find("holds the lock"), std::string::npos)
+        << msgBox.shown[0].text;
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A"}));
+}
+
+// ---- The window follows the file ----
+
+TEST_F(Form1Test, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
+    struct Case {
+        const char* name;
+        Texts before;
+        int selected;
+        Texts after;
+        int selectedAfter;
+    };
+    const Case cases[] = {
+        {"line kept, others changed", {"A", "B", "C"}, 1, {"A2", "B", "D"}, 1},
+        {"line gone", {"A", "B", "C"}, 1, {"A", "C"}, -1},
+        {"one of two copies gone", {"A", "B", "B"}, 2, {"A", "B"}, 1},
+        {"file emptied", {"A"}, 0, {}, -1},
+        {"lines before it added", {"C"}, 0, {"A", "B", "C"}, 2},
+    };
+    for (const auto& c : cases) {
+        WriteSchedule(c.before);
+        form.List1_Click(c.selected);
+        WriteSchedule(c.after);
+        EXPECT_EQ(Lines(), c.after) << c.name;
+        EXPECT_EQ(view.listItems, c.after) << c.name;
+        EXPECT_EQ(form.List().Selected(), c.selectedAfter) << c.name;
+    }
+}
+
+TEST_F(Form1Test, EachTickLooksAtTheFileWhenNoWatcherTold) {
+    WriteSchedule({"A"});
+    files.files[schedulePath] = ScheduleFileBytes({"A", "B"});
+    EXPECT_EQ(Lines(), Texts{"A"});
+    form.Timer1_Timer();
+    EXPECT_EQ(Lines(), (Texts{"A", "B"}));
+    files.files.erase(schedulePath);  // a removed file is an empty schedule
+    form.Timer1_Timer();
+    EXPECT_TRUE(Lines().empty());
+}
+
+// ---- An unreadable schedule ----
+
+TEST_F(Form1Test, AScheduleThatCannotBeReadIsNeverReplaced) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool failRead;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"no rights", "A\r\n\r\n", true, "no regular file"},
+        {"too large", std::string(kWindowMaxScheduleBytes + 1, 'x'), false, "larger than 16 MiB"},
+    };
+    for (const auto& c : cases) {
+        Form1Test::files.files = {{schedulePath, c.bytes}};
+        files.failRead = c.failRead;
+        msgBox.shown.clear();
+        Form1 window{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                                   files, session}};
+        window.Form_Load("");
+        ASSERT_EQ(msgBox.shown.size(), 1u) << c.name;
+        EXPECT_NE(msgBox.shown[0].text.find(schedulePath), std::string::npos) << c.name;
+        EXPECT_NE(msgBox.shown[0].text.find(c.reason), std::string::npos) << msgBox.shown[0].text;
+
+        window.Timer1_Timer();  // said once only
+        Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
+        window.Command1_Click();
+        ASSERT_EQ(msgBox.shown.size(), 3u) << c.name;
+        EXPECT_NE(msgBox.shown[2].text.find("could not be saved"), std::string::npos) << c.name;
+        EXPECT_EQ(files.files[schedulePath], c.bytes) << c.name;
+
+        // Readable again: the next edit goes into the file as it is.
+        files.failRead = false;
+        files.files[schedulePath] = ScheduleFileBytes({"A"});
+        Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
+        window.Command1_Click();
+        EXPECT_EQ(files.files[schedulePath],
+                  ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day", "A"}))
+            << c.name;
+    }
+}
+
+TEST_F(Form1Test, AScheduleKeptAsALinkStaysALink) {
+    files.links[schedulePath] = "D:\\Sync\\schedule.txt";
+    files.files["D:\\Sync\\schedule.txt"] = ScheduleFileBytes({"A"});
+    form.Form_Load("");
+    Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
+    form.Command1_Click();
+    EXPECT_EQ(files.files.count(schedulePath), 0u);
+    EXPECT_EQ(files.files["D:\\Sync\\schedule.txt"],
+              ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day", "A"}));
+}
+
+// ---- Exactly once per line and minute ----
+
+// A window and the service on one file, each with its own way to act.
+class WindowAndService : public Form1Test {
+  protected:
+    FakeSystemPower servicePower;
+    FakeServiceLog log;
+    std::unique_ptr<ScheduleService> service;
+
+    WindowAndService() {
+        clock.now = FakeClock::At(13, 4);
+        service = std::make_unique<ScheduleService>(files, schedulePath, clock, servicePower, log);
+        files.files[schedulePath] = ScheduleFileBytes({kLock, kReboot});
+    }
+    // Every action asked for, by either (without the window's privilege steps).
+    Texts Actions() {
+        Texts all;
+        for (const auto& name : session.Names()) {
+            if (name == "LockWorkStation" || name == "ExitWindowsEx") all.push_back(name);
+        }
+        for (const auto& request : servicePower.requests) all.push_back("service " + request);
+        return all;
+    }
+};
+
+TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
+    // The window here holds no window lock (it was not started), so both
+    // carry the schedule out and the run record decides.
+    for (const bool windowFirst : {true, false}) {
+        Form1 window{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                                   files, session}};
+        window.ScheduleFileChanged();
+        ScheduleService other(files, schedulePath, clock, servicePower, log);
+        clock.now = FakeClock::At(13, 5, windowFirst ? 1 : 2);
+        for (int round = 0; round < 2; ++round) {
+            if (windowFirst) window.Timer1_Timer();
+            other.Tick();
+            if (!windowFirst) window.Timer1_Timer();
+        }
+        files.files[schedulePath] = ScheduleFileBytes({kLock, kReboot});  // for the next order
+    }
+    const auto actions = Actions();
+    EXPECT_EQ(std::count(actions.begin(), actions.end(), "LockWorkStation") +
+                  std::count(actions.begin(), actions.end(), "service lock"),
+              2)
+        << "one lock a day";
+    EXPECT_EQ(std::count(actions.begin(), actions.end(), "ExitWindowsEx") +
+                  std::count(actions.begin(), actions.end(), "service reboot"),
+              2)
+        << "one reboot a day";
+    EXPECT_NE(std::find(log.infos.begin(), log.infos.end(),
+                        "Not run, already carried out at this minute: " + kLock),
+              log.infos.end());
+}
+
+TEST_F(WindowAndService, WhileAWindowRunsTheServiceLeavesTheScheduleToIt) {
+    form.Form_Load("");
+    clock.Advance(60);
+    service->Tick();
+    form.Timer1_Timer();
+    EXPECT_TRUE(servicePower.requests.empty());
+    EXPECT_EQ(log.infos.front(),
+              "A Tolvane window runs the schedule; the service leaves it to it.");
+    EXPECT_EQ(Actions(), (Texts{"LockWorkStation", "ExitWindowsEx"}));
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({kLock}));
+}
+
+TEST_F(WindowAndService, AWindowStartedAgainInTheMinuteDoesNotRepeatIt) {
+    files.files[schedulePath] = ScheduleFileBytes({kLock});
+    clock.Advance(60);
+    {
+        Form1 first{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                                  files, session}};
+        first.Form_Load("");
+        first.Timer1_Timer();
+    }
+    clock.Advance(20);
+    Form1 again{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                              files, session}};
+    again.Form_Load("");
+    again.Timer1_Timer();
+    EXPECT_EQ(Actions(), Texts{"LockWorkStation"});
+
+    clock.Advance(24 * 3600.0);  // the next day, same minute
+    again.Timer1_Timer();
+    EXPECT_EQ(Actions(), (Texts{"LockWorkStation", "LockWorkStation"}));
+}
+
+TEST(RunRecord, KeepsADayAndTellsTheSameMinuteApart) {
+    FakeFileSystem files;
+    ScheduleStore store(files, "C:\\T\\rebootdata.kx", kWindowMaxScheduleBytes);
+    const auto none = [](const std::string&) { return std::optional<std::string>(); };
+    using Claim = ScheduleStore::Claim;
+    const WallMinute day = 24 * 60;
+    struct Step {
+        const char* line;
+        WallMinute minute;
+        Claim claim;
+    };
+    const Step steps[] = {
+        {"L", 1000, Claim::Run},
+        {"L", 1000, Claim::AlreadyRan},
+        {"M", 1000, Claim::Run},  // another line, same minute
+        {"L", 1001, Claim::Run},
+        {"L", 1000 + day, Claim::Run},
+        {"L", 1000 + 2 * day - 1, Claim::Run},  // the first three entries are dropped here
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(store.ClaimRun(step.line, step.minute, false, none).claim, step.claim)
+            << step.line << " " << step.minute;
+    }
+    const std::string record = "C:\\T\\rebootdata.kx.runs";
+    EXPECT_EQ(files.files[record], "2440\tL\r\n3879\tL\r\n");
+    // A clock set back by days runs it again, and forgets what lies too far ahead.
+    EXPECT_EQ(store.ClaimRun("L", 1000, false, none).claim, Claim::Run);
+    EXPECT_EQ(files.files[record], "2440\tL\r\n1000\tL\r\n");
+}
+
+TEST(RunRecord, AOneTimeLineIsClaimedByTakingItOut) {
+    FakeFileSystem files;
+    const std::string path = "C:\\T\\rebootdata.kx";
+    ScheduleStore store(files, path, kWindowMaxScheduleBytes);
+    const auto takeOut = [](const std::string& found) {
+        return RemoveEveryScheduleLine(found, "R");
+    };
+    using Claim = ScheduleStore::Claim;
+    EXPECT_EQ(store.ClaimRun("R", 5, true, takeOut).claim, Claim::Gone) << "no file";
+    files.files[path] = ScheduleFileBytes({"R", "R", "S"});
+    EXPECT_EQ(store.ClaimRun("R", 5, true, takeOut).claim, Claim::Run);
+    EXPECT_EQ(files.files[path], ScheduleFileBytes({"S"}));
+    files.files[path] = ScheduleFileBytes({"R", "S"});  // put back by hand in the same minute
+    EXPECT_EQ(store.ClaimRun("R", 5, true, takeOut).claim, Claim::AlreadyRan);
+    EXPECT_EQ(files.files[path], ScheduleFileBytes({"R", "S"})) << "kept for another day";
+
+    files.failMoveOver = true;
+    const auto failed = store.ClaimRun("R", 6, true, takeOut);
+    EXPECT_EQ(failed.claim, Claim::Failed);
+    EXPECT_NE(failed.problem.find("Access is denied."), std::string::npos) << failed.problem;
+}
+
+}  // namespace
+}  // namespace tolvane::testing
