@@ -285,6 +285,35 @@ TEST_F(Form1WindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile)
     EXPECT_EQ(Schedule(), "9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n");
 }
 
+TEST_F(Form1WindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {
+    program->Start("");  // no schedule yet, not even its folder
+    // Stopped, so only the watcher can tell the window.
+    const_cast<QTimer&>(Window().Timer1()).stop();
+    auto* list = Get<QListWidget>(ControlId::List1);
+    const auto shows = [&](const std::vector<std::string>& lines) {
+        return QTest::qWaitFor(
+            [&] {
+                if (list->count() != int(lines.size())) return false;
+                for (int i = 0; i < list->count(); ++i) {
+                    if (list->item(i)->text().toStdString() != lines[std::size_t(i)]) return false;
+                }
+                return true;
+            },
+            120'000);
+    };
+    // An editor saving in place, then a script replacing the file.
+    std::filesystem::create_directories(root + "/data/tolvane");
+    std::ofstream(root + "/data/tolvane/rebootdata.kx", std::ios::binary) << "B\r\nA\r\n\r\n";
+    ASSERT_TRUE(shows({"A", "B"}));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    ASSERT_TRUE(ReplaceFileContents(program->Files(), root + "/data/tolvane/rebootdata.kx",
+                                    "B\r\nC\r\n\r\n"));
+    ASSERT_TRUE(shows({"B", "C"}));
+    EXPECT_EQ(program->Form().List().Selected(), 0) << "the selection stays on its line";
+    EXPECT_EQ(list->currentRow(), 0);
+}
+
 TEST_F(Form1WindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextStart) {
     program->Start("");
     ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));

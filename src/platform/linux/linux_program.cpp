@@ -1,6 +1,7 @@
 #include "platform/linux/linux_program.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -58,6 +59,36 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     platform.removeScript = "removeit.sh";
     form_ = std::make_unique<Form1>(platform);
     window_->Attach(form_.get());
+}
+
+void LinuxProgram::Start(const std::string& commandLine) {
+    form_->Form_Load(commandLine);
+    const auto changed = [this] {
+        form_->ScheduleFileChanged();
+        WatchSchedule();
+    };
+    QObject::connect(&scheduleWatcher_, &QFileSystemWatcher::fileChanged, &scheduleWatcher_,
+                     changed);
+    QObject::connect(&scheduleWatcher_, &QFileSystemWatcher::directoryChanged, &scheduleWatcher_,
+                     changed);
+    WatchSchedule();
+}
+
+void LinuxProgram::WatchSchedule() {
+    const std::string path = form_->SchedulePath();
+    QStringList paths;
+    for (const std::string& file : {path, files_.LinkTarget(path)}) {
+        const QFileInfo info(QString::fromStdString(file));
+        paths << info.absoluteFilePath();
+        // A folder not made yet: its nearest parent tells when it comes.
+        QString folder = info.absolutePath();
+        while (!QFileInfo::exists(folder) && folder != "/") folder = QFileInfo(folder).absolutePath();
+        paths << folder;
+    }
+    paths.removeDuplicates();
+    const QStringList watched = scheduleWatcher_.files() + scheduleWatcher_.directories();
+    paths.removeIf([&](const QString& p) { return watched.contains(p) || !QFileInfo::exists(p); });
+    if (!paths.isEmpty()) scheduleWatcher_.addPaths(paths);
 }
 
 LinuxProgram::~LinuxProgram() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,8 +37,9 @@ class LinuxProgram {
     explicit LinuxProgram(LinuxProgramSetup setup);
     ~LinuxProgram();
 
-    // Start-up with the command-line text: the window shows, or hides to the tray.
-    void Start(const std::string& commandLine) { form_->Form_Load(commandLine); }
+    // Start-up with the command-line text: the window shows, or hides to the
+    // tray, and follows the schedule file from then on.
+    void Start(const std::string& commandLine);
 
     Form1Window& Window() { return *window_; }
     Form1& Form() { return *form_; }
@@ -46,6 +48,11 @@ class LinuxProgram {
     FileSystem& Files() { return files_; }
 
   private:
+    // Watches the schedule file and its folder (and, for a link, the file it
+    // leads to and that one's folder): a replaced file is a new one, so each
+    // change sets the watch again.
+    void WatchSchedule();
+
     PosixFileSystem files_;
     PosixClock clock_;
     std::unique_ptr<IniSettingsStore> settings_;
@@ -57,6 +64,7 @@ class LinuxProgram {
     std::unique_ptr<QtMsgBox> msgBox_;
     std::unique_ptr<QtTrayIcon> tray_;
     std::unique_ptr<Form1> form_;
+    QFileSystemWatcher scheduleWatcher_;
 };
 
 }  // namespace tolvane
