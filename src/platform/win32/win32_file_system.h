@@ -23,6 +23,9 @@ class Win32FileSystem final : public FileSystem {
     }
     char PathSeparator() const override { return '\\'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                            bool& tooLarge) override;
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override;
@@ -32,6 +35,13 @@ class Win32FileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+    // LockFileEx on the whole file, which is opened as itself (a link in its
+    // place is refused, not followed).
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override;
+    bool LockedElsewhere(const std::string& path) override;
+    // Symbolic links are read one at a time, a relative one from its own folder.
+    std::string LinkTarget(const std::string& path) override;
 
   private:
     std::string scheduleFolder_;
