@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_lock.h"
 
 // In ntdll since Windows NT; the SDK's winternl.h leaves it out.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
@@ -102,6 +103,9 @@ ACCESS_MASK AccessFor(FileNodes::Use use) {
             return FILE_READ_DATA | FILE_READ_ATTRIBUTES;
         case FileNodes::Use::Change:
             return DELETE | FILE_READ_ATTRIBUTES;
+        case FileNodes::Use::Lock:
+            // A byte-range lock needs read or write access; read is enough.
+            return FILE_READ_DATA | FILE_READ_ATTRIBUTES;
         case FileNodes::Use::Look:
             break;
     }
@@ -168,6 +172,23 @@ std::optional<FileNodes::Node> Win32FileNodes::CreateChild(Node folder, const st
     return AsNode(opened);
 }
 
+std::optional<FileNodes::Node> Win32FileNodes::OpenOrCreateChild(Node folder,
+                                                                 const std::string& name,
+                                                                 std::string& reason) {
+    const auto wide = Wide(name, reason);
+    if (!wide) return std::nullopt;
+    HANDLE opened = nullptr;
+    // No FILE_NON_DIRECTORY_FILE: a folder in the file's place is opened and
+    // shown as one, for the caller to refuse.
+    const NTSTATUS status = Open(AsHandle(folder), *wide, AccessFor(Use::Lock), kShareAll,
+                                 FILE_OPEN_IF, 0, opened);
+    if (!NT_SUCCESS(status)) {
+        reason = StatusText(status);
+        return std::nullopt;
+    }
+    return AsNode(opened);
+}
+
 std::optional<FileNodeFacts> Win32FileNodes::Describe(Node node, std::string& reason) {
     const HANDLE handle = AsHandle(node);
     FILE_ATTRIBUTE_TAG_INFORMATION tag{};
@@ -227,6 +248,28 @@ bool Win32FileNodes::Write(Node file, std::string_view bytes, std::string& reaso
         return false;
     }
     return true;
+}
+
+bool Win32FileNodes::Lock(Node file, LockKind kind, double waitSeconds, bool& busy,
+                          std::string& reason) {
+    busy = false;
+    DWORD error = 0;
+    switch (LockWholeFile(AsHandle(file), kind, waitSeconds, error)) {
+        case HandleLock::Locked:
+            return true;
+        case HandleLock::Busy:
+            busy = true;
+            reason = "another program holds a lock on it";
+            return false;
+        case HandleLock::Failed:
+            reason = ErrorText(error);
+            return false;
+    }
+    return false;
+}
+
+void Win32FileNodes::Unlock(Node file) {
+    UnlockWholeFile(AsHandle(file));
 }
 
 bool Win32FileNodes::MoveInto(Node file, Node folder, const std::string& name,
