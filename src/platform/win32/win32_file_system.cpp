@@ -87,8 +87,8 @@ FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes
         read.bytes.clear();
         return read;
     };
-    // Shared for deletion too: another writer replacing the file meanwhile
-    // must not fail because this process happens to be reading it.
+    // Shared for deletion too, so this reader is no reason of its own for
+    // another writer's replacement of the file to be refused.
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
