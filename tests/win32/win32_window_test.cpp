@@ -15,10 +15,12 @@
 #include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
 #include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
+#include "schedule/schedule_file.h"
 #include "shell/form1.h"
 #include "shell/texts.h"
 #include "win32_test_support.h"
@@ -740,6 +742,44 @@ TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     form.List().Add("10:30 PM-Force Reboot-Repeat YES-Every Day");
     SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimer1Id, 0);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+}
+
+// ---- The schedule written elsewhere ----
+
+// Another window, the service or a script changes the file, again and again;
+// with Timer1 stopped, only the folder's watch can bring each change in.
+TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
+    const std::string schedule = folder + "\\rebootdata.kx";
+    WriteWholeFile(schedule, "9:00 PM-LogOff-Repeat YES-Friday\r\n\r\n");
+    Load();
+    ASSERT_EQ(ListItems(), std::vector<std::string>{"9:00 PM-LogOff-Repeat YES-Friday"});
+    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    ASSERT_TRUE(window.WatchFolder(folder));
+
+    Win32FileSystem elsewhere;
+    const std::vector<std::vector<std::string>> steps = {
+        {"10:15 AM-Reboot-Repeat NO-Every Day", "7:05 AM-ShutDown-Repeat YES-Monday"},
+        {"7:05 AM-ShutDown-Repeat YES-Monday"},
+        {},  // the file deleted
+    };
+    for (const auto& lines : steps) {
+        if (lines.empty()) {
+            ASSERT_TRUE(DeleteFileA(schedule.c_str()));
+        } else {
+            const WriteResult written =
+                ReplaceFileContents(elsewhere, schedule, tolvane::ScheduleFileBytes(lines));
+            ASSERT_TRUE(written) << written.reason;
+        }
+        // Each message the loop gets may be the watch's; the deadline only
+        // guards a hang.
+        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
+        for (ULONGLONG now = GetTickCount64(); ListItems() != lines && now < deadline;
+             now = GetTickCount64()) {
+            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            pump.ProcessPendingEvents();
+        }
+        EXPECT_EQ(ListItems(), lines);
+    }
 }
 
 // ---- The event pump and the message box ----
