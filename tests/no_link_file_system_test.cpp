@@ -395,7 +395,8 @@ TEST_F(NoLinkFileSystemTest, ALockHeldByAnotherProcessIsSeenAndNotBroken) {
 TEST_F(NoLinkFileSystemTest, NoLockIsTakenThroughALinkASecondNameOrAFolder) {
     struct Case {
         std::string name;
-        std::function<std::shared_ptr<FakeEntry>(FakeFileNodes&)> plant;  // what is locked if followed
+        std::function<std::shared_ptr<FakeEntry>(FakeFileNodes&)>
+            plant;  // what is locked if followed
         std::string refusal;
     };
     const Case cases[] = {

@@ -233,9 +233,9 @@ std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFile(const std::stri
     auto folder = OpenFolder(*walk, depth, FileNodes::Use::Look, failure);
     if (!folder) return std::nullopt;
     bool missing = false;
-    const auto node = create ? nodes_.OpenOrCreateChild(folder->get(), walk->names[depth], reason)
-                             : nodes_.OpenChild(folder->get(), walk->names[depth], use, missing,
-                                                reason);
+    const auto node =
+        create ? nodes_.OpenOrCreateChild(folder->get(), walk->names[depth], reason)
+               : nodes_.OpenChild(folder->get(), walk->names[depth], use, missing, reason);
     if (!node) {
         failure = {missing ? Failure::kMissing : Failure::kFailed,
                    path + (missing ? " does not exist" : ": " + reason)};

@@ -234,7 +234,7 @@ class FakeFileNodes final : public FileNodes {
         std::shared_ptr<FakeEntry> entry;
         std::shared_ptr<FakeEntry> parent;  // the folder it was opened in, for renames and deletes
         std::string name;
-        std::string label;  // the path it was reached by, for the record
+        std::string label;             // the path it was reached by, for the record
         std::optional<LockKind> lock;  // the lock taken through this node
     };
     static void Release(Open& held) {

@@ -57,9 +57,10 @@ int AddLines(const std::vector<std::string>& args) {
     const int count = std::stoi(args[4]);
     for (int i = 0; i < count; ++i) {
         const std::string line = args[3] + " line " + std::to_string(i);
-        const auto changed = store.Edit([&](const std::string& found) -> std::optional<std::string> {
-            return AddScheduleLine(found, line);
-        });
+        const auto changed =
+            store.Edit([&](const std::string& found) -> std::optional<std::string> {
+                return AddScheduleLine(found, line);
+            });
         if (!changed) {
             std::fprintf(stderr, "edit %d failed: %s\n", i, changed.reason.c_str());
             return 1;
@@ -186,10 +187,12 @@ struct Asker {
     std::function<std::unique_ptr<FileSystem>(const std::string& folder)> make;
 };
 const Asker kAskers[] = {
-    {"window", [](const std::string& f) -> std::unique_ptr<FileSystem> {
+    {"window",
+     [](const std::string& f) -> std::unique_ptr<FileSystem> {
          return std::make_unique<ScratchWin32FileSystem>(f);
      }},
-    {"service", [](const std::string& f) -> std::unique_ptr<FileSystem> {
+    {"service",
+     [](const std::string& f) -> std::unique_ptr<FileSystem> {
          return std::make_unique<ScratchServiceFileSystem>(f);
      }},
 };
@@ -274,7 +277,8 @@ TEST_F(SharedScheduleTest, WritersInTwoProcessesLoseNoLineAndTearNoWrite) {
     EXPECT_TRUE(lines == added) << "lines lost, doubled or torn";
     EXPECT_TRUE(*bytes == ScheduleFileBytes(added)) << "the file is not one whole write";
     // Nothing left behind by the writers but the schedule and its lock file.
-    EXPECT_EQ(FolderNames(folder), (std::vector<std::string>{"rebootdata.kx", "rebootdata.kx.lock"}));
+    EXPECT_EQ(FolderNames(folder),
+              (std::vector<std::string>{"rebootdata.kx", "rebootdata.kx.lock"}));
 }
 
 // ---- In this process alone ----

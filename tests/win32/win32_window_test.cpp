@@ -739,7 +739,9 @@ TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
 TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     Load();
     clock.now = FakeClock::At(22, 30);
-    form.List().Add("10:30 PM-Force Reboot-Repeat YES-Every Day");
+    // The tick looks at the file first: the line is written there.
+    WriteWholeFile(folder + "\\rebootdata.kx",
+                   "10:30 PM-Force Reboot-Repeat YES-Every Day\r\n\r\n");
     SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimer1Id, 0);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
 }

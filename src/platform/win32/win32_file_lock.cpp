@@ -12,8 +12,8 @@ constexpr DWORD kAllHigh = MAXDWORD;
 }  // namespace
 
 HandleLock LockWholeFile(HANDLE file, LockKind kind, double waitSeconds, DWORD& error) {
-    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY |
-                        (kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    const DWORD flags =
+        LOCKFILE_FAIL_IMMEDIATELY | (kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
     const ULONGLONG start = GetTickCount64();
     const double waitMs = waitSeconds > 0 ? waitSeconds * 1000.0 : 0.0;
     // A waiting LockFileEx cannot be given a time limit on a handle opened for

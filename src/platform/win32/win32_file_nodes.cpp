@@ -180,8 +180,8 @@ std::optional<FileNodes::Node> Win32FileNodes::OpenOrCreateChild(Node folder,
     HANDLE opened = nullptr;
     // No FILE_NON_DIRECTORY_FILE: a folder in the file's place is opened and
     // shown as one, for the caller to refuse.
-    const NTSTATUS status = Open(AsHandle(folder), *wide, AccessFor(Use::Lock), kShareAll,
-                                 FILE_OPEN_IF, 0, opened);
+    const NTSTATUS status =
+        Open(AsHandle(folder), *wide, AccessFor(Use::Lock), kShareAll, FILE_OPEN_IF, 0, opened);
     if (!NT_SUCCESS(status)) {
         reason = StatusText(status);
         return std::nullopt;

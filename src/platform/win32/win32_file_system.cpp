@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_file_lock.h"
@@ -234,10 +234,9 @@ class Win32FileLock final : public FileLock {
 // A lock file opened as itself: a link or a folder in its place is refused,
 // and so is anything that is no file on a disk.
 HANDLE OpenLockFile(const std::string& path, DWORD disposition, std::string& reason) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr);
+    HANDLE file = CreateFileA(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason = ErrorText(GetLastError());
         return INVALID_HANDLE_VALUE;
@@ -313,10 +312,10 @@ std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relat
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return std::nullopt;
     }
-    FileHandle link(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FileHandle link(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!link.valid()) return std::nullopt;
     std::vector<std::uint64_t> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE / 8);
     DWORD got = 0;
@@ -348,9 +347,9 @@ std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relat
     }
     if (target.empty()) return std::nullopt;
     BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target.data(),
-                                         static_cast<int>(target.size()), nullptr, 0, nullptr,
-                                         &lossy);
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target.data(),
+                            static_cast<int>(target.size()), nullptr, 0, nullptr, &lossy);
     if (size <= 0 || lossy) return std::nullopt;
     std::string narrow(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target.data(),
