@@ -289,7 +289,8 @@ class FakeFileNodes final : public FileNodes {
     Node Hand(std::shared_ptr<FakeEntry> entry, std::shared_ptr<FakeEntry> parent, std::string name,
               std::string label) {
         const Node node = ++next_;
-        open_[node] = Open{std::move(entry), std::move(parent), std::move(name), std::move(label)};
+        open_[node] =
+            Open{std::move(entry), std::move(parent), std::move(name), std::move(label), {}};
         return node;
     }
     static std::string Join(const std::string& folder, const std::string& name) {
