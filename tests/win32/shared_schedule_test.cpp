@@ -345,6 +345,66 @@ TEST_F(SharedScheduleTest, WhatIsNoLinkIsItsOwnTarget) {
     }
 }
 
+// Reparse data as the system hands it out for a link: the header, then the
+// substitute name and the print name, UTF-16, one after the other.
+std::string ReparseData(DWORD tag, const std::wstring& substitute, const std::wstring& print,
+                        DWORD flags) {
+    const auto bytes = [](const std::wstring& text) {
+        return std::string(reinterpret_cast<const char*>(text.data()),
+                           text.size() * sizeof(wchar_t));
+    };
+    const std::string names = bytes(substitute) + bytes(print);
+    const WORD header[] = {
+        static_cast<WORD>(names.size() + 12),
+        0,  // data length, reserved
+        0,
+        static_cast<WORD>(substitute.size() * 2),  // substitute name
+        static_cast<WORD>(substitute.size() * 2),
+        static_cast<WORD>(print.size() * 2),  // print
+    };
+    std::string data(reinterpret_cast<const char*>(&tag), sizeof tag);
+    data.append(reinterpret_cast<const char*>(header), sizeof header);
+    data.append(reinterpret_cast<const char*>(&flags), sizeof flags);
+    return data + names;
+}
+
+TEST(SymbolicLinkTarget, ReadsTheLinksTargetInItsPlainForm) {
+    struct Case {
+        std::string name;
+        std::string data;
+        std::optional<std::string> target;
+        bool relative = false;
+    };
+    const Case cases[] = {
+        {"a full path",
+         ReparseData(IO_REPARSE_TAG_SYMLINK, L"\\??\\D:\\Data\\rebootdata.kx",
+                     L"D:\\Data\\rebootdata.kx", 0),
+         "D:\\Data\\rebootdata.kx"},
+        {"relative to the link's folder",
+         ReparseData(IO_REPARSE_TAG_SYMLINK, L"..\\Data\\rebootdata.kx", L"..\\Data\\rebootdata.kx",
+                     SYMLINK_FLAG_RELATIVE),
+         "..\\Data\\rebootdata.kx", true},
+        {"no print name", ReparseData(IO_REPARSE_TAG_SYMLINK, L"\\??\\D:\\Data\\r.kx", L"", 0),
+         "D:\\Data\\r.kx"},
+        {"a share, no print name",
+         ReparseData(IO_REPARSE_TAG_SYMLINK, L"\\??\\UNC\\server\\share\\r.kx", L"", 0),
+         "\\\\server\\share\\r.kx"},
+        {"a junction", ReparseData(IO_REPARSE_TAG_MOUNT_POINT, L"\\??\\D:\\Data", L"D:\\Data", 0),
+         std::nullopt},
+        {"names past the data's end",
+         ReparseData(IO_REPARSE_TAG_SYMLINK, L"\\??\\D:\\Data\\r.kx", L"D:\\Data\\r.kx", 0)
+             .substr(0, 30),
+         std::nullopt},
+        {"no more than a tag", std::string("\x0c\x00\x00\xa0", 4), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool relative = false;
+        EXPECT_EQ(SymbolicLinkTarget(c.data, relative), c.target);
+        EXPECT_EQ(relative, c.relative);
+    }
+}
+
 }  // namespace
 }  // namespace tolvane::testing
 

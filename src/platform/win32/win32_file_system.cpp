@@ -305,30 +305,14 @@ struct SymbolicLinkData {
     // The names follow, UTF-16, at the offsets above from here.
 };
 
-// What the symbolic link at `path` holds; nothing when it is no symbolic
-// link or its target has no name in the ANSI code page.
-std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relative) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        return std::nullopt;
-    }
-    FileHandle link(
-        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!link.valid()) return std::nullopt;
-    std::vector<std::uint64_t> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE / 8);
-    DWORD got = 0;
-    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
-                         static_cast<DWORD>(buffer.size() * 8), &got, nullptr) ||
-        got < sizeof(SymbolicLinkData)) {
-        return std::nullopt;
-    }
+}  // namespace
+
+std::optional<std::string> SymbolicLinkTarget(std::string_view reparseData, bool& relative) {
     SymbolicLinkData data{};
-    std::memcpy(&data, buffer.data(), sizeof data);
+    if (reparseData.size() < sizeof data) return std::nullopt;
+    std::memcpy(&data, reparseData.data(), sizeof data);
     if (data.tag != IO_REPARSE_TAG_SYMLINK) return std::nullopt;
-    const auto* names = reinterpret_cast<const std::byte*>(buffer.data()) + sizeof data;
-    const std::size_t room = got - sizeof data;
+    const std::string_view names = reparseData.substr(sizeof data);
     // The name shown to users is the plain path ("C:\x" or "..\x"); the
     // substitute one the native form ("\??\C:\x").
     std::size_t offset = data.printOffset;
@@ -337,9 +321,9 @@ std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relat
         offset = data.substituteOffset;
         length = data.substituteLength;
     }
-    if (offset + length > room || length % 2 != 0) return std::nullopt;
+    if (offset + length > names.size() || length % 2 != 0) return std::nullopt;
     std::wstring target(length / 2, L'\0');
-    std::memcpy(target.data(), names + offset, length);
+    std::memcpy(target.data(), names.data() + offset, length);
     if (target.rfind(L"\\??\\UNC\\", 0) == 0) {
         target = L"\\\\" + target.substr(8);
     } else if (target.rfind(L"\\??\\", 0) == 0) {
@@ -356,6 +340,30 @@ std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relat
                         static_cast<int>(target.size()), narrow.data(), size, nullptr, &lossy);
     relative = (data.flags & SYMLINK_FLAG_RELATIVE) != 0;
     return narrow;
+}
+
+namespace {
+
+// What the symbolic link at `path` holds; nothing when it is no symbolic
+// link or its target has no name in the ANSI code page.
+std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relative) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return std::nullopt;
+    }
+    FileHandle link(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!link.valid()) return std::nullopt;
+    std::string data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE, '\0');
+    DWORD got = 0;
+    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                         static_cast<DWORD>(data.size()), &got, nullptr)) {
+        return std::nullopt;
+    }
+    data.resize(got);
+    return SymbolicLinkTarget(data, relative);
 }
 
 }  // namespace

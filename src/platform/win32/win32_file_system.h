@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -46,5 +48,11 @@ class Win32FileSystem final : public FileSystem {
   private:
     std::string scheduleFolder_;
 };
+
+// The target a symbolic link's reparse data (as FSCTL_GET_REPARSE_POINT
+// gives it) names, in the plain form ("C:\x", "\\server\share\x", or
+// relative to the link's folder, which `relative` then says); nothing for
+// other reparse data or a name the ANSI code page cannot hold.
+std::optional<std::string> SymbolicLinkTarget(std::string_view reparseData, bool& relative);
 
 }  // namespace tolvane
