@@ -9,6 +9,7 @@
 #include <winver.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "fakes/fake_clock.h"
@@ -781,6 +782,55 @@ TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
             pump.ProcessPendingEvents();
         }
         EXPECT_EQ(ListItems(), lines);
+    }
+}
+
+// Another program (a second window, or the service) writes the file again
+// and again while this window reads each change it is told of: none of those
+// reads makes a write fail.
+TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
+    const std::string schedule = folder + "\\rebootdata.kx";
+    Load();
+    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    ASSERT_TRUE(window.WatchFolder(folder));
+    const int writes = 200;
+    for (const bool service : {false, true}) {
+        SCOPED_TRACE(service ? "the service's walk" : "a window's file functions");
+        const std::string tag = service ? "service " : "window ";
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::vector<std::string> failures;  // the writer's until it is joined
+        TestThread writer([&] {
+            std::unique_ptr<FileSystem> elsewhere;
+            if (service) {
+                elsewhere = std::make_unique<ScratchServiceFileSystem>(folder);
+            } else {
+                elsewhere = std::make_unique<ScratchWin32FileSystem>(folder);
+            }
+            for (int i = 0; i < writes; ++i) {
+                const std::string bytes =
+                    tolvane::ScheduleFileBytes({tag + "line " + std::to_string(i)});
+                const WriteResult written = ReplaceFileContents(*elsewhere, schedule, bytes);
+                if (!written) failures.push_back(std::to_string(i) + ": " + written.reason);
+            }
+            SetEvent(done);
+        });
+        // The window's loop runs until the writer is done.
+        while (MsgWaitForMultipleObjectsEx(1, &done, kHangGuardMs, QS_ALLINPUT,
+                                           MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
+            pump.ProcessPendingEvents();
+        }
+        writer.Join();
+        CloseHandle(done);
+        EXPECT_TRUE(failures.empty()) << failures.size() << " writes failed, the first "
+                                      << (failures.empty() ? "" : failures.front());
+        const std::vector<std::string> last = {tag + "line " + std::to_string(writes - 1)};
+        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
+        for (ULONGLONG now = GetTickCount64(); ListItems() != last && now < deadline;
+             now = GetTickCount64()) {
+            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            pump.ProcessPendingEvents();
+        }
+        EXPECT_EQ(ListItems(), last);
     }
 }
 

@@ -39,6 +39,10 @@ class FileHandle {
     HANDLE h_;
 };
 
+// How long a rename waits for readers of the file it replaces; as long as
+// a writer waits for another's lock.
+constexpr ULONGLONG kReaderWaitMs = 10000;
+
 unsigned long long Ticks(const FILETIME& time) {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -177,11 +181,27 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
 
 bool Win32FileSystem::MoveFileOver(const std::string& from, const std::string& to,
                                    std::string& reason) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        // The system refuses to rename over a file while anyone has it open,
+        // and every window reads the file the moment it changes: such a
+        // reader is gone again within a moment. A folder or a read-only file
+        // there refuses for good.
+        const DWORD target = GetFileAttributesA(to.c_str());
+        const bool plainFile = target != INVALID_FILE_ATTRIBUTES &&
+                               (target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || !plainFile ||
+            GetTickCount64() - start >= kReaderWaitMs) {
+            reason = ErrorText(error);
+            return false;
+        }
+        Sleep(1);
     }
-    reason = ErrorText(GetLastError());
-    return false;
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
