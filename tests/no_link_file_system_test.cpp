@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_nodes.h"
 #include "fakes/fake_system_power.h"
@@ -332,6 +335,158 @@ TEST_F(NoLinkFileSystemTest, TheServiceCarriesOutNothingBehindALink) {
     EXPECT_EQ(Dump(system), before);
     ASSERT_EQ(log.errors.size(), 1u);
     EXPECT_NE(log.errors[0].find(kFolder + " is a link"), std::string::npos) << log.errors[0];
+}
+
+// ---- Locks beside the schedule ----
+
+const std::string kLock = kSchedule + ".lock";
+
+bool AnyLockRequest(const Texts& calls) {
+    return std::any_of(calls.begin(), calls.end(),
+                       [](const std::string& call) { return call.rfind("Lock", 0) == 0; });
+}
+
+TEST_F(NoLinkFileSystemTest, ALockFileIsMadeInTheCheckedFolderAndLocksAsOtherProcessesSeeThem) {
+    std::string reason;
+    EXPECT_FALSE(files.LockedElsewhere(kLock));
+    EXPECT_EQ(nodes.At(kLock), nullptr) << "asking made the file";
+
+    auto exclusive = files.LockFile(kLock, LockKind::Exclusive, 0, reason);
+    ASSERT_TRUE(exclusive) << reason;
+    const auto made = nodes.At(kLock);
+    ASSERT_TRUE(made);
+    EXPECT_FALSE(made->folder);
+    EXPECT_EQ(made->bytes, "");
+    EXPECT_TRUE(files.LockedElsewhere(kLock));
+    EXPECT_FALSE(files.LockFile(kLock, LockKind::Exclusive, 0, reason));
+    EXPECT_EQ(reason, "Another program holds the lock " + kLock + ".");
+    EXPECT_FALSE(files.LockFile(kLock, LockKind::Shared, 0, reason));
+    exclusive.reset();
+    EXPECT_FALSE(made->exclusiveLock);
+    EXPECT_FALSE(files.LockedElsewhere(kLock));
+
+    auto first = files.LockFile(kLock, LockKind::Shared, 0, reason);
+    auto second = files.LockFile(kLock, LockKind::Shared, 0, reason);
+    EXPECT_TRUE(first && second) << reason;
+    EXPECT_EQ(made->sharedLocks, 2);
+    EXPECT_TRUE(files.LockedElsewhere(kLock));
+    EXPECT_FALSE(files.LockFile(kLock, LockKind::Exclusive, 0, reason));
+    EXPECT_EQ(made->sharedLocks, 2) << "asking left a lock behind";
+    first.reset();
+    second.reset();
+    EXPECT_EQ(made->sharedLocks, 0);
+    EXPECT_EQ(nodes.OpenCount(), 0u);
+    EXPECT_TRUE(log.errors.empty());
+    ExpectOneNameAtATime();
+}
+
+TEST_F(NoLinkFileSystemTest, ALockHeldByAnotherProcessIsSeenAndNotBroken) {
+    auto elsewhere = nodes.MakeFile(kLock, "");
+    elsewhere->sharedLocks = 1;  // a window
+    EXPECT_TRUE(files.LockedElsewhere(kLock));
+    std::string reason;
+    EXPECT_TRUE(files.LockFile(kLock, LockKind::Shared, 0, reason)) << reason;
+    EXPECT_FALSE(files.LockFile(kLock, LockKind::Exclusive, 0, reason));
+    EXPECT_EQ(elsewhere->sharedLocks, 1);
+}
+
+// What the user can put in the lock file's place, or on its way, to have
+// the service lock (and so hold up) a file of the system's, or make one.
+TEST_F(NoLinkFileSystemTest, NoLockIsTakenThroughALinkASecondNameOrAFolder) {
+    struct Case {
+        std::string name;
+        std::function<std::shared_ptr<FakeEntry>(FakeFileNodes&)>
+            plant;  // what is locked if followed
+        std::string refusal;
+    };
+    const Case cases[] = {
+        {"a link in the lock file's place",
+         [](FakeFileNodes& disk) {
+             auto system = disk.MakeFile("C:\\Windows\\System32\\config\\SAM", "the system's");
+             disk.Put(kLock, FakeFileNodes::LinkTo(system));
+             return system;
+         },
+         kLock + " is a link"},
+        {"a second name of a file of the system's",
+         [](FakeFileNodes& disk) {
+             auto system = disk.MakeFile("C:\\Windows\\System32\\config\\SAM", "the system's");
+             system->names = 2;
+             disk.Put(kLock, system);
+             return system;
+         },
+         kLock + " has 2 names"},
+        {"a folder in the lock file's place",
+         [](FakeFileNodes& disk) {
+             auto folder = FakeFileNodes::Folder();
+             disk.Put(kLock, folder);
+             return folder;
+         },
+         kLock + " is not a regular file"},
+        {"the schedule's folder a link to a folder of the system's",
+         [](FakeFileNodes& disk) {
+             auto system = SystemFolderShapedLike({});
+             auto lock = std::make_shared<FakeEntry>();
+             system->children["rebootdata.kx.lock"] = lock;
+             disk.Put(kFolder, FakeFileNodes::LinkTo(system));
+             return lock;
+         },
+         kFolder + " is a link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFileNodes disk;
+        FakeServiceLog errors;
+        NoLinkFileSystem walked(disk, "C:\\Program Files\\Tolvane", kFolder, &errors);
+        disk.MakeFile(kSchedule, kOld);
+        const auto target = c.plant(disk);
+
+        std::string reason;
+        EXPECT_FALSE(walked.LockFile(kLock, LockKind::Exclusive, 10, reason));
+        EXPECT_NE(reason.find("Refused: " + c.refusal), std::string::npos) << reason;
+        EXPECT_FALSE(walked.LockFile(kLock, LockKind::Shared, 10, reason));
+        // Held elsewhere, the file behind still does not count.
+        target->exclusiveLock = true;
+        EXPECT_FALSE(walked.LockedElsewhere(kLock));
+        target->exclusiveLock = false;
+
+        EXPECT_FALSE(AnyLockRequest(disk.calls)) << "a lock was asked for before the refusal";
+        EXPECT_EQ(target->sharedLocks, 0);
+        EXPECT_EQ(disk.OpenCount(), 0u);
+        ASSERT_FALSE(errors.errors.empty());
+        EXPECT_EQ(errors.errors.front(), reason);
+    }
+}
+
+// The user renames the checked folder away and puts a link in its place
+// just before the lock file is made.
+TEST_F(NoLinkFileSystemTest, ALockFileIsMadeInTheFolderThatWasCheckedWhateverTookItsName) {
+    auto system = SystemFolderShapedLike({});
+    const std::string before = Dump(system);
+    const auto original = nodes.At(kFolder);
+    bool swapped = false;
+    nodes.beforeCall = [&](const std::string& call) {
+        if (swapped || call.rfind("OpenOrCreateChild(", 0) != 0) return;
+        swapped = true;
+        nodes.Put(kFolder, FakeFileNodes::LinkTo(system));
+        nodes.Put(kFolder + " (moved)", original);
+    };
+    std::string reason;
+    auto lock = files.LockFile(kLock, LockKind::Exclusive, 0, reason);
+    EXPECT_TRUE(swapped);
+    ASSERT_TRUE(lock) << reason;
+    EXPECT_EQ(Dump(system), before);
+    ASSERT_EQ(original->children.count("rebootdata.kx.lock"), 1u) << Dump(original);
+    EXPECT_TRUE(original->children.at("rebootdata.kx.lock")->exclusiveLock);
+}
+
+TEST_F(NoLinkFileSystemTest, NoFolderIsMadeForALockFile) {
+    nodes.At("C:\\Users\\Ann\\AppData\\Local\\Programs")->children.clear();
+    std::string reason;
+    EXPECT_FALSE(files.LockFile(kLock, LockKind::Exclusive, 0, reason));
+    EXPECT_NE(reason.find("does not exist"), std::string::npos) << reason;
+    EXPECT_TRUE(nodes.At("C:\\Users\\Ann\\AppData\\Local\\Programs")->children.empty());
+    EXPECT_FALSE(files.LockedElsewhere(kLock));
+    EXPECT_TRUE(log.errors.empty());
 }
 
 TEST(SplitWalkPath, TakesOnlyFullPathsOfPlainNames) {

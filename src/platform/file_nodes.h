@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tolvane {
 
 // What the file system says about an open file or folder, about the object
@@ -35,6 +37,7 @@ class FileNodes {
         List,    // a folder whose names are listed
         Read,    // a file whose bytes are read
         Change,  // a file that is renamed or deleted
+        Lock,    // a file whose locks are taken or asked about
     };
 
     virtual ~FileNodes() = default;
@@ -51,12 +54,23 @@ class FileNodes {
     // (`exists` then says so).
     virtual std::optional<Node> CreateChild(Node folder, const std::string& name, bool& exists,
                                             std::string& reason) = 0;
+    // The object called `name` in `folder` as OpenChild opens it for
+    // Use::Lock; a new empty file when nothing has that name.
+    virtual std::optional<Node> OpenOrCreateChild(Node folder, const std::string& name,
+                                                  std::string& reason) = 0;
     virtual std::optional<FileNodeFacts> Describe(Node node, std::string& reason) = 0;
     // The file's bytes from its start, at most `maxBytes` of them.
     virtual std::optional<std::string> Read(Node file, std::size_t maxBytes,
                                             std::string& reason) = 0;
     // Writes all of `bytes` and flushes them to the disk.
     virtual bool Write(Node file, std::string_view bytes, std::string& reason) = 0;
+    // Takes a lock on the whole of `file` (opened for Use::Lock), honoured by
+    // every process that locks the same file, trying again up to
+    // `waitSeconds` (0: once) while another holder's lock is in the way;
+    // `busy` then says so. Closing the node releases it too.
+    virtual bool Lock(Node file, LockKind kind, double waitSeconds, bool& busy,
+                      std::string& reason) = 0;
+    virtual void Unlock(Node file) = 0;
     // Gives `file` the name `name` in `folder`, in place of a file that has it.
     virtual bool MoveInto(Node file, Node folder, const std::string& name, std::string& reason) = 0;
     // Deletes the name the object was opened by.

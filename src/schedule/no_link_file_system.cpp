@@ -1,6 +1,7 @@
 #include "schedule/no_link_file_system.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "schedule/schedule_file.h"
@@ -130,6 +131,17 @@ class NoLinkFileSystem::Held {
     FileNodes::Node node_;
 };
 
+// A lock held through an open, checked file: unlocked, then closed.
+class NoLinkFileSystem::NodeLock final : public FileLock {
+  public:
+    NodeLock(FileNodes& nodes, Held file) : nodes_(nodes), file_(std::move(file)) {}
+    ~NodeLock() override { nodes_.Unlock(file_.get()); }
+
+  private:
+    FileNodes& nodes_;
+    Held file_;
+};
+
 struct NoLinkFileSystem::Failure {
     enum Kind {
         kMissing,  // nothing has one of the names
@@ -208,7 +220,8 @@ std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFolder(const std::st
 std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFile(const std::string& path,
                                                                  FileNodes::Use use,
                                                                  Failure& failure,
-                                                                 FileNodeFacts& facts) {
+                                                                 FileNodeFacts& facts,
+                                                                 bool create) {
     std::string reason;
     const auto walk = SplitWalkPath(path, reason);
     if (!walk || walk->names.empty()) {
@@ -220,7 +233,9 @@ std::optional<NoLinkFileSystem::Held> NoLinkFileSystem::OpenFile(const std::stri
     auto folder = OpenFolder(*walk, depth, FileNodes::Use::Look, failure);
     if (!folder) return std::nullopt;
     bool missing = false;
-    const auto node = nodes_.OpenChild(folder->get(), walk->names[depth], use, missing, reason);
+    const auto node =
+        create ? nodes_.OpenOrCreateChild(folder->get(), walk->names[depth], reason)
+               : nodes_.OpenChild(folder->get(), walk->names[depth], use, missing, reason);
     if (!node) {
         failure = {missing ? Failure::kMissing : Failure::kFailed,
                    path + (missing ? " does not exist" : ": " + reason)};
@@ -406,15 +421,39 @@ std::vector<std::string> NoLinkFileSystem::StaleTemporaryFiles(const std::string
     return stale;
 }
 
-// Placeholder until the walk can open lock files.
-std::unique_ptr<FileLock> NoLinkFileSystem::LockFile(const std::string&, LockKind, double,
-                                                     std::string& reason) {
-    reason = "Locks are not available here.";
-    return nullptr;
+std::unique_ptr<FileLock> NoLinkFileSystem::LockFile(const std::string& path, LockKind kind,
+                                                     double waitSeconds, std::string& reason) {
+    Failure failure;
+    FileNodeFacts facts;
+    auto file = OpenFile(path, FileNodes::Use::Lock, failure, facts, true);
+    if (!file) {
+        Report(failure);
+        reason = failure.text;
+        return nullptr;
+    }
+    bool busy = false;
+    if (!nodes_.Lock(file->get(), kind, waitSeconds, busy, reason)) {
+        if (busy) reason = "Another program holds the lock " + path + ".";
+        return nullptr;
+    }
+    return std::make_unique<NodeLock>(nodes_, std::move(*file));
 }
 
-bool NoLinkFileSystem::LockedElsewhere(const std::string&) {
-    return false;
+bool NoLinkFileSystem::LockedElsewhere(const std::string& path) {
+    Failure failure;
+    FileNodeFacts facts;
+    const auto file = OpenFile(path, FileNodes::Use::Lock, failure, facts);
+    if (!file) {
+        Report(failure);
+        return false;
+    }
+    bool busy = false;
+    std::string reason;
+    if (nodes_.Lock(file->get(), LockKind::Exclusive, 0, busy, reason)) {
+        nodes_.Unlock(file->get());
+        return false;
+    }
+    return busy;
 }
 
 }  // namespace tolvane

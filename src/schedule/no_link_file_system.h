@@ -71,8 +71,14 @@ class NoLinkFileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+    // The lock file is walked to and checked like any other file before a
+    // lock is taken on it: a link, a second name or a folder in its place is
+    // refused and left unlocked, as a lock on a file the service reached
+    // through one would hold up whoever else uses that file. One that is
+    // missing is made, in the checked folder.
     std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
                                        std::string& reason) override;
+    // False also for a lock file that is refused.
     bool LockedElsewhere(const std::string& path) override;
 
     // Why the file at `path` must not be used at all: a link or a second
@@ -83,13 +89,15 @@ class NoLinkFileSystem final : public FileSystem {
 
   private:
     class Held;
+    class NodeLock;
     struct Failure;
 
     std::optional<Held> OpenFolder(const WalkPath& path, std::size_t depth, FileNodes::Use use,
                                    Failure& failure);
     std::optional<Held> OpenFolder(const std::string& folder, FileNodes::Use use, Failure& failure);
+    // `create`: a missing file is made (empty) and opened for Use::Lock.
     std::optional<Held> OpenFile(const std::string& path, FileNodes::Use use, Failure& failure,
-                                 FileNodeFacts& facts);
+                                 FileNodeFacts& facts, bool create = false);
     // Passes a refusal to the log unless it was the last one written.
     void Report(const Failure& failure);
 

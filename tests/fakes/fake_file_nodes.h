@@ -24,6 +24,10 @@ struct FakeEntry {
     std::optional<std::uint64_t> shownSize;  // the size Describe reports, when not the bytes'
     double ageSeconds = 0;
     std::map<std::string, std::shared_ptr<FakeEntry>> children;
+    // Locks held on the file, by this process or any other: a test sets
+    // them by hand for a holder elsewhere.
+    int sharedLocks = 0;
+    bool exclusiveLock = false;
 };
 
 // A disk in memory. It behaves as a system that would follow links
@@ -125,6 +129,18 @@ class FakeFileNodes final : public FileNodes {
         dir->children[name] = file;
         return Hand(file, dir, name, Join(Label(folder), name));
     }
+    std::optional<Node> OpenOrCreateChild(Node folder, const std::string& name,
+                                          std::string& reason) override {
+        Call("OpenOrCreateChild(" + Label(folder) + ", " + name + ")");
+        const auto dir = Followed(open_.at(folder).entry);
+        if (!dir->folder) {
+            reason = "not a folder";
+            return std::nullopt;
+        }
+        auto& child = dir->children[name];
+        if (!child) child = std::make_shared<FakeEntry>();
+        return Hand(child, dir, name, Join(Label(folder), name));
+    }
     std::optional<FileNodeFacts> Describe(Node node, std::string&) override {
         Call("Describe(" + Label(node) + ")");
         const auto& entry = open_.at(node).entry;
@@ -144,6 +160,31 @@ class FakeFileNodes final : public FileNodes {
         Call("Write(" + Label(file) + ")");
         Followed(open_.at(file).entry)->bytes += bytes;
         return true;
+    }
+    // One thread: a lock in the way is never released while waiting, so
+    // the wait is not waited.
+    bool Lock(Node file, LockKind kind, double, bool& busy, std::string& reason) override {
+        Call(std::string(kind == LockKind::Exclusive ? "LockExclusive(" : "LockShared(") +
+             Label(file) + ")");
+        auto& held = open_.at(file);
+        const auto entry = Followed(held.entry);
+        busy = held.lock || entry->exclusiveLock ||
+               (kind == LockKind::Exclusive && entry->sharedLocks > 0);
+        if (busy) {
+            reason = "locked";
+            return false;
+        }
+        held.lock = kind;
+        if (kind == LockKind::Exclusive) {
+            entry->exclusiveLock = true;
+        } else {
+            ++entry->sharedLocks;
+        }
+        return true;
+    }
+    void Unlock(Node file) override {
+        Call("Unlock(" + Label(file) + ")");
+        Release(open_.at(file));
     }
     bool MoveInto(Node file, Node folder, const std::string& name, std::string& reason) override {
         Call("MoveInto(" + Label(file) + ", " + Label(folder) + ", " + name + ")");
@@ -182,6 +223,8 @@ class FakeFileNodes final : public FileNodes {
     }
     void Close(Node node) override {
         Call("Close(" + Label(node) + ")");
+        const auto found = open_.find(node);
+        if (found != open_.end()) Release(found->second);  // as the system does
         open_.erase(node);
     }
     std::uint32_t ProcessNumber() override { return process; }
@@ -191,8 +234,19 @@ class FakeFileNodes final : public FileNodes {
         std::shared_ptr<FakeEntry> entry;
         std::shared_ptr<FakeEntry> parent;  // the folder it was opened in, for renames and deletes
         std::string name;
-        std::string label;  // the path it was reached by, for the record
+        std::string label;             // the path it was reached by, for the record
+        std::optional<LockKind> lock;  // the lock taken through this node
     };
+    static void Release(Open& held) {
+        if (!held.lock) return;
+        const auto entry = Followed(held.entry);
+        if (*held.lock == LockKind::Exclusive) {
+            entry->exclusiveLock = false;
+        } else if (entry->sharedLocks > 0) {
+            --entry->sharedLocks;
+        }
+        held.lock.reset();
+    }
 
     static std::pair<std::string, std::vector<std::string>> Cut(std::string_view path) {
         // "C:\" or "\\server\share\" and the names below it.
@@ -223,6 +277,8 @@ class FakeFileNodes final : public FileNodes {
                 return "read";
             case Use::Change:
                 return "change";
+            case Use::Lock:
+                return "lock";
         }
         return "?";
     }
@@ -233,7 +289,8 @@ class FakeFileNodes final : public FileNodes {
     Node Hand(std::shared_ptr<FakeEntry> entry, std::shared_ptr<FakeEntry> parent, std::string name,
               std::string label) {
         const Node node = ++next_;
-        open_[node] = Open{std::move(entry), std::move(parent), std::move(name), std::move(label)};
+        open_[node] =
+            Open{std::move(entry), std::move(parent), std::move(name), std::move(label), {}};
         return node;
     }
     static std::string Join(const std::string& folder, const std::string& name) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "fakes/fake_clock.h"
@@ -165,6 +166,68 @@ TEST_F(Win32FileNodesTest, TheSizeIsJudgedBeforeAByteIsRead) {
         EXPECT_EQ(LastAccess(schedule) != kLongAgo, c.read)
             << c.size << (c.read ? ": not read" : ": bytes were read before the size was judged");
     }
+}
+
+// What the user can put in place of the lock file to have the service lock
+// (and so hold up) a file of the system's.
+TEST_F(Win32FileNodesTest, NoLockIsTakenOnASecondNameOrAFolderInPlaceOfTheLockFile) {
+    const std::string lock = schedule + ".lock";
+    const std::string secret = secrets + "\\secret.dat";
+    Write(secret, "the system's");
+    struct Case {
+        std::string name;
+        std::function<void()> plant;
+        std::string refusal;
+    };
+    const Case cases[] = {
+        {"a second name",
+         [&] { ASSERT_TRUE(CreateHardLinkA(lock.c_str(), secret.c_str(), nullptr)); },
+         "Refused: " + lock + " has 2 names (hard links); only a file with one name is used"},
+        {"a folder", [&] { ASSERT_TRUE(CreateDirectoryA(lock.c_str(), nullptr)); },
+         "Refused: " + lock + " is not a regular file"},
+    };
+    Win32FileSystem window;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.plant();
+        std::string reason;
+        EXPECT_FALSE(files.LockFile(lock, LockKind::Exclusive, 0, reason));
+        EXPECT_EQ(reason, c.refusal);
+        EXPECT_FALSE(files.LockFile(lock, LockKind::Shared, 0, reason));
+        EXPECT_FALSE(window.LockedElsewhere(secret)) << "a lock was left on the system's file";
+        {
+            // Held elsewhere, the file behind the second name still does not
+            // count for the service.
+            auto held = window.LockFile(secret, LockKind::Exclusive, 0, reason);
+            ASSERT_TRUE(held) << reason;
+            EXPECT_FALSE(files.LockedElsewhere(lock));
+        }
+        EXPECT_EQ(log.errors.back(), c.refusal);
+        if (!DeleteFileA(lock.c_str())) RemoveDirectoryA(lock.c_str());
+    }
+    EXPECT_EQ(Contents(secret), "the system's");
+}
+
+TEST_F(Win32FileNodesTest, TheServicesLockFileIsMadeAndItsLocksMeetTheWindows) {
+    const std::string lock = schedule + ".lock";
+    Win32FileSystem window;
+    std::string reason;
+    EXPECT_FALSE(files.LockedElsewhere(lock));
+    EXPECT_TRUE(Names().empty()) << "asking made the lock file";
+    {
+        auto service = files.LockFile(lock, LockKind::Exclusive, 0, reason);
+        ASSERT_TRUE(service) << reason;
+        EXPECT_EQ(Names(), std::vector<std::string>{"rebootdata.kx.lock"});
+        EXPECT_TRUE(window.LockedElsewhere(lock));
+        EXPECT_FALSE(window.LockFile(lock, LockKind::Shared, 0, reason));
+    }
+    EXPECT_FALSE(window.LockedElsewhere(lock));
+    auto first = window.LockFile(lock, LockKind::Shared, 0, reason);
+    ASSERT_TRUE(first) << reason;
+    EXPECT_TRUE(files.LockedElsewhere(lock));
+    EXPECT_TRUE(files.LockFile(lock, LockKind::Shared, 0, reason)) << reason;
+    EXPECT_FALSE(files.LockFile(lock, LockKind::Exclusive, 0, reason));
+    EXPECT_TRUE(log.errors.empty());
 }
 
 // The service's tick on a schedule through a second name: the due line in it

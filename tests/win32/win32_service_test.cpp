@@ -413,7 +413,9 @@ TEST_F(ServiceFolder, ConsoleModeRunsDueLinesOnceAndTakesOneTimeLinesOutOfTheFil
     ASSERT_EQ(fileAtRequest.size(), 2u);
     EXPECT_EQ(fileAtRequest[1], without) << "the one-time line was still there at its request";
     EXPECT_EQ(Read(), without);
-    EXPECT_EQ(FolderFiles(), Texts{"rebootdata.kx"}) << "a temporary file was left behind";
+    // Beside the schedule, only the files all its writers share.
+    EXPECT_EQ(FolderFiles(), (Texts{"rebootdata.kx", "rebootdata.kx.lock", "rebootdata.kx.runs"}))
+        << "a temporary file was left behind";
     ASSERT_FALSE(log.infos.empty());
     EXPECT_EQ(log.infos.front(), "Started; carrying out " + schedule);
     EXPECT_EQ(log.infos.back(), "Stopped.");
@@ -461,7 +463,7 @@ TEST(ServiceScheduleOption, ConsoleModeCarriesOutTheNamedFileInAnotherFolder) {
     EXPECT_EQ(log.infos.front(), "Started; carrying out " + schedule);
     EXPECT_TRUE(log.errors.empty());
     // Nothing was written beside the program, and no temporary file is left
-    // beside the schedule.
+    // beside the schedule: only the files all its writers share.
     EXPECT_EQ(GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES, besideExisted);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
@@ -471,7 +473,7 @@ TEST(ServiceScheduleOption, ConsoleModeCarriesOutTheNamedFileInAnotherFolder) {
         if (found.cFileName[0] != '.') names.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    EXPECT_EQ(names, Texts{"rebootdata.kx"});
+    EXPECT_EQ(names, (Texts{"rebootdata.kx", "rebootdata.kx.lock", "rebootdata.kx.runs"}));
     RemoveFolderTree(scratch);
 }
 

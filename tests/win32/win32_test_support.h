@@ -49,6 +49,19 @@ class ScratchWin32FileSystem final : public FileSystem {
                                                  double minimumAgeSeconds) override {
         return real_.StaleTemporaryFiles(folder, prefix, minimumAgeSeconds);
     }
+    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                            bool& tooLarge) override {
+        return real_.ReadFileUpTo(path, maxBytes, tooLarge);
+    }
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override {
+        return real_.ReadFile(path, maxBytes);
+    }
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override {
+        return real_.LockFile(path, kind, waitSeconds, reason);
+    }
+    bool LockedElsewhere(const std::string& path) override { return real_.LockedElsewhere(path); }
+    std::string LinkTarget(const std::string& path) override { return real_.LinkTarget(path); }
 
   private:
     std::string folder_;
@@ -86,6 +99,15 @@ class ScratchServiceFileSystem final : public FileSystem {
                                                  double minimumAgeSeconds) override {
         return files_.StaleTemporaryFiles(folder, prefix, minimumAgeSeconds);
     }
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override {
+        return files_.ReadFile(path, maxBytes);
+    }
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override {
+        return files_.LockFile(path, kind, waitSeconds, reason);
+    }
+    bool LockedElsewhere(const std::string& path) override { return files_.LockedElsewhere(path); }
+    std::string LinkTarget(const std::string& path) override { return files_.LinkTarget(path); }
     std::string Refusal(const std::string& path) { return files_.Refusal(path); }
 
   private:

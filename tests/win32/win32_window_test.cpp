@@ -9,16 +9,19 @@
 #include <winver.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
 #include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
+#include "schedule/schedule_file.h"
 #include "shell/form1.h"
 #include "shell/texts.h"
 #include "win32_test_support.h"
@@ -737,9 +740,98 @@ TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
 TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     Load();
     clock.now = FakeClock::At(22, 30);
-    form.List().Add("10:30 PM-Force Reboot-Repeat YES-Every Day");
+    // The tick looks at the file first: the line is written there.
+    WriteWholeFile(folder + "\\rebootdata.kx",
+                   "10:30 PM-Force Reboot-Repeat YES-Every Day\r\n\r\n");
     SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimer1Id, 0);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+}
+
+// ---- The schedule written elsewhere ----
+
+// Another window, the service or a script changes the file, again and again;
+// with Timer1 stopped, only the folder's watch can bring each change in.
+TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
+    const std::string schedule = folder + "\\rebootdata.kx";
+    WriteWholeFile(schedule, "9:00 PM-LogOff-Repeat YES-Friday\r\n\r\n");
+    Load();
+    ASSERT_EQ(ListItems(), std::vector<std::string>{"9:00 PM-LogOff-Repeat YES-Friday"});
+    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    ASSERT_TRUE(window.WatchFolder(folder));
+
+    Win32FileSystem elsewhere;
+    const std::vector<std::vector<std::string>> steps = {
+        {"10:15 AM-Reboot-Repeat NO-Every Day", "7:05 AM-ShutDown-Repeat YES-Monday"},
+        {"7:05 AM-ShutDown-Repeat YES-Monday"},
+        {},  // the file deleted
+    };
+    for (const auto& lines : steps) {
+        if (lines.empty()) {
+            ASSERT_TRUE(DeleteFileA(schedule.c_str()));
+        } else {
+            const WriteResult written =
+                ReplaceFileContents(elsewhere, schedule, tolvane::ScheduleFileBytes(lines));
+            ASSERT_TRUE(written) << written.reason;
+        }
+        // Each message the loop gets may be the watch's; the deadline only
+        // guards a hang.
+        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
+        for (ULONGLONG now = GetTickCount64(); ListItems() != lines && now < deadline;
+             now = GetTickCount64()) {
+            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            pump.ProcessPendingEvents();
+        }
+        EXPECT_EQ(ListItems(), lines);
+    }
+}
+
+// Another program (a second window, or the service) writes the file again
+// and again while this window reads each change it is told of: none of those
+// reads makes a write fail.
+TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
+    const std::string schedule = folder + "\\rebootdata.kx";
+    Load();
+    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    ASSERT_TRUE(window.WatchFolder(folder));
+    const int writes = 200;
+    for (const bool service : {false, true}) {
+        SCOPED_TRACE(service ? "the service's walk" : "a window's file functions");
+        const std::string tag = service ? "service " : "window ";
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::vector<std::string> failures;  // the writer's until it is joined
+        TestThread writer([&] {
+            std::unique_ptr<FileSystem> elsewhere;
+            if (service) {
+                elsewhere = std::make_unique<ScratchServiceFileSystem>(folder);
+            } else {
+                elsewhere = std::make_unique<ScratchWin32FileSystem>(folder);
+            }
+            for (int i = 0; i < writes; ++i) {
+                const std::string bytes =
+                    tolvane::ScheduleFileBytes({tag + "line " + std::to_string(i)});
+                const WriteResult written = ReplaceFileContents(*elsewhere, schedule, bytes);
+                if (!written) failures.push_back(std::to_string(i) + ": " + written.reason);
+            }
+            SetEvent(done);
+        });
+        // The window's loop runs until the writer is done.
+        while (MsgWaitForMultipleObjectsEx(1, &done, kHangGuardMs, QS_ALLINPUT,
+                                           MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
+            pump.ProcessPendingEvents();
+        }
+        writer.Join();
+        CloseHandle(done);
+        EXPECT_TRUE(failures.empty()) << failures.size() << " writes failed, the first "
+                                      << (failures.empty() ? "" : failures.front());
+        const std::vector<std::string> last = {tag + "line " + std::to_string(writes - 1)};
+        const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
+        for (ULONGLONG now = GetTickCount64(); ListItems() != last && now < deadline;
+             now = GetTickCount64()) {
+            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            pump.ProcessPendingEvents();
+        }
+        EXPECT_EQ(ListItems(), last);
+    }
 }
 
 // ---- The event pump and the message box ----

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_lock.h"
 
 // In ntdll since Windows NT; the SDK's winternl.h leaves it out.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apcRoutine,
@@ -27,6 +28,11 @@ constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
 constexpr NTSTATUS kPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+
+// How long a rename waits for readers of the file it replaces.
+constexpr ULONGLONG kReaderWaitMs = 10000;
 
 // FILE_INFORMATION_CLASS values winternl.h does not name in every version.
 constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
@@ -102,6 +108,9 @@ ACCESS_MASK AccessFor(FileNodes::Use use) {
             return FILE_READ_DATA | FILE_READ_ATTRIBUTES;
         case FileNodes::Use::Change:
             return DELETE | FILE_READ_ATTRIBUTES;
+        case FileNodes::Use::Lock:
+            // A byte-range lock needs read or write access; read is enough.
+            return FILE_READ_DATA | FILE_READ_ATTRIBUTES;
         case FileNodes::Use::Look:
             break;
     }
@@ -112,6 +121,20 @@ template <typename Information>
 NTSTATUS Query(HANDLE handle, FILE_INFORMATION_CLASS kind, Information& information) {
     IO_STATUS_BLOCK io{};
     return NtQueryInformationFile(handle, &io, &information, sizeof information, kind);
+}
+
+// Whether `name` in `folder` is a file (no folder, not read-only), looked at
+// as itself.
+bool PlainFileNamed(HANDLE folder, const std::wstring& name) {
+    HANDLE opened = nullptr;
+    if (!NT_SUCCESS(Open(folder, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, opened))) {
+        return false;
+    }
+    FILE_BASIC_INFORMATION basic{};
+    const NTSTATUS status = Query(opened, kFileBasicInformation, basic);
+    NtClose(opened);
+    return NT_SUCCESS(status) &&
+           (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
 }  // namespace
@@ -162,6 +185,23 @@ std::optional<FileNodes::Node> Win32FileNodes::CreateChild(Node folder, const st
              FILE_CREATE, FILE_NON_DIRECTORY_FILE, opened);
     if (!NT_SUCCESS(status)) {
         exists = status == kNameCollision;
+        reason = StatusText(status);
+        return std::nullopt;
+    }
+    return AsNode(opened);
+}
+
+std::optional<FileNodes::Node> Win32FileNodes::OpenOrCreateChild(Node folder,
+                                                                 const std::string& name,
+                                                                 std::string& reason) {
+    const auto wide = Wide(name, reason);
+    if (!wide) return std::nullopt;
+    HANDLE opened = nullptr;
+    // No FILE_NON_DIRECTORY_FILE: a folder in the file's place is opened and
+    // shown as one, for the caller to refuse.
+    const NTSTATUS status =
+        Open(AsHandle(folder), *wide, AccessFor(Use::Lock), kShareAll, FILE_OPEN_IF, 0, opened);
+    if (!NT_SUCCESS(status)) {
         reason = StatusText(status);
         return std::nullopt;
     }
@@ -229,6 +269,28 @@ bool Win32FileNodes::Write(Node file, std::string_view bytes, std::string& reaso
     return true;
 }
 
+bool Win32FileNodes::Lock(Node file, LockKind kind, double waitSeconds, bool& busy,
+                          std::string& reason) {
+    busy = false;
+    DWORD error = 0;
+    switch (LockWholeFile(AsHandle(file), kind, waitSeconds, error)) {
+        case HandleLock::Locked:
+            return true;
+        case HandleLock::Busy:
+            busy = true;
+            reason = "another program holds a lock on it";
+            return false;
+        case HandleLock::Failed:
+            reason = ErrorText(error);
+            return false;
+    }
+    return false;
+}
+
+void Win32FileNodes::Unlock(Node file) {
+    UnlockWholeFile(AsHandle(file));
+}
+
 bool Win32FileNodes::MoveInto(Node file, Node folder, const std::string& name,
                               std::string& reason) {
     const auto wide = Wide(name, reason);
@@ -242,15 +304,23 @@ bool Win32FileNodes::MoveInto(Node file, Node folder, const std::string& name,
     rename->RootDirectory = AsHandle(folder);
     rename->FileNameLength = static_cast<ULONG>(nameBytes);
     std::copy(wide->begin(), wide->end(), rename->FileName);
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status = NtSetInformationFile(
-        AsHandle(file), &io, rename, static_cast<ULONG>(record.size() * sizeof record[0]),
-        kFileRenameInformation);
-    if (!NT_SUCCESS(status)) {
-        reason = StatusText(status);
-        return false;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = NtSetInformationFile(
+            AsHandle(file), &io, rename, static_cast<ULONG>(record.size() * sizeof record[0]),
+            kFileRenameInformation);
+        if (NT_SUCCESS(status)) return true;
+        // A window reading the file it replaces makes the system refuse for a
+        // moment (as in Win32FileSystem::MoveFileOver); a read-only file or a
+        // folder there refuses for good.
+        if ((status != kAccessDenied && status != kSharingViolation) ||
+            !PlainFileNamed(AsHandle(folder), *wide) || GetTickCount64() - start >= kReaderWaitMs) {
+            reason = StatusText(status);
+            return false;
+        }
+        Sleep(1);
     }
-    return true;
 }
 
 bool Win32FileNodes::Delete(Node node, std::string& reason) {

@@ -17,9 +17,15 @@ class Win32FileNodes final : public FileNodes {
                                   std::string& reason) override;
     std::optional<Node> CreateChild(Node folder, const std::string& name, bool& exists,
                                     std::string& reason) override;
+    std::optional<Node> OpenOrCreateChild(Node folder, const std::string& name,
+                                          std::string& reason) override;
     std::optional<FileNodeFacts> Describe(Node node, std::string& reason) override;
     std::optional<std::string> Read(Node file, std::size_t maxBytes, std::string& reason) override;
     bool Write(Node file, std::string_view bytes, std::string& reason) override;
+    // LockFileEx on the whole range, as Win32FileSystem takes it.
+    bool Lock(Node file, LockKind kind, double waitSeconds, bool& busy,
+              std::string& reason) override;
+    void Unlock(Node file) override;
     bool MoveInto(Node file, Node folder, const std::string& name, std::string& reason) override;
     bool Delete(Node node, std::string& reason) override;
     std::optional<std::vector<std::string>> List(Node folder, std::string& reason) override;

@@ -3,10 +3,16 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_lock.h"
 #include "schedule/no_link_file_system.h"
 
 namespace tolvane {
@@ -32,6 +38,10 @@ class FileHandle {
   private:
     HANDLE h_;
 };
+
+// How long a rename waits for readers of the file it replaces; as long as
+// a writer waits for another's lock.
+constexpr ULONGLONG kReaderWaitMs = 10000;
 
 unsigned long long Ticks(const FILETIME& time) {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -59,16 +69,73 @@ std::string Win32FileSystem::ProgramFolder() {
 }
 
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return std::nullopt;
-    std::string bytes;
+    bool tooLarge = false;
+    return ReadFileUpTo(path, std::string().max_size(), tooLarge);
+}
+
+std::optional<std::string> Win32FileSystem::ReadFileUpTo(const std::string& path,
+                                                         std::size_t maxBytes, bool& tooLarge) {
+    FileRead read = ReadFile(path, maxBytes);
+    tooLarge = read.outcome == FileRead::Outcome::TooLarge;
+    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
+    return std::move(read.bytes);
+}
+
+FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
+    FileRead read;
+    auto fail = [&](DWORD error) {
+        read.outcome = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                           ? FileRead::Outcome::Missing
+                           : FileRead::Outcome::Unreadable;
+        read.reason = ErrorText(error);
+        read.bytes.clear();
+        return read;
+    };
+    // Shared for deletion too, so this reader is no reason of its own for
+    // another writer's replacement of the file to be refused.
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            read.outcome = FileRead::Outcome::Unreadable;
+            read.reason = "It is a folder.";
+            return read;
+        }
+        return fail(error);
+    }
+    // Only a file on a disk: a pipe or a device in its place would hold the
+    // reader up, or never end.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        read.outcome = FileRead::Outcome::Unreadable;
+        read.reason = "It is no regular file.";
+        return read;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return fail(GetLastError());
+    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+        read.outcome = FileRead::Outcome::TooLarge;
+        return read;
+    }
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
-        if (got == 0) return bytes;
-        bytes.append(buffer, got);
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+            return fail(GetLastError());
+        }
+        if (got == 0) {
+            read.outcome = FileRead::Outcome::Read;
+            return read;
+        }
+        // A file that grew since its size was read.
+        if (got > maxBytes - read.bytes.size()) {
+            read.bytes.clear();
+            read.outcome = FileRead::Outcome::TooLarge;
+            return read;
+        }
+        read.bytes.append(buffer, got);
     }
 }
 
@@ -114,11 +181,27 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
 
 bool Win32FileSystem::MoveFileOver(const std::string& from, const std::string& to,
                                    std::string& reason) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        // The system refuses to rename over a file while anyone has it open,
+        // and every window reads the file the moment it changes: such a
+        // reader is gone again within a moment. A folder or a read-only file
+        // there refuses for good.
+        const DWORD target = GetFileAttributesA(to.c_str());
+        const bool plainFile = target != INVALID_FILE_ATTRIBUTES &&
+                               (target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || !plainFile ||
+            GetTickCount64() - start >= kReaderWaitMs) {
+            reason = ErrorText(error);
+            return false;
+        }
+        Sleep(1);
     }
-    reason = ErrorText(GetLastError());
-    return false;
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
@@ -148,6 +231,177 @@ std::vector<std::string> Win32FileSystem::StaleTemporaryFiles(const std::string&
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return stale;
+}
+
+namespace {
+
+class Win32FileLock final : public FileLock {
+  public:
+    explicit Win32FileLock(HANDLE file) : file_(file) {}
+    ~Win32FileLock() override {
+        // Unlocked before the close: the system releases a closed handle's
+        // locks only when it gets round to it.
+        UnlockWholeFile(file_);
+        CloseHandle(file_);
+    }
+    Win32FileLock(const Win32FileLock&) = delete;
+    Win32FileLock& operator=(const Win32FileLock&) = delete;
+
+  private:
+    HANDLE file_;
+};
+
+// A lock file opened as itself: a link or a folder in its place is refused,
+// and so is anything that is no file on a disk.
+HANDLE OpenLockFile(const std::string& path, DWORD disposition, std::string& reason) {
+    HANDLE file = CreateFileA(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = ErrorText(GetLastError());
+        return INVALID_HANDLE_VALUE;
+    }
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &facts) ||
+        (facts.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        reason = "The lock file " + path + " is no regular file.";
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+}  // namespace
+
+std::unique_ptr<FileLock> Win32FileSystem::LockFile(const std::string& path, LockKind kind,
+                                                    double waitSeconds, std::string& reason) {
+    const HANDLE file = OpenLockFile(path, OPEN_ALWAYS, reason);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    DWORD error = 0;
+    switch (LockWholeFile(file, kind, waitSeconds, error)) {
+        case HandleLock::Locked:
+            return std::make_unique<Win32FileLock>(file);
+        case HandleLock::Busy:
+            reason = "Another program holds the lock " + path + ".";
+            break;
+        case HandleLock::Failed:
+            reason = ErrorText(error);
+            break;
+    }
+    CloseHandle(file);
+    return nullptr;
+}
+
+bool Win32FileSystem::LockedElsewhere(const std::string& path) {
+    std::string reason;
+    FileHandle file(OpenLockFile(path, OPEN_EXISTING, reason));
+    if (!file.valid()) return false;
+    DWORD error = 0;
+    switch (LockWholeFile(file.get(), LockKind::Exclusive, 0, error)) {
+        case HandleLock::Locked:
+            UnlockWholeFile(file.get());
+            return false;
+        case HandleLock::Busy:
+            return true;
+        case HandleLock::Failed:
+            break;
+    }
+    return false;
+}
+
+namespace {
+
+// The part of a symbolic link's reparse data read here (the layout of the
+// kernel's REPARSE_DATA_BUFFER, which only the driver headers declare).
+struct SymbolicLinkData {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+    DWORD flags;
+    // The names follow, UTF-16, at the offsets above from here.
+};
+
+}  // namespace
+
+std::optional<std::string> SymbolicLinkTarget(std::string_view reparseData, bool& relative) {
+    SymbolicLinkData data{};
+    if (reparseData.size() < sizeof data) return std::nullopt;
+    std::memcpy(&data, reparseData.data(), sizeof data);
+    if (data.tag != IO_REPARSE_TAG_SYMLINK) return std::nullopt;
+    const std::string_view names = reparseData.substr(sizeof data);
+    // The name shown to users is the plain path ("C:\x" or "..\x"); the
+    // substitute one the native form ("\??\C:\x").
+    std::size_t offset = data.printOffset;
+    std::size_t length = data.printLength;
+    if (length == 0) {
+        offset = data.substituteOffset;
+        length = data.substituteLength;
+    }
+    if (offset + length > names.size() || length % 2 != 0) return std::nullopt;
+    std::wstring target(length / 2, L'\0');
+    std::memcpy(target.data(), names.data() + offset, length);
+    if (target.rfind(L"\\??\\UNC\\", 0) == 0) {
+        target = L"\\\\" + target.substr(8);
+    } else if (target.rfind(L"\\??\\", 0) == 0) {
+        target = target.substr(4);
+    }
+    if (target.empty()) return std::nullopt;
+    BOOL lossy = FALSE;
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target.data(),
+                            static_cast<int>(target.size()), nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy) return std::nullopt;
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, target.data(),
+                        static_cast<int>(target.size()), narrow.data(), size, nullptr, &lossy);
+    relative = (data.flags & SYMLINK_FLAG_RELATIVE) != 0;
+    return narrow;
+}
+
+namespace {
+
+// What the symbolic link at `path` holds; nothing when it is no symbolic
+// link or its target has no name in the ANSI code page.
+std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relative) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return std::nullopt;
+    }
+    FileHandle link(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!link.valid()) return std::nullopt;
+    std::string data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE, '\0');
+    DWORD got = 0;
+    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                         static_cast<DWORD>(data.size()), &got, nullptr)) {
+        return std::nullopt;
+    }
+    data.resize(got);
+    return SymbolicLinkTarget(data, relative);
+}
+
+}  // namespace
+
+std::string Win32FileSystem::LinkTarget(const std::string& path) {
+    // A loop ends where the system would give up too (63 reparse points).
+    std::string current = path;
+    for (int hops = 0; hops < 63; ++hops) {
+        bool relative = false;
+        auto next = ReadSymbolicLink(current, relative);
+        if (!next) return current;
+        if (relative) {
+            const auto cut = current.find_last_of("\\/");
+            next = (cut == std::string::npos ? std::string() : current.substr(0, cut + 1)) + *next;
+        }
+        current = std::move(*next);
+    }
+    return path;
 }
 
 }  // namespace tolvane

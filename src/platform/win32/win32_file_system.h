@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -23,6 +25,9 @@ class Win32FileSystem final : public FileSystem {
     }
     char PathSeparator() const override { return '\\'; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                            bool& tooLarge) override;
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override;
@@ -32,9 +37,22 @@ class Win32FileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
+    // LockFileEx on the whole file, which is opened as itself (a link in its
+    // place is refused, not followed).
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override;
+    bool LockedElsewhere(const std::string& path) override;
+    // Symbolic links are read one at a time, a relative one from its own folder.
+    std::string LinkTarget(const std::string& path) override;
 
   private:
     std::string scheduleFolder_;
 };
+
+// The target a symbolic link's reparse data (as FSCTL_GET_REPARSE_POINT
+// gives it) names, in the plain form ("C:\x", "\\server\share\x", or
+// relative to the link's folder, which `relative` then says); nothing for
+// other reparse data or a name the ANSI code page cannot hold.
+std::optional<std::string> SymbolicLinkTarget(std::string_view reparseData, bool& relative);
 
 }  // namespace tolvane

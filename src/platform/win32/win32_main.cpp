@@ -3,6 +3,8 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include <string>
+
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_event_pump.h"
@@ -45,5 +47,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                              session});
     window.Attach(form);
     form.Form_Load(CommandLineArguments(GetCommandLineA()));
+    // Edits made elsewhere show at once; the timer's look is the fallback. A
+    // schedule kept as a link changes in its target's folder.
+    const std::string schedule = files.LinkTarget(form.SchedulePath());
+    const auto cut = schedule.find_last_of("\\/");
+    if (cut != std::string::npos) {
+        // "C:\" at a drive's root: "C:" alone is the drive's current folder.
+        window.WatchFolder(schedule.substr(0, cut > 0 && schedule[cut - 1] == ':' ? cut + 1 : cut));
+    }
     return pump.Run();
 }

@@ -204,10 +204,17 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
 Win32MainWindow::~Win32MainWindow() {
     destroying_ = true;
     form_ = nullptr;
+    watch_.reset();
     if (window_) DestroyWindow(window_);  // takes the menu bar with it
     if (font_) DeleteObject(font_);
     if (bigIcon_) DestroyIcon(bigIcon_);
     if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+bool Win32MainWindow::WatchFolder(const std::string& folder) {
+    watch_.reset();
+    watch_ = std::make_unique<Win32FolderWatch>(folder, window_, kFolderChangedMessage);
+    return watch_->Watching();
 }
 
 void Win32MainWindow::FitClientArea() {
@@ -318,6 +325,10 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         case WM_TIMER:
             if (wParam == kTimer1Id) Run([](Form1& form) { form.Timer1_Timer(); });
+            return 0;
+        case kFolderChangedMessage:
+            if (watch_) watch_->Handled();
+            Run([](Form1& form) { form.ScheduleFileChanged(); });
             return 0;
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is

@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "platform/view.h"
+#include "platform/win32/win32_folder_watch.h"
 #include "shell/window_layout.h"
 
 namespace tolvane {
@@ -30,6 +33,10 @@ class Win32MainWindow final : public Form1View {
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     void Attach(Form1& form) { form_ = &form; }
+    // Tells the form whenever something changes in `folder` (the schedule
+    // file's): another window, the service or a script wrote it. Returns
+    // whether the system watches it.
+    bool WatchFolder(const std::string& folder);
 
     HWND Handle() const { return window_; }
     HWND ControlWindow(ControlId id) const;
@@ -40,6 +47,8 @@ class Win32MainWindow final : public Form1View {
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
     // The id of Timer1 in WM_TIMER.
     static constexpr UINT_PTR kTimer1Id = 1;
+    // Posted by the folder's watch.
+    static constexpr UINT kFolderChangedMessage = WM_APP + 1;
 
     // Form1View
     bool OptionValue(ControlId option) override;
@@ -84,6 +93,7 @@ class Win32MainWindow final : public Form1View {
     bool destroying_ = false;
     Form1* form_ = nullptr;
     std::function<void()> endProgram_;
+    std::unique_ptr<Win32FolderWatch> watch_;
 };
 
 }  // namespace tolvane

@@ -1,0 +1,42 @@
+#include "platform/win32/win32_folder_watch.h"
+
+namespace tolvane {
+
+Win32FolderWatch::Win32FolderWatch(const std::string& folder, HWND window, UINT message)
+    : window_(window), message_(message) {
+    change_ = FindFirstChangeNotificationA(
+        folder.c_str(), FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    if (change_ == INVALID_HANDLE_VALUE) return;
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (stop_) thread_ = CreateThread(nullptr, 0, Main, this, 0, nullptr);
+}
+
+Win32FolderWatch::~Win32FolderWatch() {
+    if (thread_) {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    if (stop_) CloseHandle(stop_);
+    if (change_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change_);
+}
+
+DWORD WINAPI Win32FolderWatch::Main(void* self) {
+    static_cast<Win32FolderWatch*>(self)->Run();
+    return 0;
+}
+
+void Win32FolderWatch::Run() {
+    const HANDLE waits[] = {stop_, change_};
+    for (;;) {
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (woke != WAIT_OBJECT_0 + 1) return;
+        // Armed again before the window looks, so nothing written after its
+        // look goes unseen.
+        if (!FindNextChangeNotification(change_)) return;
+        if (!posted_.exchange(true)) PostMessageA(window_, message_, 0, 0);
+    }
+}
+
+}  // namespace tolvane
