@@ -227,6 +227,19 @@ TEST_F(HostileSettings, FoldersThatCannotBeMadeOrWritten) {
     EXPECT_EQ(reports.size(), 1u);  // Location/Path
 }
 
+TEST_F(HostileSettings, ASchedulePathThatIsNoFileIsSaidOnceAndNeverReplaced) {
+    std::filesystem::create_directories(scheduleFolder + "/rebootdata.kx/inside");
+    Start();
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_NE(msgBox.shown[0].text.find(scheduleFolder + "/rebootdata.kx:\r\nIt is a folder."),
+              std::string::npos)
+        << msgBox.shown[0].text;
+    AddLine();
+    ASSERT_EQ(msgBox.shown.size(), 3u);  // the confirmation, then why it was not saved
+    EXPECT_NE(msgBox.shown[2].text.find("could not be saved"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(scheduleFolder + "/rebootdata.kx/inside"));
+}
+
 TEST_F(HostileSettings, AReadOnlyScheduleFolderKeepsTheOldFileAndLeavesNothingBehind) {
     const std::string schedule = scheduleFolder + "/rebootdata.kx";
     WriteFile(schedule, "10:30 PM-Force Reboot-Repeat NO-Every Day\r\n\r\n");
