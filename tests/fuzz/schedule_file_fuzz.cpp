@@ -1,6 +1,7 @@
-// Any bytes as the schedule file: read into the list, written back, read
-// again. The second read must give the same lines, and writing them once more
-// the same bytes.
+// Any bytes as the schedule file: read into the list, written back by an edit
+// that adds a line and takes it out again, read again. The second read must
+// give the same lines, and the same edit once more the same bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,8 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(line.find("\r\n") == std::string::npos);
     }
 
-    FUZZ_CHECK(firstFile.SetFileData());
-    FUZZ_CHECK(fs.files.size() == 1);  // no temporary file left beside it
+    const auto addAndRemove = [](ScheduleFile& file, ScheduleList& list) {
+        const std::string probe = "12:00 AM-LockWorkStation-Repeat YES-Every Day";
+        const auto before = list.Items();
+        FUZZ_CHECK(file.AddLine(probe));
+        const auto at = std::find(list.Items().begin(), list.Items().end(), probe);
+        FUZZ_CHECK(at != list.Items().end());
+        FUZZ_CHECK(file.RemoveLine(static_cast<int>(at - list.Items().begin())));
+        FUZZ_CHECK(list.Items() == before);
+    };
+    addAndRemove(firstFile, first);
+    FUZZ_CHECK(fs.files.size() == 2);  // beside it only its lock file, no temporary one
     const std::string written = fs.files[path];
     FUZZ_CHECK(written.size() >= 2 && written.compare(written.size() - 2, 2, "\r\n") == 0);
 
@@ -37,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     secondFile.GetRebootData();
     FUZZ_CHECK(second.Items() == first.Items());
 
-    FUZZ_CHECK(secondFile.SetFileData());
+    addAndRemove(secondFile, second);
     FUZZ_CHECK(fs.files[path] == written);
     return 0;
 }
