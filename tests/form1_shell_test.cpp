@@ -230,6 +230,9 @@ TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
     EXPECT_EQ(processes.started[0].commandLine, "\"C:\\Program Files\\Tolvane\\installs.bat\"");
     EXPECT_EQ(processes.started[0].windowStyle, 1);
     EXPECT_GE(clock.monotonic - start, 0.5);  // the pause of one second
+    EXPECT_EQ(msgBox.shown.size(), 1u) << "nothing said before the script ended";
+    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    processes.started[0].ended(true, "");
     EXPECT_EQ(settings.Get("Options", "Service"), "1");
     ASSERT_EQ(msgBox.shown.size(), 2u);
     EXPECT_EQ(msgBox.shown[0].text,
@@ -243,12 +246,41 @@ TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
     EXPECT_EQ(msgBox.shown[1].title, "Tolvane");
 
     form.SetServiceM_Click();
+    processes.started[1].ended(true, "");
     EXPECT_EQ(processes.started[1].commandLine, "\"C:\\Program Files\\Tolvane\\removeit.bat\"");
     EXPECT_EQ(settings.Get("options", "service"), "0");
     EXPECT_EQ(msgBox.shown[2].text,
               "The service is already installed. Would you like to remove the service for Tolvane "
               "now?");
     EXPECT_EQ(msgBox.shown[3].text, "The Service has been removed.");
+}
+
+TEST_F(Form1Test, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndSaysWhy) {
+    settings.Put("Location", "Path", "C:\\Tolvane");
+    for (const char* stored : {"0", "1"}) {
+        settings.Put("Options", "Service", stored);
+        msgBox.shown.clear();
+        form.SetServiceM_Click();
+        processes.started.back().ended(false, "It ended with status 126.");
+        EXPECT_EQ(settings.Get("Options", "Service"), stored);
+        ASSERT_EQ(msgBox.shown.size(), 2u);
+        const std::string& said = msgBox.shown[1].text;
+        EXPECT_NE(said.find(stored[0] == '0' ? "C:\\Tolvane\\installs.bat"
+                                              : "C:\\Tolvane\\removeit.bat"),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("It ended with status 126."), std::string::npos) << said;
+    }
+}
+
+TEST_F(Form1Test, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
+    auto window = std::make_unique<Form1>(Form1Platform{view, pump, msgBox, settings, processes,
+                                                        browser, tray, clock, files, session});
+    window->SetServiceM_Click();
+    window.reset();
+    processes.started.back().ended(true, "");
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
 }
 
 TEST_F(Form1Test, SetServiceReadsTheFlagAsANumber) {
@@ -294,7 +326,6 @@ TEST_F(Form1Test, TheTimerKeepsTickingDuringTheServicePause) {
     };
     form.SetServiceM_Click();
     EXPECT_EQ(session.Names(), Texts{"LockWorkStation"});
-    EXPECT_EQ(settings.Get("Options", "Service"), "1");
 }
 
 // ---- About and Help ----
@@ -317,16 +348,31 @@ TEST_F(Form1Test, EveryRouteToHelpOpensTheSamePage) {
     form.Command11_Click();
     form.HelpMMMMM_Click();
     EXPECT_EQ(browser.opened, (Texts(2, "http://www.quarnel.com/tolvane.htm")));
+    EXPECT_TRUE(msgBox.shown.empty());
+    browser.failedLater();  // the opener found no browser
     browser.fail = true;
-    form.HelpMMMMM_Click();
-    ASSERT_EQ(msgBox.shown.size(), 1u);
-    EXPECT_NE(msgBox.shown[0].text.find("http://www.quarnel.com/tolvane.htm"), std::string::npos);
+    form.HelpMMMMM_Click();  // nothing could be started to open it
+    ASSERT_EQ(msgBox.shown.size(), 2u);
+    for (const auto& shown : msgBox.shown) {
+        EXPECT_NE(shown.text.find("http://www.quarnel.com/tolvane.htm"), std::string::npos);
+    }
+}
+
+TEST_F(Form1Test, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
+    session.refuse = true;
+    form.Command8_Click();
+    form.Command4_Click();
+    ASSERT_EQ(msgBox.shown.size(), 2u);
+    EXPECT_EQ(msgBox.shown[0].text,
+              "The request was not carried out:\r\nThe reboot was refused: an application is busy.");
+    EXPECT_EQ(msgBox.shown[1].text,
+              "The request was not carried out:\r\nNothing carried out the lock.");
 }
 
 TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressInANormalWindow) {
     FakeProcessStarter processes;
     ExplorerWebBrowser browser(processes);
-    EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm"));
+    EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm", {}));
     ASSERT_EQ(processes.started.size(), 1u);
     EXPECT_EQ(processes.started[0].commandLine, "explorer http://www.quarnel.com/tolvane.htm");
     EXPECT_EQ(processes.started[0].windowStyle, 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tolvane {
@@ -13,8 +14,14 @@ inline constexpr int kNormalFocus = 1;
 class ProcessStarter {
   public:
     virtual ~ProcessStarter() = default;
+    // How a started program ended, told later on the window's thread: whether
+    // it ended with status 0, and otherwise how it ended, in words.
+    using Ended = std::function<void(bool succeeded, const std::string& how)>;
+
     // False, with the platform's words in `reason`, when nothing was started.
-    virtual bool Start(const std::string& commandLine, int windowStyle, std::string& reason) = 0;
+    // `ended`, when given, hears how the program ended.
+    virtual bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
+                       Ended ended) = 0;
 };
 
 }  // namespace tolvane

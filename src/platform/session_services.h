@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tolvane {
@@ -40,6 +41,12 @@ class SessionServices {
 
     virtual bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
     virtual bool LockWorkStation() = 0;
+
+    // Where the failures of exit and lock requests are told, in words that
+    // say what failed and why: at once where the system answers at once,
+    // later (on the window's thread) where its answer comes later.
+    using Failed = std::function<void(const std::string& what)>;
+    virtual void TellFailures(Failed told) = 0;
 };
 
 }  // namespace tolvane

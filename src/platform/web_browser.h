@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tolvane {
@@ -8,7 +9,10 @@ namespace tolvane {
 class WebBrowser {
   public:
     virtual ~WebBrowser() = default;
-    virtual bool OpenWebAddress(const std::string& address) = 0;
+    // False when nothing could be started to open it. Where that is known
+    // only later (the opener ran, but found no browser), `failedLater` is
+    // called then, on the window's thread.
+    virtual bool OpenWebAddress(const std::string& address, std::function<void()> failedLater) = 0;
 };
 
 }  // namespace tolvane

@@ -10,9 +10,11 @@ namespace tolvane {
 class ExplorerWebBrowser final : public WebBrowser {
   public:
     explicit ExplorerWebBrowser(ProcessStarter& processes) : processes_(processes) {}
-    bool OpenWebAddress(const std::string& address) override {
+    // Explorer's exit status says nothing about the browser, so only a
+    // start that failed is a failure.
+    bool OpenWebAddress(const std::string& address, std::function<void()>) override {
         std::string reason;
-        return processes_.Start("explorer " + address, kNormalFocus, reason);
+        return processes_.Start("explorer " + address, kNormalFocus, reason, {});
     }
 
   private:

@@ -36,9 +36,15 @@ Form1::Form1(const Form1Platform& platform)
       power_(platform_.session),
       scheduler_(list_, file_, power_, platform_.clock, platform_.pump) {
     list_.SetObserver(&platform_.view);
+    // A refused reboot or a lock nobody carried out would otherwise pass
+    // for done.
+    platform_.session.TellFailures([this](const std::string& what) {
+        Message(texts::RequestFailed(what));
+    });
 }
 
 Form1::~Form1() {
+    platform_.session.TellFailures({});
     list_.SetObserver(nullptr);
 }
 
@@ -275,15 +281,26 @@ void Form1::SetServiceM_Click() {
     // Quoted whole, so a folder with spaces cannot start another program; a
     // quote inside the path could break out of the quoting, so none is run.
     std::string reason = "The path holds a quotation mark.";
+    // Only a script that did its work changes the stored state: one that
+    // failed, or whose request for rights was cancelled, leaves it.
+    const std::weak_ptr<int> alive = alive_;
+    const auto ended = [this, alive, installed, script](bool succeeded, const std::string& how) {
+        if (alive.expired()) return;
+        if (!succeeded) {
+            Message(texts::ServiceScriptFailed(script, how));
+            return;
+        }
+        Save("Options", "Service", installed ? "0" : "1");
+        Message(installed ? std::string(texts::kRemoved) : texts::Installed());
+    };
     const bool started = script.find('"') == std::string::npos &&
-                         platform_.processes.Start("\"" + script + "\"", kNormalFocus, reason);
+                         platform_.processes.Start("\"" + script + "\"", kNormalFocus, reason,
+                                                   ended);
     if (!started) {
         Message(texts::CouldNotStart(script, reason));
         return;
     }
     PauseSeconds(1, platform_.clock, platform_.pump);
-    Save("Options", "Service", installed ? "0" : "1");
-    Message(installed ? std::string(texts::kRemoved) : texts::Installed());
 }
 
 // ---- About and Help ----
@@ -293,7 +310,11 @@ void Form1::AboutMenu_Click() {
 }
 
 void Form1::HelpMMMMM_Click() {
-    if (!platform_.browser.OpenWebAddress(std::string(texts::kHelpPageAddress))) {
+    const std::weak_ptr<int> alive = alive_;
+    const auto failedLater = [this, alive] {
+        if (!alive.expired()) Message(texts::CouldNotOpenHelp());
+    };
+    if (!platform_.browser.OpenWebAddress(std::string(texts::kHelpPageAddress), failedLater)) {
         Message(texts::CouldNotOpenHelp());
     }
 }

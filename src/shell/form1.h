@@ -126,6 +126,9 @@ class Form1 {
     PowerOperations power_;
     Scheduler scheduler_;
     std::unique_ptr<FileLock> windowLock_;
+    // Gone with the window: what a program that ends later reports is then
+    // not shown.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     bool iconAdded_ = false;
     bool hiddenToTray_ = false;
 };

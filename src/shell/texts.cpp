@@ -39,6 +39,17 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
                        "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
+std::string RequestFailed(std::string_view what) {
+    std::string text = "The request was not carried out:";
+    (text += kCrLf) += what;
+    return text;
+}
+
+std::string ServiceScriptFailed(std::string_view script, std::string_view how) {
+    return FileProblem("The service script did not finish its work", script, how,
+                       "The service setting was not changed.");
+}
+
 std::string ScheduleUnreadable(std::string_view path, std::string_view reason) {
     return FileProblem("The schedule could not be read from", path, reason,
                        "The file is left as it is, and changes to the schedule are not saved "

@@ -41,6 +41,10 @@ std::string AddedConfirmation(std::string_view hour, std::string_view minute, st
 
 // Said after an edit whose schedule file could not be written.
 std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
+// Said when the system refused an exit or lock request, or nobody carried it out.
+std::string RequestFailed(std::string_view what);
+// Said when the service's install or remove script ended without doing its work.
+std::string ServiceScriptFailed(std::string_view script, std::string_view how);
 // Said once at start when the schedule file stands but cannot be read.
 std::string ScheduleUnreadable(std::string_view path, std::string_view reason);
 

@@ -23,6 +23,8 @@ class FakeSessionServices final : public SessionServices {
     Handle token = 0x1234;
     Luid luid{19, 0};
     std::function<void()> onExit;  // runs as the exit request is made
+    Failed told;                   // where failures go, as the window set it
+    bool refuse = false;           // exit and lock requests fail at once
 
     Handle GetCurrentProcess() override {
         calls.push_back({"GetCurrentProcess", {}, {}, {}});
@@ -55,11 +57,17 @@ class FakeSessionServices final : public SessionServices {
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override {
         calls.push_back({"ExitWindowsEx", {flags, reason}, {}, {}});
         if (onExit) onExit();
-        return true;
+        return Answer("The reboot was refused: an application is busy.");
     }
     bool LockWorkStation() override {
         calls.push_back({"LockWorkStation", {}, {}, {}});
-        return true;
+        return Answer("Nothing carried out the lock.");
+    }
+    void TellFailures(Failed failed) override { told = std::move(failed); }
+
+    bool Answer(const std::string& why) {
+        if (refuse && told) told(why);
+        return !refuse;
     }
 
     std::vector<std::string> Names() const {

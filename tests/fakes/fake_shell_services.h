@@ -78,16 +78,18 @@ class FakeProcessStarter final : public ProcessStarter {
     struct Started {
         std::string commandLine;
         int windowStyle;
+        Ended ended;  // the test ends the program by calling it
     };
     std::vector<Started> started;
     bool fail = false;
 
-    bool Start(const std::string& commandLine, int windowStyle, std::string& reason) override {
+    bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
+               Ended ended) override {
         if (fail) {
             reason = "The system cannot find the file specified.";
             return false;
         }
-        started.push_back({commandLine, windowStyle});
+        started.push_back({commandLine, windowStyle, std::move(ended)});
         return true;
     }
 };
@@ -96,9 +98,11 @@ class FakeWebBrowser final : public WebBrowser {
   public:
     std::vector<std::string> opened;
     bool fail = false;
-    bool OpenWebAddress(const std::string& address) override {
+    std::function<void()> failedLater;  // the last open's, for the test to call
+    bool OpenWebAddress(const std::string& address, std::function<void()> later) override {
         if (fail) return false;
         opened.push_back(address);
+        failedLater = std::move(later);
         return true;
     }
 };

@@ -152,13 +152,17 @@ TEST_F(LogindTest, PlainRebootAndShutDownFallBackWhereLogindLacksTheWithFlagsMet
 TEST_F(LogindTest, AFailureIsWrittenWithTheDBusErrorsNameAndMessageAndNotRetried) {
     MakeLogindFail("PowerOffWithFlags", "t", "org.freedesktop.login1.BlockedByInhibitorLock",
                    "Operation inhibited by backup");
+    std::vector<std::string> told;
+    services->TellFailures([&](const std::string& what) { told.push_back(what); });
     power->ShutDownSystem();
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), Calls{"PowerOffWithFlags(1)"})
         << "an application's veto is not overridden by a fallback";
+    WaitUntilSettled();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0],
               "tolvane: logind PowerOffWithFlags failed: "
               "org.freedesktop.login1.BlockedByInhibitorLock: Operation inhibited by backup");
+    EXPECT_EQ(told, std::vector<std::string>{reports[0].substr(9)}) << "and the window hears it";
 }
 
 TEST_F(LogindTest, PlainLogOffAsksTheDesktopsSessionManagerWithoutAPrompt) {
@@ -233,13 +237,18 @@ TEST_F(LogindTest, LockLeavesTheScreenSaverAloneWhenTheSessionReportsItselfLocke
 TEST_F(LogindTest, ALockThatNobodyCanCarryOutIsReported) {
     MakeLogindFail("LockSession", "s", "org.freedesktop.login1.NoSessionForPID",
                    "PID 1 does not belong to any known session");
+    std::vector<std::string> told;
+    services->TellFailures([&](const std::string& what) { told.push_back(what); });
     services->LockWorkStation();
     WaitUntilSettled();
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0],
               "tolvane: logind LockSession failed: org.freedesktop.login1.NoSessionForPID: PID 1 "
               "does not belong to any known session");
-    EXPECT_EQ(reports[1], "tolvane: no screen saver of the desktop answered the lock request");
+    EXPECT_EQ(reports[1], "tolvane: No screen saver of the desktop answered the lock request.");
+    // The window hears the outcome only: logind's refusal led to another try.
+    EXPECT_EQ(told,
+              std::vector<std::string>{"No screen saver of the desktop answered the lock request."});
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <QKeyEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "native_platform.h"
 #include "platform/linux/qt_event_pump.h"
@@ -122,15 +124,43 @@ class QtProcessStarterTest : public ::testing::Test {
 TEST_F(QtProcessStarterTest, StartsAQuotedPathWithBlanksAndShellCharactersWithoutAShell) {
     std::filesystem::create_directories(folder);
     const std::string script = WriteScript("installs.sh", true);
-    ASSERT_TRUE(starter.Start("\"" + script + "\"", 1, reason)) << reason;
+    ASSERT_TRUE(starter.Start("\"" + script + "\"", 1, reason, {})) << reason;
     EXPECT_EQ(WaitForMark(), "0:") << "started without arguments";
 }
 
 TEST_F(QtProcessStarterTest, PassesArgumentsAfterTheProgram) {
     std::filesystem::create_directories(folder);
     const std::string script = WriteScript("installs.sh", true);
-    ASSERT_TRUE(starter.Start("\"" + script + "\" \"two words\"", 1, reason)) << reason;
+    ASSERT_TRUE(starter.Start("\"" + script + "\" \"two words\"", 1, reason, {})) << reason;
     EXPECT_EQ(WaitForMark(), "1:two words");
+}
+
+TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEnded) {
+    std::filesystem::create_directories(folder);
+    struct Case {
+        const char* script;
+        bool succeeded;
+        std::string how;
+    };
+    const Case cases[] = {
+        {"exit 0", true, ""},
+        {"exit 126", false, "It ended with status 126."},
+        {"kill -9 $$", false, "It ended abnormally."},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder + "/installs.sh";
+        std::ofstream(path) << "#!/bin/sh\n" << c.script << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        std::optional<std::pair<bool, std::string>> ended;
+        ASSERT_TRUE(starter.Start("\"" + path + "\"", 1, reason,
+                                  [&](bool succeeded, const std::string& how) {
+                                      ended.emplace(succeeded, how);
+                                  }))
+            << reason;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 120'000)) << c.script;
+        EXPECT_EQ(ended->first, c.succeeded) << c.script;
+        EXPECT_EQ(ended->second, c.how) << c.script;
+    }
 }
 
 TEST_F(QtProcessStarterTest, SaysWhyWhenNothingCouldBeStarted) {
@@ -140,7 +170,8 @@ TEST_F(QtProcessStarterTest, SaysWhyWhenNothingCouldBeStarted) {
                                  "\"\""};
     for (const auto& line : cases) {
         reason.clear();
-        EXPECT_FALSE(starter.Start(line, 1, reason)) << line;
+        EXPECT_FALSE(starter.Start(line, 1, reason, {})) << line;
+        EXPECT_FALSE(starter.Start(line, 1, reason, [](bool, const std::string&) {})) << line;
         EXPECT_FALSE(reason.empty()) << line;
     }
 }

@@ -6,6 +6,8 @@
 // carry, or a folder that is gone, starts nothing and leaves the flag alone.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -34,6 +36,11 @@ class ServiceScriptPath : public ::testing::Test {
     }
     ~ServiceScriptPath() override { fs::remove_all(root); }
 
+    // The stored flag, once the script's end has come through the event loop.
+    bool StoredOnceEnded(const std::string& value) {
+        return QTest::qWaitFor([&] { return settings.Get("Options", "Service") == value; },
+                               120'000);
+    }
     // A script that adds its own path to the log, so the log says which ran.
     void Script(const std::string& path) {
         fs::create_directories(fs::path(path).parent_path());
@@ -65,8 +72,9 @@ class ServiceScriptPath : public ::testing::Test {
 
     // The real starter, counting the programs it started.
     struct CountingStarter final : ProcessStarter {
-        bool Start(const std::string& commandLine, int windowStyle, std::string& reason) override {
-            const bool ok = real.Start(commandLine, windowStyle, reason);
+        bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
+                   Ended ended) override {
+            const bool ok = real.Start(commandLine, windowStyle, reason, std::move(ended));
             started += ok;
             return ok;
         }
@@ -120,7 +128,7 @@ TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHol
         settings.Put("Location", "Path", folder);
         form.SetServiceM_Click();
         EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
-        EXPECT_EQ(settings.Get("Options", "Service"), "1");
+        EXPECT_TRUE(StoredOnceEnded("1"));
         EXPECT_FALSE(fs::exists(root + "/pwned"));
     }
 }
@@ -132,10 +140,11 @@ TEST_F(ServiceScriptPath, BlanksAroundThePathAndASeparatorAtItsEndStillFindTheFo
     settings.Put("Location", "Path", "  " + folder + "/  ");
     form.SetServiceM_Click();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
+    ASSERT_TRUE(StoredOnceEnded("1"));
     settings.Put("Location", "Path", folder + "//");
     form.SetServiceM_Click();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "//removeit.sh"});
-    EXPECT_EQ(settings.Get("Options", "Service"), "0");
+    EXPECT_TRUE(StoredOnceEnded("0"));
 }
 
 TEST_F(ServiceScriptPath, WhatCannotBeStartedExactlyStartsNothingAndChangesNothing) {

@@ -57,7 +57,7 @@ class LinuxProgram {
     PosixClock clock_;
     std::unique_ptr<IniSettingsStore> settings_;
     QtProcessStarter processes_;
-    QtWebBrowser browser_;
+    QtWebBrowser browser_{processes_};
     QtEventPump pump_;
     std::unique_ptr<SessionServices> ownSession_;
     std::unique_ptr<Form1Window> window_;

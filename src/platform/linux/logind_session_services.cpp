@@ -113,7 +113,8 @@ bool LogindSessionServices::LockWorkStation() {
             });
         },
         [this](const QDBusError& error) {
-            ReportFailure("logind LockSession", error);
+            // Logged only: the screen saver may still lock.
+            ReportFailure("logind LockSession", error, false);
             LockThroughScreenSaver();
         });
     return true;
@@ -188,7 +189,9 @@ void LogindSessionServices::LockScreenUnlessLocked() {
 
 void LogindSessionServices::LockThroughScreenSaver() {
     TryInOrder(std::make_shared<const std::vector<DBusMethod>>(ScreenSaverLocks()), 0, [this] {
-        if (report_) report_("tolvane: no screen saver of the desktop answered the lock request");
+        const std::string what = "No screen saver of the desktop answered the lock request.";
+        if (report_) report_("tolvane: " + what);
+        if (told_) told_(what);
     });
 }
 
@@ -246,10 +249,12 @@ void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method,
                      });
 }
 
-void LogindSessionServices::ReportFailure(const QString& what, const QDBusError& error) {
-    if (!report_) return;
-    report_(
-        ("tolvane: " + what + " failed: " + error.name() + ": " + error.message()).toStdString());
+void LogindSessionServices::ReportFailure(const QString& what, const QDBusError& error,
+                                          bool final) {
+    const std::string text =
+        (what + " failed: " + error.name() + ": " + error.message()).toStdString();
+    if (report_) report_("tolvane: " + text);
+    if (final && told_) told_(text);
 }
 
 }  // namespace tolvane

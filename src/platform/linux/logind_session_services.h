@@ -80,6 +80,8 @@ class LogindSessionServices final : public SessionServices {
     // True once the request is on its way; the outcome arrives later.
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
     bool LockWorkStation() override;
+    // Each failure goes to `report` and to `told`.
+    void TellFailures(Failed told) override { told_ = std::move(told); }
 
     // Calls not yet answered and lock checks not yet made. At zero, everything
     // the requests so far will ever do has been done.
@@ -101,11 +103,13 @@ class LogindSessionServices final : public SessionServices {
     void TerminateOwnSession();
     void LockScreenUnlessLocked();
     void LockThroughScreenSaver();
-    void ReportFailure(const QString& what, const QDBusError& error);
+    // `final`: nothing else will be tried, so the request failed.
+    void ReportFailure(const QString& what, const QDBusError& error, bool final = true);
 
     QDBusConnection system_;
     QDBusConnection session_;
     Report report_;
+    Failed told_;
     int lockCheckDelayMs_;
     int outstanding_ = 0;
     QObject context_;  // owns the calls in flight
