@@ -11,6 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -262,30 +266,53 @@ std::unique_ptr<FileLock> PosixFileSystem::LockFile(const std::string& path, Loc
         fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
     }
     if (fd < 0) return nullptr;
-    auto lock = std::make_unique<PosixFileLock>(fd);
-    const int operation = (kind == LockKind::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    // flock has no timed wait; holders keep the lock for one read and one
-    // write, so a short pause between tries costs nothing.
-    timespec start {};
-    ::clock_gettime(CLOCK_MONOTONIC, &start);
-    for (;;) {
-        if (::flock(fd, operation) == 0) return lock;
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) {
-            reason = ErrorText(errno);
-            return nullptr;
-        }
-        timespec now {};
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        const double waited = static_cast<double>(now.tv_sec - start.tv_sec) +
-                              static_cast<double>(now.tv_nsec - start.tv_nsec) / 1e9;
-        if (waited >= waitSeconds) {
-            reason = "Another program holds the lock " + path + ".";
-            return nullptr;
-        }
-        const timespec pause{0, 2'000'000};
-        ::nanosleep(&pause, nullptr);
+    const int operation = kind == LockKind::Shared ? LOCK_SH : LOCK_EX;
+    if (::flock(fd, operation | LOCK_NB) == 0) return std::make_unique<PosixFileLock>(fd);
+    if (errno != EWOULDBLOCK || waitSeconds <= 0) {
+        reason = errno == EWOULDBLOCK ? "Another program holds the lock " + path + "."
+                                      : ErrorText(errno);
+        ::close(fd);
+        return nullptr;
     }
+    // Waiting in the kernel, a waiter is woken the moment the holder lets
+    // go; trying again now and then could lose every time to a holder that
+    // takes the lock straight back. flock has no time limit, so a thread of
+    // its own waits, and keeps the descriptor (closing it, and with it any
+    // lock it got) when the wait was given up.
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        bool locked = false;
+        int error = 0;
+        bool givenUp = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    std::thread([wait, fd, operation] {
+        int result = 0;
+        do {
+            result = ::flock(fd, operation);
+        } while (result != 0 && errno == EINTR);
+        const std::lock_guard<std::mutex> guard(wait->mutex);
+        wait->done = true;
+        wait->locked = result == 0;
+        wait->error = result == 0 ? 0 : errno;
+        if (wait->givenUp) ::close(fd);
+        wait->ended.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> guard(wait->mutex);
+    const auto limit = std::chrono::duration<double>(waitSeconds);
+    if (!wait->ended.wait_for(guard, limit, [&] { return wait->done; })) {
+        wait->givenUp = true;
+        reason = "Another program holds the lock " + path + ".";
+        return nullptr;
+    }
+    if (!wait->locked) {
+        reason = ErrorText(wait->error);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixFileLock>(fd);
 }
 
 bool PosixFileSystem::LockedElsewhere(const std::string& path) {
