@@ -111,9 +111,10 @@ TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolder
         settings.Put("Options", "Service", "0");
         settings.Put("Location", "Path", folder);
         form.SetServiceM_Click();
+        // Its end is heard first: until then the starter holds the process.
+        EXPECT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "1"; }));
         const std::string decoy = "decoy-" + std::to_string(run);
         EXPECT_EQ(Ran({mark, decoy}), std::vector<std::string>{mark});
-        EXPECT_EQ(settings.Get("Options", "Service"), "1");
     }
 }
 
@@ -124,11 +125,12 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     Script(folder + "\\removeit.bat", "removed");
     settings.Put("Location", "Path", folder + "\\");
     form.SetServiceM_Click();
+    ASSERT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "1"; }));
     EXPECT_EQ(Ran({"installed", "removed"}), std::vector<std::string>{"installed"});
     settings.Put("Location", "Path", "  " + folder + "\\  ");
     form.SetServiceM_Click();
+    EXPECT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "0"; }));
     EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
-    EXPECT_EQ(settings.Get("Options", "Service"), "0");
 }
 
 TEST_F(ServiceScriptPath, APathTheCommandInterpreterWouldRewriteStartsNothing) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <windows.h>
 
 #include <cstddef>
@@ -189,7 +191,8 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
 
     Win32ProcessStarter starter;
     std::string reason;
-    ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason)) << reason;
+    ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason, {}))
+        << reason;
     // Once the started process has ended, each batch file either ran or never will.
     ASSERT_TRUE(StartedProcessesEnded());
     EXPECT_TRUE(Exists(marker));
@@ -199,8 +202,31 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
 TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {
     Win32ProcessStarter starter;
     std::string reason;
-    EXPECT_FALSE(starter.Start("\"" + scratch + "\\no such.bat\"", kNormalFocus, reason));
+    EXPECT_FALSE(starter.Start("\"" + scratch + "\\no such.bat\"", kNormalFocus, reason, {}));
     EXPECT_FALSE(reason.empty());
+}
+
+TEST_F(Win32ProcessStarterTest, TellsHowAProgramWaitedForEnded) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"exit /b 0", ""},
+        {"exit /b 3", "It ended with status 3."},
+    };
+    Win32ProcessStarter starter;
+    int run = 0;
+    for (const auto& [line, how] : cases) {
+        const std::string script = scratch + "\\ends" + std::to_string(++run) + ".bat";
+        WriteWholeFile(script, std::string("@echo off\r\n") + line + "\r\n");
+        std::string reason;
+        std::optional<std::pair<bool, std::string>> ended;
+        ASSERT_TRUE(starter.Start("\"" + script + "\"", kNormalFocus, reason,
+                                  [&](bool succeeded, const std::string& said) {
+                                      ended.emplace(succeeded, said);
+                                  }))
+            << reason;
+        ASSERT_TRUE(DispatchMessagesUntil([&] { return ended.has_value(); })) << line;
+        EXPECT_EQ(ended->first, how.empty()) << line;
+        EXPECT_EQ(ended->second, how) << line;
+    }
 }
 
 // ---- The notification-area record ----

@@ -173,4 +173,20 @@ bool StartedProcessesEnded() {
     }
 }
 
+bool DispatchMessagesUntil(const std::function<bool()>& done, int hangGuardSeconds) {
+    const ULONGLONG giveUp = GetTickCount64() + static_cast<ULONGLONG>(hangGuardSeconds) * 1000;
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (done()) return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= giveUp) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(giveUp - now),
+                                  QS_ALLINPUT);
+    }
+}
+
 }  // namespace tolvane::testing

@@ -159,4 +159,8 @@ void TrackStartedProcesses();
 // hang guard ran out first.
 bool StartedProcessesEnded();
 
+// Dispatches this thread's window messages until `done` holds, sleeping in
+// between until a message comes. False only when the hang guard ran out.
+bool DispatchMessagesUntil(const std::function<bool()>& done, int hangGuardSeconds = 120);
+
 }  // namespace tolvane::testing

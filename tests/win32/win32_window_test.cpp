@@ -679,6 +679,7 @@ TEST_F(Win32WindowTest, SetServiceRunsTheQuotedInstallScriptFromTheStoredFolder)
     ASSERT_EQ(processes.started.size(), 1u);
     EXPECT_EQ(processes.started[0].commandLine, "\"" + folder + "\\installs.bat\"");
     EXPECT_EQ(processes.started[0].windowStyle, 1);
+    processes.started[0].ended(true, "");
     EXPECT_EQ(StoredText("Options", "Service"), "1");
 }
 

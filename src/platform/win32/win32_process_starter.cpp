@@ -39,12 +39,87 @@ bool InterpreterWouldRewrite(std::string_view commandLine) {
     });
 }
 
+namespace {
+constexpr UINT kProgramEnded = WM_APP + 7;
+constexpr char kReceiverClass[] = "TolvaneProgramEnded";
+}  // namespace
+
+struct Win32ProcessStarter::Waited {
+    Win32ProcessStarter* starter = nullptr;
+    HANDLE process = nullptr;
+    HANDLE wait = nullptr;
+    Ended ended;
+};
+
+Win32ProcessStarter::Win32ProcessStarter() {
+    // Made now rather than at the first start: the window's thread is the
+    // one that constructs the starter.
+    Receiver();
+}
+
+Win32ProcessStarter::~Win32ProcessStarter() {
+    for (auto& waited : waited_) {
+        // Waits for a callback under way, so none runs on a freed record.
+        UnregisterWaitEx(waited->wait, INVALID_HANDLE_VALUE);
+        CloseHandle(waited->process);
+    }
+    if (receiver_) DestroyWindow(receiver_);
+}
+
+HWND Win32ProcessStarter::Receiver() {
+    if (receiver_) return receiver_;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kReceiverClass;
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    receiver_ = CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr);
+    if (receiver_) SetWindowLongPtrA(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return receiver_;
+}
+
+void CALLBACK Win32ProcessStarter::ProcessEnded(void* waited, BOOLEAN) {
+    auto* record = static_cast<Waited*>(waited);
+    PostMessageA(record->starter->receiver_, kProgramEnded, 0, reinterpret_cast<LPARAM>(record));
+}
+
+LRESULT CALLBACK Win32ProcessStarter::WindowProcedure(HWND window, UINT message, WPARAM w,
+                                                      LPARAM l) {
+    if (message != kProgramEnded) return DefWindowProcA(window, message, w, l);
+    auto* starter =
+        reinterpret_cast<Win32ProcessStarter*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* record = reinterpret_cast<Waited*>(l);
+    const auto found =
+        std::find_if(starter->waited_.begin(), starter->waited_.end(),
+                     [&](const std::unique_ptr<Waited>& waited) { return waited.get() == record; });
+    if (found == starter->waited_.end()) return 0;
+    std::unique_ptr<Waited> done = std::move(*found);
+    starter->waited_.erase(found);
+    UnregisterWaitEx(done->wait, INVALID_HANDLE_VALUE);
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(done->process, &code) != 0;
+    CloseHandle(done->process);
+    if (!known) {
+        done->ended(false, ErrorText(GetLastError()));
+    } else if (code != 0) {
+        done->ended(false, "It ended with status " + std::to_string(code) + ".");
+    } else {
+        done->ended(true, {});
+    }
+    return 0;
+}
+
 bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
-                                std::string& reason) {
+                                std::string& reason, Ended ended) {
     if (InterpreterWouldRewrite(commandLine)) {
         reason =
             "The command interpreter would read a path holding %, ! or a line break as another "
             "one.";
+        return false;
+    }
+    if (ended && !Receiver()) {
+        reason = ErrorText(GetLastError());
         return false;
     }
     STARTUPINFOA startup{};
@@ -59,9 +134,23 @@ bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
         reason = ErrorText(GetLastError());
         return false;
     }
-    // Nothing waits for the program; its handles are not needed.
     CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    if (!ended) {
+        CloseHandle(started.hProcess);  // nothing waits for it
+        return true;
+    }
+    auto record = std::make_unique<Waited>();
+    record->starter = this;
+    record->process = started.hProcess;
+    record->ended = std::move(ended);
+    if (!RegisterWaitForSingleObject(&record->wait, started.hProcess, ProcessEnded, record.get(),
+                                     INFINITE, WT_EXECUTEONLYONCE)) {
+        // It runs; only its end cannot be heard.
+        CloseHandle(started.hProcess);
+        record->ended(false, "Its end could not be waited for: " + ErrorText(GetLastError()));
+        return true;
+    }
+    waited_.push_back(std::move(record));
     return true;
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "platform/process_starter.h"
 
@@ -17,9 +21,27 @@ namespace tolvane {
 // start the batch file of another folder.
 bool InterpreterWouldRewrite(std::string_view commandLine);
 
+// A program waited for is watched by the thread pool; its end is handed to
+// the window's thread through a message-only window of the starter's own,
+// so it arrives in whatever message loop runs (a message box's, a pause's).
 class Win32ProcessStarter final : public ProcessStarter {
   public:
-    bool Start(const std::string& commandLine, int windowStyle, std::string& reason) override;
+    Win32ProcessStarter();
+    ~Win32ProcessStarter() override;
+    Win32ProcessStarter(const Win32ProcessStarter&) = delete;
+    Win32ProcessStarter& operator=(const Win32ProcessStarter&) = delete;
+
+    bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
+               Ended ended) override;
+
+  private:
+    struct Waited;
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
+    static void CALLBACK ProcessEnded(void* waited, BOOLEAN timedOut);
+    HWND Receiver();
+
+    HWND receiver_ = nullptr;
+    std::vector<std::unique_ptr<Waited>> waited_;
 };
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_session_services.h"
 
+#include "platform/win32/win32_error_text.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -67,12 +69,17 @@ bool Win32SessionServices::CloseHandle(Handle handle) {
     return ::CloseHandle(ToHandle(handle)) != 0;
 }
 
+bool Win32SessionServices::Answer(bool done, const char* what) {
+    if (!done && told_) told_(std::string(what) + ": " + ErrorText(::GetLastError()));
+    return done;
+}
+
 bool Win32SessionServices::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
-    return ::ExitWindowsEx(flags, reason) != 0;
+    return Answer(::ExitWindowsEx(flags, reason) != 0, "ExitWindowsEx failed");
 }
 
 bool Win32SessionServices::LockWorkStation() {
-    return ::LockWorkStation() != 0;
+    return Answer(::LockWorkStation() != 0, "LockWorkStation failed");
 }
 
 }  // namespace tolvane

@@ -16,8 +16,15 @@ class Win32SessionServices final : public SessionServices {
                                TokenPrivileges& previousState,
                                std::uint32_t& returnLength) override;
     bool CloseHandle(Handle handle) override;
+    // A refusal is told at once, with the system's words.
     bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
     bool LockWorkStation() override;
+    void TellFailures(Failed told) override { told_ = std::move(told); }
+
+  private:
+    bool Answer(bool done, const char* what);
+
+    Failed told_;
 };
 
 }  // namespace tolvane
