@@ -330,6 +330,29 @@ TEST_F(Form1WindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextSt
         << Settings();
 }
 
+TEST_F(Form1WindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood) {
+    WriteSettings("[options]\nc2=2\n");
+    program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
+        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
+    program->Start("");
+    auto* box = Get<QCheckBox>(ControlId::Check2);
+    ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
+    ASSERT_EQ(Window().CheckValue(ControlId::Check2), 2);
+
+    // Through grayed, a box that still cycled three states would come back
+    // to 2 at the third click.
+    for (const int expected : {1, 0, 1, 0, 1}) {
+        ClickNearLeftEdge(box);
+        EXPECT_EQ(Window().CheckValue(ControlId::Check2), expected);
+        EXPECT_NE(Settings().find("c2=" + std::to_string(expected) + "\n"), std::string::npos)
+            << Settings();
+    }
+    QTest::keyClick(box, Qt::Key_Space);
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1) << "the keyboard cycles the same way";
+    EXPECT_EQ(Settings().find("c2=2"), std::string::npos) << Settings();
+}
+
 TEST_F(Form1WindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
     program->Start("");
     QAction* item = Window().MenuAction(MenuId::MinizeonStartup);

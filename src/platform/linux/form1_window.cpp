@@ -88,6 +88,24 @@ class RowSizedIndicators final : public QProxyStyle {
 
 constexpr int kIndicatorTwips = 180;
 
+// A two-state box that the program may set to grayed: a click from grayed
+// checks it, and from then on clicks only check and clear, as the native
+// box does. Grayed comes back only when the program sets it again.
+class TwoStateCheckBox final : public QCheckBox {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    void nextCheckState() override {
+        if (checkState() == Qt::PartiallyChecked) {
+            setTristate(false);
+            setCheckState(Qt::Checked);
+            return;
+        }
+        QCheckBox::nextCheckState();
+    }
+};
+
 bool TakesFocus(ControlKind kind) {
     return kind != ControlKind::Frame && kind != ControlKind::BorderlessFrame &&
            kind != ControlKind::Label;
@@ -165,7 +183,7 @@ void Form1Window::BuildControls() {
                 widget = new QRadioButton(caption, parent);
                 break;
             case ControlKind::CheckBox: {
-                auto* box = new QCheckBox(caption, parent);
+                auto* box = new TwoStateCheckBox(caption, parent);
                 // clicked comes from the user only, after the value changed;
                 // a value set by the program raises nothing.
                 connect(box, &QCheckBox::clicked, this,
