@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <algorithm>
@@ -283,6 +284,32 @@ TEST_F(Form1WindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile)
     EXPECT_TRUE(list->selectedItems().isEmpty());
     EXPECT_EQ(program->Form().List().Selected(), -1);
     EXPECT_EQ(Schedule(), "9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n");
+}
+
+TEST_F(Form1WindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryLongLine) {
+    program->Start("");
+    auto* list = Get<QListWidget>(ControlId::List1);
+    const std::string longLine = "11:59 PM-ShutDown-Repeat YES-" + std::string(300, 'W');
+    const char* lines[] = {"1:00 AM-Reboot-Repeat NO-Every Day", longLine.c_str(),
+                           "3:00 AM-LogOff-Repeat NO-Every Day", "4:00 AM-Lock-Repeat NO-Monday",
+                           "5:00 AM-Reboot-Repeat YES-Sunday"};
+    for (int i = 0; i < 5; ++i) Window().ItemInserted(i, lines[i]);
+    // Layout of the scroll bars is deferred to the event loop.
+    QTest::qWaitFor([&] { return list->verticalScrollBar()->isVisible(); });
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible()) << "five lines, room for four";
+
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    const QRect room = list->viewport()->rect();
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        const QRect line = list->visualItemRect(list->item(row));
+        EXPECT_GE(line.top(), room.top());
+        EXPECT_LE(line.bottom(), room.bottom()) << "line " << row << " is cut";
+        EXPECT_LE(list->fontMetrics().height(), line.height());
+    }
+    EXPECT_GE(list->visualItemRect(list->item(1)).width(), room.width());
+    EXPECT_GT(list->visualItemRect(list->item(4)).bottom(), room.bottom());
 }
 
 TEST_F(Form1WindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {

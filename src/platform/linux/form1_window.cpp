@@ -203,6 +203,11 @@ void Form1Window::BuildControls() {
                 list_ = new QListWidget(parent);
                 list_->setSelectionMode(QAbstractItemView::SingleSelection);
                 list_->setSortingEnabled(false);  // the schedule list keeps the order
+                // A long line is cut at the right edge, as the native list
+                // does: a horizontal bar would take the room of a whole line
+                // of the four the list shows.
+                list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                list_->setTextElideMode(Qt::ElideNone);
                 connect(list_, &QListWidget::itemSelectionChanged, this,
                         [this] { ListSelectionChanged(); });
                 widget = list_;
