@@ -65,9 +65,32 @@ class EtchedFrame final : public QGroupBox {
 
 // The table's option and check rows are 13 pixels high at 96 dpi; the
 // toolkit's indicators are drawn no larger than the row, or they are clipped.
-class RowSizedIndicators final : public QProxyStyle {
+// The combos' drop buttons are no wider than the native ones (a scroll bar's
+// width), or the table's narrow time combos have no room left for "PM".
+class TableSizedParts final : public QProxyStyle {
   public:
-    RowSizedIndicators(QStyle* base, int largest) : QProxyStyle(base), largest_(largest) {}
+    TableSizedParts(QStyle* base, int largestIndicator, int largestDropButton)
+        : QProxyStyle(base), largest_(largestIndicator), dropButton_(largestDropButton) {}
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl part, const QWidget* widget) const override {
+        QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+        if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField)) {
+            return rect;
+        }
+        const QRect button =
+            QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
+        const int spare = button.width() - dropButton_;
+        if (spare <= 0) return rect;
+        // The button keeps its outer edge; the edit part takes what it gives up.
+        const bool leftToRight = option->direction != Qt::RightToLeft;
+        if (part == SC_ComboBoxArrow) {
+            leftToRight ? rect.setLeft(rect.left() + spare) : rect.setRight(rect.right() - spare);
+        } else {
+            leftToRight ? rect.setRight(rect.right() + spare) : rect.setLeft(rect.left() - spare);
+        }
+        return rect;
+    }
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
         const int size = QProxyStyle::pixelMetric(metric, option, widget);
@@ -84,9 +107,11 @@ class RowSizedIndicators final : public QProxyStyle {
 
   private:
     int largest_;
+    int dropButton_;
 };
 
 constexpr int kIndicatorTwips = 180;
+constexpr int kDropButtonTwips = 255;  // 17 pixels at 96 dpi
 
 // A two-state box that the program may set to grayed: a click from grayed
 // checks it, and from then on clicks only check and clear, as the native
@@ -141,8 +166,9 @@ Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::mo
     client_ = new QWidget(this);
     client_->setObjectName(Text(kFormName));
     client_->setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
-    controlStyle_ = std::make_unique<RowSizedIndicators>(
-        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips));
+    controlStyle_ = std::make_unique<TableSizedParts>(
+        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips),
+        Pixels(kDropButtonTwips));
     client_->setFont(FontThatFitsEveryCaption(font(), *controlStyle_, dotsPerInch_));
     layout->addWidget(client_);
 
