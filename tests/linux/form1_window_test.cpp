@@ -275,7 +275,11 @@ TEST_F(Form1WindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryL
         EXPECT_LE(list->fontMetrics().height(), line.height());
     }
     EXPECT_GE(list->visualItemRect(list->item(1)).width(), room.width());
-    EXPECT_GT(list->visualItemRect(list->item(4)).bottom(), room.bottom());
+    EXPECT_GT(list->visualItemRect(list->item(4)).top(), room.bottom())
+        << "no part of a fifth line below the four";
+    EXPECT_GE(room.height() - 4 * list->visualItemRect(list->item(0)).height(), 0);
+    EXPECT_LT(room.height() - 4 * list->visualItemRect(list->item(0)).height(), 4)
+        << "the four lines fill the list";
 }
 
 TEST_F(Form1WindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {

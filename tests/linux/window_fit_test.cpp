@@ -162,8 +162,10 @@ class Measurer {
             }
             case ControlKind::ListBox: {
                 auto* list = static_cast<QListWidget*>(widget);
+                // Four whole lines, and no part of a fifth below them.
                 const int rows = list->viewport()->height() / list->sizeHintForRow(0);
-                Need(spec, "four whole lines", rows >= 4,
+                Need(spec, "four whole lines",
+                     list->viewport()->height() == 4 * list->sizeHintForRow(0),
                      std::to_string(rows) + " lines of " +
                          std::to_string(list->sizeHintForRow(0)) + " in " +
                          Show(list->viewport()->rect()));

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QVBoxLayout>
@@ -108,6 +109,39 @@ class TableSizedParts final : public QProxyStyle {
   private:
     int largest_;
     int dropButton_;
+};
+
+// The schedule list shows four whole lines and nothing of a fifth, as the
+// native list does by sizing its lines to the font: the lines share the
+// list's height in four, and the few pixels left over stay blank below them.
+class FourLineList final : public QListWidget {
+  public:
+    explicit FourLineList(QWidget* parent) : QListWidget(parent) {
+        setItemDelegate(new Lines(this));
+    }
+    int LineHeight() const { return contentsRect().height() / 4; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        setViewportMargins(0, 0, 0, contentsRect().height() - 4 * LineHeight());
+        QListWidget::resizeEvent(event);
+        doItemsLayout();
+    }
+
+  private:
+    class Lines final : public QStyledItemDelegate {
+      public:
+        explicit Lines(FourLineList* list) : QStyledItemDelegate(list), list_(list) {}
+        QSize sizeHint(const QStyleOptionViewItem& option,
+                       const QModelIndex& index) const override {
+            QSize size = QStyledItemDelegate::sizeHint(option, index);
+            size.setHeight(std::max(size.height(), list_->LineHeight()));
+            return size;
+        }
+
+      private:
+        FourLineList* list_;
+    };
 };
 
 constexpr int kIndicatorTwips = 180;
@@ -226,7 +260,7 @@ void Form1Window::BuildControls() {
                 break;
             }
             case ControlKind::ListBox:
-                list_ = new QListWidget(parent);
+                list_ = new FourLineList(parent);
                 list_->setSelectionMode(QAbstractItemView::SingleSelection);
                 list_->setSortingEnabled(false);  // the schedule list keeps the order
                 // A long line is cut at the right edge, as the native list
