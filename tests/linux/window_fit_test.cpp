@@ -78,6 +78,23 @@ class Measurer {
                  " in " + Show(room));
     }
 
+    // The text where the control draws it must not lie under a sibling
+    // stacked above the control (the table lets some neighbours overlap).
+    void Uncovered(const ControlSpec& spec, QWidget* widget, const QString& text,
+                   const QRect& drawn) {
+        const QRect inParent = drawn.translated(widget->pos());
+        const QObjectList& siblings = widget->parentWidget()->children();
+        for (auto at = siblings.begin() + siblings.indexOf(widget) + 1; at != siblings.end();
+             ++at) {
+            auto* above = qobject_cast<QWidget*>(*at);
+            if (above && above->isVisible() && above->geometry().intersects(inParent)) {
+                Need(spec, text, false,
+                     "text " + Show(inParent) + " under " + above->objectName().toStdString() +
+                         " " + Show(above->geometry()));
+            }
+        }
+    }
+
     void Measure(const ControlSpec& spec) {
         QWidget* widget = window_.ControlWidget(spec.id);
         const QFontMetrics metrics = widget->fontMetrics();
@@ -107,6 +124,10 @@ class Measurer {
                     widget);
                 Fits(spec, option.text, metrics, text.intersected(widget->rect()));
                 Need(spec, option.text, !text.intersects(indicator), "text over the indicator");
+                const QRect drawn = QStyle::alignedRect(
+                    Qt::LeftToRight, Qt::AlignLeft | Qt::AlignVCenter,
+                    QSize(metrics.horizontalAdvance(option.text), metrics.height()), text);
+                Uncovered(spec, widget, option.text, drawn.united(indicator));
                 break;
             }
             case ControlKind::Label: {
@@ -118,6 +139,7 @@ class Measurer {
                 Need(spec, label->text(),
                      needed.width() <= room.width() && needed.height() <= room.height(),
                      "wrapped text " + Show(needed) + " in " + Show(room));
+                Uncovered(spec, label, label->text(), needed.translated(room.topLeft()));
                 break;
             }
             case ControlKind::DropDownCombo: {
