@@ -1,8 +1,9 @@
 // Every caption of the real window whole, at the resolutions desktops use.
 // Qt reads the resolution once, when the application starts, so each one is
-// measured by a child run of this test program with its own QT_FONT_DPI (and
-// Qt's own scaling off, so the window itself sees that resolution rather than
-// a scaled 96).
+// measured by a child run of this test program with its own QT_FONT_DPI.
+// With Qt's own scaling off the window itself sees that resolution and
+// converts the table there; with it on (the usual desktop case) the window
+// sees 96 and Qt draws it larger, with unhinted fonts of other widths.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -227,8 +228,9 @@ TEST(WindowFit, NothingIsCutAtTheResolutionThisRunWasGiven) {
                           << cut.what;
         }
         const QFont font = window.ClientArea()->font();
-        std::printf("chosen font: %s %.1f pt, %d pixels high\n", qPrintable(font.family()),
-                    font.pointSizeF(), QFontMetrics(font).height());
+        std::printf("chosen font: %s %.1f pt, %d pixels high, drawn at %.2f\n",
+                    qPrintable(font.family()), font.pointSizeF(), QFontMetrics(font).height(),
+                    window.devicePixelRatioF());
     }
     std::filesystem::remove_all(root);
 }
@@ -239,7 +241,9 @@ struct ChildRun {
     std::string output;
 };
 
-ChildRun RunAtDpi(int dpi, const std::string& folder) {
+// `windowDpi` is what the window must see: the resolution itself, or 96
+// when Qt scales.
+ChildRun RunAtDpi(int dpi, bool qtScales, int windowDpi, const std::string& folder) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -251,8 +255,8 @@ ChildRun RunAtDpi(int dpi, const std::string& folder) {
         env.push_back(entry);
     }
     env.push_back("QT_FONT_DPI=" + std::to_string(dpi));
-    env.push_back("QT_ENABLE_HIGHDPI_SCALING=0");
-    env.push_back(std::string(kDpiVariable) + "=" + std::to_string(dpi));
+    env.push_back(std::string("QT_ENABLE_HIGHDPI_SCALING=") + (qtScales ? "1" : "0"));
+    env.push_back(std::string(kDpiVariable) + "=" + std::to_string(windowDpi));
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -260,7 +264,8 @@ ChildRun RunAtDpi(int dpi, const std::string& folder) {
     std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
     std::string filter = "--gtest_filter=WindowFit.NothingIsCutAtTheResolutionThisRunWasGiven";
     char* argv[] = {program.data(), filter.data(), nullptr};
-    const std::string log = folder + "/" + std::to_string(dpi) + ".log";
+    const std::string log =
+        folder + "/" + std::to_string(dpi) + (qtScales ? "-scaled" : "") + ".log";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -280,16 +285,25 @@ ChildRun RunAtDpi(int dpi, const std::string& folder) {
 
 TEST(WindowFit, NothingIsCutAt96_120_144And192DotsPerInchAndTheFontFollowsTheResolution) {
     const std::string folder = testing::MakeScratchFolder();
-    std::map<int, int> fontPixels;
-    for (const int dpi : {96, 120, 144, 192}) {
-        SCOPED_TRACE(dpi);
-        const ChildRun run = RunAtDpi(dpi, folder);
+    const struct {
+        int dpi;
+        bool qtScales;
+        int windowDpi;
+        double drawnAt;
+    } runs[] = {{96, false, 96, 1.0},  {120, false, 120, 1.0}, {144, false, 144, 1.0},
+                {192, false, 192, 1.0}, {144, true, 96, 1.5},  {192, true, 96, 2.0}};
+    std::map<int, int> fontPixels;  // Qt's scaling off, by resolution
+    for (const auto& r : runs) {
+        SCOPED_TRACE(std::to_string(r.dpi) + (r.qtScales ? " dpi, Qt scaling" : " dpi"));
+        const ChildRun run = RunAtDpi(r.dpi, r.qtScales, r.windowDpi, folder);
         ASSERT_TRUE(run.ended) << run.output;
         EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.output;
         std::smatch found;
-        ASSERT_TRUE(std::regex_search(run.output, found, std::regex(R"((\d+) pixels high)")))
+        ASSERT_TRUE(std::regex_search(run.output, found,
+                                      std::regex(R"((\d+) pixels high, drawn at ([0-9.]+))")))
             << run.output;
-        fontPixels[dpi] = std::stoi(found[1]);
+        EXPECT_DOUBLE_EQ(std::stod(found[2]), r.drawnAt);
+        if (!r.qtScales) fontPixels[r.dpi] = std::stoi(found[1]);
     }
     // Each resolution really reached the measuring: the chosen font grows with it.
     EXPECT_LT(fontPixels[96], fontPixels[120]);
