@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QVBoxLayout>
@@ -65,9 +66,32 @@ class EtchedFrame final : public QGroupBox {
 
 // The table's option and check rows are 13 pixels high at 96 dpi; the
 // toolkit's indicators are drawn no larger than the row, or they are clipped.
-class RowSizedIndicators final : public QProxyStyle {
+// The combos' drop buttons are no wider than the native ones (a scroll bar's
+// width), or the table's narrow time combos have no room left for "PM".
+class TableSizedParts final : public QProxyStyle {
   public:
-    RowSizedIndicators(QStyle* base, int largest) : QProxyStyle(base), largest_(largest) {}
+    TableSizedParts(QStyle* base, int largestIndicator, int largestDropButton)
+        : QProxyStyle(base), largest_(largestIndicator), dropButton_(largestDropButton) {}
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl part, const QWidget* widget) const override {
+        QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+        if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField)) {
+            return rect;
+        }
+        const QRect button =
+            QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
+        const int spare = button.width() - dropButton_;
+        if (spare <= 0) return rect;
+        // The button keeps its outer edge; the edit part takes what it gives up.
+        const bool leftToRight = option->direction != Qt::RightToLeft;
+        if (part == SC_ComboBoxArrow) {
+            leftToRight ? rect.setLeft(rect.left() + spare) : rect.setRight(rect.right() - spare);
+        } else {
+            leftToRight ? rect.setRight(rect.right() + spare) : rect.setLeft(rect.left() - spare);
+        }
+        return rect;
+    }
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
         const int size = QProxyStyle::pixelMetric(metric, option, widget);
@@ -84,9 +108,62 @@ class RowSizedIndicators final : public QProxyStyle {
 
   private:
     int largest_;
+    int dropButton_;
+};
+
+// The schedule list shows four whole lines and nothing of a fifth, as the
+// native list does by sizing its lines to the font: the lines share the
+// list's height in four, and the few pixels left over stay blank below them.
+class FourLineList final : public QListWidget {
+  public:
+    explicit FourLineList(QWidget* parent) : QListWidget(parent) {
+        setItemDelegate(new Lines(this));
+    }
+    int LineHeight() const { return contentsRect().height() / 4; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        setViewportMargins(0, 0, 0, contentsRect().height() - 4 * LineHeight());
+        QListWidget::resizeEvent(event);
+        doItemsLayout();
+    }
+
+  private:
+    class Lines final : public QStyledItemDelegate {
+      public:
+        explicit Lines(FourLineList* list) : QStyledItemDelegate(list), list_(list) {}
+        QSize sizeHint(const QStyleOptionViewItem& option,
+                       const QModelIndex& index) const override {
+            QSize size = QStyledItemDelegate::sizeHint(option, index);
+            size.setHeight(std::max(size.height(), list_->LineHeight()));
+            return size;
+        }
+
+      private:
+        FourLineList* list_;
+    };
 };
 
 constexpr int kIndicatorTwips = 180;
+constexpr int kDropButtonTwips = 255;  // 17 pixels at 96 dpi
+
+// A two-state box that the program may set to grayed: a click from grayed
+// checks it, and from then on clicks only check and clear, as the native
+// box does. Grayed comes back only when the program sets it again.
+class TwoStateCheckBox final : public QCheckBox {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    void nextCheckState() override {
+        if (checkState() == Qt::PartiallyChecked) {
+            setTristate(false);
+            setCheckState(Qt::Checked);
+            return;
+        }
+        QCheckBox::nextCheckState();
+    }
+};
 
 bool TakesFocus(ControlKind kind) {
     return kind != ControlKind::Frame && kind != ControlKind::BorderlessFrame &&
@@ -123,8 +200,9 @@ Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::mo
     client_ = new QWidget(this);
     client_->setObjectName(Text(kFormName));
     client_->setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
-    controlStyle_ = std::make_unique<RowSizedIndicators>(
-        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips));
+    controlStyle_ = std::make_unique<TableSizedParts>(
+        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips),
+        Pixels(kDropButtonTwips));
     client_->setFont(FontThatFitsEveryCaption(font(), *controlStyle_, dotsPerInch_));
     layout->addWidget(client_);
 
@@ -165,7 +243,7 @@ void Form1Window::BuildControls() {
                 widget = new QRadioButton(caption, parent);
                 break;
             case ControlKind::CheckBox: {
-                auto* box = new QCheckBox(caption, parent);
+                auto* box = new TwoStateCheckBox(caption, parent);
                 // clicked comes from the user only, after the value changed;
                 // a value set by the program raises nothing.
                 connect(box, &QCheckBox::clicked, this,
@@ -182,9 +260,14 @@ void Form1Window::BuildControls() {
                 break;
             }
             case ControlKind::ListBox:
-                list_ = new QListWidget(parent);
+                list_ = new FourLineList(parent);
                 list_->setSelectionMode(QAbstractItemView::SingleSelection);
                 list_->setSortingEnabled(false);  // the schedule list keeps the order
+                // A long line is cut at the right edge, as the native list
+                // does: a horizontal bar would take the room of a whole line
+                // of the four the list shows.
+                list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                list_->setTextElideMode(Qt::ElideNone);
                 connect(list_, &QListWidget::itemSelectionChanged, this,
                         [this] { ListSelectionChanged(); });
                 widget = list_;

@@ -41,10 +41,15 @@ bool CaptionFits(const ControlSpec& spec, const QFontMetrics& metrics, const QSt
         }
         case ControlKind::Frame:
             return metrics.horizontalAdvance(caption) + kFrameTitleMargin <= width;
-        case ControlKind::BorderlessFrame:
         case ControlKind::DropDownCombo:
+            // A line of text inside the frame.
+            return metrics.height() <= height - 2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth);
         case ControlKind::ListBox:
-            return true;  // no caption of their own to fit
+            // Four whole lines inside the frame, as the list is sized for.
+            return 4 * metrics.height() <=
+                   height - 2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth);
+        case ControlKind::BorderlessFrame:
+            return true;  // draws nothing
     }
     return true;
 }
