@@ -7,7 +7,8 @@
 # the real tolvane.exe is left for a person to look at.
 #
 # This runs in a prefix of its own, fresh from wineboot with only Wine's own
-# fonts: the other tests' prefix never changes resolution under them.
+# fonts (and the symbol font of the title bar's buttons): the other tests'
+# prefix never changes resolution under them.
 #
 #   dpi_under_wine.sh WINE-GUI WINDOW-TESTS.EXE TOLVANE.EXE SCREENSHOT-FOLDER
 set -u
@@ -45,6 +46,9 @@ if [ ! -f "$WINEPREFIX/.tolvane-ready" ]; then
     # Wine draws the frames itself, as in the other tests' prefix.
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >/dev/null 2>&1 </dev/null
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     "$WINESERVER" -w
     touch "$WINEPREFIX/.tolvane-ready"
 fi
