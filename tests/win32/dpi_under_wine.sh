@@ -65,7 +65,8 @@ screenshot() {
     pid=$!
     window=
     shown() {
-        window=$(xdotool search --onlyvisible --pid "$pid" --name "$pattern" 2>/dev/null | head -n 1)
+        window=$(xdotool search --onlyvisible --pid "$pid" --name "$pattern" 2>/dev/null |
+            head -n 1)
         [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null
     }
     wait_until shown

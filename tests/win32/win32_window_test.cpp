@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs.
-#include <winver.h>
 #include <commctrl.h>
+#include <winver.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -373,8 +373,8 @@ std::vector<std::string> CutTexts(Win32MainWindow& window) {
                     COMBOBOXINFO info{};
                     info.cbSize = sizeof info;
                     GetComboBoxInfo(control, &info);
-                    const LRESULT index =
-                        SendMessageA(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+                    const LRESULT index = SendMessageA(control, CB_ADDSTRING, 0,
+                                                       reinterpret_cast<LPARAM>(text.c_str()));
                     SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
                     RECT shown{};
                     SendMessageA(info.hwndItem, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
