@@ -6,6 +6,7 @@
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/text.h"
+#include "shell/caption_fit.h"
 #include "shell/command_line.h"
 #include "shell/stored_values.h"
 #include "shell/texts.h"
@@ -92,18 +93,15 @@ void Form1::Form_Load(const std::string& commandLine) {
 
 void Form1::SetCombos() {
     auto& view = platform_.view;
-    for (int hour = 1; hour <= 12; ++hour) {
-        view.AddComboItem(ControlId::Combo1, std::to_string(hour));
-        platform_.pump.ProcessPendingEvents();
+    // The long lists let other events in between items.
+    for (const ControlId combo : {ControlId::Combo1, ControlId::Combo2}) {
+        for (const std::string& item : ComboItems(combo)) {
+            view.AddComboItem(combo, item);
+            platform_.pump.ProcessPendingEvents();
+        }
     }
-    for (int minute = 0; minute <= 59; ++minute) {
-        view.AddComboItem(ControlId::Combo2, MinuteText(minute));
-        platform_.pump.ProcessPendingEvents();
-    }
-    for (const char* half : {"AM", "PM"}) view.AddComboItem(ControlId::Combo3, half);
-    for (const char* day : {"Every Day", "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday",
-                            "Friday", "Saturday"}) {
-        view.AddComboItem(ControlId::Combo4, day);
+    for (const ControlId combo : {ControlId::Combo3, ControlId::Combo4}) {
+        for (const std::string& item : ComboItems(combo)) view.AddComboItem(combo, item);
     }
 }
 

@@ -75,7 +75,10 @@ TEST(CommandLineArguments, AreWhatFollowsTheProgramsName) {
         {"tolvane.exe", ""},
         {"tolvane.exe /lock", "/lock"},
         {"tolvane.exe    /force /reboot ", "/force /reboot "},
-        {"tolvane.exe\t/lock", "/lock"},
+        // Tabs end an unquoted name but only spaces are skipped after it.
+        {"tolvane.exe\t/lock", "\t/lock"},
+        {"tolvane.exe \t /lock", "\t /lock"},
+        {"\"C:\\My Tools\\tolvane.exe\"\t/lock", "\t/lock"},
         {"C:\\Tools\\tolvane.exe /shutdown", "/shutdown"},
         // A quoted name keeps its blanks; the arguments start after the quote.
         {"\"C:\\Program Files\\Tolvane\\tolvane.exe\" /force", "/force"},

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs.
+#include <commctrl.h>
 #include <winver.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "schedule/schedule_file.h"
+#include "shell/caption_fit.h"
 #include "shell/form1.h"
 #include "shell/texts.h"
 #include "win32_test_support.h"
@@ -291,18 +294,138 @@ TEST_F(Win32WindowAt144DpiTest, TheLayoutScalesWithTheResolution) {
     }
 }
 
-TEST_F(Win32WindowTest, EveryControlUsesTheSystemsMessageFont) {
+TEST_F(Win32WindowTest, EveryControlUsesOneFontOfTheSystemsFaceNoLargerThanItsSize) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    const auto first = reinterpret_cast<HFONT>(SendMessageA(Control(Command10), WM_GETFONT, 0, 0));
     for (const ControlSpec& spec : Form1Controls()) {
         const auto font = reinterpret_cast<HFONT>(SendMessageA(Control(spec.id), WM_GETFONT, 0, 0));
         ASSERT_NE(font, nullptr) << spec.name;
+        EXPECT_EQ(font, first) << spec.name;
         LOGFONTA used{};
         GetObjectA(font, sizeof used, &used);
         EXPECT_STREQ(used.lfFaceName, metrics.lfMessageFont.lfFaceName) << spec.name;
-        EXPECT_EQ(used.lfHeight, metrics.lfMessageFont.lfHeight) << spec.name;
+        EXPECT_LE(std::abs(used.lfHeight), std::abs(metrics.lfMessageFont.lfHeight)) << spec.name;
+        EXPECT_GE(std::abs(used.lfHeight), 6 * 96 / 72) << "unreadably small: " << spec.name;
     }
+}
+
+// ---- Every text shows whole ----
+
+// The texts, of every control, that the control cannot show whole, each
+// with how it is cut; measured on the controls as the system lays them out.
+std::vector<std::string> CutTexts(Win32MainWindow& window) {
+    std::vector<std::string> cut;
+    for (const ControlSpec& spec : Form1Controls()) {
+        HWND control = window.ControlWindow(spec.id);
+        RECT client;
+        GetClientRect(control, &client);
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        HDC dc = GetDC(control);
+        const HGDIOBJ before = SelectObject(dc, font);
+        const std::string original = TextOf(control);
+        for (const std::string& text : TextsToShowWhole(spec)) {
+            const std::string where = std::string(spec.name) + " \"" + text + "\": ";
+            SIZE size{};
+            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            switch (spec.kind) {
+                case ControlKind::PushButton:
+                case ControlKind::OptionButton:
+                case ControlKind::CheckBox: {
+                    // The button's own measure of the width its text and
+                    // indicator take (its height adds padding that a line
+                    // of text as high as the button does not need).
+                    SIZE ideal{};
+                    SendMessageA(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+                    TEXTMETRICA metrics{};
+                    GetTextMetricsA(dc, &metrics);
+                    if (ideal.cx > client.right || metrics.tmHeight > client.bottom) {
+                        cut.push_back(where + "needs " + std::to_string(ideal.cx) + "x" +
+                                      std::to_string(metrics.tmHeight) + ", has " +
+                                      std::to_string(client.right) + "x" +
+                                      std::to_string(client.bottom));
+                    }
+                    break;
+                }
+                case ControlKind::Frame:
+                    if (size.cx + 4 * GetSystemMetrics(SM_CXEDGE) > client.right) {
+                        cut.push_back(where + std::to_string(size.cx) + " wide");
+                    }
+                    break;
+                case ControlKind::Label: {
+                    RECT needed{0, 0, client.right, 0};
+                    DrawTextA(dc, text.c_str(), -1, &needed,
+                              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_LEFT);
+                    if (needed.right > client.right || needed.bottom > client.bottom) {
+                        cut.push_back(where + "wraps to " + std::to_string(needed.right) + "x" +
+                                      std::to_string(needed.bottom) + ", has " +
+                                      std::to_string(client.right) + "x" +
+                                      std::to_string(client.bottom));
+                    }
+                    break;
+                }
+                case ControlKind::DropDownCombo: {
+                    // Chosen from the list, as a user does: the edit selects
+                    // it all and scrolls to its end if it is wider than the
+                    // edit. Its first letter must stay at the left and its
+                    // last end inside.
+                    COMBOBOXINFO info{};
+                    info.cbSize = sizeof info;
+                    GetComboBoxInfo(control, &info);
+                    const LRESULT index = SendMessageA(control, CB_ADDSTRING, 0,
+                                                       reinterpret_cast<LPARAM>(text.c_str()));
+                    SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                    RECT shown{};
+                    SendMessageA(info.hwndItem, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+                    const LRESULT firstAt = SendMessageA(info.hwndItem, EM_POSFROMCHAR, 0, 0);
+                    const int firstX = static_cast<short>(LOWORD(firstAt));
+                    SIZE all{};
+                    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &all);
+                    if (firstX < shown.left || firstX + all.cx > shown.right) {
+                        cut.push_back(where + "starts at " + std::to_string(firstX) + ", " +
+                                      std::to_string(all.cx) + " wide, edit shows " +
+                                      std::to_string(shown.left) + ".." +
+                                      std::to_string(shown.right));
+                    }
+                    SendMessageA(control, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+                    break;
+                }
+                case ControlKind::BorderlessFrame:
+                case ControlKind::ListBox:
+                    break;
+            }
+        }
+        if (spec.kind == ControlKind::DropDownCombo) SetWindowTextA(control, original.c_str());
+        SelectObject(dc, before);
+        ReleaseDC(control, dc);
+    }
+    return cut;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& line : lines) all += line + "\n";
+    return all;
+}
+
+TEST_F(Win32WindowTest, EveryTextShowsWholeOnItsControl) {
+    EXPECT_EQ(Joined(CutTexts(window)), "");
+}
+
+TEST_F(Win32WindowAt144DpiTest, EveryTextShowsWholeOnItsControl) {
+    EXPECT_EQ(Joined(CutTexts(window)), "");
+}
+
+// Run by dpi_under_wine.sh with the prefix set to each resolution in turn
+// (TOLVANE_EXPECTED_DPI names it): the window as the program makes it there.
+TEST(Win32WindowAtTheSystemsResolution, ShowsEveryTextWhole) {
+    if (const char* expected = std::getenv("TOLVANE_EXPECTED_DPI")) {
+        ASSERT_EQ(SystemDotsPerInch(), std::atoi(expected));
+    }
+    Win32MainWindow window(GetModuleHandleA(nullptr), SystemDotsPerInch(), [] {});
+    ASSERT_NE(window.Handle(), nullptr);
+    EXPECT_EQ(Joined(CutTexts(window)), "") << "at " << SystemDotsPerInch() << " dpi";
 }
 
 // The resources this test program shares with tolvane.exe.

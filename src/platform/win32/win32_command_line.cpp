@@ -17,7 +17,9 @@ std::string CommandLineArguments(std::string_view commandLine) {
     } else {
         while (at < commandLine.size() && !IsBlank(commandLine[at])) ++at;
     }
-    while (at < commandLine.size() && IsBlank(commandLine[at])) ++at;
+    // Only spaces part the name from the options: a tab stays, and the
+    // options then read as invalid.
+    while (at < commandLine.size() && commandLine[at] == ' ') ++at;
     return std::string(commandLine.substr(at));
 }
 

@@ -1,11 +1,13 @@
 #include "platform/win32/win32_main_window.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32_resource_ids.h"
+#include "shell/caption_fit.h"
 #include "shell/form1.h"
 #include "shell/texts.h"
 
@@ -107,16 +109,86 @@ std::vector<const ControlSpec*> CreationOrder() {
     return order;
 }
 
-HFONT MessageFont(int dotsPerInch) {
+// The system's message font, sized for `dotsPerInch`.
+bool MessageFont(int dotsPerInch, LOGFONTA& font) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
     if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        return nullptr;
+        return false;
     }
-    LOGFONTA font = metrics.lfMessageFont;
+    font = metrics.lfMessageFont;
     // The system's font is sized for the system's resolution.
     font.lfHeight = MulDiv(font.lfHeight, dotsPerInch, SystemDotsPerInch());
-    return CreateFontIndirectA(&font);
+    return true;
+}
+
+// Below this the captions would be unreadable.
+constexpr int kSmallestPoints = 6;
+
+// How far the caption of a push button keeps from its sides: the raised
+// edge, then the focus rectangle's gap.
+int ButtonTextMargin() {
+    return 2 * GetSystemMetrics(SM_CXEDGE);
+}
+
+// Where an option button's or check box's caption starts: after the
+// indicator and the gap before the text.
+int IndicatorRoom(int dotsPerInch) {
+    return std::max(GetSystemMetrics(SM_CXMENUCHECK), MulDiv(13, dotsPerInch, 96)) +
+           MulDiv(6, dotsPerInch, 96);
+}
+
+// A group box's caption sits between the frame's line and gaps beside it.
+int FrameTitleRoom(int dotsPerInch) {
+    return MulDiv(16, dotsPerInch, 96);
+}
+
+SIZE TextSize(HDC dc, const std::string& text) {
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+// Whether `text` shows whole on `control` with the font selected into `dc`.
+bool TextFits(HDC dc, HWND control, const ControlSpec& spec, const std::string& text,
+              int dotsPerInch) {
+    RECT client;
+    GetClientRect(control, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    const SIZE size = TextSize(dc, text);
+    switch (spec.kind) {
+        case ControlKind::PushButton:
+            return size.cx + 2 * ButtonTextMargin() <= width && metrics.tmHeight <= height;
+        case ControlKind::OptionButton:
+        case ControlKind::CheckBox:
+            return IndicatorRoom(dotsPerInch) + size.cx <= width && metrics.tmHeight <= height;
+        case ControlKind::Frame:
+            return size.cx + FrameTitleRoom(dotsPerInch) <= width;
+        case ControlKind::Label: {
+            // Wrapped as the label wraps it; a word wider than the label
+            // widens the rectangle.
+            RECT needed{0, 0, width, 0};
+            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_LEFT);
+            return needed.right <= width && needed.bottom <= height;
+        }
+        case ControlKind::DropDownCombo: {
+            // The edit part, beside the drop-down button, inside its margins.
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            if (!GetComboBoxInfo(control, &info) || !info.hwndItem) return true;
+            RECT shown{};
+            SendMessageA(info.hwndItem, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+            return size.cx < shown.right - shown.left;
+        }
+        case ControlKind::BorderlessFrame:
+        case ControlKind::ListBox:
+            return true;
+    }
+    return true;
 }
 
 std::string WindowText(HWND window) {
@@ -165,7 +237,6 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
-    font_ = MessageFont(dotsPerInch_);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
     menuBar_ = CreateMenu();
@@ -198,6 +269,8 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     FitClientArea();
     CreateControls(instance);
+    FitFont();
+    FitComboHeights();
     SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr);
 }
 
@@ -260,33 +333,77 @@ void Win32MainWindow::CreateControls(HINSTANCE instance) {
             kind.exStyle, kind.name, caption.c_str(), style, left, top, width, height, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlCommand(spec->id))), instance,
             nullptr);
-        if (control && font_) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), 0);
         // A combo box ignores the text it is created with.
         if (control && spec->kind == ControlKind::DropDownCombo) {
             SetWindowTextA(control, caption.c_str());
         }
         previous = spec;
     }
-    FitComboHeights();
+}
+
+void Win32MainWindow::FitFont() {
+    LOGFONTA base{};
+    if (!MessageFont(dotsPerInch_, base)) return;
+    // A negative height is the characters' height, a positive one the
+    // cell's; the size tried keeps the system's sign.
+    const int sign = base.lfHeight < 0 ? -1 : 1;
+    const int largest = std::abs(base.lfHeight);
+    const int smallest = MulDiv(kSmallestPoints, dotsPerInch_, 72);
+    HDC dc = GetDC(window_);
+    int applied = 0;
+    auto apply = [&](int size) {
+        LOGFONTA wanted = base;
+        wanted.lfHeight = sign * size;
+        HFONT next = CreateFontIndirectA(&wanted);
+        if (!next) return;
+        // The controls take it first: a combo's edit sets its margins by it.
+        for (const ControlSpec& spec : Form1Controls()) {
+            SendMessageA(ControlWindow(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(next), 0);
+        }
+        if (font_) DeleteObject(font_);
+        font_ = next;
+        applied = size;
+    };
+    const int chosen = LargestSizeThatFits(largest, smallest, [&](int size) {
+        apply(size);
+        if (!font_ || !dc) return true;
+        const HGDIOBJ before = SelectObject(dc, font_);
+        bool fits = true;
+        for (const ControlSpec& spec : Form1Controls()) {
+            for (const std::string& text : TextsToShowWhole(spec)) {
+                if (!TextFits(dc, ControlWindow(spec.id), spec, text, dotsPerInch_)) {
+                    fits = false;
+                    break;
+                }
+            }
+            if (!fits) break;
+        }
+        SelectObject(dc, before);
+        return fits;
+    });
+    if (chosen != applied) apply(chosen);
+    if (dc) ReleaseDC(window_, dc);
 }
 
 void Win32MainWindow::FitComboHeights() {
-    // The closed combo's height follows its font and its field's height; step
-    // the field until the combo has the table's height.
+    // The closed combo's height follows its font and its field's height; move
+    // the field by what the combo still lacks until it has the table's
+    // height. The field's height is kept here: the one the combo reports back
+    // can differ from the one it was given.
     for (const ControlSpec& spec : Form1Controls()) {
         if (spec.kind != ControlKind::DropDownCombo) continue;
         HWND combo = ControlWindow(spec.id);
         const POINT at = WindowTwips(spec);
         const int wanted = Pixels(at.y + spec.height) - Pixels(at.y);
+        LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+        if (field == CB_ERR) continue;
         for (int attempt = 0; attempt < 16; ++attempt) {
             RECT rect;
             GetWindowRect(combo, &rect);
             const int difference = wanted - (rect.bottom - rect.top);
-            if (difference == 0) break;
-            const LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-            const LRESULT next = field + (difference > 0 ? 1 : -1);
-            if (field == CB_ERR || next <= 0) break;
-            SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), next);
+            if (difference == 0 || field + difference <= 0) break;
+            field += difference;
+            SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         }
     }
 }

@@ -74,6 +74,10 @@ class Win32MainWindow final : public Form1View {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code, HWND control);
     void CreateControls(HINSTANCE instance);
+    // The largest size of the system's message font, not above its own, at
+    // which every text shows whole on its control (measured on the controls
+    // as laid out), given to every control.
+    void FitFont();
     void FitComboHeights();
     void FitClientArea();
     void RestoreFocus();

@@ -1,0 +1,53 @@
+#include "shell/caption_fit.h"
+
+#include <algorithm>
+
+#include "schedule/schedule_matching.h"
+
+namespace tolvane {
+
+std::vector<std::string> ComboItems(ControlId combo) {
+    std::vector<std::string> items;
+    switch (combo) {
+        case ControlId::Combo1:
+            for (int hour = 1; hour <= 12; ++hour) items.push_back(std::to_string(hour));
+            break;
+        case ControlId::Combo2:
+            for (int minute = 0; minute <= 59; ++minute) items.push_back(MinuteText(minute));
+            break;
+        case ControlId::Combo3:
+            items = {"AM", "PM"};
+            break;
+        case ControlId::Combo4:
+            items = {"Every Day", "Sunday",   "Monday", "Tuesday",
+                     "Wednesday", "Thursday", "Friday", "Saturday"};
+            break;
+        default:
+            break;
+    }
+    return items;
+}
+
+std::vector<std::string> TextsToShowWhole(const ControlSpec& spec) {
+    switch (spec.kind) {
+        case ControlKind::DropDownCombo: {
+            std::vector<std::string> texts = ComboItems(spec.id);
+            if (!spec.caption.empty()) texts.emplace_back(spec.caption);
+            return texts;
+        }
+        case ControlKind::BorderlessFrame:  // never drawn
+        case ControlKind::ListBox:          // scrolls its lines sideways
+            return {};
+        default:
+            return {CaptionWithoutAccessKey(spec.caption)};
+    }
+}
+
+int LargestSizeThatFits(int largest, int smallest, const std::function<bool(int size)>& fits) {
+    for (int size = largest; size > smallest; --size) {
+        if (fits(size)) return size;
+    }
+    return std::min(largest, smallest);
+}
+
+}  // namespace tolvane

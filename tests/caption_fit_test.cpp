@@ -1,0 +1,71 @@
+#include "shell/caption_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tolvane {
+namespace {
+
+using enum ControlId;
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST(TextsToShowWhole, AreTheCaptionOrEveryItemTheComboCanShow) {
+    struct Case {
+        ControlId id;
+        std::vector<std::string> mustHold;
+        std::size_t count;
+    };
+    const Case cases[] = {
+        {Combo1, {"1", "12"}, 12},
+        {Combo2, {"00", "08", "59"}, 60},
+        {Combo3, {"AM", "PM"}, 2},
+        {Combo4, {"Every Day", "Wednesday", "Saturday"}, 9},  // its initial text as well
+        {Label1, {"These Buttons will reboot your system Now"}, 1},
+        {FrameWhen, {"Reboot Schedule"}, 1},
+        {Check2, {"Force"}, 1},
+        {List1, {}, 0},
+        {FrameRepeat, {}, 0},  // never drawn, so its caption is never seen
+    };
+    for (const Case& c : cases) {
+        const auto texts = TextsToShowWhole(Control(c.id));
+        EXPECT_EQ(texts.size(), c.count) << Control(c.id).name;
+        for (const auto& text : c.mustHold) EXPECT_TRUE(Has(texts, text)) << text;
+    }
+}
+
+TEST(TextsToShowWhole, EveryDropDownComboHasItems) {
+    for (const ControlSpec& spec : Form1Controls()) {
+        if (spec.kind == ControlKind::DropDownCombo) {
+            EXPECT_FALSE(ComboItems(spec.id).empty()) << spec.name;
+        }
+    }
+}
+
+TEST(LargestSizeThatFits, TakesTheFirstFittingSizeGoingDownWithinTheBounds) {
+    struct Case {
+        const char* what;
+        int largest;
+        int smallest;
+        std::function<bool(int)> fits;
+        int expected;
+    };
+    const Case cases[] = {
+        {"the largest fits", 12, 6, [](int) { return true; }, 12},
+        {"shrinks until it fits", 12, 6, [](int s) { return s <= 9; }, 9},
+        {"fits only at the smallest", 12, 6, [](int s) { return s <= 6; }, 6},
+        {"nothing fits: the smallest", 12, 6, [](int) { return false; }, 6},
+        {"the first going down, not the smallest", 12, 6, [](int s) { return s == 11 || s == 7; },
+         11},
+        {"never grows a font below the smallest", 5, 6, [](int) { return false; }, 5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LargestSizeThatFits(c.largest, c.smallest, c.fits), c.expected) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace tolvane
