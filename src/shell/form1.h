@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/desktop_notices.h"
 #include "platform/event_pump.h"
 #include "platform/file_system.h"
 #include "platform/msg_box.h"
@@ -33,6 +34,8 @@ struct Form1Platform {
     Clock& clock;
     FileSystem& files;
     SessionServices& session;
+    // Notices before scheduled actions; none where the desktop has no way.
+    DesktopNotices* notices = nullptr;
     // The two files beside the program that install and remove the service.
     std::string installScript = "installs.bat";
     std::string removeScript = "removeit.bat";

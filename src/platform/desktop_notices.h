@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tolvane {
+
+// A short notice shown on the desktop, outside the window, that the user can
+// answer with one choice.
+struct DesktopNotice {
+    std::string title;
+    std::string text;
+    std::string skipLabel;  // the one choice offered
+};
+
+// The desktop's own way to show notices: a notification service, or a
+// balloon from the program's notification-area icon.
+class DesktopNotices {
+  public:
+    virtual ~DesktopNotices() = default;
+    // Shows `notice`; `skip` is called later, on the window's thread, if the
+    // user chooses the notice's one choice. False when the desktop has no way
+    // to show it (then nothing else happens).
+    virtual bool Show(const DesktopNotice& notice, std::function<void()> skip) = 0;
+};
+
+}  // namespace tolvane
