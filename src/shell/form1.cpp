@@ -195,6 +195,8 @@ void Form1::GetSettingsFromRegistry() {
     view.SetMenuChecked(MenuId::ShowRebootScheduleM, stored("ShowRebootScheduleM", true));
     view.SetMenuChecked(MenuId::ShowShowRebootNowM, stored("ShowShowRebootNowM", true));
     SetCheck2(StoredCheckValue(Setting("options", "c2", "0")).value_or(0));
+    notices_.SetMinutes(StoredNoticeMinutes(
+        Setting("Options", "NoticeMinutes", std::to_string(NoticeTimer::kDefaultMinutes))));
     if (view.MenuChecked(MenuId::MinizeonStartup)) Minmizeapplication();
 }
 

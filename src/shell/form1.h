@@ -19,6 +19,7 @@
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
 #include "schedule/scheduler.h"
+#include "shell/notice_timer.h"
 
 namespace tolvane {
 
@@ -61,6 +62,7 @@ class Form1 {
     // looked at first, for a change no watcher reported.
     void Timer1_Timer() {
         file_.Reload();
+        if (platform_.notices) notices_.Tick(platform_.clock.Now(), platform_.notices);
         scheduler_.Timer1_Timer();
     }
     // The front end's watcher saw the schedule file change on disk.
@@ -128,6 +130,7 @@ class Form1 {
     ScheduleFile file_;
     PowerOperations power_;
     Scheduler scheduler_;
+    NoticeTimer notices_{list_, file_};
     std::unique_ptr<FileLock> windowLock_;
     // Gone with the window: what a program that ends later reports is then
     // not shown.

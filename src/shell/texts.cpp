@@ -39,6 +39,24 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
                        "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
+std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore) {
+    std::string what;
+    switch (action) {
+        case PowerAction::Reboot: what = "Reboot"; break;
+        case PowerAction::RebootForced: what = "Forced reboot"; break;
+        case PowerAction::LogOff: what = "Log off"; break;
+        case PowerAction::LogOffForced: what = "Forced log off"; break;
+        case PowerAction::ShutDown: what = "Shut down"; break;
+        case PowerAction::ShutDownForced: what = "Forced shut down"; break;
+        case PowerAction::Lock: what = "Lock"; break;
+        case PowerAction::None: break;
+    }
+    (what += " at ") += time;
+    what += minutesBefore == 1 ? ", in 1 minute."
+                               : ", in " + std::to_string(minutesBefore) + " minutes.";
+    return what;
+}
+
 std::string RequestFailed(std::string_view what) {
     std::string text = "The request was not carried out:";
     (text += kCrLf) += what;

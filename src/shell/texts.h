@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "schedule/schedule_matching.h"
+
 // The program's own words: titles, messages and the maker's addresses, each
 // written once.
 namespace tolvane::texts {
@@ -41,6 +43,10 @@ std::string AddedConfirmation(std::string_view hour, std::string_view minute, st
 
 // Said after an edit whose schedule file could not be written.
 std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
+// The one choice a notice before a scheduled action offers.
+inline constexpr std::string_view kSkipThisTime = "Skip this time";
+// A notice `minutesBefore` a scheduled action at `time` ("10:30 PM").
+std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore);
 // Said when the system refused an exit or lock request, or nobody carried it out.
 std::string RequestFailed(std::string_view what);
 // Said when the service's install or remove script ended without doing its work.

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop_notices.h"
+
+namespace tolvane::testing {
+
+// Keeps every notice shown with its skip, for the test to answer.
+class FakeDesktopNotices final : public DesktopNotices {
+  public:
+    struct Shown {
+        DesktopNotice notice;
+        std::function<void()> skip;
+    };
+    std::vector<Shown> shown;
+    bool available = true;
+
+    bool Show(const DesktopNotice& notice, std::function<void()> skip) override {
+        if (!available) return false;
+        shown.push_back({notice, std::move(skip)});
+        return true;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& s : shown) texts.push_back(s.notice.text);
+        return texts;
+    }
+};
+
+}  // namespace tolvane::testing

@@ -1,0 +1,124 @@
+// Notices before scheduled actions, and what skipping one does.
+#include <gtest/gtest.h>
+
+#include "fakes/fake_desktop_notices.h"
+#include "form1_fixture.h"
+#include "shell/notice_timer.h"
+
+namespace tolvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class NoticeTest : public Form1Test {
+  protected:
+    FakeDesktopNotices notices;
+    Form1 window{[this] {
+        Form1Platform platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                               files, session};
+        platform.notices = &notices;
+        return platform;
+    }()};
+
+    // Ticks every 45 seconds from `hour`:`minute` for `minutes` minutes.
+    void TickFrom(int hour, int minute, int minutes) {
+        clock.now = FakeClock::At(hour, minute);
+        for (double passed = 0; passed < minutes * 60.0; passed += 45) {
+            window.Timer1_Timer();
+            clock.Advance(45);
+        }
+    }
+    int Actions() {
+        int n = 0;
+        for (const auto& name : session.Names()) n += name == "ExitWindowsEx";
+        return n;
+    }
+};
+
+TEST_F(NoticeTest, FiveMinutesAndOneMinuteBeforeEachActionButALock) {
+    files.files[schedulePath] = ScheduleFileBytes(
+        {"10:30 PM-Force Reboot-Repeat YES-Every Day", "10:31 PM-ShutDown-Repeat NO-Every Day",
+         "10:30 PM-LockWorkStation-Repeat YES-Every Day", "10:30 PM-Hibernate-Repeat YES-Every Day"});
+    window.Form_Load("");
+    TickFrom(22, 20, 12);
+    EXPECT_EQ(notices.Texts(), (Texts{"Forced reboot at 10:30 PM, in 5 minutes.",
+                                      "Shut down at 10:31 PM, in 5 minutes.",
+                                      "Forced reboot at 10:30 PM, in 1 minute.",
+                                      "Shut down at 10:31 PM, in 1 minute."}));
+    for (const auto& shown : notices.shown) {
+        EXPECT_EQ(shown.notice.title, "Tolvane 2.1");
+        EXPECT_EQ(shown.notice.skipLabel, "Skip this time");
+    }
+    EXPECT_EQ(Actions(), 2) << "the actions still run";
+}
+
+TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
+    struct Case {
+        const char* stored;
+        Texts texts;
+    };
+    const Case cases[] = {
+        {"10", {"Reboot at 10:30 PM, in 10 minutes.", "Reboot at 10:30 PM, in 1 minute."}},
+        {" 1 ", {"Reboot at 10:30 PM, in 1 minute."}},
+        {"0", {}},
+        {"-3", {"Reboot at 10:30 PM, in 5 minutes.", "Reboot at 10:30 PM, in 1 minute."}},
+        {"soon", {"Reboot at 10:30 PM, in 5 minutes.", "Reboot at 10:30 PM, in 1 minute."}},
+        {"1441", {"Reboot at 10:30 PM, in 5 minutes.", "Reboot at 10:30 PM, in 1 minute."}},
+    };
+    files.files[schedulePath] = ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"});
+    int day = 1;
+    for (const auto& c : cases) {
+        settings.Put("Options", "NoticeMinutes", c.stored);
+        notices.shown.clear();
+        Form1 started{[this] {
+            Form1Platform platform{view, pump, msgBox, settings, processes, browser, tray, clock,
+                                   files, session};
+            platform.notices = &notices;
+            return platform;
+        }()};
+        started.Form_Load("");
+        clock.now = FakeClock::At(22, 15, day++);
+        for (int tick = 0; tick < 20; ++tick) {
+            started.Timer1_Timer();
+            clock.Advance(45);
+        }
+        EXPECT_EQ(notices.Texts(), c.texts) << c.stored;
+    }
+}
+
+TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
+    files.files[schedulePath] = ScheduleFileBytes(
+        {"10:30 PM-Reboot-Repeat YES-Every Day", "10:30 PM-ShutDown-Repeat NO-Every Day"});
+    window.Form_Load("");
+    TickFrom(22, 25, 1);
+    ASSERT_EQ(notices.shown.size(), 2u);
+    for (auto& shown : notices.shown) shown.skip();
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"}));
+    EXPECT_EQ(window.List().Items(), Texts{"10:30 PM-Reboot-Repeat YES-Every Day"});
+
+    // The skip is in the run record, which the service reads as well.
+    EXPECT_NE(files.files[schedulePath + ".runs"].find("\t10:30 PM-Reboot-Repeat YES-Every Day"),
+              std::string::npos);
+    TickFrom(22, 26, 6);
+    EXPECT_EQ(Actions(), 0);
+
+    // The next day the repeating line runs again.
+    clock.Advance(24 * 3600.0 - 10 * 60);
+    for (int tick = 0; tick < 12; ++tick) {
+        window.Timer1_Timer();
+        clock.Advance(45);
+    }
+    EXPECT_EQ(Actions(), 1);
+}
+
+TEST_F(NoticeTest, WithoutANotificationServiceTheScheduleRunsAsBefore) {
+    notices.available = false;
+    files.files[schedulePath] = ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"});
+    window.Form_Load("");
+    TickFrom(22, 24, 7);
+    EXPECT_TRUE(msgBox.shown.empty());
+    EXPECT_EQ(Actions(), 1);
+}
+
+}  // namespace
+}  // namespace tolvane::testing
