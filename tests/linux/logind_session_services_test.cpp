@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "native_platform.h"
+#include "platform/linux/dbus_desktop_notices.h"
 #include "platform/linux/logind_session_services.h"
 #include "power/power_operations.h"
 #include "private_bus.h"
@@ -249,6 +250,44 @@ TEST_F(LogindTest, ALockThatNobodyCanCarryOutIsReported) {
     // The window hears the outcome only: logind's refusal led to another try.
     EXPECT_EQ(told,
               std::vector<std::string>{"No screen saver of the desktop answered the lock request."});
+}
+
+TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
+    const QString service = "org.freedesktop.Notifications";
+    const QString path = "/org/freedesktop/Notifications";
+    DBusDesktopNotices notices(session_->Connection());
+    const DesktopNotice notice{"Tolvane 2.1", "Reboot at 10:30 PM, in 5 minutes.",
+                               "Skip this time"};
+    int first = 0;
+    int second = 0;
+    EXPECT_FALSE(notices.Show(notice, [&] { ++first; })) << "no notification service yet";
+
+    session_->StartMock({"--template", "notification_daemon"}, service, false);
+    ASSERT_TRUE(notices.Show(notice, [&] { ++first; }));
+    ASSERT_TRUE(notices.Show(notice, [&] { ++second; }));
+    Calls calls;
+    ASSERT_TRUE(ServeEventsUntil(
+        [&] {
+            calls = MockCalls(sessionBus(), service, path);
+            return calls.size() == 2;
+        },
+        kHangGuardMs));
+    EXPECT_NE(calls[0].find("Reboot at 10:30 PM, in 5 minutes."), std::string::npos) << calls[0];
+
+    // The service answers each Notify before it sends any of these signals,
+    // and a bus keeps one sender's messages in order.
+    const auto invoke = [&](uint id, const QString& action) {
+        EXPECT_TRUE(CallMock(sessionBus(), service, path, "EmitSignal",
+                             {service, "ActionInvoked", "us",
+                              QVariant::fromValue(QVariantList{QVariant::fromValue(id), action})}));
+    };
+    invoke(1, "skip");
+    invoke(1, "skip");    // answered already
+    invoke(2, "other");   // not the notice's choice
+    invoke(3, "skip");    // not a notice of ours
+    invoke(2, "skip");
+    ASSERT_TRUE(ServeEventsUntil([&] { return second == 1; }, kHangGuardMs));
+    EXPECT_EQ(first, 1);
 }
 
 }  // namespace

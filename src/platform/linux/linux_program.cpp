@@ -55,6 +55,11 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
 
     Form1Platform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
                            browser_, *tray_, clock_,   files_,     *session};
+    platform.notices = setup.notices;
+    if (!setup.session && !platform.notices) {
+        notices_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
+        platform.notices = notices_.get();
+    }
     platform.installScript = "installs.sh";
     platform.removeScript = "removeit.sh";
     form_ = std::make_unique<Form1>(platform);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/dbus_desktop_notices.h"
 #include "platform/linux/form1_window.h"
 #include "platform/linux/ini_settings_store.h"
 #include "platform/linux/posix_clock.h"
@@ -24,6 +25,9 @@ struct LinuxProgramSetup {
     std::string settingsFolder;  // the INI file; made on the first write
     SessionServices* session = nullptr;  // null: logind and the desktop, over D-Bus
     std::function<void()> endProgram;    // null: end the process at once
+    // Where notices go: the session bus's notification service, or none
+    // when `session` is given (a test's).
+    DesktopNotices* notices = nullptr;
 };
 
 // The per-user folders of the freedesktop.org conventions, and the folder of
@@ -60,6 +64,7 @@ class LinuxProgram {
     QtWebBrowser browser_{processes_};
     QtEventPump pump_;
     std::unique_ptr<SessionServices> ownSession_;
+    std::unique_ptr<DBusDesktopNotices> notices_;
     std::unique_ptr<Form1Window> window_;
     std::unique_ptr<QtMsgBox> msgBox_;
     std::unique_ptr<QtTrayIcon> tray_;

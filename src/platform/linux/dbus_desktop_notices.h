@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <functional>
+#include <map>
+
+#include "platform/desktop_notices.h"
+
+namespace tolvane {
+
+// Notices through the desktop's notification service
+// (org.freedesktop.Notifications on the session bus), the one choice as the
+// notice's action "skip". Where no service runs or can be started, Show says
+// so and nothing is shown.
+class DBusDesktopNotices final : public QObject, public DesktopNotices {
+    Q_OBJECT
+
+  public:
+    explicit DBusDesktopNotices(QDBusConnection sessionBus);
+    bool Show(const DesktopNotice& notice, std::function<void()> skip) override;
+
+  private slots:
+    void ActionInvoked(uint id, const QString& action);
+    void NotificationClosed(uint id, uint reason);
+
+  private:
+    QDBusConnection bus_;
+    std::map<uint, std::function<void()>> skips_;  // by the notice's number
+};
+
+}  // namespace tolvane
