@@ -1060,13 +1060,60 @@ TEST_F(Win32NoticesTest, AMouseMoveOverTheWindowIsNeverTakenForABalloonClick) {
     EXPECT_EQ(msgBox.shown.size(), 1u);
 }
 
-TEST_F(Win32WindowTest, TheRealNotificationAreaShowsANoticeBalloon) {
+// Whether a visible balloon of another process (the notification area's)
+// reads `text`. A tooltip answers WM_GETTEXT with the text it shows, and the
+// system carries that message between processes.
+bool ABalloonShows(const std::string& text) {
+    struct Search {
+        const std::string& text;
+        bool found = false;
+    } search{text};
+    EnumWindows(
+        [](HWND candidate, LPARAM context) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(context);
+            DWORD process = 0;
+            GetWindowThreadProcessId(candidate, &process);
+            if (process == GetCurrentProcessId() || !IsWindowVisible(candidate) ||
+                _stricmp(ClassOf(candidate).c_str(), TOOLTIPS_CLASSA) != 0) {
+                return TRUE;
+            }
+            char shown[512] = {};
+            DWORD_PTR copied = 0;
+            if (SendMessageTimeoutA(candidate, WM_GETTEXT, sizeof shown,
+                                    reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG,
+                                    kHangGuardMs, &copied) &&
+                search.text == shown) {
+                search.found = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Win32WindowTest, TheRealNotificationAreaShowsTheNoticesBalloon) {
     Load();
-    Win32DesktopNotices real(window, msgBox);
-    EXPECT_TRUE(real.Show({"Reboot in 5 minutes", "The computer reboots at 10:30 PM.",
-                           "Skip this reboot"},
-                          [] {}));
-    // The notice's icon goes with the adapter.
+    // Its own words, so that no balloon left from another run can pass for it.
+    const std::string text = UniqueName("The computer reboots at 10:30 PM. ");
+    {
+        Win32DesktopNotices real(window, msgBox);
+        ASSERT_TRUE(real.Show({"Reboot in 5 minutes", text, "Skip this reboot"}, [] {}));
+        // The notification area shows it in its own time, from its own process:
+        // nothing here is told, so the windows are looked at until it is there.
+        const ULONGLONG giveUp = GetTickCount64() + kHangGuardMs;
+        bool shown = false;
+        while (!(shown = ABalloonShows(text)) && GetTickCount64() < giveUp) {
+            DispatchMessagesUntil([] { return true; });
+            Sleep(10);
+        }
+        EXPECT_TRUE(shown);
+    }
+    // The notice's icon went with the adapter, and its balloon with it.
+    const ULONGLONG giveUp = GetTickCount64() + kHangGuardMs;
+    bool shown = true;
+    while ((shown = ABalloonShows(text)) && GetTickCount64() < giveUp) Sleep(10);
+    EXPECT_FALSE(shown);
 }
 
 // ---- Timer1 ----
