@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "fakes/fake_clock.h"
@@ -1037,6 +1038,42 @@ TEST_F(Win32NoticesTest, OnlyTheLatestNoticesChoiceIsKept) {
               "The computer shuts down at 10:35 PM.\r\n\r\nSkip this shutdown?");
     EXPECT_EQ(skips, 1);
     EXPECT_EQ(firstSkips, 0);
+}
+
+TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    int later = 0;
+    msgBox.whileShown = [&] {
+        // The box's own loop brings the icon's events: a newer notice and a
+        // click on its balloon.
+        ASSERT_TRUE(notices.Show({"Shut down in 1 minute", "Soon.", "Skip it"}, [&] { ++later; }));
+        Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    };
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    // The answer is to the question asked; the newer notice still waits for its own.
+    EXPECT_EQ(skips, 1);
+    EXPECT_EQ(later, 0);
+    msgBox.whileShown = nullptr;
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(msgBox.shown.size(), 2u);
+    EXPECT_EQ(msgBox.shown[1].text, "Soon.\r\n\r\nSkip it?");
+    EXPECT_EQ(later, 1);
+    EXPECT_EQ(skips, 1);
+}
+
+TEST_F(Win32NoticesTest, ASkipThatThrowsLeavesTheWindowRunning) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, [] { throw std::runtime_error("lost"); }));
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    // The window still answers its icon.
+    SendMessageA(window.Handle(), WM_MOUSEMOVE, window.TrayIconId(), WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
 }
 
 TEST_F(Win32NoticesTest, WithoutANotificationAreaShowFailsAndAClickAsksNothing) {
