@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "platform/win32/win32_desktop_notices.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
@@ -857,6 +859,298 @@ TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
     EXPECT_TRUE(real.Add(record));
     NOTIFYICONDATAA data = ToNotifyIconData(record);
     Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+// ---- Desktop notices ----
+
+// The shell as the notices' adapter sees it: every record it was handed, and
+// which icons are up. The window's own icon is up when the form's stand-in
+// says so.
+struct RecordedShell {
+    struct Call {
+        DWORD action;
+        NOTIFYICONDATAA data;
+    };
+    std::vector<Call> calls;
+    std::vector<UINT> noticeIcons;  // ids the adapter added and has not deleted
+    bool noNotificationArea = false;
+};
+
+class Win32NoticesTest : public Win32WindowTest {
+  protected:
+    Win32NoticesTest() { Load(); }
+
+    bool Notify(DWORD action, NOTIFYICONDATAA& data) {
+        shell.calls.push_back({action, data});
+        if (shell.noNotificationArea) return false;
+        auto& own = shell.noticeIcons;
+        const bool windowIcon = data.uID == window.TrayIconId();
+        const bool up = windowIcon ? tray.present
+                                   : std::find(own.begin(), own.end(), data.uID) != own.end();
+        switch (action) {
+            case NIM_ADD:
+                if (up || windowIcon) return false;
+                own.push_back(data.uID);
+                return true;
+            case NIM_MODIFY:
+                return up;
+            case NIM_DELETE:
+                if (!up || windowIcon) return false;
+                own.erase(std::find(own.begin(), own.end(), data.uID));
+                return true;
+        }
+        return false;
+    }
+    std::vector<DWORD> Actions() const {
+        std::vector<DWORD> actions;
+        for (const auto& call : shell.calls) actions.push_back(call.action);
+        return actions;
+    }
+    // What the notification area sends for `event` on the icon `iconId`.
+    void Balloon(UINT iconId, UINT event) {
+        SendMessageA(window.Handle(), WM_MOUSEMOVE, iconId, event);
+    }
+    std::function<void()> CountSkips() {
+        return [this] { ++skips; };
+    }
+
+    RecordedShell shell;
+    int skips = 0;
+    Win32DesktopNotices notices{window, msgBox, [this](DWORD action, NOTIFYICONDATAA& data) {
+                                    return Notify(action, data);
+                                }};
+    const DesktopNotice notice{"Reboot in 5 minutes", "The computer reboots at 10:30 PM.",
+                               "Skip this reboot"};
+};
+
+TEST_F(Win32NoticesTest, WhileHiddenToTheTrayTheWindowsIconCarriesTheBalloon) {
+    Click(Command10);
+    ASSERT_TRUE(tray.present);
+    const NotifyIconRecord icon = tray.adds.at(0);
+    EXPECT_TRUE(notices.Show(notice, CountSkips()));
+    ASSERT_EQ(Actions(), std::vector<DWORD>{NIM_MODIFY});
+    const NOTIFYICONDATAA& data = shell.calls[0].data;
+    EXPECT_GE(data.cbSize, NOTIFYICONDATAA_V2_SIZE);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(data.hWnd), icon.hWnd);
+    EXPECT_EQ(data.uID, icon.uID);
+    // Only the balloon changes: the icon, its tip and its message stay.
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(std::string(data.szInfoTitle), "Reboot in 5 minutes");
+    EXPECT_EQ(std::string(data.szInfo), "The computer reboots at 10:30 PM.");
+    EXPECT_EQ(data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_TRUE(msgBox.shown.empty());
+    EXPECT_EQ(skips, 0);
+}
+
+TEST_F(Win32NoticesTest, WithTheWindowShownTheNoticeAddsAnIconOfItsOwnUntilTheBalloonEnds) {
+    for (const UINT end : {NIN_BALLOONTIMEOUT, NIN_BALLOONHIDE, NIN_BALLOONUSERCLICK}) {
+        SCOPED_TRACE(end);
+        shell.calls.clear();
+        msgBox.answers = {MsgBoxResult::No};
+        ASSERT_TRUE(notices.Show(notice, CountSkips()));
+        ASSERT_EQ(Actions(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD}));
+        const NOTIFYICONDATAA added = shell.calls[1].data;
+        EXPECT_EQ(added.hWnd, window.Handle());
+        EXPECT_EQ(added.uID, window.NoticeIconId());
+        EXPECT_NE(added.uID, window.TrayIconId());
+        EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
+        EXPECT_EQ(added.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+        EXPECT_EQ(added.hIcon, reinterpret_cast<HICON>(
+                                   SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0)));
+        EXPECT_EQ(std::string(added.szInfoTitle), "Reboot in 5 minutes");
+        EXPECT_EQ(std::string(added.szInfo), "The computer reboots at 10:30 PM.");
+
+        Balloon(added.uID, end);
+        ASSERT_EQ(Actions(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD, NIM_DELETE}));
+        EXPECT_EQ(shell.calls[2].data.uID, window.NoticeIconId());
+        EXPECT_TRUE(shell.noticeIcons.empty());
+    }
+    // The window's own icon was never added by the notices, nor taken away.
+    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_EQ(skips, 0);
+}
+
+TEST_F(Win32NoticesTest, HidingToTheTrayMeanwhileKeepsTheWindowsIcon) {
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    Click(Command10);
+    EXPECT_FALSE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(tray.present);
+    Balloon(window.NoticeIconId(), NIN_BALLOONTIMEOUT);
+    ASSERT_EQ(Actions(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD, NIM_DELETE}));
+    EXPECT_EQ(shell.calls[2].data.uID, window.NoticeIconId());
+    EXPECT_TRUE(tray.present);
+    // The next notice comes from the window's icon again.
+    shell.calls.clear();
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    EXPECT_EQ(Actions(), std::vector<DWORD>{NIM_MODIFY});
+    EXPECT_EQ(shell.calls[0].data.uID, window.TrayIconId());
+}
+
+TEST_F(Win32NoticesTest, AClickOnTheBalloonAsksAndYesSkipsOnce) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown[0].title, "Reboot in 5 minutes");
+    EXPECT_EQ(msgBox.shown[0].text,
+              "The computer reboots at 10:30 PM.\r\n\r\nSkip this reboot?");
+    EXPECT_EQ(msgBox.shown[0].style, MsgBoxStyle::YesNo);
+    EXPECT_EQ(skips, 1);
+    // The window's icon stays: it is the way back to the window.
+    EXPECT_EQ(Actions(), std::vector<DWORD>{NIM_MODIFY});
+    // The notice was answered: another click asks nothing.
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(skips, 1);
+}
+
+TEST_F(Win32NoticesTest, AnsweringNoSkipsNothing) {
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    msgBox.answers = {MsgBoxResult::No};
+    Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(skips, 0);
+}
+
+TEST_F(Win32NoticesTest, ABalloonThatTimesOutOrIsDismissedAsksNothing) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    // Sent, not posted: each is handled once its call returns.
+    Balloon(window.TrayIconId(), NIN_BALLOONSHOW);
+    Balloon(window.TrayIconId(), NIN_BALLOONTIMEOUT);
+    Balloon(window.TrayIconId(), NIN_BALLOONHIDE);
+    EXPECT_TRUE(msgBox.shown.empty());
+    EXPECT_EQ(skips, 0);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()) == FALSE);
+}
+
+TEST_F(Win32NoticesTest, OnlyTheLatestNoticesChoiceIsKept) {
+    int firstSkips = 0;
+    ASSERT_TRUE(notices.Show(notice, [&] { ++firstSkips; }));
+    const DesktopNotice later{"Shut down in 1 minute", "The computer shuts down at 10:35 PM.",
+                              "Skip this shutdown"};
+    ASSERT_TRUE(notices.Show(later, CountSkips()));
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown[0].text,
+              "The computer shuts down at 10:35 PM.\r\n\r\nSkip this shutdown?");
+    EXPECT_EQ(skips, 1);
+    EXPECT_EQ(firstSkips, 0);
+}
+
+TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    int later = 0;
+    msgBox.whileShown = [&] {
+        // The box's own loop brings the icon's events: a newer notice and a
+        // click on its balloon.
+        ASSERT_TRUE(notices.Show({"Shut down in 1 minute", "Soon.", "Skip it"}, [&] { ++later; }));
+        Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    };
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    // The answer is to the question asked; the newer notice still waits for its own.
+    EXPECT_EQ(skips, 1);
+    EXPECT_EQ(later, 0);
+    msgBox.whileShown = nullptr;
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(msgBox.shown.size(), 2u);
+    EXPECT_EQ(msgBox.shown[1].text, "Soon.\r\n\r\nSkip it?");
+    EXPECT_EQ(later, 1);
+    EXPECT_EQ(skips, 1);
+}
+
+TEST_F(Win32NoticesTest, ASkipThatThrowsLeavesTheWindowRunning) {
+    Click(Command10);
+    ASSERT_TRUE(notices.Show(notice, [] { throw std::runtime_error("lost"); }));
+    msgBox.answers = {MsgBoxResult::Yes};
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+    // The window still answers its icon.
+    SendMessageA(window.Handle(), WM_MOUSEMOVE, window.TrayIconId(), WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+TEST_F(Win32NoticesTest, WithoutANotificationAreaShowFailsAndAClickAsksNothing) {
+    shell.noNotificationArea = true;
+    EXPECT_FALSE(notices.Show(notice, CountSkips()));
+    Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+    Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(msgBox.shown.empty());
+    EXPECT_EQ(skips, 0);
+}
+
+TEST_F(Win32NoticesTest, AMouseMoveOverTheWindowIsNeverTakenForABalloonClick) {
+    ASSERT_TRUE(notices.Show(notice, CountSkips()));
+    // A move to x = 1029 (the click event's number), y = 0, no key held.
+    SendMessageA(window.Handle(), WM_MOUSEMOVE, 0, NIN_BALLOONUSERCLICK);
+    SendMessageA(window.Handle(), WM_MOUSEMOVE, MK_LBUTTON, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(msgBox.shown.empty());
+    // The same message from the notice's icon does ask.
+    msgBox.answers = {MsgBoxResult::No};
+    Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+    EXPECT_EQ(msgBox.shown.size(), 1u);
+}
+
+// Whether a visible balloon of another process (the notification area's)
+// reads `text`. A tooltip answers WM_GETTEXT with the text it shows, and the
+// system carries that message between processes.
+bool ABalloonShows(const std::string& text) {
+    struct Search {
+        const std::string& text;
+        bool found = false;
+    } search{text};
+    EnumWindows(
+        [](HWND candidate, LPARAM context) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(context);
+            DWORD process = 0;
+            GetWindowThreadProcessId(candidate, &process);
+            if (process == GetCurrentProcessId() || !IsWindowVisible(candidate) ||
+                _stricmp(ClassOf(candidate).c_str(), TOOLTIPS_CLASSA) != 0) {
+                return TRUE;
+            }
+            char shown[512] = {};
+            DWORD_PTR copied = 0;
+            if (SendMessageTimeoutA(candidate, WM_GETTEXT, sizeof shown,
+                                    reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG,
+                                    kHangGuardMs, &copied) &&
+                search.text == shown) {
+                search.found = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Win32WindowTest, TheRealNotificationAreaShowsTheNoticesBalloon) {
+    Load();
+    // Its own words, so that no balloon left from another run can pass for it.
+    const std::string text = UniqueName("The computer reboots at 10:30 PM. ");
+    {
+        Win32DesktopNotices real(window, msgBox);
+        ASSERT_TRUE(real.Show({"Reboot in 5 minutes", text, "Skip this reboot"}, [] {}));
+        // The notification area shows it in its own time, from its own process:
+        // nothing here is told, so the windows are looked at until it is there.
+        const ULONGLONG giveUp = GetTickCount64() + kHangGuardMs;
+        bool shown = false;
+        while (!(shown = ABalloonShows(text)) && GetTickCount64() < giveUp) {
+            DispatchMessagesUntil([] { return true; });
+            Sleep(10);
+        }
+        EXPECT_TRUE(shown);
+    }
+    // The notice's icon went with the adapter, and its balloon with it.
+    const ULONGLONG giveUp = GetTickCount64() + kHangGuardMs;
+    bool shown = true;
+    while ((shown = ABalloonShows(text)) && GetTickCount64() < giveUp) Sleep(10);
+    EXPECT_FALSE(shown);
 }
 
 // ---- Timer1 ----

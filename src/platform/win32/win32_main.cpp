@@ -7,6 +7,7 @@
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_desktop_notices.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
@@ -42,9 +43,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!window.Handle()) return 1;
     pump.SetDialogWindow(window.Handle());
     msgBox.SetOwner(window.Handle());
+    // Asks through the same box, owned by the window.
+    Win32DesktopNotices notices(window, msgBox);
 
     Form1 form(Form1Platform{window, pump, msgBox, settings, processes, browser, tray, clock, files,
-                             session});
+                             session, &notices});
     window.Attach(form);
     form.Form_Load(CommandLineArguments(GetCommandLineA()));
     // Edits made elsewhere show at once; the timer's look is the fallback. A

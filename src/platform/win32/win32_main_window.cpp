@@ -1,5 +1,8 @@
 #include "platform/win32/win32_main_window.h"
 
+// After windows.h, which it needs.
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
@@ -450,6 +453,17 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is
             // this very number): then lParam is the mouse message on the icon.
+            // A balloon's event comes the same way, told from a move over the
+            // window by the icon's id in wParam (a move has key flags there).
+            if (balloonEvents_ && lParam >= NIN_BALLOONSHOW && lParam <= NIN_BALLOONUSERCLICK &&
+                (wParam == TrayIconId() || wParam == NoticeIconId())) {
+                try {
+                    balloonEvents_(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
+                } catch (...) {
+                    // Nothing may unwind through the system's code.
+                }
+                return 0;
+            }
             Run([&](Form1& form) { form.Form_MouseMove(static_cast<std::uint32_t>(lParam)); });
             return 0;
         case WM_CLOSE: {

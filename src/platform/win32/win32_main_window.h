@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,6 +46,18 @@ class Win32MainWindow final : public Form1View {
     static UINT MenuCommand(MenuId id);
     // The message Explorer broadcasts when the taskbar (re)starts.
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // The id the window's notification-area icon is added with (the icon's
+    // handle, as the form fills the record), and a second id, never the
+    // first, for an icon added only to carry a notice.
+    UINT TrayIconId() const {
+        return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(smallIcon_));
+    }
+    UINT NoticeIconId() const { return TrayIconId() + 1; }
+    // Receives the balloon events (NIN_BALLOON*) of either icon, with the
+    // icon's id; null for none.
+    void SetBalloonEvents(std::function<void(UINT iconId, UINT event)> events) {
+        balloonEvents_ = std::move(events);
+    }
     // The id of Timer1 in WM_TIMER.
     static constexpr UINT_PTR kTimer1Id = 1;
     // Posted by the folder's watch.
@@ -97,6 +110,7 @@ class Win32MainWindow final : public Form1View {
     bool destroying_ = false;
     Form1* form_ = nullptr;
     std::function<void()> endProgram_;
+    std::function<void(UINT, UINT)> balloonEvents_;
     std::unique_ptr<Win32FolderWatch> watch_;
 };
 
