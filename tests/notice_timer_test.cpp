@@ -48,6 +48,7 @@ TEST_F(NoticeTest, FiveMinutesAndOneMinuteBeforeEachActionButALock) {
     for (const auto& shown : notices.shown) {
         EXPECT_EQ(shown.notice.title, "Tolvane 2.1");
         EXPECT_EQ(shown.notice.skipLabel, "Skip this time");
+        EXPECT_EQ(shown.notice.question, shown.notice.text + "\r\n\r\nSkip this time?");
     }
     EXPECT_EQ(Actions(), 2) << "the actions still run";
 }

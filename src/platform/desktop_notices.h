@@ -11,6 +11,9 @@ struct DesktopNotice {
     std::string title;
     std::string text;
     std::string skipLabel;  // the one choice offered
+    // The same as a question answered yes or no, for desktops that ask in a
+    // box of their own once the notice is chosen.
+    std::string question;
 };
 
 // The desktop's own way to show notices: a notification service, or a

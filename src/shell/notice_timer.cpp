@@ -48,6 +48,7 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
                                                         parts.amPm,
                                             before);
             notice.skipLabel = std::string(texts::kSkipThisTime);
+            notice.question = texts::NoticeQuestion(notice.text);
             const bool oneTime = IsOneTime(parts.repeatPiece);
             const std::weak_ptr<int> alive = alive_;
             notices->Show(notice, [this, alive, line, at, oneTime] {

@@ -57,6 +57,12 @@ std::string NoticeText(PowerAction action, std::string_view time, int minutesBef
     return what;
 }
 
+std::string NoticeQuestion(std::string_view noticeText) {
+    std::string text(noticeText);
+    ((text += kCrLf) += kCrLf) += kSkipThisTime;
+    return text += "?";
+}
+
 std::string RequestFailed(std::string_view what) {
     std::string text = "The request was not carried out:";
     (text += kCrLf) += what;

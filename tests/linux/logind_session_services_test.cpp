@@ -257,7 +257,7 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     const QString path = "/org/freedesktop/Notifications";
     DBusDesktopNotices notices(session_->Connection());
     const DesktopNotice notice{"Tolvane 2.1", "Reboot at 10:30 PM, in 5 minutes.",
-                               "Skip this time"};
+                               "Skip this time", ""};
     int first = 0;
     int second = 0;
     EXPECT_FALSE(notices.Show(notice, [&] { ++first; })) << "no notification service yet";

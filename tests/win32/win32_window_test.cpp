@@ -920,7 +920,8 @@ class Win32NoticesTest : public Win32WindowTest {
                                     return Notify(action, data);
                                 }};
     const DesktopNotice notice{"Reboot in 5 minutes", "The computer reboots at 10:30 PM.",
-                               "Skip this reboot"};
+                               "Skip this reboot",
+                               "The computer reboots at 10:30 PM.\r\n\r\nSkip this reboot?"};
 };
 
 TEST_F(Win32NoticesTest, WhileHiddenToTheTrayTheWindowsIconCarriesTheBalloon) {
@@ -1029,7 +1030,8 @@ TEST_F(Win32NoticesTest, OnlyTheLatestNoticesChoiceIsKept) {
     int firstSkips = 0;
     ASSERT_TRUE(notices.Show(notice, [&] { ++firstSkips; }));
     const DesktopNotice later{"Shut down in 1 minute", "The computer shuts down at 10:35 PM.",
-                              "Skip this shutdown"};
+                              "Skip this shutdown",
+                              "The computer shuts down at 10:35 PM.\r\n\r\nSkip this shutdown?"};
     ASSERT_TRUE(notices.Show(later, CountSkips()));
     msgBox.answers = {MsgBoxResult::Yes};
     Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
@@ -1047,7 +1049,8 @@ TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
     msgBox.whileShown = [&] {
         // The box's own loop brings the icon's events: a newer notice and a
         // click on its balloon.
-        ASSERT_TRUE(notices.Show({"Shut down in 1 minute", "Soon.", "Skip it"}, [&] { ++later; }));
+        ASSERT_TRUE(notices.Show({"Shut down in 1 minute", "Soon.", "Skip it", "Soon.\r\n\r\nSkip it?"},
+                                 [&] { ++later; }));
         Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     };
     msgBox.answers = {MsgBoxResult::Yes};

@@ -96,7 +96,7 @@ void Win32DesktopNotices::BalloonEvent(UINT iconId, UINT event) {
     asking_ = true;
     MsgBoxResult answer = MsgBoxResult::No;
     try {
-        answer = prompt_.Show(notice.text + "\r\n\r\n" + notice.skipLabel + "?", notice.title,
+        answer = prompt_.Show(notice.question, notice.title,
                               MsgBoxStyle::YesNo);
     } catch (...) {
         asking_ = false;
