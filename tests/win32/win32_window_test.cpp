@@ -1138,7 +1138,7 @@ TEST_F(Win32WindowTest, TheRealNotificationAreaShowsTheNoticesBalloon) {
     const std::string text = UniqueName("The computer reboots at 10:30 PM. ");
     {
         Win32DesktopNotices real(window, msgBox);
-        ASSERT_TRUE(real.Show({"Reboot in 5 minutes", text, "Skip this reboot"}, [] {}));
+        ASSERT_TRUE(real.Show({"Reboot in 5 minutes", text, "Skip this reboot", ""}, [] {}));
         // The notification area shows it in its own time, from its own process:
         // nothing here is told, so the windows are looked at until it is there.
         const ULONGLONG giveUp = GetTickCount64() + kHangGuardMs;
