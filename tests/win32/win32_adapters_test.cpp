@@ -165,6 +165,8 @@ TEST_F(Win32SettingsStoreTest, AValueThatIsNoTextCountsAsAbsent) {
 
 class Win32ProcessStarterTest : public ::testing::Test {
   protected:
+    // The starter makes its window first: under Wine a process's first window
+    // starts the desktop's own process, which must not count as one started.
     Win32ProcessStarterTest() { TrackStartedProcesses(); }
     ~Win32ProcessStarterTest() override { RemoveFolderTree(scratch); }
 
@@ -172,6 +174,7 @@ class Win32ProcessStarterTest : public ::testing::Test {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
+    Win32ProcessStarter starter;
     std::string scratch = MakeScratchFolder();
 };
 
@@ -192,7 +195,6 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
     write(folder + "\\installs.bat", "@echo off\r\necho ran>\"" + marker + "\"\r\n");
     write(scratch + "\\dir.bat", "@echo off\r\necho decoy>\"" + decoyMarker + "\"\r\n");
 
-    Win32ProcessStarter starter;
     std::string reason;
     ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason, {}))
         << reason;
@@ -203,7 +205,6 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
 }
 
 TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {
-    Win32ProcessStarter starter;
     std::string reason;
     EXPECT_FALSE(starter.Start("\"" + scratch + "\\no such.bat\"", kNormalFocus, reason, {}));
     EXPECT_FALSE(reason.empty());
@@ -214,7 +215,6 @@ TEST_F(Win32ProcessStarterTest, TellsHowAProgramWaitedForEnded) {
         {"exit /b 0", ""},
         {"exit /b 3", "It ended with status 3."},
     };
-    Win32ProcessStarter starter;
     int run = 0;
     for (const auto& [line, how] : cases) {
         const std::string script = scratch + "\\ends" + std::to_string(++run) + ".bat";
