@@ -38,9 +38,11 @@ bool DBusDesktopNotices::Show(const DesktopNotice& notice, std::function<void()>
            << QStringList{kSkipAction, QString::fromStdString(notice.skipLabel)} << QVariantMap{}
            << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notify), this);
+    ++pending_;
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                      [this, skip = std::move(skip)](QDBusPendingCallWatcher* finished) {
                          finished->deleteLater();
+                         --pending_;
                          const QDBusPendingReply<uint> reply = *finished;
                          if (!reply.isError()) skips_[reply.value()] = skip;
                      });

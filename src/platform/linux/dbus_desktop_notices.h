@@ -19,6 +19,9 @@ class DBusDesktopNotices final : public QObject, public DesktopNotices {
   public:
     explicit DBusDesktopNotices(QDBusConnection sessionBus);
     bool Show(const DesktopNotice& notice, std::function<void()> skip) override;
+    // Notices whose number the service has not yet given back; a choice
+    // made on one of them cannot be matched to it until then.
+    int Pending() const { return pending_; }
 
   private slots:
     void ActionInvoked(uint id, const QString& action);
@@ -27,6 +30,7 @@ class DBusDesktopNotices final : public QObject, public DesktopNotices {
   private:
     QDBusConnection bus_;
     std::map<uint, std::function<void()>> skips_;  // by the notice's number
+    int pending_ = 0;
 };
 
 }  // namespace tolvane
