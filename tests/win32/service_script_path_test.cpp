@@ -58,6 +58,17 @@ class ServiceScriptPath : public ::testing::Test {
     void Script(const std::string& path, const std::string& mark) {
         Write(path, "@echo off\r\necho ran>\"" + scratch + "\\" + mark + "\"\r\n");
     }
+    // Dispatches the window's messages until the script's end has set the
+    // stored flag to `value`; on a failure, says what the window was told.
+    ::testing::AssertionResult FlagBecomes(const char* value) {
+        if (DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == value; })) {
+            return ::testing::AssertionSuccess();
+        }
+        auto failure = ::testing::AssertionFailure() << "the flag stayed \""
+                                                     << settings.Get("Options", "Service") << "\"";
+        for (const auto& shown : msgBox.shown) failure << "; the window said: " << shown.text;
+        return failure;
+    }
     bool Exists(const std::string& mark) {
         return GetFileAttributesA((scratch + "\\" + mark).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
@@ -112,7 +123,7 @@ TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolder
         settings.Put("Location", "Path", folder);
         form.SetServiceM_Click();
         // Its end is heard first: until then the starter holds the process.
-        EXPECT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "1"; }));
+        EXPECT_TRUE(FlagBecomes("1"));
         const std::string decoy = "decoy-" + std::to_string(run);
         EXPECT_EQ(Ran({mark, decoy}), std::vector<std::string>{mark});
     }
@@ -125,11 +136,11 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     Script(folder + "\\removeit.bat", "removed");
     settings.Put("Location", "Path", folder + "\\");
     form.SetServiceM_Click();
-    ASSERT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "1"; }));
+    ASSERT_TRUE(FlagBecomes("1"));
     EXPECT_EQ(Ran({"installed", "removed"}), std::vector<std::string>{"installed"});
     settings.Put("Location", "Path", "  " + folder + "\\  ");
     form.SetServiceM_Click();
-    EXPECT_TRUE(DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == "0"; }));
+    EXPECT_TRUE(FlagBecomes("0"));
     EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
 }
 

@@ -72,10 +72,17 @@ HWND Win32ProcessStarter::Receiver() {
     windowClass.lpfnWndProc = WindowProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kReceiverClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        receiverError_ = GetLastError();
+        return nullptr;
+    }
     receiver_ = CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 windowClass.hInstance, nullptr);
-    if (receiver_) SetWindowLongPtrA(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (!receiver_) {
+        receiverError_ = GetLastError();
+        return nullptr;
+    }
+    SetWindowLongPtrA(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return receiver_;
 }
 
@@ -119,7 +126,7 @@ bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
         return false;
     }
     if (ended && !Receiver()) {
-        reason = ErrorText(GetLastError());
+        reason = ErrorText(receiverError_);
         return false;
     }
     STARTUPINFOA startup{};

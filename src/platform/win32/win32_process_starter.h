@@ -41,6 +41,7 @@ class Win32ProcessStarter final : public ProcessStarter {
     HWND Receiver();
 
     HWND receiver_ = nullptr;
+    DWORD receiverError_ = 0;  // why the receiver could not be made
     std::vector<std::unique_ptr<Waited>> waited_;
 };
 
