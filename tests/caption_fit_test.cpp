@@ -20,15 +20,15 @@ TEST(TextsToShowWhole, AreTheCaptionOrEveryItemTheComboCanShow) {
         std::size_t count;
     };
     const Case cases[] = {
-        {Combo1, {"1", "12"}, 12},
-        {Combo2, {"00", "08", "59"}, 60},
-        {Combo3, {"AM", "PM"}, 2},
-        {Combo4, {"Every Day", "Wednesday", "Saturday"}, 9},  // its initial text as well
-        {Label1, {"These Buttons will reboot your system Now"}, 1},
-        {FrameWhen, {"Reboot Schedule"}, 1},
-        {Check2, {"Force"}, 1},
-        {List1, {}, 0},
-        {FrameRepeat, {}, 0},  // never drawn, so its caption is never seen
+        {Hour, {"1", "12"}, 12},
+        {Minute, {"00", "08", "59"}, 60},
+        {AmPm, {"AM", "PM"}, 2},
+        {Day, {"Every Day", "Wednesday", "Saturday"}, 9},  // its initial text as well
+        {NowLabel, {"These Buttons will reboot your system Now"}, 1},
+        {SchedulePanel, {"Reboot Schedule"}, 1},
+        {ForceNow, {"Force"}, 1},
+        {ScheduleLines, {}, 0},
+        {RepeatGroup, {}, 0},  // never drawn, so its caption is never seen
     };
     for (const Case& c : cases) {
         const auto texts = TextsToShowWhole(Control(c.id));
@@ -38,7 +38,7 @@ TEST(TextsToShowWhole, AreTheCaptionOrEveryItemTheComboCanShow) {
 }
 
 TEST(TextsToShowWhole, EveryDropDownComboHasItems) {
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         if (spec.kind == ControlKind::DropDownCombo) {
             EXPECT_FALSE(ComboItems(spec.id).empty()) << spec.name;
         }

@@ -19,7 +19,7 @@
 #include "fakes/fake_view.h"
 #include "native_platform.h"
 #include "schedule/schedule_file.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 namespace tolvane {
 namespace {
@@ -38,17 +38,17 @@ class HostileScheduleFile : public ::testing::Test {
     // Starts the program on a schedule file holding `bytes`.
     void StartWith(const std::string& bytes) {
         ASSERT_TRUE(ReplaceFileContents(*fs, path, bytes));
-        form = std::make_unique<Form1>(Form1Platform{view, pump, msgBox, settings, processes,
-                                                     browser, tray, clock, *fs, session});
-        form->Form_Load("");
+        form = std::make_unique<MainWindow>(MainWindowPlatform{
+            view, pump, msgBox, settings, processes, browser, tray, clock, *fs, session});
+        form->OnLoad("");
     }
     const Lines& Loaded() { return form->List().Items(); }
     // The lines the file holds now, as the program would read them.
     Lines OnDisk() { return ScheduleFileLines(fs->ReadWholeFile(path).value_or("")); }
     // Removes the first line through the window, which rewrites the file.
     void RemoveFirstLine() {
-        form->List1_Click(0);
-        form->Command2_Click();
+        form->OnScheduleLineSelected(0);
+        form->OnRemoveFromSchedule();
     }
     std::vector<std::string> Actions() {
         std::vector<std::string> actions;
@@ -74,7 +74,7 @@ class HostileScheduleFile : public ::testing::Test {
     testing::FakeTrayIcon tray;
     FakeClock clock;
     testing::FakeSessionServices session;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 std::string FileOf(const Lines& lines) {
@@ -110,7 +110,7 @@ TEST_F(HostileScheduleFile, AHundredThousandLinesInNoOrderLoadSortedAndOnlyTheDu
     EXPECT_TRUE(msgBox.shown.empty());
 
     clock.now = FakeClock::At(22, 30, 1);  // Monday
-    form->Timer1_Timer();
+    form->OnTimerTick();
     EXPECT_EQ(Actions(), (std::vector<std::string>{"exit 6", "lock"}));
     sorted.erase(
         std::find(sorted.begin(), sorted.end(), "10:30 PM-Force Reboot-Repeat NO-Every Day"));
@@ -134,7 +134,7 @@ TEST_F(HostileScheduleFile, LinesOfAHundredThousandCharactersAreKeptWholeAndARea
     ASSERT_EQ(Loaded(), sorted);
 
     clock.now = FakeClock::At(22, 30, 3);
-    form->Timer1_Timer();
+    form->OnTimerTick();
     EXPECT_EQ(Actions(), (std::vector<std::string>{"exit 6"}));
 
     RemoveFirstLine();
@@ -163,9 +163,9 @@ TEST_F(HostileScheduleFile, NulBytesAndBytesThatAreNoUtf8PassThroughUnchanged) {
     // None is an entry: what a NUL cuts off still counts, and no hour starts
     // with a byte-order mark.
     clock.now = FakeClock::At(7, 5, 1);
-    form->Timer1_Timer();
+    form->OnTimerTick();
     clock.now = FakeClock::At(22, 30, 1);
-    form->Timer1_Timer();
+    form->OnTimerTick();
     EXPECT_TRUE(Actions().empty());
 
     RemoveFirstLine();
@@ -187,7 +187,7 @@ TEST_F(HostileScheduleFile, AFileWithoutASingleCrLfHoldsNoLine) {
         EXPECT_TRUE(Loaded().empty()) << bytes.size();
         EXPECT_TRUE(msgBox.shown.empty());
         clock.now = FakeClock::At(22, 30, 1);
-        form->Timer1_Timer();
+        form->OnTimerTick();
         EXPECT_TRUE(Actions().empty());
     }
 }

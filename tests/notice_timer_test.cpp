@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_desktop_notices.h"
-#include "form1_fixture.h"
+#include "main_window_fixture.h"
 #include "shell/notice_timer.h"
 
 namespace tolvane::testing {
@@ -10,12 +10,12 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class NoticeTest : public Form1Test {
+class NoticeTest : public MainWindowTest {
   protected:
     FakeDesktopNotices notices;
-    Form1 window{[this] {
-        Form1Platform platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                               files, session};
+    MainWindow window{[this] {
+        MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
+                                    browser, tray, clock,  files,    session};
         platform.notices = &notices;
         return platform;
     }()};
@@ -24,7 +24,7 @@ class NoticeTest : public Form1Test {
     void TickFrom(int hour, int minute, int minutes) {
         clock.now = FakeClock::At(hour, minute);
         for (double passed = 0; passed < minutes * 60.0; passed += 45) {
-            window.Timer1_Timer();
+            window.OnTimerTick();
             clock.Advance(45);
         }
     }
@@ -36,15 +36,16 @@ class NoticeTest : public Form1Test {
 };
 
 TEST_F(NoticeTest, FiveMinutesAndOneMinuteBeforeEachActionButALock) {
-    files.files[schedulePath] = ScheduleFileBytes(
-        {"10:30 PM-Force Reboot-Repeat YES-Every Day", "10:31 PM-ShutDown-Repeat NO-Every Day",
-         "10:30 PM-LockWorkStation-Repeat YES-Every Day", "10:30 PM-Hibernate-Repeat YES-Every Day"});
-    window.Form_Load("");
+    files.files[schedulePath] = ScheduleFileBytes({"10:30 PM-Force Reboot-Repeat YES-Every Day",
+                                                   "10:31 PM-ShutDown-Repeat NO-Every Day",
+                                                   "10:30 PM-LockWorkStation-Repeat YES-Every Day",
+                                                   "10:30 PM-Hibernate-Repeat YES-Every Day"});
+    window.OnLoad("");
     TickFrom(22, 20, 12);
-    EXPECT_EQ(notices.Texts(), (Texts{"Forced reboot at 10:30 PM, in 5 minutes.",
-                                      "Shut down at 10:31 PM, in 5 minutes.",
-                                      "Forced reboot at 10:30 PM, in 1 minute.",
-                                      "Shut down at 10:31 PM, in 1 minute."}));
+    EXPECT_EQ(
+        notices.Texts(),
+        (Texts{"Forced reboot at 10:30 PM, in 5 minutes.", "Shut down at 10:31 PM, in 5 minutes.",
+               "Forced reboot at 10:30 PM, in 1 minute.", "Shut down at 10:31 PM, in 1 minute."}));
     for (const auto& shown : notices.shown) {
         EXPECT_EQ(shown.notice.title, "Tolvane 2.1");
         EXPECT_EQ(shown.notice.skipLabel, "Skip this time");
@@ -71,16 +72,16 @@ TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
     for (const auto& c : cases) {
         settings.Put("Options", "NoticeMinutes", c.stored);
         notices.shown.clear();
-        Form1 started{[this] {
-            Form1Platform platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                                   files, session};
+        MainWindow started{[this] {
+            MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
+                                        browser, tray, clock,  files,    session};
             platform.notices = &notices;
             return platform;
         }()};
-        started.Form_Load("");
+        started.OnLoad("");
         clock.now = FakeClock::At(22, 15, day++);
         for (int tick = 0; tick < 20; ++tick) {
-            started.Timer1_Timer();
+            started.OnTimerTick();
             clock.Advance(45);
         }
         EXPECT_EQ(notices.Texts(), c.texts) << c.stored;
@@ -90,7 +91,7 @@ TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
 TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
     files.files[schedulePath] = ScheduleFileBytes(
         {"10:30 PM-Reboot-Repeat YES-Every Day", "10:30 PM-ShutDown-Repeat NO-Every Day"});
-    window.Form_Load("");
+    window.OnLoad("");
     TickFrom(22, 25, 1);
     ASSERT_EQ(notices.shown.size(), 2u);
     for (auto& shown : notices.shown) shown.skip();
@@ -106,7 +107,7 @@ TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
     // The next day the repeating line runs again.
     clock.Advance(24 * 3600.0 - 10 * 60);
     for (int tick = 0; tick < 12; ++tick) {
-        window.Timer1_Timer();
+        window.OnTimerTick();
         clock.Advance(45);
     }
     EXPECT_EQ(Actions(), 1);
@@ -115,7 +116,7 @@ TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
 TEST_F(NoticeTest, WithoutANotificationServiceTheScheduleRunsAsBefore) {
     notices.available = false;
     files.files[schedulePath] = ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"});
-    window.Form_Load("");
+    window.OnLoad("");
     TickFrom(22, 24, 7);
     EXPECT_TRUE(msgBox.shown.empty());
     EXPECT_EQ(Actions(), 1);

@@ -89,13 +89,13 @@ TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
         const WallMinute week = 7 * 24 * 60;
         clock.now = StartOfWallMinute(WallMinuteOf(FakeClock::At(c.hour, c.minute, c.weekday)) +
                                       (&c - cases) * week);
-        scheduler.Timer1_Timer();
+        scheduler.RunDueLines();
         EXPECT_EQ(services.ExitFlags(), c.due ? Flags{2} : Flags{}) << c.line;
     }
 }
 
 TEST_F(SchedulerTest, AnEmptyListDoesNothing) {
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_TRUE(services.calls.empty());
     EXPECT_TRUE(fs.files.empty());
 }
@@ -105,7 +105,7 @@ TEST_F(SchedulerTest, EveryDueEntryRunsInListOrderAfterAOneTimeOneIsRemoved) {
     Add("1:05 PM-Reboot-Repeat YES-Every Day");
     Add("1:06 PM-ShutDown-Repeat YES-Every Day");
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(services.ExitFlags(), (Flags{4, 2}));
     const Lines left = {"1:05 PM-Reboot-Repeat YES-Every Day",
                         "1:06 PM-ShutDown-Repeat YES-Every Day"};
@@ -127,7 +127,7 @@ TEST_F(SchedulerTest, AOneTimeLineLeavesListAndFileBeforeTheRequest) {
         fileAtRequest = FileBytes();
     };
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
 
     const Lines others = {"2:00 AM-Reboot-Repeat YES-Monday", "9:00 AM-LogOff-Repeat YES-Friday"};
     EXPECT_EQ(services.ExitFlags(), Flags{5});  // once, though three copies stood in the list
@@ -139,16 +139,16 @@ TEST_F(SchedulerTest, ARepeatingLineRunsOncePerMinuteAndAgainTheNextTime) {
     Add("1:05 PM-LockWorkStation-Repeat YES-Every Day");
     const std::string bytes = FileBytes();
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     clock.Advance(45);
-    scheduler.Timer1_Timer();  // second tick of the same minute
+    scheduler.RunDueLines();  // second tick of the same minute
     EXPECT_EQ(Locks(), 1);
 
     clock.now = FakeClock::At(13, 6);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     clock.now = FakeClock::At(13, 5);
     clock.now.day += 1;  // the next day, same minute
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(Locks(), 2);
     EXPECT_EQ(list.Count(), 1);
     EXPECT_EQ(FileBytes(), bytes);  // a repeating line never rewrites the file
@@ -156,7 +156,7 @@ TEST_F(SchedulerTest, ARepeatingLineRunsOncePerMinuteAndAgainTheNextTime) {
 
 TEST_F(SchedulerTest, ProcessesEventsBeforeEachEntry) {
     for (const char* s : {"A", "B", "C"}) Add(s);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(pump.processed, 3);
 }
 
@@ -173,7 +173,7 @@ TEST_F(SchedulerTest, LinesTheUserAddsOrRemovesMidTickAreHandledWithoutOverrun) 
         }
     };
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(services.ExitFlags(), (Flags{0, 1}));
 }
 
@@ -189,7 +189,7 @@ TEST_F(SchedulerTest, TheRemovalWalkCopesWithTheListShrinkingUnderIt) {
         }
     };
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(services.ExitFlags(), Flags{2});
     // The file lost the one-time line; the other removals were the list's own.
@@ -204,7 +204,7 @@ TEST_F(SchedulerTest, AMalformedLineNeverStopsTheTick) {
     Add("1:05 PM-Reboot-Repeat YES-Every Day");
     Add("nonsense");
     clock.now = FakeClock::At(13, 5);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(services.ExitFlags(), Flags{2});
     EXPECT_EQ(list.Count(), 5);
 }
@@ -257,17 +257,17 @@ TEST_F(SchedulerTest, OnlyAnExactRepeatNoMakesAOneTimeEntry) {
 TEST_F(SchedulerTest, TheClockGoingForwardOrBackRunsALineOnce) {
     Add("2:30 AM-Reboot-Repeat YES-Every Day");
     clock.now = FakeClock::At(1, 59);
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     clock.Advance(45);
     clock.MoveWallClock(3600);  // 2:00 becomes 3:00: 2:30 never shows
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     EXPECT_EQ(services.ExitFlags(), Flags{2}) << "the skipped minute runs at the change";
 
     services.calls.clear();
     clock.now = FakeClock::At(2, 29, 2);  // the next night, when the clock goes back
     clock.Advance(24 * 3600.0);
     for (int i = 0; i < 160; ++i) {  // 2:29 to 3:29, back to 2:00 at 3:00, on to 3:00 again
-        scheduler.Timer1_Timer();
+        scheduler.RunDueLines();
         clock.Advance(45);
         if (i == 41) clock.MoveWallClock(-3600);
     }

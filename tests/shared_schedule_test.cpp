@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "fakes/fake_system_power.h"
-#include "form1_fixture.h"
+#include "main_window_fixture.h"
 #include "schedule/schedule_service.h"
 #include "schedule/schedule_store.h"
 
@@ -20,40 +20,40 @@ const std::string kReboot = "1:05 PM-Reboot-Repeat NO-Every Day";
 
 // ---- Edits merged into the file as found ----
 
-TEST_F(Form1Test, AddItKeepsLinesOthersWroteSinceTheWindowLastLooked) {
+TEST_F(MainWindowTest, AddItKeepsLinesOthersWroteSinceTheWindowLastLooked) {
     WriteSchedule({"A"});
     files.files[schedulePath] = ScheduleFileBytes({"A", "Z from an editor"});  // not seen yet
-    Choose(ControlId::Option4, false, ControlId::Option8, "1", "05", "PM", "Every Day");
-    form.Command1_Click();
+    Choose(ControlId::ScheduleLock, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
+    form.OnAddToSchedule();
     const Texts all = {"1:05 PM-LockWorkStation-Repeat YES-Every Day", "A", "Z from an editor"};
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes(all));
     EXPECT_EQ(Lines(), all) << "the list shows the file as written";
     EXPECT_EQ(view.listItems, all);
 }
 
-TEST_F(Form1Test, RemoveItTakesOneCopyOutOfTheFileAsFound) {
+TEST_F(MainWindowTest, RemoveItTakesOneCopyOutOfTheFileAsFound) {
     WriteSchedule({"A", "B", "B"});
     files.files[schedulePath] = "B\r\nC\r\nB\r\nA\r\n\r\n";  // reordered, C added by hand
-    form.List1_Click(2);
-    form.Command2_Click();
+    form.OnScheduleLineSelected(2);
+    form.OnRemoveFromSchedule();
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "B", "C"}));
     EXPECT_EQ(Lines(), (Texts{"A", "B", "C"}));
 
     // Gone from the file meanwhile: nothing is written, and the list catches up.
     files.files[schedulePath] = ScheduleFileBytes({"A", "C"});
-    form.List1_Click(1);
-    form.Command2_Click();
+    form.OnScheduleLineSelected(1);
+    form.OnRemoveFromSchedule();
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "C"}));
     EXPECT_EQ(Lines(), (Texts{"A", "C"}));
     EXPECT_EQ(msgBox.shown.size(), 0u);
 }
 
-TEST_F(Form1Test, AnEditWaitsForNoneButFailsWhenAnotherHoldsTheLock) {
+TEST_F(MainWindowTest, AnEditWaitsForNoneButFailsWhenAnotherHoldsTheLock) {
     WriteSchedule({"A"});
     std::string reason;
     auto held = files.LockFile(schedulePath + ".lock", LockKind::Exclusive, 0, reason);
-    form.List1_Click(0);
-    form.Command2_Click();
+    form.OnScheduleLineSelected(0);
+    form.OnRemoveFromSchedule();
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_NE(msgBox.shown[0].text.find("holds the lock"), std::string::npos)
         << msgBox.shown[0].text;
@@ -62,7 +62,7 @@ TEST_F(Form1Test, AnEditWaitsForNoneButFailsWhenAnotherHoldsTheLock) {
 
 // ---- The window follows the file ----
 
-TEST_F(Form1Test, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
+TEST_F(MainWindowTest, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
     struct Case {
         const char* name;
         Texts before;
@@ -79,7 +79,7 @@ TEST_F(Form1Test, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
     };
     for (const auto& c : cases) {
         WriteSchedule(c.before);
-        form.List1_Click(c.selected);
+        form.OnScheduleLineSelected(c.selected);
         WriteSchedule(c.after);
         EXPECT_EQ(Lines(), c.after) << c.name;
         EXPECT_EQ(view.listItems, c.after) << c.name;
@@ -87,20 +87,20 @@ TEST_F(Form1Test, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
     }
 }
 
-TEST_F(Form1Test, EachTickLooksAtTheFileWhenNoWatcherTold) {
+TEST_F(MainWindowTest, EachTickLooksAtTheFileWhenNoWatcherTold) {
     WriteSchedule({"A"});
     files.files[schedulePath] = ScheduleFileBytes({"A", "B"});
     EXPECT_EQ(Lines(), Texts{"A"});
-    form.Timer1_Timer();
+    form.OnTimerTick();
     EXPECT_EQ(Lines(), (Texts{"A", "B"}));
     files.files.erase(schedulePath);  // a removed file is an empty schedule
-    form.Timer1_Timer();
+    form.OnTimerTick();
     EXPECT_TRUE(Lines().empty());
 }
 
 // ---- An unreadable schedule ----
 
-TEST_F(Form1Test, AScheduleThatCannotBeReadIsNeverReplaced) {
+TEST_F(MainWindowTest, AScheduleThatCannotBeReadIsNeverReplaced) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -112,19 +112,19 @@ TEST_F(Form1Test, AScheduleThatCannotBeReadIsNeverReplaced) {
         {"too large", std::string(kWindowMaxScheduleBytes + 1, 'x'), false, "larger than 16 MiB"},
     };
     for (const auto& c : cases) {
-        Form1Test::files.files = {{schedulePath, c.bytes}};
+        MainWindowTest::files.files = {{schedulePath, c.bytes}};
         files.failRead = c.failRead;
         msgBox.shown.clear();
-        Form1 window{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                                   files, session}};
-        window.Form_Load("");
+        MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                             clock, files, session}};
+        window.OnLoad("");
         ASSERT_EQ(msgBox.shown.size(), 1u) << c.name;
         EXPECT_NE(msgBox.shown[0].text.find(schedulePath), std::string::npos) << c.name;
         EXPECT_NE(msgBox.shown[0].text.find(c.reason), std::string::npos) << msgBox.shown[0].text;
 
-        window.Timer1_Timer();  // said once only
-        Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
-        window.Command1_Click();
+        window.OnTimerTick();  // said once only
+        Choose(ControlId::ScheduleReboot, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
+        window.OnAddToSchedule();
         ASSERT_EQ(msgBox.shown.size(), 3u) << c.name;
         EXPECT_NE(msgBox.shown[2].text.find("could not be saved"), std::string::npos) << c.name;
         EXPECT_EQ(files.files[schedulePath], c.bytes) << c.name;
@@ -132,20 +132,20 @@ TEST_F(Form1Test, AScheduleThatCannotBeReadIsNeverReplaced) {
         // Readable again: the next edit goes into the file as it is.
         files.failRead = false;
         files.files[schedulePath] = ScheduleFileBytes({"A"});
-        Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
-        window.Command1_Click();
+        Choose(ControlId::ScheduleReboot, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
+        window.OnAddToSchedule();
         EXPECT_EQ(files.files[schedulePath],
                   ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day", "A"}))
             << c.name;
     }
 }
 
-TEST_F(Form1Test, AScheduleKeptAsALinkStaysALink) {
+TEST_F(MainWindowTest, AScheduleKeptAsALinkStaysALink) {
     files.links[schedulePath] = "D:\\Sync\\schedule.txt";
     files.files["D:\\Sync\\schedule.txt"] = ScheduleFileBytes({"A"});
-    form.Form_Load("");
-    Choose(ControlId::Option1, false, ControlId::Option8, "1", "05", "PM", "Every Day");
-    form.Command1_Click();
+    form.OnLoad("");
+    Choose(ControlId::ScheduleReboot, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
+    form.OnAddToSchedule();
     EXPECT_EQ(files.files.count(schedulePath), 0u);
     EXPECT_EQ(files.files["D:\\Sync\\schedule.txt"],
               ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day", "A"}));
@@ -154,7 +154,7 @@ TEST_F(Form1Test, AScheduleKeptAsALinkStaysALink) {
 // ---- Exactly once per line and minute ----
 
 // A window and the service on one file, each with its own way to act.
-class WindowAndService : public Form1Test {
+class WindowAndService : public MainWindowTest {
   protected:
     FakeSystemPower servicePower;
     FakeServiceLog log;
@@ -180,15 +180,15 @@ TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
     // The window here holds no window lock (it was not started), so both
     // carry the schedule out and the run record decides.
     for (const bool windowFirst : {true, false}) {
-        Form1 window{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                                   files, session}};
-        window.ScheduleFileChanged();
+        MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                             clock, files, session}};
+        window.OnScheduleFileChanged();
         ScheduleService other(files, schedulePath, clock, servicePower, log);
         clock.now = FakeClock::At(13, 5, windowFirst ? 1 : 2);
         for (int round = 0; round < 2; ++round) {
-            if (windowFirst) window.Timer1_Timer();
+            if (windowFirst) window.OnTimerTick();
             other.Tick();
-            if (!windowFirst) window.Timer1_Timer();
+            if (!windowFirst) window.OnTimerTick();
         }
         files.files[schedulePath] = ScheduleFileBytes({kLock, kReboot});  // for the next order
     }
@@ -207,10 +207,10 @@ TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
 }
 
 TEST_F(WindowAndService, WhileAWindowRunsTheServiceLeavesTheScheduleToIt) {
-    form.Form_Load("");
+    form.OnLoad("");
     clock.Advance(60);
     service->Tick();
-    form.Timer1_Timer();
+    form.OnTimerTick();
     EXPECT_TRUE(servicePower.requests.empty());
     EXPECT_EQ(log.infos.front(),
               "A Tolvane window runs the schedule; the service leaves it to it.");
@@ -222,20 +222,20 @@ TEST_F(WindowAndService, AWindowStartedAgainInTheMinuteDoesNotRepeatIt) {
     files.files[schedulePath] = ScheduleFileBytes({kLock});
     clock.Advance(60);
     {
-        Form1 first{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                                  files, session}};
-        first.Form_Load("");
-        first.Timer1_Timer();
+        MainWindow first{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                            clock, files, session}};
+        first.OnLoad("");
+        first.OnTimerTick();
     }
     clock.Advance(20);
-    Form1 again{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock,
-                              files, session}};
-    again.Form_Load("");
-    again.Timer1_Timer();
+    MainWindow again{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                        clock, files, session}};
+    again.OnLoad("");
+    again.OnTimerTick();
     EXPECT_EQ(Actions(), Texts{"LockWorkStation"});
 
     clock.Advance(24 * 3600.0);  // the next day, same minute
-    again.Timer1_Timer();
+    again.OnTimerTick();
     EXPECT_EQ(Actions(), (Texts{"LockWorkStation", "LockWorkStation"}));
 }
 

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "form1_fixture.h"
+#include "main_window_fixture.h"
 
 namespace tolvane::testing {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 TEST(WindowLayout, ContainersComeFirstAndNamesAreUnique) {
     std::set<ControlId> created;
     std::set<std::string_view> names;
-    for (const auto& c : Form1Controls()) {
+    for (const auto& c : MainWindowControls()) {
         if (c.container) {
             EXPECT_TRUE(created.count(*c.container)) << c.name;
             const auto kind = Control(*c.container).kind;
@@ -26,16 +26,16 @@ TEST(WindowLayout, ContainersComeFirstAndNamesAreUnique) {
 
 TEST(WindowLayout, TabOrderStartsAtMinimizeAndIsAPermutation) {
     std::set<int> tabs;
-    for (const auto& c : Form1Controls()) tabs.insert(c.tabIndex);
-    EXPECT_EQ(tabs.size(), Form1Controls().size());
+    for (const auto& c : MainWindowControls()) tabs.insert(c.tabIndex);
+    EXPECT_EQ(tabs.size(), MainWindowControls().size());
     EXPECT_EQ(*tabs.begin(), 0);
     EXPECT_EQ(*tabs.rbegin(), 29);
-    EXPECT_EQ(Control(ControlId::Command10).tabIndex, 0);
-    EXPECT_EQ(Control(ControlId::Command10).caption, "Minimize");
+    EXPECT_EQ(Control(ControlId::HideToTrayButton).tabIndex, 0);
+    EXPECT_EQ(Control(ControlId::HideToTrayButton).caption, "Minimize");
 }
 
 TEST(WindowLayout, EveryControlFitsInsideItsContainer) {
-    for (const auto& c : Form1Controls()) {
+    for (const auto& c : MainWindowControls()) {
         const int width = c.container ? Control(*c.container).width : kClientWidthTwips;
         const int height = c.container ? Control(*c.container).height : kClientHeightTwips;
         EXPECT_LE(c.left + c.width, width) << c.name;
@@ -46,7 +46,7 @@ TEST(WindowLayout, EveryControlFitsInsideItsContainer) {
 TEST(WindowLayout, MenusHaveTheirItemsInOrderWithOneSeparatorAndThreeCheckMarks) {
     std::vector<std::string> captions;
     int checkable = 0;
-    for (const auto& m : Form1Menus()) {
+    for (const auto& m : MainWindowMenus()) {
         captions.emplace_back(m.caption);
         checkable += m.checkable;
         if (m.parent) {
@@ -58,7 +58,7 @@ TEST(WindowLayout, MenusHaveTheirItemsInOrderWithOneSeparatorAndThreeCheckMarks)
                                                   "Show Reboot Schedule", "Show Reboot Now",
                                                   "Set Service", "Help", "About", "Help"}));
     EXPECT_EQ(checkable, 3);
-    EXPECT_EQ(Menu(MenuId::Filllllllllllllllllllllllllllller).click, nullptr);
+    EXPECT_EQ(Menu(MenuId::FileSeparator).click, nullptr);
 }
 
 TEST(WindowLayout, ConvertsTwipsAtTheScreensResolution) {
@@ -72,50 +72,50 @@ TEST(WindowLayout, ConvertsTwipsAtTheScreensResolution) {
 
 // The table's handlers are the routes the front ends take: clicking through
 // it must reach the same commands as the named handlers.
-TEST_F(Form1Test, TheTablesClicksReachTheirCommands) {
+TEST_F(MainWindowTest, TheTablesClicksReachTheirCommands) {
     auto click = [&](ControlId id) { (form.*Control(id).click)(); };
     auto choose = [&](MenuId id) { (form.*Menu(id).click)(); };
 
-    click(ControlId::Command14);
-    choose(MenuId::AboutM);
-    choose(MenuId::AboutMenu);
+    click(ControlId::AboutButton);
+    choose(MenuId::FileAbout);
+    choose(MenuId::HelpAbout);
     ASSERT_EQ(msgBox.shown.size(), 3u);
     EXPECT_EQ(msgBox.shown[0].text, msgBox.shown[2].text);
 
-    click(ControlId::Command11);
-    choose(MenuId::HelpMMMMM);
+    click(ControlId::HelpButton);
+    choose(MenuId::Help);
     EXPECT_EQ(browser.opened.size(), 2u);
 
-    click(ControlId::Command10);
+    click(ControlId::HideToTrayButton);
     EXPECT_FALSE(view.visible);
-    form.Form_MouseMove(kWmLButtonDown);
-    choose(MenuId::MinimizeMenu);
+    form.OnTrayIconMessage(kWmLButtonDown);
+    choose(MenuId::HideToTray);
     EXPECT_FALSE(view.visible);
 
-    view.checks[ControlId::Check2] = 1;
-    click(ControlId::Check2);
-    click(ControlId::Command8);
-    click(ControlId::Command5);
-    click(ControlId::Command9);
-    click(ControlId::Command4);
+    view.checks[ControlId::ForceNow] = 1;
+    click(ControlId::ForceNow);
+    click(ControlId::RebootNow);
+    click(ControlId::LogOffNow);
+    click(ControlId::ShutDownNow);
+    click(ControlId::LockNow);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6, 4, 5}));
     EXPECT_EQ(settings.Get("options", "c2"), "1");
 
-    choose(MenuId::ShowShowRebootNowM);
+    choose(MenuId::ShowNowPanel);
     EXPECT_EQ(settings.Get("Runit", "ShowShowRebootNowM"), "True");
     msgBox.answers = {MsgBoxResult::No};
-    choose(MenuId::SetServiceM);
+    choose(MenuId::SetService);
     EXPECT_EQ(msgBox.shown.back().title, "Tolvane - Quarnel");
 
-    click(ControlId::Command1);
+    click(ControlId::AddToSchedule);
     EXPECT_EQ(msgBox.shown.back().text, "Plese select reboot, logoff, shutdown as an option");
-    click(ControlId::Command2);
+    click(ControlId::RemoveFromSchedule);
     EXPECT_EQ(msgBox.shown.back().text, "Please select the item you would like to remove");
 
-    click(ControlId::Command15);
+    click(ControlId::ExitButton);
     EXPECT_TRUE(view.ended);
     view.ended = false;
-    choose(MenuId::ExitM);
+    choose(MenuId::Exit);
     EXPECT_TRUE(view.ended);
 }
 

@@ -11,9 +11,9 @@ namespace tolvane {
 // The main window as its handlers see it. The controls hold the window's state;
 // the handlers read and change it through here. Setting a value from here
 // raises no event: where a change must run a handler, the core runs it.
-// List1 mirrors the schedule list through the observer calls, in the list's
+// The schedule list control mirrors the schedule list through the observer calls, in the list's
 // own order (the control itself never sorts).
-class Form1View : public ScheduleListObserver {
+class MainWindowView : public ScheduleListObserver {
   public:
     // Option buttons: selecting one clears the others of its group.
     virtual bool OptionValue(ControlId option) = 0;

@@ -4,7 +4,7 @@
 
 namespace tolvane {
 
-void Scheduler::Timer1_Timer() {
+void Scheduler::RunDueLines() {
     const WallMinutes::Tick tick =
         minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
     if (tick.due.empty()) return;

@@ -26,7 +26,7 @@ class Scheduler {
     // only when no other process of the schedule ran it at that minute. A
     // one-time line (every copy of it) leaves the file and the list before
     // its action is requested.
-    void Timer1_Timer();
+    void RunDueLines();
 
     // Requests the line's action.
     void RunAction(std::string_view actionPiece);

@@ -9,16 +9,16 @@ namespace tolvane {
 std::vector<std::string> ComboItems(ControlId combo) {
     std::vector<std::string> items;
     switch (combo) {
-        case ControlId::Combo1:
+        case ControlId::Hour:
             for (int hour = 1; hour <= 12; ++hour) items.push_back(std::to_string(hour));
             break;
-        case ControlId::Combo2:
+        case ControlId::Minute:
             for (int minute = 0; minute <= 59; ++minute) items.push_back(MinuteText(minute));
             break;
-        case ControlId::Combo3:
+        case ControlId::AmPm:
             items = {"AM", "PM"};
             break;
-        case ControlId::Combo4:
+        case ControlId::Day:
             items = {"Every Day", "Sunday",   "Monday", "Tuesday",
                      "Wednesday", "Thursday", "Friday", "Saturday"};
             break;

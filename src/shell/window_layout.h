@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/window_ids.h"
 
 namespace tolvane {
@@ -20,7 +20,7 @@ enum class ControlKind {
     Label,
 };
 
-using Form1Handler = void (Form1::*)();
+using MainWindowHandler = void (MainWindow::*)();
 
 // One control of the main window. Positions are twips (1/1440 inch) relative
 // to the container; `container` empty means the window itself. Frames and
@@ -36,7 +36,7 @@ struct ControlSpec {
     int width;
     int height;
     int tabIndex;
-    Form1Handler click;  // null: the control has no click of its own
+    MainWindowHandler click;  // null: the control has no click of its own
 };
 
 // One entry of the menu bar: a menu (no parent) or an item of one. "&" marks
@@ -47,19 +47,19 @@ struct MenuSpec {
     std::string_view caption;
     std::optional<MenuId> parent;
     bool checkable;
-    Form1Handler click;
+    MainWindowHandler click;
 };
 
-inline constexpr std::string_view kFormName = "Form1";
+inline constexpr std::string_view kFormName = "MainWindow";
 inline constexpr int kClientWidthTwips = 6630;
 inline constexpr int kClientHeightTwips = 5385;
-inline constexpr int kTimer1IntervalMs = 45000;
+inline constexpr int kTimerIntervalMs = 45000;
 inline constexpr int kTwipsPerInch = 1440;
 
 // Controls in creation order: every container comes before what it holds.
-std::span<const ControlSpec> Form1Controls();
+std::span<const ControlSpec> MainWindowControls();
 // Menus and items in display order, each menu followed by its items.
-std::span<const MenuSpec> Form1Menus();
+std::span<const MenuSpec> MainWindowMenus();
 
 const ControlSpec& Control(ControlId id);
 const MenuSpec& Menu(MenuId id);

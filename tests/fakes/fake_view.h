@@ -10,14 +10,14 @@ namespace tolvane::testing {
 
 // The window's controls as plain state, with the toolkit's rules that matter
 // to the handlers: option buttons clear the others of their group.
-class FakeView final : public Form1View {
+class FakeView final : public MainWindowView {
   public:
     std::map<ControlId, bool> options;
     std::map<ControlId, int> checks;
-    std::map<ControlId, std::string> comboTexts{{ControlId::Combo4, "Every Day"}};
+    std::map<ControlId, std::string> comboTexts{{ControlId::Day, "Every Day"}};
     std::map<ControlId, std::vector<std::string>> comboItems;
     std::map<MenuId, bool> menuChecks;
-    std::vector<std::string> listItems;  // List1 as the observer calls built it
+    std::vector<std::string> listItems;  // the schedule list as the observer calls built it
     int listSelection = -1;
     bool visible = false;
     int shows = 0;
@@ -64,10 +64,11 @@ class FakeView final : public Form1View {
 
   private:
     static std::vector<ControlId> GroupOf(ControlId option) {
-        if (option == ControlId::Option5 || option == ControlId::Option8) {
-            return {ControlId::Option5, ControlId::Option8};
+        if (option == ControlId::OnlyOnce || option == ControlId::Repeat) {
+            return {ControlId::OnlyOnce, ControlId::Repeat};
         }
-        return {ControlId::Option1, ControlId::Option2, ControlId::Option3, ControlId::Option4};
+        return {ControlId::ScheduleReboot, ControlId::ScheduleLogOff, ControlId::ScheduleShutDown,
+                ControlId::ScheduleLock};
     }
 };
 

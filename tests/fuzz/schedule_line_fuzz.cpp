@@ -91,14 +91,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs.files[file.Path()] = bytes;
     file.Reload();
 
-    scheduler.Timer1_Timer();
+    scheduler.RunDueLines();
     const bool acts = ChooseAction(parts.actionPiece) != PowerAction::None;
     FUZZ_CHECK(Actions(session) == (due && acts ? 1 : 0));
     const bool removed = due && IsOneTime(parts.repeatPiece);
     FUZZ_CHECK(list.Count() == (removed ? 0 : 1));
     if (removed) FUZZ_CHECK(fs.files[file.Path()] == "\r\n");
 
-    scheduler.Timer1_Timer();  // a second tick in the same minute does nothing more
+    scheduler.RunDueLines();  // a second tick in the same minute does nothing more
     FUZZ_CHECK(Actions(session) == (due && acts ? 1 : 0));
     return 0;
 }

@@ -30,7 +30,7 @@
 #include "platform/linux/ini_document.h"
 #include "platform/linux/ini_settings_store.h"
 #include "platform/linux/posix_file_system.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 namespace tolvane {
 namespace {
@@ -72,19 +72,19 @@ class HostileSettings : public ::testing::Test {
         return files.ReadWholeFile(path).value_or("<missing>");
     }
     void Start(const std::string& commandLine = "") {
-        form = std::make_unique<Form1>(Form1Platform{view, pump, msgBox, settings, processes,
-                                                     browser, tray, clock, files, session});
-        form->Form_Load(commandLine);
+        form = std::make_unique<MainWindow>(MainWindowPlatform{
+            view, pump, msgBox, settings, processes, browser, tray, clock, files, session});
+        form->OnLoad(commandLine);
     }
     // Adds a line through the editor, as the user would.
     void AddLine() {
-        view.SetOptionValue(ControlId::Option1, true);
-        view.SetOptionValue(ControlId::Option8, true);
-        view.SetComboText(ControlId::Combo1, "7");
-        view.SetComboText(ControlId::Combo2, "05");
-        view.SetComboText(ControlId::Combo3, "AM");
-        view.SetComboText(ControlId::Combo4, "Monday");
-        form->Command1_Click();
+        view.SetOptionValue(ControlId::ScheduleReboot, true);
+        view.SetOptionValue(ControlId::Repeat, true);
+        view.SetComboText(ControlId::Hour, "7");
+        view.SetComboText(ControlId::Minute, "05");
+        view.SetComboText(ControlId::AmPm, "AM");
+        view.SetComboText(ControlId::Day, "Monday");
+        form->OnAddToSchedule();
     }
     // A folder nobody may write in, root included (root passes over the
     // permission bits, not over the immutable flag).
@@ -121,7 +121,7 @@ class HostileSettings : public ::testing::Test {
     testing::FakeTrayIcon tray;
     testing::FakeClock clock;
     testing::FakeSessionServices session;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
   private:
     std::vector<std::string> unwritable_;
@@ -172,10 +172,10 @@ TEST_F(HostileSettings, AnythingThatIsNoValidStateCountsAsAbsent) {
         view = testing::FakeView();
         msgBox.shown.clear();
         Start();
-        EXPECT_EQ(view.menuChecks[MenuId::MinizeonStartup], c.minimized);
-        EXPECT_EQ(view.menuChecks[MenuId::ShowRebootScheduleM], c.scheduleMark);
-        EXPECT_EQ(view.menuChecks[MenuId::ShowShowRebootNowM], c.nowMark);
-        EXPECT_EQ(view.checks[ControlId::Check2], c.force);
+        EXPECT_EQ(view.menuChecks[MenuId::MinimizeOnStart], c.minimized);
+        EXPECT_EQ(view.menuChecks[MenuId::ShowSchedule], c.scheduleMark);
+        EXPECT_EQ(view.menuChecks[MenuId::ShowNowPanel], c.nowMark);
+        EXPECT_EQ(view.checks[ControlId::ForceNow], c.force);
         EXPECT_TRUE(view.visible);
         EXPECT_TRUE(msgBox.shown.empty());
         // Start-up recorded the folder, and the file still reads.
@@ -188,7 +188,7 @@ TEST_F(HostileSettings, ARewriteKeepsWhatTheProgramDoesNotUnderstand) {
     const std::string junk = RandomBytes(4096, 2);
     WriteFile(SettingsFile(), "; a comment\n[Unknown]\nkey=value\n" + junk);
     Start();
-    form->MinizeonStartup_Click();
+    form->OnToggleMinimizeOnStart();
     const std::string after = ReadFile(SettingsFile());
     EXPECT_EQ(after.rfind("; a comment\n[Unknown]\nkey=value\n", 0), 0u);
     const IniDocument reread(after);
@@ -200,9 +200,9 @@ TEST_F(HostileSettings, AFolderWhereTheSettingsFileShouldBe) {
     std::filesystem::create_directories(SettingsFile());
     Start();
     EXPECT_TRUE(view.visible);
-    EXPECT_EQ(view.menuChecks[MenuId::ShowRebootScheduleM], true);
-    form->MinizeonStartup_Click();
-    EXPECT_TRUE(view.menuChecks[MenuId::MinizeonStartup]);
+    EXPECT_EQ(view.menuChecks[MenuId::ShowSchedule], true);
+    form->OnToggleMinimizeOnStart();
+    EXPECT_TRUE(view.menuChecks[MenuId::MinimizeOnStart]);
     // Both saves (the folder at start-up, the check mark) said why they failed.
     ASSERT_EQ(reports.size(), 2u);
     for (const auto& report : reports) {
@@ -274,8 +274,8 @@ TEST_F(HostileSettings, APipeOrADeviceInPlaceOfTheFilesNeverHoldsUpTheStart) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         Start();
-        const bool asIfAbsent = form->List().Count() == 0 && view.visible &&
-                                view.menuChecks[MenuId::ShowRebootScheduleM];
+        const bool asIfAbsent =
+            form->List().Count() == 0 && view.visible && view.menuChecks[MenuId::ShowSchedule];
         ::_exit(asIfAbsent ? 0 : 1);
     }
     int status = 0;

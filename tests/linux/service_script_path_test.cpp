@@ -21,7 +21,7 @@
 #include "native_platform.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/qt_process_starter.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "wait_until.h"
 
 namespace tolvane {
@@ -94,12 +94,12 @@ class ServiceScriptPath : public ::testing::Test {
     testing::FakeClock clock;
     PosixFileSystem files{root};
     testing::FakeSessionServices session;
-    Form1 form{Platform()};
+    MainWindow form{Platform()};
 
   private:
-    Form1Platform Platform() {
-        Form1Platform platform{view,    pump, msgBox, settings, processes,
-                               browser, tray, clock,  files,    session};
+    MainWindowPlatform Platform() {
+        MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
+                                    browser, tray, clock,  files,    session};
         platform.installScript = "installs.sh";
         platform.removeScript = "removeit.sh";
         return platform;
@@ -126,7 +126,7 @@ TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHol
         if (blank != std::string::npos) Script(root + "/" + name.substr(0, blank));
         settings.Put("Options", "Service", "0");
         settings.Put("Location", "Path", folder);
-        form.SetServiceM_Click();
+        form.OnSetService();
         EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
         EXPECT_TRUE(StoredOnceEnded("1"));
         EXPECT_FALSE(fs::exists(root + "/pwned"));
@@ -138,11 +138,11 @@ TEST_F(ServiceScriptPath, BlanksAroundThePathAndASeparatorAtItsEndStillFindTheFo
     Script(folder + "/installs.sh");
     Script(folder + "/removeit.sh");
     settings.Put("Location", "Path", "  " + folder + "/  ");
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
     ASSERT_TRUE(StoredOnceEnded("1"));
     settings.Put("Location", "Path", folder + "//");
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "//removeit.sh"});
     EXPECT_TRUE(StoredOnceEnded("0"));
 }
@@ -162,7 +162,7 @@ TEST_F(ServiceScriptPath, WhatCannotBeStartedExactlyStartsNothingAndChangesNothi
         SCOPED_TRACE(path);
         msgBox.shown.clear();
         settings.Put("Location", "Path", path);
-        form.SetServiceM_Click();
+        form.OnSetService();
         EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;

@@ -4,8 +4,8 @@
 // With Qt's own scaling off the window itself sees that resolution and
 // converts the table there; with it on (the usual desktop case) the window
 // sees 96 and Qt draws it larger, with unhinted fonts of other widths.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
 
@@ -58,10 +58,10 @@ struct Cut {
 
 class Measurer {
   public:
-    explicit Measurer(Form1Window& window) : window_(window) {}
+    explicit Measurer(QtMainWindow& window) : window_(window) {}
 
     std::vector<Cut> Cuts() {
-        for (const ControlSpec& spec : Form1Controls()) Measure(spec);
+        for (const ControlSpec& spec : MainWindowControls()) Measure(spec);
         return cuts_;
     }
 
@@ -75,8 +75,8 @@ class Measurer {
               const QRect& room) {
         const int width = metrics.horizontalAdvance(text);
         Need(spec, text, width <= room.width() && metrics.height() <= room.height(),
-             "text " + std::to_string(width) + "x" + std::to_string(metrics.height()) +
-                 " in " + Show(room));
+             "text " + std::to_string(width) + "x" + std::to_string(metrics.height()) + " in " +
+                 Show(room));
     }
 
     // The text where the control draws it must not lie under a sibling
@@ -116,8 +116,8 @@ class Measurer {
                 option.initFrom(widget);
                 option.text = Q(spec.caption);
                 const QRect indicator = style.subElementRect(
-                    radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator,
-                    &option, widget);
+                    radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option,
+                    widget);
                 Need(spec, option.text, widget->rect().contains(indicator),
                      "indicator " + Show(indicator) + " in " + Show(widget->rect()));
                 const QRect text = style.subElementRect(
@@ -149,10 +149,11 @@ class Measurer {
                 QStyleOptionFrame frame;
                 frame.initFrom(edit);
                 frame.rect = edit->contentsRect();
-                frame.lineWidth = edit->hasFrame() ? style.pixelMetric(QStyle::PM_DefaultFrameWidth,
-                                                                       &frame, edit)
-                                                   : 0;
-                QRect room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &frame, edit);
+                frame.lineWidth =
+                    edit->hasFrame() ? style.pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, edit)
+                                     : 0;
+                QRect room =
+                    edit->style()->subElementRect(QStyle::SE_LineEditContents, &frame, edit);
                 // The edit keeps a fixed two-pixel margin either side of its text.
                 const QMargins margins = edit->textMargins();
                 room = room.adjusted(2 + margins.left(), margins.top(), -2 - margins.right(),
@@ -189,9 +190,8 @@ class Measurer {
                 const int rows = list->viewport()->height() / list->sizeHintForRow(0);
                 Need(spec, "four whole lines",
                      list->viewport()->height() == 4 * list->sizeHintForRow(0),
-                     std::to_string(rows) + " lines of " +
-                         std::to_string(list->sizeHintForRow(0)) + " in " +
-                         Show(list->viewport()->rect()));
+                     std::to_string(rows) + " lines of " + std::to_string(list->sizeHintForRow(0)) +
+                         " in " + Show(list->viewport()->rect()));
                 break;
             }
             case ControlKind::BorderlessFrame:
@@ -199,7 +199,7 @@ class Measurer {
         }
     }
 
-    Form1Window& window_;
+    QtMainWindow& window_;
     std::vector<Cut> cuts_;
 };
 
@@ -220,7 +220,7 @@ TEST(WindowFit, DISABLED_NothingIsCutAtTheResolutionThisRunWasGiven) {
         program.Start("");  // fills the combos and shows the window
         // A line in the list for its row height.
         program.Window().ItemInserted(0, "12:00 AM-Reboot-Repeat NO-Every Day");
-        Form1Window& window = program.Window();
+        QtMainWindow& window = program.Window();
         ASSERT_EQ(window.DotsPerInch(), dpi) << "the resolution did not reach the window";
         ASSERT_EQ(window.ClientArea()->width(), TwipsToPixels(kClientWidthTwips, dpi));
 
@@ -248,7 +248,8 @@ ChildRun RunAtDpi(int dpi, bool qtScales, int windowDpi, const std::string& fold
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("QT_FONT_DPI=", 0) == 0 || entry.rfind("QT_ENABLE_HIGHDPI_SCALING=", 0) == 0 ||
+        if (entry.rfind("QT_FONT_DPI=", 0) == 0 ||
+            entry.rfind("QT_ENABLE_HIGHDPI_SCALING=", 0) == 0 ||
             entry.rfind("QT_SCALE_FACTOR", 0) == 0 || entry.rfind("QT_SCREEN_SCALE", 0) == 0 ||
             entry.rfind(kDpiVariable, 0) == 0) {
             continue;
@@ -293,8 +294,8 @@ TEST(WindowFit, NothingIsCutAt96_120_144And192DotsPerInchAndTheFontFollowsTheRes
         bool qtScales;
         int windowDpi;
         double drawnAt;
-    } runs[] = {{96, false, 96, 1.0},  {120, false, 120, 1.0}, {144, false, 144, 1.0},
-                {192, false, 192, 1.0}, {144, true, 96, 1.5},  {192, true, 96, 2.0}};
+    } runs[] = {{96, false, 96, 1.0},   {120, false, 120, 1.0}, {144, false, 144, 1.0},
+                {192, false, 192, 1.0}, {144, true, 96, 1.5},   {192, true, 96, 2.0}};
     std::map<int, int> fontPixels;  // Qt's scaling off, by resolution
     for (const auto& r : runs) {
         SCOPED_TRACE(std::to_string(r.dpi) + (r.qtScales ? " dpi, Qt scaling" : " dpi"));

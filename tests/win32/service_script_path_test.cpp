@@ -15,7 +15,7 @@
 #include "fakes/fake_shell_services.h"
 #include "fakes/fake_view.h"
 #include "platform/win32/win32_process_starter.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
@@ -64,8 +64,8 @@ class ServiceScriptPath : public ::testing::Test {
         if (DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == value; })) {
             return ::testing::AssertionSuccess();
         }
-        auto failure = ::testing::AssertionFailure() << "the flag stayed \""
-                                                     << settings.Get("Options", "Service") << "\"";
+        auto failure = ::testing::AssertionFailure()
+                       << "the flag stayed \"" << settings.Get("Options", "Service") << "\"";
         for (const auto& shown : msgBox.shown) failure << "; the window said: " << shown.text;
         return failure;
     }
@@ -94,8 +94,8 @@ class ServiceScriptPath : public ::testing::Test {
     FakeClock clock;
     ScratchWin32FileSystem files{scratch};
     FakeSessionServices session;
-    Form1 form{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock, files,
-                             session}};
+    MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                       clock, files, session}};
 };
 
 TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolderHolds) {
@@ -121,7 +121,7 @@ TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolder
         Script(scratch + "\\" + c.decoy, "decoy-" + std::to_string(run));
         settings.Put("Options", "Service", "0");
         settings.Put("Location", "Path", folder);
-        form.SetServiceM_Click();
+        form.OnSetService();
         // Its end is heard first: until then the starter holds the process.
         EXPECT_TRUE(FlagBecomes("1"));
         const std::string decoy = "decoy-" + std::to_string(run);
@@ -135,11 +135,11 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     Script(folder + "\\installs.bat", "installed");
     Script(folder + "\\removeit.bat", "removed");
     settings.Put("Location", "Path", folder + "\\");
-    form.SetServiceM_Click();
+    form.OnSetService();
     ASSERT_TRUE(FlagBecomes("1"));
     EXPECT_EQ(Ran({"installed", "removed"}), std::vector<std::string>{"installed"});
     settings.Put("Location", "Path", "  " + folder + "\\  ");
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_TRUE(FlagBecomes("0"));
     EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
 }
@@ -161,7 +161,7 @@ TEST_F(ServiceScriptPath, APathTheCommandInterpreterWouldRewriteStartsNothing) {
         marks.push_back(mark);
         msgBox.shown.clear();
         settings.Put("Location", "Path", folder);
-        form.SetServiceM_Click();
+        form.OnSetService();
         EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;

@@ -27,7 +27,7 @@
 #include "platform/win32/win32_tray_icon.h"
 #include "schedule/schedule_file.h"
 #include "shell/caption_fit.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/texts.h"
 #include "win32_test_support.h"
 
@@ -89,7 +89,7 @@ class Win32WindowTest : public ::testing::Test {
     }
 
     void Load(const std::string& commandLine = "") {
-        form.Form_Load(commandLine);
+        form.OnLoad(commandLine);
         pump.ProcessPendingEvents();
     }
     HWND Control(ControlId id) { return window.ControlWindow(id); }
@@ -111,7 +111,7 @@ class Win32WindowTest : public ::testing::Test {
         return value->type == REG_SZ ? value->data : "<not text>";
     }
     std::vector<std::string> ListItems() {
-        HWND list = Control(List1);
+        HWND list = Control(ScheduleLines);
         std::vector<std::string> items;
         const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
@@ -124,9 +124,9 @@ class Win32WindowTest : public ::testing::Test {
     std::string ScheduleFileBytes() {
         return files.ReadWholeFile(folder + "\\rebootdata.kx").value_or("<missing>");
     }
-    // A press of the left button on a line of List1, as the mouse gives it.
+    // A press of the left button on a line of ScheduleLines, as the mouse gives it.
     void ClickListLine(int index) {
-        HWND list = Control(List1);
+        HWND list = Control(ScheduleLines);
         RECT item{};
         SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(&item));
@@ -166,8 +166,8 @@ class Win32WindowTest : public ::testing::Test {
     PumpOnFakeTime fakeTimePump{pump, clock};
     int ends = 0;
     Win32MainWindow window;
-    Form1 form{Form1Platform{window, fakeTimePump, msgBox, settings, processes, browser, tray,
-                             clock, files, session}};
+    MainWindow form{MainWindowPlatform{window, fakeTimePump, msgBox, settings, processes, browser,
+                                       tray, clock, files, session}};
 };
 
 // ---- The window as the table draws it ----
@@ -223,9 +223,9 @@ TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
     for (HWND c = GetWindow(window.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         ++children;
     }
-    EXPECT_EQ(children, static_cast<int>(Form1Controls().size()));
+    EXPECT_EQ(children, static_cast<int>(MainWindowControls().size()));
 
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         SCOPED_TRACE(std::string(spec.name));
         HWND control = Control(spec.id);
         ASSERT_NE(control, nullptr);
@@ -261,11 +261,11 @@ TEST_F(Win32WindowTest, SomePlacesAt96DpiAreTheTablesTwipsOver15) {
         RECT place;  // left, top, right, bottom in client pixels
     };
     const Case cases[] = {
-        {Command10, {16, 24, 16 + 97, 24 + 25}},
-        {Option5, {72, 240, 72 + 73, 240 + 13}},  // inside FrameRepeat inside FrameWhen
-        {Combo4, {80, 208, 80 + 137, 208 + 21}},
-        {List1, {16, 288, 16 + 273, 288 + 56}},
-        {Check2, {336, 280, 336 + 73, 280 + 17}},
+        {HideToTrayButton, {16, 24, 16 + 97, 24 + 25}},
+        {OnlyOnce, {72, 240, 72 + 73, 240 + 13}},  // inside RepeatGroup inside SchedulePanel
+        {Day, {80, 208, 80 + 137, 208 + 21}},
+        {ScheduleLines, {16, 288, 16 + 273, 288 + 56}},
+        {ForceNow, {336, 280, 336 + 73, 280 + 17}},
     };
     for (const Case& c : cases) {
         const RECT place = PlaceOf(Control(c.id));
@@ -286,7 +286,7 @@ TEST_F(Win32WindowAt144DpiTest, TheLayoutScalesWithTheResolution) {
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, 663);
     EXPECT_EQ(client.bottom, 539);
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         const RECT place = PlaceOf(Control(spec.id));
         const RECT wanted = ExpectedPlace(spec, 144);
         EXPECT_EQ(place.left, wanted.left) << spec.name;
@@ -300,8 +300,9 @@ TEST_F(Win32WindowTest, EveryControlUsesOneFontOfTheSystemsFaceNoLargerThanItsSi
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-    const auto first = reinterpret_cast<HFONT>(SendMessageA(Control(Command10), WM_GETFONT, 0, 0));
-    for (const ControlSpec& spec : Form1Controls()) {
+    const auto first =
+        reinterpret_cast<HFONT>(SendMessageA(Control(HideToTrayButton), WM_GETFONT, 0, 0));
+    for (const ControlSpec& spec : MainWindowControls()) {
         const auto font = reinterpret_cast<HFONT>(SendMessageA(Control(spec.id), WM_GETFONT, 0, 0));
         ASSERT_NE(font, nullptr) << spec.name;
         EXPECT_EQ(font, first) << spec.name;
@@ -319,7 +320,7 @@ TEST_F(Win32WindowTest, EveryControlUsesOneFontOfTheSystemsFaceNoLargerThanItsSi
 // with how it is cut; measured on the controls as the system lays them out.
 std::vector<std::string> CutTexts(Win32MainWindow& window) {
     std::vector<std::string> cut;
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         HWND control = window.ControlWindow(spec.id);
         RECT client;
         GetClientRect(control, &client);
@@ -484,11 +485,31 @@ TEST_F(Win32WindowTest, TheWindowCarriesTheProgramsIconInBothSizes) {
 
 TEST_F(Win32WindowTest, TabGoesThroughTheControlsInTheTablesFocusOrder) {
     Load();
-    const std::vector<ControlId> order = {
-        Command10, Command14, Command11, Command15, Option1, Option4, Option2,  Option3,
-        Check1,    Combo1,    Combo2,    Combo3,    Option5, Option8, Command1, Command2,
-        Command8,  Command4,  Command5,  Command9,  Check2,  List1,   Combo4};
-    EXPECT_EQ(GetFocus(), Control(Command10)) << "the Minimize button has the focus at first";
+    const std::vector<ControlId> order = {HideToTrayButton,
+                                          AboutButton,
+                                          HelpButton,
+                                          ExitButton,
+                                          ScheduleReboot,
+                                          ScheduleLock,
+                                          ScheduleLogOff,
+                                          ScheduleShutDown,
+                                          ScheduleForce,
+                                          Hour,
+                                          Minute,
+                                          AmPm,
+                                          OnlyOnce,
+                                          Repeat,
+                                          AddToSchedule,
+                                          RemoveFromSchedule,
+                                          RebootNow,
+                                          LockNow,
+                                          LogOffNow,
+                                          ShutDownNow,
+                                          ForceNow,
+                                          ScheduleLines,
+                                          Day};
+    EXPECT_EQ(GetFocus(), Control(HideToTrayButton))
+        << "the Minimize button has the focus at first";
 
     HWND at = GetNextDlgTabItem(window.Handle(), nullptr, FALSE);
     for (std::size_t i = 0; i < order.size() * 2; ++i) {
@@ -499,86 +520,86 @@ TEST_F(Win32WindowTest, TabGoesThroughTheControlsInTheTablesFocusOrder) {
 
     // The real keys, through the program's loop and the dialog manager.
     PressKey(VK_TAB);
-    EXPECT_EQ(GetFocus(), Control(Command14));
-    SetFocus(Control(Check2));
+    EXPECT_EQ(GetFocus(), Control(AboutButton));
+    SetFocus(Control(ForceNow));
     PressKey(VK_TAB);
-    EXPECT_EQ(GetFocus(), Control(List1));
+    EXPECT_EQ(GetFocus(), Control(ScheduleLines));
 }
 
 TEST_F(Win32WindowTest, EnterAndSpacePressTheFocusedButton) {
     Load();
-    SetFocus(Control(Command14));  // About
+    SetFocus(Control(AboutButton));  // About
     PressKey(VK_RETURN);
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(msgBox.shown[0].text, texts::AboutText());
-    SetFocus(Control(Check2));
+    SetFocus(Control(ForceNow));
     PressKey(VK_SPACE);
-    EXPECT_EQ(Checked(Check2), BST_CHECKED);
+    EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
 }
 
 TEST_F(Win32WindowTest, TheArrowKeysStayInsideAnOptionGroup) {
     Load();
-    SetFocus(Control(Option2));
+    SetFocus(Control(ScheduleLogOff));
     PressKey(VK_DOWN);
-    EXPECT_EQ(GetFocus(), Control(Option3));
-    EXPECT_EQ(Checked(Option3), BST_CHECKED);
+    EXPECT_EQ(GetFocus(), Control(ScheduleShutDown));
+    EXPECT_EQ(Checked(ScheduleShutDown), BST_CHECKED);
     PressKey(VK_DOWN);
-    EXPECT_EQ(GetFocus(), Control(Option1)) << "wraps within the group, never onto Force";
+    EXPECT_EQ(GetFocus(), Control(ScheduleReboot)) << "wraps within the group, never onto Force";
 }
 
 // ---- Option buttons and check boxes ----
 
 TEST_F(Win32WindowTest, TheTwoOptionGroupsDoNotClearEachOther) {
     Load();
-    Click(Option1);
-    Click(Option5);
-    EXPECT_EQ(Checked(Option1), BST_CHECKED);
-    EXPECT_EQ(Checked(Option5), BST_CHECKED);
-    Click(Option3);
-    EXPECT_EQ(Checked(Option1), BST_UNCHECKED);
-    EXPECT_EQ(Checked(Option3), BST_CHECKED);
-    EXPECT_EQ(Checked(Option5), BST_CHECKED);
-    Click(Option8);
-    EXPECT_EQ(Checked(Option5), BST_UNCHECKED);
-    EXPECT_EQ(Checked(Option8), BST_CHECKED);
-    EXPECT_EQ(Checked(Option3), BST_CHECKED);
+    Click(ScheduleReboot);
+    Click(OnlyOnce);
+    EXPECT_EQ(Checked(ScheduleReboot), BST_CHECKED);
+    EXPECT_EQ(Checked(OnlyOnce), BST_CHECKED);
+    Click(ScheduleShutDown);
+    EXPECT_EQ(Checked(ScheduleReboot), BST_UNCHECKED);
+    EXPECT_EQ(Checked(ScheduleShutDown), BST_CHECKED);
+    EXPECT_EQ(Checked(OnlyOnce), BST_CHECKED);
+    Click(Repeat);
+    EXPECT_EQ(Checked(OnlyOnce), BST_UNCHECKED);
+    EXPECT_EQ(Checked(Repeat), BST_CHECKED);
+    EXPECT_EQ(Checked(ScheduleShutDown), BST_CHECKED);
 
     // Selecting from code follows the same groups.
-    window.SetOptionValue(Option4, true);
-    EXPECT_FALSE(window.OptionValue(Option3));
-    EXPECT_TRUE(window.OptionValue(Option8));
+    window.SetOptionValue(ScheduleLock, true);
+    EXPECT_FALSE(window.OptionValue(ScheduleShutDown));
+    EXPECT_TRUE(window.OptionValue(Repeat));
 }
 
 TEST_F(Win32WindowTest, TheForceBoxIsStoredAtEveryClick) {
     Load();
     EXPECT_EQ(StoredText("options", "c2"), "<absent>") << "a plain start stores no Force value";
-    Click(Check2);
-    EXPECT_EQ(Checked(Check2), BST_CHECKED);
+    Click(ForceNow);
+    EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
     EXPECT_EQ(StoredText("options", "c2"), "1");
-    Click(Check2);
-    EXPECT_EQ(Checked(Check2), BST_UNCHECKED);
+    Click(ForceNow);
+    EXPECT_EQ(Checked(ForceNow), BST_UNCHECKED);
     EXPECT_EQ(StoredText("options", "c2"), "0");
 }
 
 TEST_F(Win32WindowTest, ACheckBoxSetFromCodeRaisesNoClick) {
     Load();
-    window.SetCheckValue(Check2, 2);
-    EXPECT_EQ(Checked(Check2), BST_INDETERMINATE);
-    EXPECT_EQ(window.CheckValue(Check2), 2);
-    window.SetCheckValue(Check2, 1);
+    window.SetCheckValue(ForceNow, 2);
+    EXPECT_EQ(Checked(ForceNow), BST_INDETERMINATE);
+    EXPECT_EQ(window.CheckValue(ForceNow), 2);
+    window.SetCheckValue(ForceNow, 1);
     EXPECT_EQ(StoredText("options", "c2"), "<absent>");
     // A click on a grayed box clears it, and that click is stored.
-    window.SetCheckValue(Check2, 2);
-    Click(Check2);
-    EXPECT_EQ(window.CheckValue(Check2), 0);
+    window.SetCheckValue(ForceNow, 2);
+    Click(ForceNow);
+    EXPECT_EQ(window.CheckValue(ForceNow), 0);
     EXPECT_EQ(StoredText("options", "c2"), "0");
 }
 
 TEST_F(Win32WindowTest, AStoredForceValueChecksTheBoxAtStartUp) {
     settings.SaveSetting("Tolvane 2.1", "Options", "C2", "1");
     Load();
-    EXPECT_EQ(Checked(Check2), BST_CHECKED);
-    Click(Command8);
+    EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
+    Click(RebootNow);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
 }
 
@@ -586,29 +607,29 @@ TEST_F(Win32WindowTest, AStoredForceValueChecksTheBoxAtStartUp) {
 
 TEST_F(Win32WindowTest, AddItAndRemoveItChangeTheListAndTheFile) {
     Load();
-    EXPECT_EQ(SendMessageA(Control(Combo1), CB_GETCOUNT, 0, 0), 12);
-    EXPECT_EQ(SendMessageA(Control(Combo2), CB_GETCOUNT, 0, 0), 60);
-    EXPECT_EQ(TextOf(Control(Combo4)), "Every Day");
+    EXPECT_EQ(SendMessageA(Control(Hour), CB_GETCOUNT, 0, 0), 12);
+    EXPECT_EQ(SendMessageA(Control(Minute), CB_GETCOUNT, 0, 0), 60);
+    EXPECT_EQ(TextOf(Control(Day)), "Every Day");
 
-    Click(Option3);
-    Click(Option8);
-    PickComboItem(Combo1, "7");
-    TypeComboText(Combo2, "05");
-    PickComboItem(Combo3, "AM");
-    PickComboItem(Combo4, "Monday");
-    Click(Command1);
+    Click(ScheduleShutDown);
+    Click(Repeat);
+    PickComboItem(Hour, "7");
+    TypeComboText(Minute, "05");
+    PickComboItem(AmPm, "AM");
+    PickComboItem(Day, "Monday");
+    Click(AddToSchedule);
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(msgBox.shown[0].title, "Tolvane");
-    EXPECT_EQ(TextOf(Control(Combo1)), "") << "the time is cleared for the next entry";
+    EXPECT_EQ(TextOf(Control(Hour)), "") << "the time is cleared for the next entry";
 
-    Click(Option1);
-    Click(Check1);
-    Click(Option5);
-    PickComboItem(Combo1, "10");
-    PickComboItem(Combo2, "30");
-    TypeComboText(Combo3, "PM");
-    PickComboItem(Combo4, "Every Day");
-    Click(Command1);
+    Click(ScheduleReboot);
+    Click(ScheduleForce);
+    Click(OnlyOnce);
+    PickComboItem(Hour, "10");
+    PickComboItem(Minute, "30");
+    TypeComboText(AmPm, "PM");
+    PickComboItem(Day, "Every Day");
+    Click(AddToSchedule);
 
     const std::vector<std::string> both = {"10:30 PM-Force Reboot-Repeat NO-Every Day",
                                            "7:05 AM-ShutDown-Repeat YES-Monday"};
@@ -617,16 +638,16 @@ TEST_F(Win32WindowTest, AddItAndRemoveItChangeTheListAndTheFile) {
               "10:30 PM-Force Reboot-Repeat NO-Every Day\r\n7:05 AM-ShutDown-Repeat YES-Monday"
               "\r\n\r\n");
 
-    Click(Command2);
+    Click(RemoveFromSchedule);
     EXPECT_EQ(msgBox.shown.back().text, texts::kNothingSelected);
     EXPECT_EQ(ListItems(), both);
 
     ClickListLine(0);
     EXPECT_EQ(form.List().Selected(), 0);
-    Click(Command2);
+    Click(RemoveFromSchedule);
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"7:05 AM-ShutDown-Repeat YES-Monday"}));
     EXPECT_EQ(ScheduleFileBytes(), "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
-    EXPECT_EQ(SendMessageA(Control(List1), LB_GETCURSEL, 0, 0), LB_ERR);
+    EXPECT_EQ(SendMessageA(Control(ScheduleLines), LB_GETCURSEL, 0, 0), LB_ERR);
 }
 
 TEST_F(Win32WindowTest, TheScheduleFileFillsTheListAtStartUp) {
@@ -670,17 +691,17 @@ TEST_F(Win32WindowTest, StartUpObeysTheCommandLineThenShowsTheWindow) {
         FakeMsgBox boxes;
         FakeSessionServices calls;
         Win32MainWindow started(instance, 96, [] {});
-        Form1 startedForm{Form1Platform{started, fakeTimePump, boxes, store, processes, browser,
-                                        tray, clock, files, calls}};
+        MainWindow startedForm{MainWindowPlatform{started, fakeTimePump, boxes, store, processes,
+                                                  browser, tray, clock, files, calls}};
         started.Attach(startedForm);
-        startedForm.Form_Load(c.commandLine);
+        startedForm.OnLoad(c.commandLine);
 
         EXPECT_EQ(calls.Names(), c.sessionCalls);
         if (!c.sessionCalls.empty() && c.sessionCalls.back() == "ExitWindowsEx") {
             EXPECT_EQ(calls.ExitFlags(), (std::vector<std::uint64_t>{6}));
             EXPECT_EQ(calls.calls.back().args[1], 0xFFFFFFFFu);
         }
-        EXPECT_EQ(started.CheckValue(Check2), c.force);
+        EXPECT_EQ(started.CheckValue(ForceNow), c.force);
         const auto force = ReadRegistryValue(root + "\\Tolvane 2.1\\options", "c2");
         EXPECT_EQ(force ? force->data : "<absent>", c.storedForce);
         EXPECT_EQ(!boxes.shown.empty() && boxes.shown[0].text == texts::InvalidOption(),
@@ -714,9 +735,9 @@ TEST_F(Win32WindowTest, ALogOffOrShutdownIsNeverHeldUp) {
 
 TEST_F(Win32WindowTest, ExitEndsTheProgramFromTheButtonAndTheMenu) {
     Load();
-    Click(Command15);
+    Click(ExitButton);
     EXPECT_EQ(ends, 1);
-    Choose(MenuId::ExitM);
+    Choose(MenuId::Exit);
     EXPECT_EQ(ends, 2);
 }
 
@@ -760,9 +781,9 @@ TEST_F(Win32WindowTest, TheCheckMarkOptionsToggleAndAreStored) {
         bool atStart;  // with nothing stored
     };
     const Case cases[] = {
-        {MenuId::MinizeonStartup, "RunMinimized", false},
-        {MenuId::ShowRebootScheduleM, "ShowRebootScheduleM", true},
-        {MenuId::ShowShowRebootNowM, "ShowShowRebootNowM", true},
+        {MenuId::MinimizeOnStart, "RunMinimized", false},
+        {MenuId::ShowSchedule, "ShowRebootScheduleM", true},
+        {MenuId::ShowNowPanel, "ShowShowRebootNowM", true},
     };
     HMENU bar = GetMenu(window.Handle());
     auto checked = [&](MenuId item) {
@@ -784,23 +805,23 @@ TEST_F(Win32WindowTest, TheCheckMarkOptionsToggleAndAreStored) {
 
 TEST_F(Win32WindowTest, AboutAndHelpFromTheirButtonsAndMenus) {
     Load();
-    Click(Command14);
-    Choose(MenuId::AboutM);
-    Choose(MenuId::AboutMenu);
+    Click(AboutButton);
+    Choose(MenuId::FileAbout);
+    Choose(MenuId::HelpAbout);
     ASSERT_EQ(msgBox.shown.size(), 3u);
     for (const auto& shown : msgBox.shown) {
         EXPECT_EQ(shown.text, texts::AboutText());
         EXPECT_EQ(shown.title, "Tolvane 2.1 - Quarnel");
         EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
     }
-    Click(Command11);
-    Choose(MenuId::HelpMMMMM);
+    Click(HelpButton);
+    Choose(MenuId::Help);
     EXPECT_EQ(browser.opened, (std::vector<std::string>(2, std::string(texts::kHelpPageAddress))));
 }
 
 TEST_F(Win32WindowTest, SetServiceRunsTheQuotedInstallScriptFromTheStoredFolder) {
     Load();
-    Choose(MenuId::SetServiceM);
+    Choose(MenuId::SetService);
     ASSERT_EQ(processes.started.size(), 1u);
     EXPECT_EQ(processes.started[0].commandLine, "\"" + folder + "\\installs.bat\"");
     EXPECT_EQ(processes.started[0].windowStyle, 1);
@@ -812,7 +833,7 @@ TEST_F(Win32WindowTest, SetServiceRunsTheQuotedInstallScriptFromTheStoredFolder)
 
 TEST_F(Win32WindowTest, MinimizeHidesToTheTrayAndAPressOnTheIconShowsTheWindow) {
     Load();
-    Click(Command10);
+    Click(HideToTrayButton);
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
     ASSERT_EQ(tray.adds.size(), 1u);
     const NotifyIconRecord record = tray.adds[0];  // a copy: later adds grow the list
@@ -832,7 +853,7 @@ TEST_F(Win32WindowTest, MinimizeHidesToTheTrayAndAPressOnTheIconShowsTheWindow) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mouseMessage);
-        Choose(MenuId::MinimizeMenu);
+        Choose(MenuId::HideToTray);
         EXPECT_FALSE(IsWindowVisible(window.Handle()));
         // What the notification area sends: the icon's id and the mouse message.
         SendMessageA(window.Handle(), record.uCallbackMessage, record.uID, c.mouseMessage);
@@ -845,7 +866,7 @@ TEST_F(Win32WindowTest, ATaskbarRestartAddsTheIconAgainOnlyWhileHidden) {
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SendMessageA(window.Handle(), taskbarCreated, 0, 0);
     EXPECT_TRUE(tray.adds.empty());
-    Click(Command10);
+    Click(HideToTrayButton);
     tray.present = false;  // the new taskbar has forgotten it
     SendMessageA(window.Handle(), taskbarCreated, 0, 0);
     EXPECT_EQ(tray.adds.size(), 2u);
@@ -855,7 +876,7 @@ TEST_F(Win32WindowTest, ATaskbarRestartAddsTheIconAgainOnlyWhileHidden) {
 TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
     Load();
     Win32TrayIcon real;
-    const NotifyIconRecord record = form.IconRecord();
+    const NotifyIconRecord record = form.TrayIconRecord();
     EXPECT_TRUE(real.Add(record));
     NOTIFYICONDATAA data = ToNotifyIconData(record);
     Shell_NotifyIconA(NIM_DELETE, &data);
@@ -885,8 +906,8 @@ class Win32NoticesTest : public Win32WindowTest {
         if (shell.noNotificationArea) return false;
         auto& own = shell.noticeIcons;
         const bool windowIcon = data.uID == window.TrayIconId();
-        const bool up = windowIcon ? tray.present
-                                   : std::find(own.begin(), own.end(), data.uID) != own.end();
+        const bool up =
+            windowIcon ? tray.present : std::find(own.begin(), own.end(), data.uID) != own.end();
         switch (action) {
             case NIM_ADD:
                 if (up || windowIcon) return false;
@@ -925,7 +946,7 @@ class Win32NoticesTest : public Win32WindowTest {
 };
 
 TEST_F(Win32NoticesTest, WhileHiddenToTheTrayTheWindowsIconCarriesTheBalloon) {
-    Click(Command10);
+    Click(HideToTrayButton);
     ASSERT_TRUE(tray.present);
     const NotifyIconRecord icon = tray.adds.at(0);
     EXPECT_TRUE(notices.Show(notice, CountSkips()));
@@ -973,7 +994,7 @@ TEST_F(Win32NoticesTest, WithTheWindowShownTheNoticeAddsAnIconOfItsOwnUntilTheBa
 
 TEST_F(Win32NoticesTest, HidingToTheTrayMeanwhileKeepsTheWindowsIcon) {
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
-    Click(Command10);
+    Click(HideToTrayButton);
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
     EXPECT_TRUE(tray.present);
     Balloon(window.NoticeIconId(), NIN_BALLOONTIMEOUT);
@@ -988,14 +1009,13 @@ TEST_F(Win32NoticesTest, HidingToTheTrayMeanwhileKeepsTheWindowsIcon) {
 }
 
 TEST_F(Win32NoticesTest, AClickOnTheBalloonAsksAndYesSkipsOnce) {
-    Click(Command10);
+    Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
     msgBox.answers = {MsgBoxResult::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(msgBox.shown[0].title, "Reboot in 5 minutes");
-    EXPECT_EQ(msgBox.shown[0].text,
-              "The computer reboots at 10:30 PM.\r\n\r\nSkip this reboot?");
+    EXPECT_EQ(msgBox.shown[0].text, "The computer reboots at 10:30 PM.\r\n\r\nSkip this reboot?");
     EXPECT_EQ(msgBox.shown[0].style, MsgBoxStyle::YesNo);
     EXPECT_EQ(skips, 1);
     // The window's icon stays: it is the way back to the window.
@@ -1015,7 +1035,7 @@ TEST_F(Win32NoticesTest, AnsweringNoSkipsNothing) {
 }
 
 TEST_F(Win32NoticesTest, ABalloonThatTimesOutOrIsDismissedAsksNothing) {
-    Click(Command10);
+    Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
     // Sent, not posted: each is handled once its call returns.
     Balloon(window.TrayIconId(), NIN_BALLOONSHOW);
@@ -1043,14 +1063,15 @@ TEST_F(Win32NoticesTest, OnlyTheLatestNoticesChoiceIsKept) {
 }
 
 TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
-    Click(Command10);
+    Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
     int later = 0;
     msgBox.whileShown = [&] {
         // The box's own loop brings the icon's events: a newer notice and a
         // click on its balloon.
-        ASSERT_TRUE(notices.Show({"Shut down in 1 minute", "Soon.", "Skip it", "Soon.\r\n\r\nSkip it?"},
-                                 [&] { ++later; }));
+        ASSERT_TRUE(
+            notices.Show({"Shut down in 1 minute", "Soon.", "Skip it", "Soon.\r\n\r\nSkip it?"},
+                         [&] { ++later; }));
         Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     };
     msgBox.answers = {MsgBoxResult::Yes};
@@ -1069,7 +1090,7 @@ TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
 }
 
 TEST_F(Win32NoticesTest, ASkipThatThrowsLeavesTheWindowRunning) {
-    Click(Command10);
+    Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, [] { throw std::runtime_error("lost"); }));
     msgBox.answers = {MsgBoxResult::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
@@ -1120,8 +1141,8 @@ bool ABalloonShows(const std::string& text) {
             char shown[512] = {};
             DWORD_PTR copied = 0;
             if (SendMessageTimeoutA(candidate, WM_GETTEXT, sizeof shown,
-                                    reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG,
-                                    kHangGuardMs, &copied) &&
+                                    reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, kHangGuardMs,
+                                    &copied) &&
                 search.text == shown) {
                 search.found = true;
                 return FALSE;
@@ -1156,7 +1177,7 @@ TEST_F(Win32WindowTest, TheRealNotificationAreaShowsTheNoticesBalloon) {
     EXPECT_FALSE(shown);
 }
 
-// ---- Timer1 ----
+// ---- The timer ----
 
 TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     Load();
@@ -1164,20 +1185,20 @@ TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     // The tick looks at the file first: the line is written there.
     WriteWholeFile(folder + "\\rebootdata.kx",
                    "10:30 PM-Force Reboot-Repeat YES-Every Day\r\n\r\n");
-    SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimer1Id, 0);
+    SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimerId, 0);
     EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
 }
 
 // ---- The schedule written elsewhere ----
 
 // Another window, the service or a script changes the file, again and again;
-// with Timer1 stopped, only the folder's watch can bring each change in.
+// with the timer stopped, only the folder's watch can bring each change in.
 TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
     const std::string schedule = folder + "\\rebootdata.kx";
     WriteWholeFile(schedule, "9:00 PM-LogOff-Repeat YES-Friday\r\n\r\n");
     Load();
     ASSERT_EQ(ListItems(), std::vector<std::string>{"9:00 PM-LogOff-Repeat YES-Friday"});
-    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    KillTimer(window.Handle(), Win32MainWindow::kTimerId);
     ASSERT_TRUE(window.WatchFolder(folder));
 
     Win32FileSystem elsewhere;
@@ -1212,7 +1233,7 @@ TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
 TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
     const std::string schedule = folder + "\\rebootdata.kx";
     Load();
-    KillTimer(window.Handle(), Win32MainWindow::kTimer1Id);
+    KillTimer(window.Handle(), Win32MainWindow::kTimerId);
     ASSERT_TRUE(window.WatchFolder(folder));
     const int writes = 200;
     for (const bool service : {false, true}) {
@@ -1259,7 +1280,7 @@ TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
 
 TEST_F(Win32WindowTest, WaitingWakesForAQueuedClickAndProcessingRunsIt) {
     Load();
-    PostMessageA(Control(Check2), BM_CLICK, 0, 0);
+    PostMessageA(Control(ForceNow), BM_CLICK, 0, 0);
     // A day's wait, which the queued click ends (the test's time limit
     // guards a hang).
     pump.WaitForEvents(24 * 3600.0);

@@ -48,13 +48,13 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
 
     std::function<void()> endProgram = setup.endProgram;
     if (!endProgram) endProgram = EndAtOnce;
-    window_ = std::make_unique<Form1Window>(std::move(endProgram));
+    window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
     tray_ = std::make_unique<QtTrayIcon>(
-        ApplicationIcon(), [this](std::uint32_t message) { form_->Form_MouseMove(message); });
+        ApplicationIcon(), [this](std::uint32_t message) { form_->OnTrayIconMessage(message); });
 
-    Form1Platform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
-                           browser_, *tray_, clock_,   files_,     *session};
+    MainWindowPlatform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
+                                browser_, *tray_, clock_,   files_,     *session};
     platform.notices = setup.notices;
     if (!setup.session && !platform.notices) {
         notices_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
@@ -62,14 +62,14 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     }
     platform.installScript = "installs.sh";
     platform.removeScript = "removeit.sh";
-    form_ = std::make_unique<Form1>(platform);
+    form_ = std::make_unique<MainWindow>(platform);
     window_->Attach(form_.get());
 }
 
 void LinuxProgram::Start(const std::string& commandLine) {
-    form_->Form_Load(commandLine);
+    form_->OnLoad(commandLine);
     const auto changed = [this] {
-        form_->ScheduleFileChanged();
+        form_->OnScheduleFileChanged();
         WatchSchedule();
     };
     QObject::connect(&scheduleWatcher_, &QFileSystemWatcher::fileChanged, &scheduleWatcher_,
@@ -87,7 +87,8 @@ void LinuxProgram::WatchSchedule() {
         paths << info.absoluteFilePath();
         // A folder not made yet: its nearest parent tells when it comes.
         QString folder = info.absolutePath();
-        while (!QFileInfo::exists(folder) && folder != "/") folder = QFileInfo(folder).absolutePath();
+        while (!QFileInfo::exists(folder) && folder != "/")
+            folder = QFileInfo(folder).absolutePath();
         paths << folder;
     }
     paths.removeDuplicates();

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "platform/linux/dbus_desktop_notices.h"
-#include "platform/linux/form1_window.h"
 #include "platform/linux/ini_settings_store.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/qt_event_pump.h"
+#include "platform/linux/qt_main_window.h"
 #include "platform/linux/qt_msg_box.h"
 #include "platform/linux/qt_process_starter.h"
 #include "platform/linux/qt_tray_icon.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 namespace tolvane {
 
@@ -45,8 +45,8 @@ class LinuxProgram {
     // tray, and follows the schedule file from then on.
     void Start(const std::string& commandLine);
 
-    Form1Window& Window() { return *window_; }
-    Form1& Form() { return *form_; }
+    QtMainWindow& Window() { return *window_; }
+    MainWindow& Form() { return *form_; }
     QtTrayIcon& Tray() { return *tray_; }
     IniSettingsStore& Settings() { return *settings_; }
     FileSystem& Files() { return files_; }
@@ -65,10 +65,10 @@ class LinuxProgram {
     QtEventPump pump_;
     std::unique_ptr<SessionServices> ownSession_;
     std::unique_ptr<DBusDesktopNotices> notices_;
-    std::unique_ptr<Form1Window> window_;
+    std::unique_ptr<QtMainWindow> window_;
     std::unique_ptr<QtMsgBox> msgBox_;
     std::unique_ptr<QtTrayIcon> tray_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<MainWindow> form_;
     QFileSystemWatcher scheduleWatcher_;
 };
 

@@ -8,7 +8,7 @@ namespace tolvane {
 
 // Modal message boxes over the main window: the exact text and title, no icon,
 // OK alone or Yes and No with Yes the default. The event loop runs while the
-// box waits, so Timer1 keeps ticking.
+// box waits, so the timer keeps ticking.
 class QtMsgBox final : public MsgBox {
   public:
     explicit QtMsgBox(QWidget* owner) : owner_(owner) {}

@@ -56,9 +56,9 @@ bool CaptionFits(const ControlSpec& spec, const QFontMetrics& metrics, const QSt
 
 bool EveryCaptionFits(const QFont& font, const QStyle& style, int dotsPerInch) {
     const QFontMetrics metrics(font);
-    return std::all_of(Form1Controls().begin(), Form1Controls().end(), [&](const ControlSpec& c) {
-        return CaptionFits(c, metrics, style, dotsPerInch);
-    });
+    return std::all_of(
+        MainWindowControls().begin(), MainWindowControls().end(),
+        [&](const ControlSpec& c) { return CaptionFits(c, metrics, style, dotsPerInch); });
 }
 
 }  // namespace

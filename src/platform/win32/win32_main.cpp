@@ -17,7 +17,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "shell/explorer_web_browser.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace tolvane;
@@ -46,10 +46,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Asks through the same box, owned by the window.
     Win32DesktopNotices notices(window, msgBox);
 
-    Form1 form(Form1Platform{window, pump, msgBox, settings, processes, browser, tray, clock, files,
-                             session, &notices});
+    MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
+                                       clock, files, session, &notices});
     window.Attach(form);
-    form.Form_Load(CommandLineArguments(GetCommandLineA()));
+    form.OnLoad(CommandLineArguments(GetCommandLineA()));
     // Edits made elsewhere show at once; the timer's look is the fallback. A
     // schedule kept as a link changes in its target's folder.
     const std::string schedule = files.LinkTarget(form.SchedulePath());

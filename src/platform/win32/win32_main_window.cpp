@@ -11,7 +11,7 @@
 
 #include "platform/win32/win32_resource_ids.h"
 #include "shell/caption_fit.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/texts.h"
 
 namespace tolvane {
@@ -25,14 +25,14 @@ constexpr UINT kFirstMenuCommand = 1000;
 constexpr int kComboListLines = 10;
 
 std::size_t ControlIndex(ControlId id) {
-    const auto controls = Form1Controls();
+    const auto controls = MainWindowControls();
     return static_cast<std::size_t>(std::find_if(controls.begin(), controls.end(),
                                                  [&](const ControlSpec& c) { return c.id == id; }) -
                                     controls.begin());
 }
 
 std::size_t MenuIndex(MenuId id) {
-    const auto menus = Form1Menus();
+    const auto menus = MainWindowMenus();
     return static_cast<std::size_t>(
         std::find_if(menus.begin(), menus.end(), [&](const MenuSpec& m) { return m.id == id; }) -
         menus.begin());
@@ -104,7 +104,7 @@ int Layer(ControlKind kind) {
 
 std::vector<const ControlSpec*> CreationOrder() {
     std::vector<const ControlSpec*> order;
-    for (const ControlSpec& spec : Form1Controls()) order.push_back(&spec);
+    for (const ControlSpec& spec : MainWindowControls()) order.push_back(&spec);
     std::stable_sort(order.begin(), order.end(), [](const ControlSpec* a, const ControlSpec* b) {
         if (Layer(a->kind) != Layer(b->kind)) return Layer(a->kind) < Layer(b->kind);
         return a->tabIndex < b->tabIndex;
@@ -243,8 +243,8 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
     menuBar_ = CreateMenu();
-    std::vector<HMENU> popups(Form1Menus().size(), nullptr);
-    for (const MenuSpec& spec : Form1Menus()) {
+    std::vector<HMENU> popups(MainWindowMenus().size(), nullptr);
+    for (const MenuSpec& spec : MainWindowMenus()) {
         const std::string caption(spec.caption);
         if (!spec.parent) {
             popups[MenuIndex(spec.id)] = CreatePopupMenu();
@@ -274,7 +274,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     CreateControls(instance);
     FitFont();
     FitComboHeights();
-    SetTimer(window_, kTimer1Id, kTimer1IntervalMs, nullptr);
+    SetTimer(window_, kTimerId, kTimerIntervalMs, nullptr);
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -360,7 +360,7 @@ void Win32MainWindow::FitFont() {
         HFONT next = CreateFontIndirectA(&wanted);
         if (!next) return;
         // The controls take it first: a combo's edit sets its margins by it.
-        for (const ControlSpec& spec : Form1Controls()) {
+        for (const ControlSpec& spec : MainWindowControls()) {
             SendMessageA(ControlWindow(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(next), 0);
         }
         if (font_) DeleteObject(font_);
@@ -372,7 +372,7 @@ void Win32MainWindow::FitFont() {
         if (!font_ || !dc) return true;
         const HGDIOBJ before = SelectObject(dc, font_);
         bool fits = true;
-        for (const ControlSpec& spec : Form1Controls()) {
+        for (const ControlSpec& spec : MainWindowControls()) {
             for (const std::string& text : TextsToShowWhole(spec)) {
                 if (!TextFits(dc, ControlWindow(spec.id), spec, text, dotsPerInch_)) {
                     fits = false;
@@ -393,7 +393,7 @@ void Win32MainWindow::FitComboHeights() {
     // the field by what the combo still lacks until it has the table's
     // height. The field's height is kept here: the one the combo reports back
     // can differ from the one it was given.
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         if (spec.kind != ControlKind::DropDownCombo) continue;
         HWND combo = ControlWindow(spec.id);
         const POINT at = WindowTwips(spec);
@@ -444,11 +444,11 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_TIMER:
-            if (wParam == kTimer1Id) Run([](Form1& form) { form.Timer1_Timer(); });
+            if (wParam == kTimerId) Run([](MainWindow& form) { form.OnTimerTick(); });
             return 0;
         case kFolderChangedMessage:
             if (watch_) watch_->Handled();
-            Run([](Form1& form) { form.ScheduleFileChanged(); });
+            Run([](MainWindow& form) { form.OnScheduleFileChanged(); });
             return 0;
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is
@@ -464,14 +464,16 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 }
                 return 0;
             }
-            Run([&](Form1& form) { form.Form_MouseMove(static_cast<std::uint32_t>(lParam)); });
+            Run([&](MainWindow& form) {
+                form.OnTrayIconMessage(static_cast<std::uint32_t>(lParam));
+            });
             return 0;
         case WM_CLOSE: {
             // Title-bar button, system menu, Alt+F4: the window decides.
             int cancel = 1;
             if (form_) {
                 cancel = 0;
-                Run([&](Form1& form) { form.Form_Unload(cancel); });
+                Run([&](MainWindow& form) { form.OnCloseRequested(cancel); });
             }
             if (!cancel) EndProgram();
             return 0;
@@ -498,7 +500,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         default:
             if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-                Run([](Form1& form) { form.TaskbarCreated(); });
+                Run([](MainWindow& form) { form.OnTaskbarRestarted(); });
                 return 0;
             }
             return DefWindowProcA(window_, message, wParam, lParam);
@@ -518,7 +520,7 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
         HWND focus = GetFocus();
         const int focusId = focus && GetParent(focus) == window_ ? GetDlgCtrlID(focus) : 0;
         const int index = focusId - kFirstControlCommand;
-        const auto controls = Form1Controls();
+        const auto controls = MainWindowControls();
         if (index >= 0 && index < static_cast<int>(controls.size()) &&
             controls[static_cast<std::size_t>(index)].kind == ControlKind::PushButton) {
             SendMessageA(focus, BM_CLICK, 0, 0);
@@ -528,35 +530,35 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
 
     if (!control) {
         // A menu item (code 0; the window has no accelerators).
-        const auto menus = Form1Menus();
+        const auto menus = MainWindowMenus();
         const int index = id - static_cast<int>(kFirstMenuCommand);
         if (code != 0 || index < 0 || index >= static_cast<int>(menus.size())) return;
-        if (const Form1Handler click = menus[static_cast<std::size_t>(index)].click) {
-            Run([&](Form1& form) { (form.*click)(); });
+        if (const MainWindowHandler click = menus[static_cast<std::size_t>(index)].click) {
+            Run([&](MainWindow& form) { (form.*click)(); });
         }
         return;
     }
-    const auto controls = Form1Controls();
+    const auto controls = MainWindowControls();
     const int index = id - kFirstControlCommand;
     if (index < 0 || index >= static_cast<int>(controls.size())) return;
     const ControlSpec& spec = controls[static_cast<std::size_t>(index)];
     switch (spec.kind) {
         case ControlKind::PushButton:
             if (code == BN_CLICKED && spec.click) {
-                Run([&](Form1& form) { (form.*spec.click)(); });
+                Run([&](MainWindow& form) { (form.*spec.click)(); });
             }
             break;
         case ControlKind::CheckBox:
             if (code == BN_CLICKED) {
                 // A click checks a clear box and clears a checked or grayed one.
                 SetCheckValue(spec.id, CheckValue(spec.id) == BST_UNCHECKED ? 1 : 0);
-                if (spec.click) Run([&](Form1& form) { (form.*spec.click)(); });
+                if (spec.click) Run([&](MainWindow& form) { (form.*spec.click)(); });
             }
             break;
         case ControlKind::ListBox:
             if (code == LBN_SELCHANGE) {
                 const int selected = static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0));
-                Run([&](Form1& form) { form.List1_Click(selected); });
+                Run([&](MainWindow& form) { form.OnScheduleLineSelected(selected); });
             }
             break;
         default:
@@ -564,7 +566,7 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     }
 }
 
-// ---- Form1View ----
+// ---- MainWindowView ----
 
 bool Win32MainWindow::OptionValue(ControlId option) {
     return SendMessageA(ControlWindow(option), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -573,7 +575,7 @@ bool Win32MainWindow::OptionValue(ControlId option) {
 void Win32MainWindow::SetOptionValue(ControlId option, bool selected) {
     if (selected) {
         const ControlSpec& chosen = Control(option);
-        for (const ControlSpec& other : Form1Controls()) {
+        for (const ControlSpec& other : MainWindowControls()) {
             if (other.kind == ControlKind::OptionButton && other.container == chosen.container &&
                 other.id != option) {
                 SendMessageA(ControlWindow(other.id), BM_SETCHECK, BST_UNCHECKED, 0);
@@ -636,16 +638,18 @@ std::uintptr_t Win32MainWindow::IconHandle() {
 }
 
 void Win32MainWindow::ItemInserted(int index, const std::string& line) {
-    SendMessageA(ControlWindow(ControlId::List1), LB_INSERTSTRING, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageA(ControlWindow(ControlId::ScheduleLines), LB_INSERTSTRING,
+                 static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(line.c_str()));
 }
 
 void Win32MainWindow::ItemRemoved(int index) {
-    SendMessageA(ControlWindow(ControlId::List1), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageA(ControlWindow(ControlId::ScheduleLines), LB_DELETESTRING,
+                 static_cast<WPARAM>(index), 0);
 }
 
 void Win32MainWindow::SelectionChanged(int index) {
-    SendMessageA(ControlWindow(ControlId::List1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(ControlWindow(ControlId::ScheduleLines), LB_SETCURSEL, static_cast<WPARAM>(index),
+                 0);
 }
 
 }  // namespace tolvane

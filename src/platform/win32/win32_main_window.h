@@ -13,7 +13,7 @@
 
 namespace tolvane {
 
-class Form1;
+class MainWindow;
 
 // The resolution the system draws at; the program declares itself aware of
 // it, so these are real pixels.
@@ -23,7 +23,7 @@ int SystemDotsPerInch();
 // controls. Every control is a child of the window itself (a frame only
 // groups what lies on it), so one dialog manager serves the whole window and
 // each control's notifications reach this window directly.
-class Win32MainWindow final : public Form1View {
+class Win32MainWindow final : public MainWindowView {
   public:
     // Creates the window, its menu bar and every control, hidden, laid out at
     // `dotsPerInch`. No event reaches a handler before Attach. `endProgram`
@@ -33,7 +33,7 @@ class Win32MainWindow final : public Form1View {
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
-    void Attach(Form1& form) { form_ = &form; }
+    void Attach(MainWindow& form) { form_ = &form; }
     // Tells the form whenever something changes in `folder` (the schedule
     // file's): another window, the service or a script wrote it. Returns
     // whether the system watches it.
@@ -58,12 +58,12 @@ class Win32MainWindow final : public Form1View {
     void SetBalloonEvents(std::function<void(UINT iconId, UINT event)> events) {
         balloonEvents_ = std::move(events);
     }
-    // The id of Timer1 in WM_TIMER.
-    static constexpr UINT_PTR kTimer1Id = 1;
+    // The id of the timer in WM_TIMER.
+    static constexpr UINT_PTR kTimerId = 1;
     // Posted by the folder's watch.
     static constexpr UINT kFolderChangedMessage = WM_APP + 1;
 
-    // Form1View
+    // MainWindowView
     bool OptionValue(ControlId option) override;
     void SetOptionValue(ControlId option, bool selected) override;
     int CheckValue(ControlId check) override;
@@ -108,7 +108,7 @@ class Win32MainWindow final : public Form1View {
     int dotsPerInch_;
     UINT taskbarCreated_ = 0;
     bool destroying_ = false;
-    Form1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     std::function<void()> endProgram_;
     std::function<void(UINT, UINT)> balloonEvents_;
     std::unique_ptr<Win32FolderWatch> watch_;

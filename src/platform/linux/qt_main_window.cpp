@@ -1,4 +1,4 @@
-#include "platform/linux/form1_window.h"
+#include "platform/linux/qt_main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,9 +15,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyledItemDelegate>
 #include <QSignalBlocker>
 #include <QStyleFactory>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@
 
 #include "platform/linux/application_icon.h"
 #include "platform/linux/window_font.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 #include "shell/texts.h"
 
 namespace tolvane {
@@ -73,14 +73,13 @@ class TableSizedParts final : public QProxyStyle {
     TableSizedParts(QStyle* base, int largestIndicator, int largestDropButton)
         : QProxyStyle(base), largest_(largestIndicator), dropButton_(largestDropButton) {}
 
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
-                         SubControl part, const QWidget* widget) const override {
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
         QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
         if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField)) {
             return rect;
         }
-        const QRect button =
-            QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
+        const QRect button = QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
         const int spare = button.width() - dropButton_;
         if (spare <= 0) return rect;
         // The button keeps its outer edge; the edit part takes what it gives up.
@@ -172,13 +171,13 @@ bool TakesFocus(ControlKind kind) {
 
 }  // namespace
 
-Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) {
-    // Timer1 runs from the window's creation for the life of the program.
-    timer1_.setInterval(kTimer1IntervalMs);
-    connect(&timer1_, &QTimer::timeout, this, [this] {
-        if (form_) form_->Timer1_Timer();
+QtMainWindow::QtMainWindow(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) {
+    // The timer runs from the window's creation for the life of the program.
+    timer_.setInterval(kTimerIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        if (form_) form_->OnTimerTick();
     });
-    timer1_.start();
+    timer_.start();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         dotsPerInch_ = int(std::lround(screen->logicalDotsPerInch()));
@@ -200,9 +199,9 @@ Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::mo
     client_ = new QWidget(this);
     client_->setObjectName(Text(kFormName));
     client_->setFixedSize(Pixels(kClientWidthTwips), Pixels(kClientHeightTwips));
-    controlStyle_ = std::make_unique<TableSizedParts>(
-        QStyleFactory::create(QApplication::style()->name()), Pixels(kIndicatorTwips),
-        Pixels(kDropButtonTwips));
+    controlStyle_ =
+        std::make_unique<TableSizedParts>(QStyleFactory::create(QApplication::style()->name()),
+                                          Pixels(kIndicatorTwips), Pixels(kDropButtonTwips));
     client_->setFont(FontThatFitsEveryCaption(font(), *controlStyle_, dotsPerInch_));
     layout->addWidget(client_);
 
@@ -211,14 +210,14 @@ Form1Window::Form1Window(std::function<void()> endProgram) : endProgram_(std::mo
     SetTabOrder();
 }
 
-Form1Window::~Form1Window() = default;
+QtMainWindow::~QtMainWindow() = default;
 
-int Form1Window::Pixels(int twips) const {
+int QtMainWindow::Pixels(int twips) const {
     return TwipsToPixels(twips, dotsPerInch_);
 }
 
-void Form1Window::BuildControls() {
-    for (const ControlSpec& spec : Form1Controls()) {
+void QtMainWindow::BuildControls() {
+    for (const ControlSpec& spec : MainWindowControls()) {
         QWidget* parent = spec.container ? controls_.at(*spec.container) : client_;
         const QString caption = Text(spec.caption);
         QWidget* widget = nullptr;
@@ -289,9 +288,9 @@ void Form1Window::BuildControls() {
     }
 }
 
-void Form1Window::BuildMenus(QMenuBar& bar) {
+void QtMainWindow::BuildMenus(QMenuBar& bar) {
     std::map<MenuId, QMenu*> menus;
-    for (const MenuSpec& spec : Form1Menus()) {
+    for (const MenuSpec& spec : MainWindowMenus()) {
         const QString caption = Text(spec.caption);
         QAction* action = nullptr;
         if (!spec.parent) {
@@ -317,9 +316,9 @@ void Form1Window::BuildMenus(QMenuBar& bar) {
     }
 }
 
-void Form1Window::SetTabOrder() {
+void QtMainWindow::SetTabOrder() {
     std::vector<const ControlSpec*> focusable;
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         QWidget* widget = controls_.at(spec.id);
         if (TakesFocus(spec.kind)) {
             widget->setFocusPolicy(Qt::StrongFocus);
@@ -337,21 +336,21 @@ void Form1Window::SetTabOrder() {
     if (!focusable.empty()) controls_.at(focusable.front()->id)->setFocus();
 }
 
-void Form1Window::Forward(Form1Handler handler) {
+void QtMainWindow::Forward(MainWindowHandler handler) {
     if (form_ && handler) (form_->*handler)();
 }
 
-void Form1Window::ListSelectionChanged() {
+void QtMainWindow::ListSelectionChanged() {
     if (!form_) return;
     const auto selected = list_->selectedItems();
-    form_->List1_Click(selected.isEmpty() ? -1 : list_->row(selected.front()));
+    form_->OnScheduleLineSelected(selected.isEmpty() ? -1 : list_->row(selected.front()));
 }
 
-bool Form1Window::OptionValue(ControlId option) {
+bool QtMainWindow::OptionValue(ControlId option) {
     return static_cast<QRadioButton*>(controls_.at(option))->isChecked();
 }
 
-void Form1Window::SetOptionValue(ControlId option, bool selected) {
+void QtMainWindow::SetOptionValue(ControlId option, bool selected) {
     auto* button = static_cast<QRadioButton*>(controls_.at(option));
     if (selected || !button->isChecked()) {
         button->setChecked(selected);
@@ -363,7 +362,7 @@ void Form1Window::SetOptionValue(ControlId option, bool selected) {
     button->setAutoExclusive(true);
 }
 
-int Form1Window::CheckValue(ControlId check) {
+int QtMainWindow::CheckValue(ControlId check) {
     switch (static_cast<QCheckBox*>(controls_.at(check))->checkState()) {
         case Qt::Unchecked:
             return 0;
@@ -375,7 +374,7 @@ int Form1Window::CheckValue(ControlId check) {
     return 2;
 }
 
-void Form1Window::SetCheckValue(ControlId check, int value) {
+void QtMainWindow::SetCheckValue(ControlId check, int value) {
     auto* box = static_cast<QCheckBox*>(controls_.at(check));
     box->setTristate(value == 2);
     box->setCheckState(value == 1   ? Qt::Checked
@@ -383,15 +382,15 @@ void Form1Window::SetCheckValue(ControlId check, int value) {
                                     : Qt::Unchecked);
 }
 
-std::string Form1Window::ComboText(ControlId combo) {
+std::string QtMainWindow::ComboText(ControlId combo) {
     return Bytes(static_cast<QComboBox*>(controls_.at(combo))->currentText());
 }
 
-void Form1Window::SetComboText(ControlId combo, const std::string& text) {
+void QtMainWindow::SetComboText(ControlId combo, const std::string& text) {
     static_cast<QComboBox*>(controls_.at(combo))->setEditText(Text(text));
 }
 
-void Form1Window::AddComboItem(ControlId combo, const std::string& item) {
+void QtMainWindow::AddComboItem(ControlId combo, const std::string& item) {
     auto* box = static_cast<QComboBox*>(controls_.at(combo));
     // Qt puts the first item into the text field; the text stays what it was.
     const QSignalBlocker quiet(box);
@@ -401,49 +400,49 @@ void Form1Window::AddComboItem(ControlId combo, const std::string& item) {
     box->setEditText(text);
 }
 
-bool Form1Window::MenuChecked(MenuId item) {
+bool QtMainWindow::MenuChecked(MenuId item) {
     return menus_.at(item)->isChecked();
 }
 
-void Form1Window::SetMenuChecked(MenuId item, bool checked) {
+void QtMainWindow::SetMenuChecked(MenuId item, bool checked) {
     menus_.at(item)->setChecked(checked);
 }
 
-void Form1Window::ShowWindow() {
+void QtMainWindow::ShowWindow() {
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
 }
 
-void Form1Window::HideWindow() {
+void QtMainWindow::HideWindow() {
     hide();
 }
 
-void Form1Window::EndProgram() {
+void QtMainWindow::EndProgram() {
     endProgram_();
 }
 
-std::uintptr_t Form1Window::WindowHandle() {
+std::uintptr_t QtMainWindow::WindowHandle() {
     return static_cast<std::uintptr_t>(winId());
 }
 
-std::uintptr_t Form1Window::IconHandle() {
+std::uintptr_t QtMainWindow::IconHandle() {
     // Any stable non-zero number names the icon; Qt's cache key is one.
     return static_cast<std::uintptr_t>(windowIcon().cacheKey() & 0x7fffffff) | 1;
 }
 
-void Form1Window::ItemInserted(int index, const std::string& line) {
+void QtMainWindow::ItemInserted(int index, const std::string& line) {
     const QSignalBlocker quiet(list_);
     list_->insertItem(index, Text(line));
 }
 
-void Form1Window::ItemRemoved(int index) {
+void QtMainWindow::ItemRemoved(int index) {
     const QSignalBlocker quiet(list_);
     delete list_->takeItem(index);
 }
 
-void Form1Window::SelectionChanged(int index) {
+void QtMainWindow::SelectionChanged(int index) {
     const QSignalBlocker quiet(list_);
     if (index < 0) {
         list_->clearSelection();
@@ -453,9 +452,9 @@ void Form1Window::SelectionChanged(int index) {
     }
 }
 
-void Form1Window::closeEvent(QCloseEvent* event) {
+void QtMainWindow::closeEvent(QCloseEvent* event) {
     int cancel = 0;
-    if (form_) form_->Form_Unload(cancel);
+    if (form_) form_->OnCloseRequested(cancel);
     if (cancel != 0) {
         event->ignore();
     } else {

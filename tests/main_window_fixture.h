@@ -8,12 +8,12 @@
 #include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
 #include "fakes/fake_view.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 namespace tolvane::testing {
 
 // The main window's behaviour on a complete set of fakes.
-class Form1Test : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
   protected:
     FakeView view;
     FakeEventPump pump;
@@ -25,12 +25,12 @@ class Form1Test : public ::testing::Test {
     FakeClock clock;
     FakeFileSystem files;
     FakeSessionServices session;
-    Form1 form{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock, files,
-                             session}};
+    MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                       clock, files, session}};
 
     const std::string schedulePath = "C:\\Program Files\\Tolvane\\rebootdata.kx";
 
-    Form1Test() {
+    MainWindowTest() {
         // Waiting lets time pass, so a pause ends.
         pump.onWait = [this](double seconds) { clock.Advance(std::min(seconds, 0.05)); };
     }
@@ -39,7 +39,7 @@ class Form1Test : public ::testing::Test {
     // The schedule file as another program leaves it, seen by the window.
     void WriteSchedule(const std::vector<std::string>& lines) {
         files.files[schedulePath] = ScheduleFileBytes(lines);
-        form.ScheduleFileChanged();
+        form.OnScheduleFileChanged();
     }
     const std::vector<std::string>& Lines() { return form.List().Items(); }
 
@@ -47,12 +47,12 @@ class Form1Test : public ::testing::Test {
     void Choose(ControlId action, bool force, ControlId onceOrRepeat, const std::string& hour,
                 const std::string& minute, const std::string& amPm, const std::string& day) {
         view.SetOptionValue(action, true);
-        view.SetCheckValue(ControlId::Check1, force ? 1 : 0);
+        view.SetCheckValue(ControlId::ScheduleForce, force ? 1 : 0);
         view.SetOptionValue(onceOrRepeat, true);
-        view.SetComboText(ControlId::Combo1, hour);
-        view.SetComboText(ControlId::Combo2, minute);
-        view.SetComboText(ControlId::Combo3, amPm);
-        view.SetComboText(ControlId::Combo4, day);
+        view.SetComboText(ControlId::Hour, hour);
+        view.SetComboText(ControlId::Minute, minute);
+        view.SetComboText(ControlId::AmPm, amPm);
+        view.SetComboText(ControlId::Day, day);
     }
 };
 

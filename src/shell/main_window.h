@@ -24,8 +24,8 @@
 namespace tolvane {
 
 // What the window works with on the platform it runs on.
-struct Form1Platform {
-    Form1View& view;
+struct MainWindowPlatform {
+    MainWindowView& view;
     EventPump& pump;
     MsgBox& msgBox;
     SettingsStore& settings;
@@ -45,87 +45,76 @@ struct Form1Platform {
 // The main window's behaviour: every handler and procedure of the window,
 // written once. The front ends draw the controls the window table describes
 // and forward their events here.
-class Form1 {
+class MainWindow {
   public:
-    explicit Form1(const Form1Platform& platform);
-    ~Form1();
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    explicit MainWindow(const MainWindowPlatform& platform);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
 
     ScheduleList& List() { return list_; }
 
     // Start-up, once, before the window is first shown. `commandLine` is the
     // text after the program's name.
-    void Form_Load(const std::string& commandLine);
+    void OnLoad(const std::string& commandLine);
 
-    // Timer1, every 45 seconds from the window's creation. The file is
-    // looked at first, for a change no watcher reported.
-    void Timer1_Timer() {
+    // Every 45 seconds from the window's creation. The file is looked at
+    // first, for a change no watcher reported.
+    void OnTimerTick() {
         file_.Reload();
         if (platform_.notices) notices_.Tick(platform_.clock.Now(), platform_.notices);
-        scheduler_.Timer1_Timer();
+        scheduler_.RunDueLines();
     }
     // The front end's watcher saw the schedule file change on disk.
-    void ScheduleFileChanged() { file_.Reload(); }
+    void OnScheduleFileChanged() { file_.Reload(); }
     std::string SchedulePath() { return file_.Path(); }
 
     // The schedule editor.
-    void SetCombos();
-    void Command1_Click();  // Add It
-    void Command2_Click();  // Remove It
-    // The user selected a line of List1 (-1: none).
-    void List1_Click(int index) { list_.Select(index); }
+    void FillTimeChoices();
+    void OnAddToSchedule();
+    void OnRemoveFromSchedule();
+    // The user selected a line of the schedule list (-1: none).
+    void OnScheduleLineSelected(int index) { list_.Select(index); }
 
     // The immediate-action panel.
-    void Command8_Click();  // Reboot Now
-    void Command4_Click();  // Lock WorkStation
-    void Command5_Click();  // Log Off Now
-    void Command9_Click();  // ShutDown Now
-    void Check2_Click();    // after every change of the Force box
+    void OnRebootNow();
+    void OnLockNow();
+    void OnLogOffNow();
+    void OnShutDownNow();
+    void OnForceNowChanged();  // after every change of the Force box
+    // Sets the Force box from code; a change runs OnForceNowChanged as a click does.
+    void SetForceNow(int value);
 
     // The persisted options.
-    void GetSettingsFromRegistry();
-    void MinizeonStartup_Click();
-    void ShowRebootScheduleM_Click();
-    void ShowShowRebootNowM_Click();
+    void LoadOptions();
+    void OnToggleMinimizeOnStart();
+    void OnToggleShowSchedule();
+    void OnToggleShowNowPanel();
 
     // The notification area.
-    void MinimizeMenu_Click() { Minmizeapplication(); }
-    void Command10_Click() { MinimizeMenu_Click(); }
-    void Minmizeapplication();
-    bool AddIconTray();
-    NotifyIconRecord IconRecord();
+    void OnHideToTray();
+    bool ShowTrayIcon();
+    NotifyIconRecord TrayIconRecord();
     // A notification from the icon: the mouse message that happened on it.
-    void Form_MouseMove(std::uint32_t mouseMessage);
+    void OnTrayIconMessage(std::uint32_t mouseMessage);
     // The taskbar was restarted and forgot the icon.
-    void TaskbarCreated();
+    void OnTaskbarRestarted();
     // A request to close the window; a value other than 0 refuses it.
-    void Form_Unload(int& cancel) { cancel = 1; }
-    void ExitM_Click();
-    void Command15_Click() { ExitM_Click(); }
+    void OnCloseRequested(int& cancel) { cancel = 1; }
+    void OnExit();
 
-    // Service installation.
-    void SetServiceM_Click();
-
-    // About and Help.
-    void AboutMenu_Click();
-    void AboutM_Click() { AboutMenu_Click(); }
-    void Command14_Click() { AboutMenu_Click(); }
-    void HelpMMMMM_Click();
-    void Command11_Click() { HelpMMMMM_Click(); }
-
-    // Sets the Force box from code; a change runs Check2_Click as a click does.
-    void SetCheck2(int value);
+    void OnSetService();
+    void OnAbout();
+    void OnHelp();
 
   private:
     void ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)());
     void ToggleCheckMark(MenuId item, const char* key);
-    void SaveSchedule();
     void Message(const std::string& text);
     std::string Setting(const char* section, const char* key, const std::string& defaultValue);
     void Save(const char* section, const char* key, const std::string& value);
 
-    Form1Platform platform_;
+    MainWindowPlatform platform_;
     ScheduleList list_;
     ScheduleFile file_;
     PowerOperations power_;

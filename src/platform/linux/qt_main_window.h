@@ -19,19 +19,19 @@ namespace tolvane {
 
 // The main window on Qt Widgets, built from the window table: every control
 // at its place converted at the screen's resolution, the menus, the tab order,
-// and Timer1, which runs from the window's creation. Once attached, the
-// window's events go to Form1's handlers.
-class Form1Window final : public QWidget, public Form1View {
+// and the timer, which runs from the window's creation. Once attached, the
+// window's events go to MainWindow's handlers.
+class QtMainWindow final : public QWidget, public MainWindowView {
   public:
     // `endProgram` ends the process at once (tests put something milder there).
-    explicit Form1Window(std::function<void()> endProgram);
-    ~Form1Window() override;
+    explicit QtMainWindow(std::function<void()> endProgram);
+    ~QtMainWindow() override;
 
-    void Attach(Form1* form) { form_ = form; }
+    void Attach(MainWindow* form) { form_ = form; }
 
     QWidget* ControlWidget(ControlId id) const { return controls_.at(id); }
     QAction* MenuAction(MenuId id) const { return menus_.at(id); }
-    const QTimer& Timer1() const { return timer1_; }
+    const QTimer& Timer() const { return timer_; }
     int DotsPerInch() const { return dotsPerInch_; }
     QWidget* ClientArea() const { return client_; }
 
@@ -62,18 +62,18 @@ class Form1Window final : public QWidget, public Form1View {
     void BuildControls();
     void BuildMenus(QMenuBar& bar);
     void SetTabOrder();
-    void Forward(Form1Handler handler);
+    void Forward(MainWindowHandler handler);
     void ListSelectionChanged();
 
     std::function<void()> endProgram_;
-    Form1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     int dotsPerInch_ = 96;
     std::unique_ptr<QStyle> controlStyle_;
     QWidget* client_ = nullptr;
     QListWidget* list_ = nullptr;
     std::map<ControlId, QWidget*> controls_;
     std::map<MenuId, QAction*> menus_;
-    QTimer timer1_;
+    QTimer timer_;
 };
 
 }  // namespace tolvane

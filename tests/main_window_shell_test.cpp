@@ -1,6 +1,6 @@
 // Start-up, the persisted options, the notification area, the service, About
 // and Help.
-#include "form1_fixture.h"
+#include "main_window_fixture.h"
 #include "shell/explorer_web_browser.h"
 #include "shell/texts.h"
 
@@ -24,23 +24,23 @@ const std::string kInvalidOption =
 
 // ---- Start-up ----
 
-TEST_F(Form1Test, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
+TEST_F(MainWindowTest, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
     files.files[schedulePath] = "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n";
-    form.Form_Load("");
+    form.OnLoad("");
     EXPECT_TRUE(msgBox.shown.empty());
     EXPECT_TRUE(session.calls.empty());
-    EXPECT_EQ(view.comboItems[ControlId::Combo4].size(), 8u);
+    EXPECT_EQ(view.comboItems[ControlId::Day].size(), 8u);
     EXPECT_EQ(view.listItems, Texts{"7:05 AM-ShutDown-Repeat YES-Monday"});
-    EXPECT_FALSE(view.menuChecks[MenuId::MinizeonStartup]);
-    EXPECT_TRUE(view.menuChecks[MenuId::ShowRebootScheduleM]);
-    EXPECT_TRUE(view.menuChecks[MenuId::ShowShowRebootNowM]);
-    EXPECT_EQ(view.checks[ControlId::Check2], 0);
+    EXPECT_FALSE(view.menuChecks[MenuId::MinimizeOnStart]);
+    EXPECT_TRUE(view.menuChecks[MenuId::ShowSchedule]);
+    EXPECT_TRUE(view.menuChecks[MenuId::ShowNowPanel]);
+    EXPECT_EQ(view.checks[ControlId::ForceNow], 0);
     EXPECT_EQ(settings.saves, Texts{"Location\\Path=C:\\Program Files\\Tolvane"});
     EXPECT_TRUE(view.visible);
     EXPECT_TRUE(tray.adds.empty());
 }
 
-TEST_F(Form1Test, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
+TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
     struct Case {
         const char* commandLine;
         Flags flags;
@@ -74,9 +74,9 @@ TEST_F(Form1Test, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
         size_t combosAtMessage = 99;
         freshSession.onExit = [&] { savedAtAction = freshSettings.saves; };
         freshBox.whileShown = [&] { combosAtMessage = freshView.comboItems.size(); };
-        Form1 fresh(Form1Platform{freshView, pump, freshBox, freshSettings, processes, browser,
-                                  tray, clock, files, freshSession});
-        fresh.Form_Load(c.commandLine);
+        MainWindow fresh(MainWindowPlatform{freshView, pump, freshBox, freshSettings, processes,
+                                            browser, tray, clock, files, freshSession});
+        fresh.OnLoad(c.commandLine);
 
         EXPECT_EQ(freshSession.ExitFlags(), c.flags) << c.commandLine;
         EXPECT_EQ(freshSession.Names().size() == 1 && freshSession.Names()[0] == "LockWorkStation",
@@ -86,7 +86,7 @@ TEST_F(Form1Test, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
         if (c.invalid) {
             EXPECT_EQ(combosAtMessage, 0u) << "message before the pickers are filled";
         }
-        EXPECT_EQ(freshView.checks[ControlId::Check2], c.check2) << c.commandLine;
+        EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.commandLine;
         if (c.check2 == 1) {
             EXPECT_EQ(freshSettings.Get("options", "c2"), "1") << c.commandLine;
             if (!c.flags.empty()) {
@@ -98,16 +98,16 @@ TEST_F(Form1Test, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
     }
 }
 
-TEST_F(Form1Test, AStartWithoutForceActsPlainlyBeforeTheStoredForceIsRestored) {
+TEST_F(MainWindowTest, AStartWithoutForceActsPlainlyBeforeTheStoredForceIsRestored) {
     settings.Put("Options", "C2", "1");  // any letter case names the same key
-    form.Form_Load("/reboot");
+    form.OnLoad("/reboot");
     EXPECT_EQ(session.ExitFlags(), Flags{2});
-    EXPECT_EQ(view.checks[ControlId::Check2], 1);
-    form.Command8_Click();
+    EXPECT_EQ(view.checks[ControlId::ForceNow], 1);
+    form.OnRebootNow();
     EXPECT_EQ(session.ExitFlags(), (Flags{2, 6}));
 }
 
-TEST_F(Form1Test, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
+TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
     struct Case {
         const char* runMinimized;
         const char* showSchedule;
@@ -130,26 +130,26 @@ TEST_F(Form1Test, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
         freshSettings.Put("RUNIT", "showrebootschedulem", c.showSchedule);
         freshSettings.Put("Runit", "ShowShowRebootNowM", c.showNow);
         freshSettings.Put("options", "c2", c.c2);
-        Form1 fresh(Form1Platform{freshView, pump, msgBox, freshSettings, processes, browser,
-                                  freshTray, clock, files, session});
-        fresh.Form_Load("");
-        EXPECT_EQ(freshView.menuChecks[MenuId::MinizeonStartup], c.minimized) << c.runMinimized;
-        EXPECT_EQ(freshView.menuChecks[MenuId::ShowRebootScheduleM], c.schedule) << c.showSchedule;
-        EXPECT_EQ(freshView.menuChecks[MenuId::ShowShowRebootNowM], c.now) << c.showNow;
-        EXPECT_EQ(freshView.checks[ControlId::Check2], c.check2) << c.c2;
+        MainWindow fresh(MainWindowPlatform{freshView, pump, msgBox, freshSettings, processes,
+                                            browser, freshTray, clock, files, session});
+        fresh.OnLoad("");
+        EXPECT_EQ(freshView.menuChecks[MenuId::MinimizeOnStart], c.minimized) << c.runMinimized;
+        EXPECT_EQ(freshView.menuChecks[MenuId::ShowSchedule], c.schedule) << c.showSchedule;
+        EXPECT_EQ(freshView.menuChecks[MenuId::ShowNowPanel], c.now) << c.showNow;
+        EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.c2;
         EXPECT_EQ(freshView.visible, !c.minimized);
         EXPECT_EQ(freshTray.adds.size(), c.minimized ? 1u : 0u);
     }
 }
 
-TEST_F(Form1Test, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
-    form.Form_Load("");
+TEST_F(MainWindowTest, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
+    form.OnLoad("");
     settings.saves.clear();
-    form.ShowRebootScheduleM_Click();
-    form.ShowRebootScheduleM_Click();
-    form.ShowShowRebootNowM_Click();
-    form.MinizeonStartup_Click();
-    form.MinizeonStartup_Click();
+    form.OnToggleShowSchedule();
+    form.OnToggleShowSchedule();
+    form.OnToggleShowNowPanel();
+    form.OnToggleMinimizeOnStart();
+    form.OnToggleMinimizeOnStart();
     EXPECT_EQ(settings.saves,
               (Texts{"Runit\\ShowRebootScheduleM=False", "Runit\\ShowRebootScheduleM=True",
                      "Runit\\ShowShowRebootNowM=False", "Runit\\RunMinimized=True",
@@ -160,8 +160,8 @@ TEST_F(Form1Test, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
 
 // ---- The notification area ----
 
-TEST_F(Form1Test, MinimizeHidesAndAddsTheIconWithItsRecord) {
-    form.Command10_Click();
+TEST_F(MainWindowTest, MinimizeHidesAndAddsTheIconWithItsRecord) {
+    form.OnHideToTray();
     EXPECT_FALSE(view.visible);
     ASSERT_EQ(tray.adds.size(), 1u);
     const NotifyIconRecord& r = tray.adds[0];
@@ -174,58 +174,58 @@ TEST_F(Form1Test, MinimizeHidesAndAddsTheIconWithItsRecord) {
     EXPECT_EQ(tip, std::string("Tolvane 2.1 - Quarnel") + '\0' + std::string(42, ' '));
 }
 
-TEST_F(Form1Test, APressOnTheIconShowsTheWindowAndNothingElseDoes) {
-    form.MinimizeMenu_Click();
+TEST_F(MainWindowTest, APressOnTheIconShowsTheWindowAndNothingElseDoes) {
+    form.OnHideToTray();
     for (std::uint32_t message :
          {kWmMouseMove, kWmLButtonUp, kWmLButtonDblClk, kWmRButtonUp, 0x206u, 7695u}) {
-        form.Form_MouseMove(message);
+        form.OnTrayIconMessage(message);
         EXPECT_FALSE(view.visible) << message;
     }
-    form.Form_MouseMove(kWmLButtonDown);
+    form.OnTrayIconMessage(kWmLButtonDown);
     EXPECT_TRUE(view.visible);
-    form.Command10_Click();  // hide again: the repeated add is refused, one icon stays
+    form.OnHideToTray();  // hide again: the repeated add is refused, one icon stays
     EXPECT_FALSE(view.visible);
-    form.Form_MouseMove(kWmRButtonDown);
+    form.OnTrayIconMessage(kWmRButtonDown);
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(tray.adds.size(), 2u);
     EXPECT_TRUE(tray.present);
 }
 
-TEST_F(Form1Test, WithoutANotificationAreaTheWindowComesBack) {
+TEST_F(MainWindowTest, WithoutANotificationAreaTheWindowComesBack) {
     tray.noNotificationArea = true;
-    form.Command10_Click();
+    form.OnHideToTray();
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(view.hides, 1);
 }
 
-TEST_F(Form1Test, ARestartedTaskbarGetsTheIconBackWhileTheWindowIsHidden) {
-    form.TaskbarCreated();  // shown, no icon: nothing to restore
+TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBackWhileTheWindowIsHidden) {
+    form.OnTaskbarRestarted();  // shown, no icon: nothing to restore
     EXPECT_TRUE(tray.adds.empty());
-    form.Command10_Click();
+    form.OnHideToTray();
     tray.present = false;  // the new taskbar knows no icon
-    form.TaskbarCreated();
+    form.OnTaskbarRestarted();
     EXPECT_EQ(tray.adds.size(), 2u);
     EXPECT_TRUE(tray.present);
 }
 
-TEST_F(Form1Test, ClosingIsRefusedAndExitEndsTheProgram) {
+TEST_F(MainWindowTest, ClosingIsRefusedAndExitEndsTheProgram) {
     int cancel = 0;
-    form.Form_Unload(cancel);
+    form.OnCloseRequested(cancel);
     EXPECT_NE(cancel, 0);
     EXPECT_FALSE(view.ended);
-    form.Command15_Click();
+    form.OnExit();
     EXPECT_TRUE(view.ended);
     view.ended = false;
-    form.ExitM_Click();
+    form.OnExit();
     EXPECT_TRUE(view.ended);
 }
 
 // ---- Service installation ----
 
-TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
+TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
     settings.Put("Location", "Path", "  C:\\Program Files\\Tolvane  ");
     const double start = clock.monotonic;
-    form.SetServiceM_Click();
+    form.OnSetService();
     ASSERT_EQ(processes.started.size(), 1u);
     EXPECT_EQ(processes.started[0].commandLine, "\"C:\\Program Files\\Tolvane\\installs.bat\"");
     EXPECT_EQ(processes.started[0].windowStyle, 1);
@@ -245,7 +245,7 @@ TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
               "Pannel -> Administrative Tools -> Services \r\nThe service name is Tolvane");
     EXPECT_EQ(msgBox.shown[1].title, "Tolvane");
 
-    form.SetServiceM_Click();
+    form.OnSetService();
     processes.started[1].ended(true, "");
     EXPECT_EQ(processes.started[1].commandLine, "\"C:\\Program Files\\Tolvane\\removeit.bat\"");
     EXPECT_EQ(settings.Get("options", "service"), "0");
@@ -255,57 +255,57 @@ TEST_F(Form1Test, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
     EXPECT_EQ(msgBox.shown[3].text, "The Service has been removed.");
 }
 
-TEST_F(Form1Test, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndSaysWhy) {
+TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndSaysWhy) {
     settings.Put("Location", "Path", "C:\\Tolvane");
     for (const char* stored : {"0", "1"}) {
         settings.Put("Options", "Service", stored);
         msgBox.shown.clear();
-        form.SetServiceM_Click();
+        form.OnSetService();
         processes.started.back().ended(false, "It ended with status 126.");
         EXPECT_EQ(settings.Get("Options", "Service"), stored);
         ASSERT_EQ(msgBox.shown.size(), 2u);
         const std::string& said = msgBox.shown[1].text;
-        EXPECT_NE(said.find(stored[0] == '0' ? "C:\\Tolvane\\installs.bat"
-                                              : "C:\\Tolvane\\removeit.bat"),
-                  std::string::npos)
+        EXPECT_NE(
+            said.find(stored[0] == '0' ? "C:\\Tolvane\\installs.bat" : "C:\\Tolvane\\removeit.bat"),
+            std::string::npos)
             << said;
         EXPECT_NE(said.find("It ended with status 126."), std::string::npos) << said;
     }
 }
 
-TEST_F(Form1Test, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
-    auto window = std::make_unique<Form1>(Form1Platform{view, pump, msgBox, settings, processes,
-                                                        browser, tray, clock, files, session});
-    window->SetServiceM_Click();
+TEST_F(MainWindowTest, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
+    auto window = std::make_unique<MainWindow>(MainWindowPlatform{
+        view, pump, msgBox, settings, processes, browser, tray, clock, files, session});
+    window->OnSetService();
     window.reset();
     processes.started.back().ended(true, "");
     EXPECT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
 }
 
-TEST_F(Form1Test, SetServiceReadsTheFlagAsANumber) {
+TEST_F(MainWindowTest, SetServiceReadsTheFlagAsANumber) {
     const std::pair<const char*, bool> cases[] = {{"0", false},   {"00", false}, {"1", true},
                                                   {" 2 ", true},  {"-1", true},  {"0.0", false},
                                                   {"yes", false}, {"", false}};
     for (const auto& [flag, installed] : cases) {
         settings.Put("Options", "Service", flag);
         msgBox.answers = {MsgBoxResult::No};
-        form.SetServiceM_Click();
+        form.OnSetService();
         EXPECT_EQ(msgBox.shown.back().text.substr(0, 16),
                   installed ? "The service is a" : "The service is c")
             << flag;
     }
 }
 
-TEST_F(Form1Test, SetServiceDeclinedOrUnstartableChangesNothing) {
+TEST_F(MainWindowTest, SetServiceDeclinedOrUnstartableChangesNothing) {
     msgBox.answers = {MsgBoxResult::No};
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_TRUE(processes.started.empty());
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
     EXPECT_EQ(msgBox.shown.size(), 1u);
 
     processes.fail = true;
-    form.SetServiceM_Click();  // no Path stored: the file name alone
+    form.OnSetService();  // no Path stored: the file name alone
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
     ASSERT_EQ(msgBox.shown.size(), 3u);
     EXPECT_NE(msgBox.shown[2].text.find("\\installs.bat"), std::string::npos);
@@ -313,27 +313,27 @@ TEST_F(Form1Test, SetServiceDeclinedOrUnstartableChangesNothing) {
 
     processes.fail = false;
     settings.Put("Location", "Path", "C:\\odd\" & calc.exe");
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_TRUE(processes.started.empty());
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
 }
 
-TEST_F(Form1Test, TheTimerKeepsTickingDuringTheServicePause) {
+TEST_F(MainWindowTest, TheTimerKeepsTickingDuringTheServicePause) {
     form.List().Add("1:05 PM-LockWorkStation-Repeat YES-Every Day");
     clock.now = FakeClock::At(13, 5);
     pump.onProcess = [&](int call) {
-        if (call == 0) form.Timer1_Timer();
+        if (call == 0) form.OnTimerTick();
     };
-    form.SetServiceM_Click();
+    form.OnSetService();
     EXPECT_EQ(session.Names(), Texts{"LockWorkStation"});
 }
 
 // ---- About and Help ----
 
-TEST_F(Form1Test, EveryRouteToAboutShowsTheSameFiveLines) {
-    form.Command14_Click();
-    form.AboutM_Click();
-    form.AboutMenu_Click();
+TEST_F(MainWindowTest, EveryRouteToAboutShowsTheSameFiveLines) {
+    form.OnAbout();
+    form.OnAbout();
+    form.OnAbout();
     ASSERT_EQ(msgBox.shown.size(), 3u);
     for (const auto& shown : msgBox.shown) {
         EXPECT_EQ(shown.text,
@@ -344,27 +344,28 @@ TEST_F(Form1Test, EveryRouteToAboutShowsTheSameFiveLines) {
     }
 }
 
-TEST_F(Form1Test, EveryRouteToHelpOpensTheSamePage) {
-    form.Command11_Click();
-    form.HelpMMMMM_Click();
+TEST_F(MainWindowTest, EveryRouteToHelpOpensTheSamePage) {
+    form.OnHelp();
+    form.OnHelp();
     EXPECT_EQ(browser.opened, (Texts(2, "http://www.quarnel.com/tolvane.htm")));
     EXPECT_TRUE(msgBox.shown.empty());
     browser.failedLater();  // the opener found no browser
     browser.fail = true;
-    form.HelpMMMMM_Click();  // nothing could be started to open it
+    form.OnHelp();  // nothing could be started to open it
     ASSERT_EQ(msgBox.shown.size(), 2u);
     for (const auto& shown : msgBox.shown) {
         EXPECT_NE(shown.text.find("http://www.quarnel.com/tolvane.htm"), std::string::npos);
     }
 }
 
-TEST_F(Form1Test, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
+TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
     session.refuse = true;
-    form.Command8_Click();
-    form.Command4_Click();
+    form.OnRebootNow();
+    form.OnLockNow();
     ASSERT_EQ(msgBox.shown.size(), 2u);
-    EXPECT_EQ(msgBox.shown[0].text,
-              "The request was not carried out:\r\nThe reboot was refused: an application is busy.");
+    EXPECT_EQ(
+        msgBox.shown[0].text,
+        "The request was not carried out:\r\nThe reboot was refused: an application is busy.");
     EXPECT_EQ(msgBox.shown[1].text,
               "The request was not carried out:\r\nNothing carried out the lock.");
 }

@@ -1,5 +1,5 @@
 // The real Linux window, offscreen at 96 dots per inch: built from the window
-// table, wired to Form1, writing the real schedule and settings files.
+// table, wired to MainWindow, writing the real schedule and settings files.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -44,20 +44,20 @@ QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-class Form1WindowTest : public ::testing::Test {
+class QtMainWindowTest : public ::testing::Test {
   protected:
-    Form1WindowTest() {
+    QtMainWindowTest() {
         std::filesystem::create_directories(root + "/program");
         program = std::make_unique<LinuxProgram>(
             LinuxProgramSetup{root + "/program", root + "/data/tolvane", root + "/config/tolvane",
                               &session, [this] { ++endings; }});
     }
-    ~Form1WindowTest() override {
+    ~QtMainWindowTest() override {
         program.reset();
         std::filesystem::remove_all(root);
     }
 
-    Form1Window& Window() { return program->Window(); }
+    QtMainWindow& Window() { return program->Window(); }
     template <typename Widget>
     Widget* Get(ControlId id) {
         return static_cast<Widget*>(Window().ControlWidget(id));
@@ -82,10 +82,10 @@ class Form1WindowTest : public ::testing::Test {
                   const char* amPm) {
         ClickNearLeftEdge(Get<QRadioButton>(action));
         ClickNearLeftEdge(Get<QRadioButton>(onceOrRepeat));
-        Type(ControlId::Combo1, hour);
-        Type(ControlId::Combo2, minute);
-        Type(ControlId::Combo3, amPm);
-        QTest::mouseClick(Get<QPushButton>(ControlId::Command1), Qt::LeftButton);
+        Type(ControlId::Hour, hour);
+        Type(ControlId::Minute, minute);
+        Type(ControlId::AmPm, amPm);
+        QTest::mouseClick(Get<QPushButton>(ControlId::AddToSchedule), Qt::LeftButton);
     }
 
     std::string root = testing::MakeScratchFolder();
@@ -102,9 +102,9 @@ std::string Caption(QWidget* widget) {
     return "";
 }
 
-TEST_F(Form1WindowTest, EveryControlStandsAtItsPlaceWithItsCaptionAt96Dpi) {
+TEST_F(QtMainWindowTest, EveryControlStandsAtItsPlaceWithItsCaptionAt96Dpi) {
     ASSERT_EQ(Window().DotsPerInch(), 96);
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         SCOPED_TRACE(std::string(spec.name));
         QWidget* widget = Window().ControlWidget(spec.id);
         const int x = spec.left / 15, y = spec.top / 15, w = spec.width / 15, h = spec.height / 15;
@@ -122,16 +122,16 @@ TEST_F(Form1WindowTest, EveryControlStandsAtItsPlaceWithItsCaptionAt96Dpi) {
     EXPECT_FALSE(Window().windowIcon().isNull());
 }
 
-TEST_F(Form1WindowTest, TheWindowHasAFixedSize) {
+TEST_F(QtMainWindowTest, TheWindowHasAFixedSize) {
     program->Start("");
     EXPECT_EQ(Window().minimumSize(), Window().maximumSize());
     EXPECT_FALSE(Window().windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Window().windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
-TEST_F(Form1WindowTest, TabOrderFollowsTheTableAndMinimizeHoldsTheFirstFocus) {
+TEST_F(QtMainWindowTest, TabOrderFollowsTheTableAndMinimizeHoldsTheFirstFocus) {
     std::vector<const ControlSpec*> expected;
-    for (const ControlSpec& spec : Form1Controls()) {
+    for (const ControlSpec& spec : MainWindowControls()) {
         const bool focusable = spec.kind != ControlKind::Frame &&
                                spec.kind != ControlKind::BorderlessFrame &&
                                spec.kind != ControlKind::Label;
@@ -147,9 +147,9 @@ TEST_F(Form1WindowTest, TabOrderFollowsTheTableAndMinimizeHoldsTheFirstFocus) {
     QWidget* at = first;
     do {
         const auto found =
-            std::find_if(Form1Controls().begin(), Form1Controls().end(),
+            std::find_if(MainWindowControls().begin(), MainWindowControls().end(),
                          [&](const ControlSpec& s) { return Window().ControlWidget(s.id) == at; });
-        if (found != Form1Controls().end() && at->focusPolicy() != Qt::NoFocus) {
+        if (found != MainWindowControls().end() && at->focusPolicy() != Qt::NoFocus) {
             chain.emplace_back(found->name);
         }
         at = at->nextInFocusChain();
@@ -157,10 +157,10 @@ TEST_F(Form1WindowTest, TabOrderFollowsTheTableAndMinimizeHoldsTheFirstFocus) {
     std::vector<std::string> names;
     for (auto* spec : expected) names.emplace_back(spec->name);
     EXPECT_EQ(chain, names);
-    EXPECT_EQ(Window().focusWidget(), Window().ControlWidget(ControlId::Command10));
+    EXPECT_EQ(Window().focusWidget(), Window().ControlWidget(ControlId::HideToTrayButton));
 }
 
-TEST_F(Form1WindowTest, MenusShowTheTableInOrderWithAccessKeysCheckMarksAndTheSeparator) {
+TEST_F(QtMainWindowTest, MenusShowTheTableInOrderWithAccessKeysCheckMarksAndTheSeparator) {
     std::vector<std::string> shown;
     for (QAction* top : Window().findChild<QMenuBar*>()->actions()) {
         shown.push_back(top->text().toStdString());
@@ -170,24 +170,24 @@ TEST_F(Form1WindowTest, MenusShowTheTableInOrderWithAccessKeysCheckMarksAndTheSe
         }
     }
     std::vector<std::string> table;
-    for (const MenuSpec& spec : Form1Menus()) {
+    for (const MenuSpec& spec : MainWindowMenus()) {
         table.emplace_back(spec.caption);
         if (spec.checkable) table.back() += " (check)";
     }
     EXPECT_EQ(shown, table);
-    EXPECT_EQ(Window().MenuAction(MenuId::ExitM)->text(), "E&xit");
+    EXPECT_EQ(Window().MenuAction(MenuId::Exit)->text(), "E&xit");
 }
 
-TEST_F(Form1WindowTest, TheCombosAreEditableAndFilledAtStartUpKeepingTheirText) {
+TEST_F(QtMainWindowTest, TheCombosAreEditableAndFilledAtStartUpKeepingTheirText) {
     program->Start("");
     const struct {
         ControlId combo;
         int items;
         std::string text;
-    } combos[] = {{ControlId::Combo1, 12, ""},
-                  {ControlId::Combo2, 60, ""},
-                  {ControlId::Combo3, 2, ""},
-                  {ControlId::Combo4, 8, "Every Day"}};
+    } combos[] = {{ControlId::Hour, 12, ""},
+                  {ControlId::Minute, 60, ""},
+                  {ControlId::AmPm, 2, ""},
+                  {ControlId::Day, 8, "Every Day"}};
     for (const auto& c : combos) {
         auto* combo = Get<QComboBox>(c.combo);
         EXPECT_TRUE(combo->isEditable());
@@ -197,25 +197,25 @@ TEST_F(Form1WindowTest, TheCombosAreEditableAndFilledAtStartUpKeepingTheirText) 
     EXPECT_TRUE(Window().isVisible());
 }
 
-TEST_F(Form1WindowTest, OptionButtonsFormTwoIndependentGroups) {
-    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option1));
-    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option8));
-    EXPECT_TRUE(Window().OptionValue(ControlId::Option1));
-    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Option3));
-    EXPECT_FALSE(Window().OptionValue(ControlId::Option1));
-    EXPECT_TRUE(Window().OptionValue(ControlId::Option3));
-    EXPECT_TRUE(Window().OptionValue(ControlId::Option8));
-    Window().SetOptionValue(ControlId::Option3, false);
-    EXPECT_FALSE(Window().OptionValue(ControlId::Option3));
+TEST_F(QtMainWindowTest, OptionButtonsFormTwoIndependentGroups) {
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::ScheduleReboot));
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::Repeat));
+    EXPECT_TRUE(Window().OptionValue(ControlId::ScheduleReboot));
+    ClickNearLeftEdge(Get<QRadioButton>(ControlId::ScheduleShutDown));
+    EXPECT_FALSE(Window().OptionValue(ControlId::ScheduleReboot));
+    EXPECT_TRUE(Window().OptionValue(ControlId::ScheduleShutDown));
+    EXPECT_TRUE(Window().OptionValue(ControlId::Repeat));
+    Window().SetOptionValue(ControlId::ScheduleShutDown, false);
+    EXPECT_FALSE(Window().OptionValue(ControlId::ScheduleShutDown));
 }
 
-TEST_F(Form1WindowTest, AddItPutsTheLineInTheListInTextOrderAndInTheFile) {
+TEST_F(QtMainWindowTest, AddItPutsTheLineInTheListInTextOrderAndInTheFile) {
     program->Start("");
     BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
-    AddEntry(ControlId::Option1, ControlId::Option5, "7", "05", "AM");
-    AddEntry(ControlId::Option3, ControlId::Option8, "10", "30", "PM");
+    AddEntry(ControlId::ScheduleReboot, ControlId::OnlyOnce, "7", "05", "AM");
+    AddEntry(ControlId::ScheduleShutDown, ControlId::Repeat, "10", "30", "PM");
 
-    auto* list = Get<QListWidget>(ControlId::List1);
+    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), "10:30 PM-ShutDown-Repeat YES-Every Day");
     EXPECT_EQ(list->item(1)->text(), "7:05 AM-Reboot-Repeat NO-Every Day");
@@ -229,21 +229,21 @@ TEST_F(Form1WindowTest, AddItPutsTheLineInTheListInTextOrderAndInTheFile) {
     EXPECT_EQ(box.icon, QMessageBox::NoIcon);
     EXPECT_EQ(box.buttons, std::vector{QMessageBox::Ok});
     EXPECT_EQ(box.text.rfind(std::string(texts::kAddedFirstLine) + "\n7:05 AM", 0), 0u) << box.text;
-    EXPECT_EQ(Window().ComboText(ControlId::Combo1), "") << "the time is cleared after an add";
+    EXPECT_EQ(Window().ComboText(ControlId::Hour), "") << "the time is cleared after an add";
 }
 
-TEST_F(Form1WindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile) {
+TEST_F(QtMainWindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile) {
     program->Start("");
     {
         BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
-        AddEntry(ControlId::Option1, ControlId::Option5, "7", "05", "AM");
-        AddEntry(ControlId::Option2, ControlId::Option5, "9", "00", "PM");
+        AddEntry(ControlId::ScheduleReboot, ControlId::OnlyOnce, "7", "05", "AM");
+        AddEntry(ControlId::ScheduleLogOff, ControlId::OnlyOnce, "9", "00", "PM");
     }
-    auto* list = Get<QListWidget>(ControlId::List1);
+    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(program->Form().List().Selected(), 0);
-    QTest::mouseClick(Get<QPushButton>(ControlId::Command2), Qt::LeftButton);
+    QTest::mouseClick(Get<QPushButton>(ControlId::RemoveFromSchedule), Qt::LeftButton);
 
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "9:00 PM-LogOff-Repeat NO-Every Day");
@@ -252,9 +252,9 @@ TEST_F(Form1WindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile)
     EXPECT_EQ(Schedule(), "9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n");
 }
 
-TEST_F(Form1WindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryLongLine) {
+TEST_F(QtMainWindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryLongLine) {
     program->Start("");
-    auto* list = Get<QListWidget>(ControlId::List1);
+    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
     const std::string longLine = "11:59 PM-ShutDown-Repeat YES-" + std::string(300, 'W');
     const char* lines[] = {"1:00 AM-Reboot-Repeat NO-Every Day", longLine.c_str(),
                            "3:00 AM-LogOff-Repeat NO-Every Day", "4:00 AM-Lock-Repeat NO-Monday",
@@ -282,11 +282,11 @@ TEST_F(Form1WindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryL
         << "the four lines fill the list";
 }
 
-TEST_F(Form1WindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {
+TEST_F(QtMainWindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {
     program->Start("");  // no schedule yet, not even its folder
     // Stopped, so only the watcher can tell the window.
-    const_cast<QTimer&>(Window().Timer1()).stop();
-    auto* list = Get<QListWidget>(ControlId::List1);
+    const_cast<QTimer&>(Window().Timer()).stop();
+    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
     const auto shows = [&](const std::vector<std::string>& lines) {
         return QTest::qWaitFor(
             [&] {
@@ -311,48 +311,48 @@ TEST_F(Form1WindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {
     EXPECT_EQ(list->currentRow(), 0);
 }
 
-TEST_F(Form1WindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextStart) {
+TEST_F(QtMainWindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextStart) {
     program->Start("");
-    ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+    ClickNearLeftEdge(Get<QCheckBox>(ControlId::ForceNow));
     EXPECT_NE(Settings().find("[options]\nc2=1\n"), std::string::npos) << Settings();
-    ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+    ClickNearLeftEdge(Get<QCheckBox>(ControlId::ForceNow));
     EXPECT_NE(Settings().find("[options]\nc2=0\n"), std::string::npos) << Settings();
 
     WriteSettings("[OPTIONS]\nC2=1\n");
     program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
         root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
     program->Start("");
-    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1);
+    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1);
     EXPECT_NE(Settings().find("[Location]\nPath=" + root + "/program\n"), std::string::npos)
         << Settings();
 }
 
-TEST_F(Form1WindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood) {
+TEST_F(QtMainWindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood) {
     WriteSettings("[options]\nc2=2\n");
     program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
         root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
     program->Start("");
-    auto* box = Get<QCheckBox>(ControlId::Check2);
+    auto* box = Get<QCheckBox>(ControlId::ForceNow);
     ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
-    ASSERT_EQ(Window().CheckValue(ControlId::Check2), 2);
+    ASSERT_EQ(Window().CheckValue(ControlId::ForceNow), 2);
 
     // Through grayed, a box that still cycled three states would come back
     // to 2 at the third click.
     for (const int expected : {1, 0, 1, 0, 1}) {
         ClickNearLeftEdge(box);
-        EXPECT_EQ(Window().CheckValue(ControlId::Check2), expected);
+        EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), expected);
         EXPECT_NE(Settings().find("c2=" + std::to_string(expected) + "\n"), std::string::npos)
             << Settings();
     }
     QTest::keyClick(box, Qt::Key_Space);
     QTest::keyClick(box, Qt::Key_Space);
-    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1) << "the keyboard cycles the same way";
+    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1) << "the keyboard cycles the same way";
     EXPECT_EQ(Settings().find("c2=2"), std::string::npos) << Settings();
 }
 
-TEST_F(Form1WindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
+TEST_F(QtMainWindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
     program->Start("");
-    QAction* item = Window().MenuAction(MenuId::MinizeonStartup);
+    QAction* item = Window().MenuAction(MenuId::MinimizeOnStart);
     ASSERT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(item->isChecked());
@@ -362,7 +362,7 @@ TEST_F(Form1WindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
     EXPECT_NE(Settings().find("RunMinimized=False\n"), std::string::npos) << Settings();
 }
 
-TEST_F(Form1WindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
+TEST_F(QtMainWindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
     const struct {
         QSystemTrayIcon::ActivationReason reason;
         bool shows;
@@ -378,27 +378,27 @@ TEST_F(Form1WindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
     }
 }
 
-TEST_F(Form1WindowTest, MinimizeWithoutATrayShowsTheIconForLaterAndKeepsTheWindowOnScreen) {
+TEST_F(QtMainWindowTest, MinimizeWithoutATrayShowsTheIconForLaterAndKeepsTheWindowOnScreen) {
     program->Start("");
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-    QTest::mouseClick(Get<QPushButton>(ControlId::Command10), Qt::LeftButton);
+    QTest::mouseClick(Get<QPushButton>(ControlId::HideToTrayButton), Qt::LeftButton);
     EXPECT_TRUE(Window().isVisible()) << "hidden with no icon, it could never come back";
     EXPECT_TRUE(program->Tray().Icon().isVisible());
     EXPECT_EQ(program->Tray().Icon().toolTip(), "Tolvane 2.1 - Quarnel");
 }
 
-TEST_F(Form1WindowTest, ClosingTheWindowIsRefusedAndExitEndsTheProgram) {
+TEST_F(QtMainWindowTest, ClosingTheWindowIsRefusedAndExitEndsTheProgram) {
     program->Start("");
     EXPECT_FALSE(Window().close());
     EXPECT_TRUE(Window().isVisible());
     EXPECT_EQ(endings, 0);
-    QTest::mouseClick(Get<QPushButton>(ControlId::Command15), Qt::LeftButton);
+    QTest::mouseClick(Get<QPushButton>(ControlId::ExitButton), Qt::LeftButton);
     EXPECT_EQ(endings, 1);
-    Window().MenuAction(MenuId::ExitM)->trigger();
+    Window().MenuAction(MenuId::Exit)->trigger();
     EXPECT_EQ(endings, 2);
 }
 
-TEST_F(Form1WindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembersIt) {
+TEST_F(QtMainWindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembersIt) {
     // Stands in for the real script: says it ran, without arguments.
     const std::string script = root + "/program/installs.sh";
     std::ofstream(script) << "#!/bin/sh\necho \"ran with $# arguments\" > \"$0.ran\"\n";
@@ -406,7 +406,7 @@ TEST_F(Form1WindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembe
     program->Start("");
 
     BoxAnswerer boxes({QMessageBox::Yes, QMessageBox::Ok});
-    Window().MenuAction(MenuId::SetServiceM)->trigger();
+    Window().MenuAction(MenuId::SetService)->trigger();
     ASSERT_EQ(boxes.Seen().size(), 2u);
     EXPECT_EQ(boxes.Seen()[0].title, "Tolvane - Quarnel");
     EXPECT_EQ(boxes.Seen()[0].defaultButton, QMessageBox::Yes);
@@ -415,35 +415,35 @@ TEST_F(Form1WindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembe
     EXPECT_EQ(FileText(script + ".ran"), "ran with 0 arguments\n");
 }
 
-TEST_F(Form1WindowTest, Timer1RunsEvery45SecondsFromTheWindowsCreation) {
-    EXPECT_TRUE(Window().Timer1().isActive());
-    EXPECT_EQ(Window().Timer1().interval(), 45000);
+TEST_F(QtMainWindowTest, TheTimerRunsEvery45SecondsFromTheWindowsCreation) {
+    EXPECT_TRUE(Window().Timer().isActive());
+    EXPECT_EQ(Window().Timer().interval(), 45000);
 }
 
-TEST_F(Form1WindowTest, TheCommandLineActsThroughTheSessionServicesBeforeTheWindowShows) {
+TEST_F(QtMainWindowTest, TheCommandLineActsThroughTheSessionServicesBeforeTheWindowShows) {
     program->Start("/Reboot /FORCE");
     EXPECT_EQ(session.ExitFlags(), std::vector<std::uint64_t>{6});
-    EXPECT_EQ(Window().CheckValue(ControlId::Check2), 1);
+    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1);
     EXPECT_NE(Settings().find("c2=1"), std::string::npos);
     EXPECT_TRUE(Window().isVisible());
 }
 
-TEST_F(Form1WindowTest, TheNowButtonsAskForTheirOperationPlainOrForced) {
+TEST_F(QtMainWindowTest, TheNowButtonsAskForTheirOperationPlainOrForced) {
     program->Start("");
     const struct {
         ControlId button;
         bool force;
         std::vector<std::string> calls;
     } cases[] = {
-        {ControlId::Command8, false, {"ExitWindowsEx:2"}},
-        {ControlId::Command9, true, {"ExitWindowsEx:5"}},
-        {ControlId::Command5, true, {"ExitWindowsEx:4"}},
-        {ControlId::Command5, false, {"ExitWindowsEx:0"}},
-        {ControlId::Command4, true, {"LockWorkStation"}},
+        {ControlId::RebootNow, false, {"ExitWindowsEx:2"}},
+        {ControlId::ShutDownNow, true, {"ExitWindowsEx:5"}},
+        {ControlId::LogOffNow, true, {"ExitWindowsEx:4"}},
+        {ControlId::LogOffNow, false, {"ExitWindowsEx:0"}},
+        {ControlId::LockNow, true, {"LockWorkStation"}},
     };
     for (const auto& c : cases) {
-        if (Window().CheckValue(ControlId::Check2) != (c.force ? 1 : 0)) {
-            ClickNearLeftEdge(Get<QCheckBox>(ControlId::Check2));
+        if (Window().CheckValue(ControlId::ForceNow) != (c.force ? 1 : 0)) {
+            ClickNearLeftEdge(Get<QCheckBox>(ControlId::ForceNow));
         }
         session.calls.clear();
         QTest::mouseClick(Get<QPushButton>(c.button), Qt::LeftButton);

@@ -1,4 +1,4 @@
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 #include <algorithm>
 
@@ -23,15 +23,15 @@ struct ActionOption {
     ActionWord action;
 };
 constexpr ActionOption kActionOptions[] = {
-    {ControlId::Option1, ActionWord::Reboot},
-    {ControlId::Option2, ActionWord::LogOff},
-    {ControlId::Option3, ActionWord::ShutDown},
-    {ControlId::Option4, ActionWord::LockWorkStation},
+    {ControlId::ScheduleReboot, ActionWord::Reboot},
+    {ControlId::ScheduleLogOff, ActionWord::LogOff},
+    {ControlId::ScheduleShutDown, ActionWord::ShutDown},
+    {ControlId::ScheduleLock, ActionWord::LockWorkStation},
 };
 
 }  // namespace
 
-Form1::Form1(const Form1Platform& platform)
+MainWindow::MainWindow(const MainWindowPlatform& platform)
     : platform_(platform),
       file_(list_, platform_.files, platform_.pump),
       power_(platform_.session),
@@ -39,33 +39,32 @@ Form1::Form1(const Form1Platform& platform)
     list_.SetObserver(&platform_.view);
     // A refused reboot or a lock nobody carried out would otherwise pass
     // for done.
-    platform_.session.TellFailures([this](const std::string& what) {
-        Message(texts::RequestFailed(what));
-    });
+    platform_.session.TellFailures(
+        [this](const std::string& what) { Message(texts::RequestFailed(what)); });
 }
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
     platform_.session.TellFailures({});
     list_.SetObserver(nullptr);
 }
 
 // ---- Start-up ----
 
-void Form1::Form_Load(const std::string& commandLine) {
+void MainWindow::OnLoad(const std::string& commandLine) {
     const CommandLineRequest request = ParseCommandLine(commandLine);
-    if (request.force) SetCheck2(1);
+    if (request.force) SetForceNow(1);
     switch (request.action) {
         case CommandLineAction::Reboot:
-            Command8_Click();
+            OnRebootNow();
             break;
         case CommandLineAction::ShutDown:
-            Command9_Click();
+            OnShutDownNow();
             break;
         case CommandLineAction::Lock:
-            Command4_Click();
+            OnLockNow();
             break;
         case CommandLineAction::LogOff:
-            Command5_Click();
+            OnLogOffNow();
             break;
         case CommandLineAction::Invalid:
             Message(texts::InvalidOption());
@@ -74,13 +73,13 @@ void Form1::Form_Load(const std::string& commandLine) {
             break;
     }
 
-    SetCombos();
+    FillTimeChoices();
     // Held while the window lives: the service leaves the schedule to it.
     std::string reason;
     windowLock_ = file_.Store().HoldWindowLock(reason);
     const std::string unreadable = file_.GetRebootData();
     if (!unreadable.empty()) Message(texts::ScheduleUnreadable(file_.Path(), unreadable));
-    GetSettingsFromRegistry();
+    LoadOptions();
 
     std::string folder = platform_.files.ProgramFolder();
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
@@ -91,21 +90,21 @@ void Form1::Form_Load(const std::string& commandLine) {
 
 // ---- The schedule editor ----
 
-void Form1::SetCombos() {
+void MainWindow::FillTimeChoices() {
     auto& view = platform_.view;
     // The long lists let other events in between items.
-    for (const ControlId combo : {ControlId::Combo1, ControlId::Combo2}) {
+    for (const ControlId combo : {ControlId::Hour, ControlId::Minute}) {
         for (const std::string& item : ComboItems(combo)) {
             view.AddComboItem(combo, item);
             platform_.pump.ProcessPendingEvents();
         }
     }
-    for (const ControlId combo : {ControlId::Combo3, ControlId::Combo4}) {
+    for (const ControlId combo : {ControlId::AmPm, ControlId::Day}) {
         for (const std::string& item : ComboItems(combo)) view.AddComboItem(combo, item);
     }
 }
 
-void Form1::Command1_Click() {
+void MainWindow::OnAddToSchedule() {
     auto& view = platform_.view;
     const auto chosen =
         std::find_if(std::begin(kActionOptions), std::end(kActionOptions),
@@ -117,31 +116,31 @@ void Form1::Command1_Click() {
 
     ScheduleEntry entry;
     entry.Action = chosen->action;
-    entry.Force = view.CheckValue(ControlId::Check1) == 1;
-    if (view.OptionValue(ControlId::Option5)) {
+    entry.Force = view.CheckValue(ControlId::ScheduleForce) == 1;
+    if (view.OptionValue(ControlId::OnlyOnce)) {
         entry.Repeat = false;
-    } else if (view.OptionValue(ControlId::Option8)) {
+    } else if (view.OptionValue(ControlId::Repeat)) {
         entry.Repeat = true;
     } else {
         Message(std::string(texts::kNoRepeatChosen));
         return;
     }
-    entry.Hour = view.ComboText(ControlId::Combo1);
-    entry.Minute = view.ComboText(ControlId::Combo2);
-    entry.AmPm = view.ComboText(ControlId::Combo3);
-    entry.Day = view.ComboText(ControlId::Combo4);
+    entry.Hour = view.ComboText(ControlId::Hour);
+    entry.Minute = view.ComboText(ControlId::Minute);
+    entry.AmPm = view.ComboText(ControlId::AmPm);
+    entry.Day = view.ComboText(ControlId::Day);
 
     const WriteResult saved = file_.AddLine(ComposeScheduleLine(entry));
     Message(
         texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
                                  ComposeActionAndRepeat(entry.Action, entry.Force, entry.Repeat)));
-    view.SetComboText(ControlId::Combo1, "");
-    view.SetComboText(ControlId::Combo2, "");
-    view.SetComboText(ControlId::Combo3, "");
+    view.SetComboText(ControlId::Hour, "");
+    view.SetComboText(ControlId::Minute, "");
+    view.SetComboText(ControlId::AmPm, "");
     if (!saved) Message(texts::ScheduleNotSaved(file_.Path(), saved.reason));
 }
 
-void Form1::Command2_Click() {
+void MainWindow::OnRemoveFromSchedule() {
     const int selected = list_.Selected();
     if (selected < 0) {
         Message(std::string(texts::kNothingSelected));
@@ -153,84 +152,84 @@ void Form1::Command2_Click() {
 
 // ---- The immediate-action panel ----
 
-void Form1::ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)()) {
+void MainWindow::ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)()) {
     // Only a box that is exactly checked forces; a grayed one does not.
-    (power_.*(platform_.view.CheckValue(ControlId::Check2) == 1 ? forced : plain))();
+    (power_.*(platform_.view.CheckValue(ControlId::ForceNow) == 1 ? forced : plain))();
 }
 
-void Form1::Command8_Click() {
+void MainWindow::OnRebootNow() {
     ActNow(&PowerOperations::RebootSystem, &PowerOperations::RebootSystemForced);
 }
 
-void Form1::Command4_Click() {
+void MainWindow::OnLockNow() {
     power_.LockWorkStation();
 }
 
-void Form1::Command5_Click() {
+void MainWindow::OnLogOffNow() {
     ActNow(&PowerOperations::LogOffUser, &PowerOperations::LogOffUserForced);
 }
 
-void Form1::Command9_Click() {
+void MainWindow::OnShutDownNow() {
     ActNow(&PowerOperations::ShutDownSystem, &PowerOperations::ShutDownSystemForced);
 }
 
-void Form1::Check2_Click() {
-    Save("options", "c2", std::to_string(platform_.view.CheckValue(ControlId::Check2)));
+void MainWindow::OnForceNowChanged() {
+    Save("options", "c2", std::to_string(platform_.view.CheckValue(ControlId::ForceNow)));
 }
 
-void Form1::SetCheck2(int value) {
-    if (platform_.view.CheckValue(ControlId::Check2) == value) return;
-    platform_.view.SetCheckValue(ControlId::Check2, value);
-    Check2_Click();
+void MainWindow::SetForceNow(int value) {
+    if (platform_.view.CheckValue(ControlId::ForceNow) == value) return;
+    platform_.view.SetCheckValue(ControlId::ForceNow, value);
+    OnForceNowChanged();
 }
 
 // ---- The persisted options ----
 
-void Form1::GetSettingsFromRegistry() {
+void MainWindow::LoadOptions() {
     auto& view = platform_.view;
     auto stored = [&](const char* key, bool absent) {
         return StoredBoolean(Setting("Runit", key, BooleanText(absent))).value_or(absent);
     };
-    view.SetMenuChecked(MenuId::MinizeonStartup, stored("RunMinimized", false));
-    view.SetMenuChecked(MenuId::ShowRebootScheduleM, stored("ShowRebootScheduleM", true));
-    view.SetMenuChecked(MenuId::ShowShowRebootNowM, stored("ShowShowRebootNowM", true));
-    SetCheck2(StoredCheckValue(Setting("options", "c2", "0")).value_or(0));
+    view.SetMenuChecked(MenuId::MinimizeOnStart, stored("RunMinimized", false));
+    view.SetMenuChecked(MenuId::ShowSchedule, stored("ShowRebootScheduleM", true));
+    view.SetMenuChecked(MenuId::ShowNowPanel, stored("ShowShowRebootNowM", true));
+    SetForceNow(StoredCheckValue(Setting("options", "c2", "0")).value_or(0));
     notices_.SetMinutes(StoredNoticeMinutes(
         Setting("Options", "NoticeMinutes", std::to_string(NoticeTimer::kDefaultMinutes))));
-    if (view.MenuChecked(MenuId::MinizeonStartup)) Minmizeapplication();
+    if (view.MenuChecked(MenuId::MinimizeOnStart)) OnHideToTray();
 }
 
-void Form1::ToggleCheckMark(MenuId item, const char* key) {
+void MainWindow::ToggleCheckMark(MenuId item, const char* key) {
     auto& view = platform_.view;
     view.SetMenuChecked(item, !view.MenuChecked(item));
     Save("Runit", key, BooleanText(view.MenuChecked(item)));
 }
 
-void Form1::MinizeonStartup_Click() {
-    ToggleCheckMark(MenuId::MinizeonStartup, "RunMinimized");
+void MainWindow::OnToggleMinimizeOnStart() {
+    ToggleCheckMark(MenuId::MinimizeOnStart, "RunMinimized");
 }
 
-void Form1::ShowRebootScheduleM_Click() {
-    ToggleCheckMark(MenuId::ShowRebootScheduleM, "ShowRebootScheduleM");
+void MainWindow::OnToggleShowSchedule() {
+    ToggleCheckMark(MenuId::ShowSchedule, "ShowRebootScheduleM");
 }
 
-void Form1::ShowShowRebootNowM_Click() {
-    ToggleCheckMark(MenuId::ShowShowRebootNowM, "ShowShowRebootNowM");
+void MainWindow::OnToggleShowNowPanel() {
+    ToggleCheckMark(MenuId::ShowNowPanel, "ShowShowRebootNowM");
 }
 
 // ---- The notification area ----
 
-void Form1::Minmizeapplication() {
+void MainWindow::OnHideToTray() {
     platform_.view.HideWindow();
     hiddenToTray_ = true;
     // Without an icon there would be no way back to a hidden window.
-    if (!AddIconTray() && !iconAdded_) {
+    if (!ShowTrayIcon() && !iconAdded_) {
         hiddenToTray_ = false;
         platform_.view.ShowWindow();
     }
 }
 
-NotifyIconRecord Form1::IconRecord() {
+NotifyIconRecord MainWindow::TrayIconRecord() {
     NotifyIconRecord record;
     record.hWnd = platform_.view.WindowHandle();
     record.uID = static_cast<std::uint32_t>(platform_.view.IconHandle());
@@ -244,30 +243,30 @@ NotifyIconRecord Form1::IconRecord() {
     return record;
 }
 
-bool Form1::AddIconTray() {
-    const bool added = platform_.tray.Add(IconRecord());
+bool MainWindow::ShowTrayIcon() {
+    const bool added = platform_.tray.Add(TrayIconRecord());
     iconAdded_ = iconAdded_ || added;
     return added;
 }
 
-void Form1::Form_MouseMove(std::uint32_t mouseMessage) {
+void MainWindow::OnTrayIconMessage(std::uint32_t mouseMessage) {
     if (mouseMessage == kWmLButtonDown || mouseMessage == kWmRButtonDown) {
         hiddenToTray_ = false;
         platform_.view.ShowWindow();
     }
 }
 
-void Form1::TaskbarCreated() {
-    if (hiddenToTray_) AddIconTray();
+void MainWindow::OnTaskbarRestarted() {
+    if (hiddenToTray_) ShowTrayIcon();
 }
 
-void Form1::ExitM_Click() {
+void MainWindow::OnExit() {
     platform_.view.EndProgram();
 }
 
 // ---- Service installation ----
 
-void Form1::SetServiceM_Click() {
+void MainWindow::OnSetService() {
     const bool installed = StoredServiceInstalled(Setting("Options", "Service", "0"));
     const auto question = installed ? texts::kRemoveQuestion : texts::kInstallQuestion;
     const MsgBoxResult answer = platform_.msgBox.Show(
@@ -293,9 +292,9 @@ void Form1::SetServiceM_Click() {
         Save("Options", "Service", installed ? "0" : "1");
         Message(installed ? std::string(texts::kRemoved) : texts::Installed());
     };
-    const bool started = script.find('"') == std::string::npos &&
-                         platform_.processes.Start("\"" + script + "\"", kNormalFocus, reason,
-                                                   ended);
+    const bool started =
+        script.find('"') == std::string::npos &&
+        platform_.processes.Start("\"" + script + "\"", kNormalFocus, reason, ended);
     if (!started) {
         Message(texts::CouldNotStart(script, reason));
         return;
@@ -305,11 +304,11 @@ void Form1::SetServiceM_Click() {
 
 // ---- About and Help ----
 
-void Form1::AboutMenu_Click() {
+void MainWindow::OnAbout() {
     platform_.msgBox.Show(texts::AboutText(), std::string(texts::kAboutTitle), MsgBoxStyle::OkOnly);
 }
 
-void Form1::HelpMMMMM_Click() {
+void MainWindow::OnHelp() {
     const std::weak_ptr<int> alive = alive_;
     const auto failedLater = [this, alive] {
         if (!alive.expired()) Message(texts::CouldNotOpenHelp());
@@ -321,15 +320,16 @@ void Form1::HelpMMMMM_Click() {
 
 // ---- Helpers ----
 
-void Form1::Message(const std::string& text) {
+void MainWindow::Message(const std::string& text) {
     platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBoxStyle::OkOnly);
 }
 
-std::string Form1::Setting(const char* section, const char* key, const std::string& defaultValue) {
+std::string MainWindow::Setting(const char* section, const char* key,
+                                const std::string& defaultValue) {
     return platform_.settings.GetSetting(kApplication, section, key, defaultValue);
 }
 
-void Form1::Save(const char* section, const char* key, const std::string& value) {
+void MainWindow::Save(const char* section, const char* key, const std::string& value) {
     platform_.settings.SaveSetting(kApplication, section, key, value);
 }
 
