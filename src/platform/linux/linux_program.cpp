@@ -50,8 +50,10 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     if (!endProgram) endProgram = EndAtOnce;
     window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
-    tray_ = std::make_unique<QtTrayIcon>(
-        ApplicationIcon(), [this](std::uint32_t message) { form_->OnTrayIconMessage(message); });
+    tray_ = std::make_unique<QtTrayIcon>(ApplicationIcon(), [this](std::uint32_t message) {
+        window_->Run("the tray icon",
+                     [message](MainWindow& form) { form.OnTrayIconMessage(message); });
+    });
 
     MainWindowPlatform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
                                 browser_, *tray_, clock_,   files_,     *session};
@@ -67,9 +69,10 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
 }
 
 void LinuxProgram::Start(const std::string& commandLine) {
-    form_->OnLoad(commandLine);
+    window_->Run("start-up", [&](MainWindow& form) { form.OnLoad(commandLine); });
     const auto changed = [this] {
-        form_->OnScheduleFileChanged();
+        window_->Run("the schedule's watch",
+                     [](MainWindow& form) { form.OnScheduleFileChanged(); });
         WatchSchedule();
     };
     QObject::connect(&scheduleWatcher_, &QFileSystemWatcher::fileChanged, &scheduleWatcher_,

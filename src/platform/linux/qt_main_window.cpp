@@ -21,10 +21,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "platform/linux/application_icon.h"
 #include "platform/linux/window_font.h"
+#include "shell/handler_guard.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
 
@@ -174,9 +176,8 @@ bool TakesFocus(ControlKind kind) {
 QtMainWindow::QtMainWindow(std::function<void()> endProgram) : endProgram_(std::move(endProgram)) {
     // The timer runs from the window's creation for the life of the program.
     timer_.setInterval(kTimerIntervalMs);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (form_) form_->OnTimerTick();
-    });
+    connect(&timer_, &QTimer::timeout, this,
+            [this] { Run("the timer", [](MainWindow& form) { form.OnTimerTick(); }); });
     timer_.start();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -232,7 +233,7 @@ void QtMainWindow::BuildControls() {
                 auto* button = new QPushButton(caption, parent);
                 button->setAutoDefault(false);
                 connect(button, &QPushButton::clicked, this,
-                        [this, click = spec.click] { Forward(click); });
+                        [this, &spec] { Forward(spec.name, spec.click); });
                 widget = button;
                 break;
             }
@@ -246,7 +247,7 @@ void QtMainWindow::BuildControls() {
                 // clicked comes from the user only, after the value changed;
                 // a value set by the program raises nothing.
                 connect(box, &QCheckBox::clicked, this,
-                        [this, click = spec.click] { Forward(click); });
+                        [this, &spec] { Forward(spec.name, spec.click); });
                 widget = box;
                 break;
             }
@@ -303,13 +304,12 @@ void QtMainWindow::BuildMenus(QMenuBar& bar) {
         } else {
             action = menus.at(*spec.parent)->addAction(caption);
             action->setCheckable(spec.checkable);
-            connect(action, &QAction::triggered, this,
-                    [this, action, checkable = spec.checkable, click = spec.click] {
-                        // The handler flips the check mark itself; undo Qt's
-                        // own flip first so one click is one change.
-                        if (checkable) action->setChecked(!action->isChecked());
-                        Forward(click);
-                    });
+            connect(action, &QAction::triggered, this, [this, action, &spec] {
+                // The handler flips the check mark itself; undo Qt's
+                // own flip first so one click is one change.
+                if (spec.checkable) action->setChecked(!action->isChecked());
+                Forward(spec.name, spec.click);
+            });
         }
         action->setObjectName(Text(spec.name));
         menus_[spec.id] = action;
@@ -336,14 +336,22 @@ void QtMainWindow::SetTabOrder() {
     if (!focusable.empty()) controls_.at(focusable.front()->id)->setFocus();
 }
 
-void QtMainWindow::Forward(MainWindowHandler handler) {
-    if (form_ && handler) (form_->*handler)();
+void QtMainWindow::Run(std::string_view event, const std::function<void(MainWindow&)>& call) {
+    if (!form_) return;
+    RunHandler(
+        event, [&] { call(*form_); },
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+}
+
+void QtMainWindow::Forward(std::string_view control, MainWindowHandler handler) {
+    if (handler) Run(control, [handler](MainWindow& form) { (form.*handler)(); });
 }
 
 void QtMainWindow::ListSelectionChanged() {
     if (!form_) return;
     const auto selected = list_->selectedItems();
-    form_->OnScheduleLineSelected(selected.isEmpty() ? -1 : list_->row(selected.front()));
+    const int index = selected.isEmpty() ? -1 : list_->row(selected.front());
+    Run("ScheduleLines", [index](MainWindow& form) { form.OnScheduleLineSelected(index); });
 }
 
 bool QtMainWindow::OptionValue(ControlId option) {
@@ -454,7 +462,7 @@ void QtMainWindow::SelectionChanged(int index) {
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
     int cancel = 0;
-    if (form_) form_->OnCloseRequested(cancel);
+    Run("closing the window", [&cancel](MainWindow& form) { form.OnCloseRequested(cancel); });
     if (cancel != 0) {
         event->ignore();
     } else {

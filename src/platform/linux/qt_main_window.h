@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 
 #include "platform/view.h"
 #include "shell/window_layout.h"
@@ -28,6 +29,10 @@ class QtMainWindow final : public QWidget, public MainWindowView {
     ~QtMainWindow() override;
 
     void Attach(MainWindow* form) { form_ = form; }
+    // Runs a handler of the attached window, guarded: a failure is written
+    // to standard error and ends that event's work only. Nothing runs
+    // before a window is attached.
+    void Run(std::string_view event, const std::function<void(MainWindow&)>& call);
 
     QWidget* ControlWidget(ControlId id) const { return controls_.at(id); }
     QAction* MenuAction(MenuId id) const { return menus_.at(id); }
@@ -62,7 +67,7 @@ class QtMainWindow final : public QWidget, public MainWindowView {
     void BuildControls();
     void BuildMenus(QMenuBar& bar);
     void SetTabOrder();
-    void Forward(MainWindowHandler handler);
+    void Forward(std::string_view control, MainWindowHandler handler);
     void ListSelectionChanged();
 
     std::function<void()> endProgram_;

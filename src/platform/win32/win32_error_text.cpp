@@ -1,5 +1,7 @@
 #include "platform/win32/win32_error_text.h"
 
+#include "platform/win32/win32_handles.h"
+
 namespace tolvane {
 
 std::string ErrorText(DWORD error) {
@@ -7,8 +9,8 @@ std::string ErrorText(DWORD error) {
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    const UniqueLocalMemory owned(buffer);
     std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
-    if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.pop_back();
     }

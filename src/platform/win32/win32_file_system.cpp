@@ -13,31 +13,12 @@
 
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_file_lock.h"
+#include "platform/win32/win32_handles.h"
 #include "schedule/no_link_file_system.h"
 
 namespace tolvane {
 
 namespace {
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (valid()) ::CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-    bool Close() {
-        const HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(h) != 0;
-    }
-
-  private:
-    HANDLE h_;
-};
 
 // How long a rename waits for readers of the file it replaces; as long as
 // a writer waits for another's lock.
@@ -93,10 +74,10 @@ FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes
     };
     // Shared for deletion too, so this reader is no reason of its own for
     // another writer's replacement of the file to be refused.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         const DWORD error = GetLastError();
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -108,13 +89,13 @@ FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes
     }
     // Only a file on a disk: a pipe or a device in its place would hold the
     // reader up, or never end.
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
         read.outcome = FileRead::Outcome::Unreadable;
         read.reason = "It is no regular file.";
         return read;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return fail(GetLastError());
+    if (!GetFileSizeEx(file.Get(), &size)) return fail(GetLastError());
     if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
         read.outcome = FileRead::Outcome::TooLarge;
         return read;
@@ -122,7 +103,7 @@ FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
             return fail(GetLastError());
         }
         if (got == 0) {
@@ -149,9 +130,9 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path =
             folder + "\\" + NumberedTemporaryName(prefix, GetCurrentProcessId(), ++counter);
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) {
+        UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS) continue;
             reason = ErrorText(error);
@@ -162,12 +143,12 @@ std::optional<std::string> Win32FileSystem::WriteTemporaryFile(const std::string
         while (ok && !rest.empty()) {
             DWORD written = 0;
             const DWORD chunk = static_cast<DWORD>(rest.size() > 1u << 30 ? 1u << 30 : rest.size());
-            ok = WriteFile(file.get(), rest.data(), chunk, &written, nullptr) != 0 && written > 0;
+            ok = WriteFile(file.Get(), rest.data(), chunk, &written, nullptr) != 0 && written > 0;
             rest.remove_prefix(written);
         }
-        ok = ok && FlushFileBuffers(file.get()) != 0;
+        ok = ok && FlushFileBuffers(file.Get()) != 0;
         const DWORD error = GetLastError();
-        ok = file.Close() && ok;
+        ok = CloseHandle(file.Release()) != 0 && ok;
         if (!ok) {
             reason = ErrorText(error);
             DeleteFileA(path.c_str());
@@ -214,8 +195,8 @@ std::vector<std::string> Win32FileSystem::StaleTemporaryFiles(const std::string&
     std::vector<std::string> stale;
     WIN32_FIND_DATAA found{};
     const std::string pattern = folder + "\\" + prefix + "*.tmp";
-    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return stale;
+    const UniqueFindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search) return stale;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     do {
@@ -228,8 +209,7 @@ std::vector<std::string> Win32FileSystem::StaleTemporaryFiles(const std::string&
         if (age >= minimumAgeSeconds) {
             stale.push_back(folder + "\\" + found.cFileName);
         }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.Get(), &found));
     return stale;
 }
 
@@ -237,36 +217,35 @@ namespace {
 
 class Win32FileLock final : public FileLock {
   public:
-    explicit Win32FileLock(HANDLE file) : file_(file) {}
+    explicit Win32FileLock(UniqueFileHandle file) : file_(std::move(file)) {}
     ~Win32FileLock() override {
         // Unlocked before the close: the system releases a closed handle's
         // locks only when it gets round to it.
-        UnlockWholeFile(file_);
-        CloseHandle(file_);
+        UnlockWholeFile(file_.Get());
     }
     Win32FileLock(const Win32FileLock&) = delete;
     Win32FileLock& operator=(const Win32FileLock&) = delete;
 
   private:
-    HANDLE file_;
+    UniqueFileHandle file_;
 };
 
 // A lock file opened as itself: a link or a folder in its place is refused,
 // and so is anything that is no file on a disk.
-HANDLE OpenLockFile(const std::string& path, DWORD disposition, std::string& reason) {
-    HANDLE file = CreateFileA(
+UniqueFileHandle OpenLockFile(const std::string& path, DWORD disposition, std::string& reason) {
+    UniqueFileHandle file(CreateFileA(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
         reason = ErrorText(GetLastError());
-        return INVALID_HANDLE_VALUE;
+        return file;
     }
     BY_HANDLE_FILE_INFORMATION facts{};
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &facts) ||
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.Get(), &facts) ||
         (facts.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
         reason = "The lock file " + path + " is no regular file.";
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
+        return {};
     }
     return file;
 }
@@ -275,12 +254,12 @@ HANDLE OpenLockFile(const std::string& path, DWORD disposition, std::string& rea
 
 std::unique_ptr<FileLock> Win32FileSystem::LockFile(const std::string& path, LockKind kind,
                                                     double waitSeconds, std::string& reason) {
-    const HANDLE file = OpenLockFile(path, OPEN_ALWAYS, reason);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    UniqueFileHandle file = OpenLockFile(path, OPEN_ALWAYS, reason);
+    if (!file) return nullptr;
     DWORD error = 0;
-    switch (LockWholeFile(file, kind, waitSeconds, error)) {
+    switch (LockWholeFile(file.Get(), kind, waitSeconds, error)) {
         case HandleLock::Locked:
-            return std::make_unique<Win32FileLock>(file);
+            return std::make_unique<Win32FileLock>(std::move(file));
         case HandleLock::Busy:
             reason = "Another program holds the lock " + path + ".";
             break;
@@ -288,18 +267,17 @@ std::unique_ptr<FileLock> Win32FileSystem::LockFile(const std::string& path, Loc
             reason = ErrorText(error);
             break;
     }
-    CloseHandle(file);
     return nullptr;
 }
 
 bool Win32FileSystem::LockedElsewhere(const std::string& path) {
     std::string reason;
-    FileHandle file(OpenLockFile(path, OPEN_EXISTING, reason));
-    if (!file.valid()) return false;
+    const UniqueFileHandle file = OpenLockFile(path, OPEN_EXISTING, reason);
+    if (!file) return false;
     DWORD error = 0;
-    switch (LockWholeFile(file.get(), LockKind::Exclusive, 0, error)) {
+    switch (LockWholeFile(file.Get(), LockKind::Exclusive, 0, error)) {
         case HandleLock::Locked:
-            UnlockWholeFile(file.get());
+            UnlockWholeFile(file.Get());
             return false;
         case HandleLock::Busy:
             return true;
@@ -371,14 +349,14 @@ std::optional<std::string> ReadSymbolicLink(const std::string& path, bool& relat
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return std::nullopt;
     }
-    FileHandle link(
+    UniqueFileHandle link(
         CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!link.valid()) return std::nullopt;
+    if (!link) return std::nullopt;
     std::string data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE, '\0');
     DWORD got = 0;
-    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+    if (!DeviceIoControl(link.Get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
                          static_cast<DWORD>(data.size()), &got, nullptr)) {
         return std::nullopt;
     }

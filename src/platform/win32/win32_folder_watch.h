@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+#include "platform/win32/win32_handles.h"
+
 namespace tolvane {
 
 // Watches a folder for files made, removed, renamed, written or resized in
@@ -22,7 +24,7 @@ class Win32FolderWatch {
 
     // Whether the folder is watched: false when the system would not watch it
     // (a missing folder, say); the window's timer still looks now and then.
-    bool Watching() const { return thread_ != nullptr; }
+    bool Watching() const { return static_cast<bool>(thread_); }
     // The window calls this as it handles the message, before it looks at the
     // folder: a change after this point posts the message again.
     void Handled() { posted_.store(false); }
@@ -33,9 +35,9 @@ class Win32FolderWatch {
 
     HWND window_;
     UINT message_;
-    HANDLE change_ = INVALID_HANDLE_VALUE;
-    HANDLE stop_ = nullptr;
-    HANDLE thread_ = nullptr;
+    UniqueChangeNotification change_;
+    UniqueHandle stop_;
+    UniqueHandle thread_;
     std::atomic<bool> posted_{false};
 };
 

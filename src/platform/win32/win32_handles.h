@@ -29,6 +29,12 @@ class UniqueWin32 {
     explicit operator bool() const { return value_ != Traits::None(); }
     // Gives the handle up without closing it.
     Type Release() { return std::exchange(value_, Traits::None()); }
+    // Where a function that hands its handle back through a pointer puts it;
+    // any handle held so far is closed first.
+    Type* Out() {
+        Reset();
+        return &value_;
+    }
     void Reset(Type value = Traits::None()) {
         const Type old = std::exchange(value_, value);
         if (old != Traits::None()) Traits::Close(old);
@@ -45,10 +51,25 @@ struct Kernel {  // processes, threads, tokens, events, jobs: none is null
     static Type None() { return nullptr; }
     static void Close(Type handle) { CloseHandle(handle); }
 };
-struct File {  // CreateFile and FindFirstChangeNotification: none is INVALID_HANDLE_VALUE
+struct File {  // CreateFile: none is INVALID_HANDLE_VALUE
     using Type = HANDLE;
     static Type None() { return INVALID_HANDLE_VALUE; }
     static void Close(Type handle) { CloseHandle(handle); }
+};
+struct FindSearch {  // FindFirstFile: none is INVALID_HANDLE_VALUE
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type search) { FindClose(search); }
+};
+struct ChangeNotification {  // FindFirstChangeNotification
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type change) { FindCloseChangeNotification(change); }
+};
+struct LocalMemory {  // what the system allocated for the caller with LocalAlloc
+    using Type = HLOCAL;
+    static Type None() { return nullptr; }
+    static void Close(Type memory) { LocalFree(memory); }
 };
 struct Icon {
     using Type = HICON;
@@ -85,6 +106,9 @@ struct ThreadPoolWait {  // RegisterWaitForSingleObject; closing waits for a cal
 
 using UniqueHandle = UniqueWin32<handle_traits::Kernel>;
 using UniqueFileHandle = UniqueWin32<handle_traits::File>;
+using UniqueFindHandle = UniqueWin32<handle_traits::FindSearch>;
+using UniqueChangeNotification = UniqueWin32<handle_traits::ChangeNotification>;
+using UniqueLocalMemory = UniqueWin32<handle_traits::LocalMemory>;
 using UniqueIcon = UniqueWin32<handle_traits::Icon>;
 using UniqueFont = UniqueWin32<handle_traits::Font>;
 using UniqueMenu = UniqueWin32<handle_traits::Menu>;

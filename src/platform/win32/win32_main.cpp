@@ -8,6 +8,7 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_desktop_notices.h"
+#include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
@@ -18,6 +19,7 @@
 #include "platform/win32/win32_tray_icon.h"
 #include "shell/explorer_web_browser.h"
 #include "shell/main_window.h"
+#include "shell/texts.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace tolvane;
@@ -40,7 +42,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Exit ends the program at once, from wherever the command was given
     // (inside a tick or a pause too): nothing runs after it.
     Win32MainWindow window(instance, SystemDotsPerInch(), [] { ExitProcess(0); });
-    if (!window.Handle()) return 1;
+    if (!window.Handle()) {
+        // Nothing else could tell it: there is no window to own a message.
+        const std::string text =
+            "The window could not be made: " + ErrorText(window.CreationError());
+        MessageBoxA(nullptr, text.c_str(), std::string(texts::kMessageTitle).c_str(), MB_OK);
+        return 1;
+    }
     pump.SetDialogWindow(window.Handle());
     msgBox.SetOwner(window.Handle());
     // Asks through the same box, owned by the window.
@@ -49,7 +57,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
                                        clock, files, session, &notices});
     window.Attach(form);
-    form.OnLoad(CommandLineArguments(GetCommandLineA()));
+    const std::string commandLine = CommandLineArguments(GetCommandLineA());
+    window.Run("start-up", [&](MainWindow& core) { core.OnLoad(commandLine); });
     // Edits made elsewhere show at once; the timer's look is the fallback. A
     // schedule kept as a link changes in its target's folder.
     const std::string schedule = files.LinkTarget(form.SchedulePath());

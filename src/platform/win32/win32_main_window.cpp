@@ -11,6 +11,7 @@
 
 #include "platform/win32/win32_resource_ids.h"
 #include "shell/caption_fit.h"
+#include "shell/handler_guard.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
 
@@ -231,24 +232,28 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
         windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kWindowClass;
-        RegisterClassExA(&windowClass);
+        if (!RegisterClassExA(&windowClass)) {
+            creationError_ = GetLastError();
+            return;
+        }
     }
 
-    bigIcon_ =
-        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
+    bigIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
-    menuBar_ = CreateMenu();
+    // Owned here until the window takes the menu bar (and its menus) over.
+    UniqueMenu menuBar(CreateMenu());
     std::vector<HMENU> popups(MainWindowMenus().size(), nullptr);
     for (const MenuSpec& spec : MainWindowMenus()) {
         const std::string caption(spec.caption);
         if (!spec.parent) {
             popups[MenuIndex(spec.id)] = CreatePopupMenu();
-            AppendMenuA(menuBar_, MF_POPUP | MF_STRING,
+            AppendMenuA(menuBar.Get(), MF_POPUP | MF_STRING,
                         reinterpret_cast<UINT_PTR>(popups[MenuIndex(spec.id)]), caption.c_str());
         } else if (caption == "-") {
             AppendMenuA(popups[MenuIndex(*spec.parent)], MF_SEPARATOR, MenuCommand(spec.id),
@@ -265,11 +270,15 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     AdjustWindowRectEx(&frame, style, TRUE, 0);
     const std::string title(texts::kWindowTitle);
     window_ = CreateWindowExA(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar_,
-                              instance, this);
-    if (!window_) return;
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+                              frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                              menuBar.Get(), instance, this);
+    if (!window_) {
+        creationError_ = GetLastError();
+        return;
+    }
+    menuBar_ = menuBar.Release();
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     FitClientArea();
     CreateControls(instance);
     FitFont();
@@ -281,10 +290,9 @@ Win32MainWindow::~Win32MainWindow() {
     destroying_ = true;
     form_ = nullptr;
     watch_.reset();
-    if (window_) DestroyWindow(window_);  // takes the menu bar with it
-    if (font_) DeleteObject(font_);
-    if (bigIcon_) DestroyIcon(bigIcon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
+    // The window takes its menu bar with it; the font and icons go after it,
+    // as nothing draws with them any more.
+    if (window_) DestroyWindow(window_);
 }
 
 bool Win32MainWindow::WatchFolder(const std::string& folder) {
@@ -363,14 +371,13 @@ void Win32MainWindow::FitFont() {
         for (const ControlSpec& spec : MainWindowControls()) {
             SendMessageA(ControlWindow(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(next), 0);
         }
-        if (font_) DeleteObject(font_);
-        font_ = next;
+        font_.Reset(next);
         applied = size;
     };
     const int chosen = LargestSizeThatFits(largest, smallest, [&](int size) {
         apply(size);
         if (!font_ || !dc) return true;
-        const HGDIOBJ before = SelectObject(dc, font_);
+        const HGDIOBJ before = SelectObject(dc, font_.Get());
         bool fits = true;
         for (const ControlSpec& spec : MainWindowControls()) {
             for (const std::string& text : TextsToShowWhole(spec)) {
@@ -415,14 +422,10 @@ HWND Win32MainWindow::ControlWindow(ControlId id) const {
     return GetDlgItem(window_, ControlCommand(id));
 }
 
-template <typename Call>
-void Win32MainWindow::Run(Call&& call) {
+void Win32MainWindow::Run(std::string_view event, const std::function<void(MainWindow&)>& call) {
     if (!form_) return;
-    try {
-        call(*form_);
-    } catch (...) {
-        // The work of this one event is lost; the window and the timer go on.
-    }
+    RunHandler(
+        event, [&] { call(*form_); }, failureLog_);
 }
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -444,11 +447,11 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_TIMER:
-            if (wParam == kTimerId) Run([](MainWindow& form) { form.OnTimerTick(); });
+            if (wParam == kTimerId) Run("the timer", [](MainWindow& form) { form.OnTimerTick(); });
             return 0;
         case kFolderChangedMessage:
             if (watch_) watch_->Handled();
-            Run([](MainWindow& form) { form.OnScheduleFileChanged(); });
+            Run("the schedule's watch", [](MainWindow& form) { form.OnScheduleFileChanged(); });
             return 0;
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is
@@ -464,7 +467,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 }
                 return 0;
             }
-            Run([&](MainWindow& form) {
+            Run("the tray icon", [&](MainWindow& form) {
                 form.OnTrayIconMessage(static_cast<std::uint32_t>(lParam));
             });
             return 0;
@@ -473,7 +476,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             int cancel = 1;
             if (form_) {
                 cancel = 0;
-                Run([&](MainWindow& form) { form.OnCloseRequested(cancel); });
+                Run("closing the window", [&](MainWindow& form) { form.OnCloseRequested(cancel); });
             }
             if (!cancel) EndProgram();
             return 0;
@@ -500,7 +503,7 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         default:
             if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-                Run([](MainWindow& form) { form.OnTaskbarRestarted(); });
+                Run("the taskbar's restart", [](MainWindow& form) { form.OnTaskbarRestarted(); });
                 return 0;
             }
             return DefWindowProcA(window_, message, wParam, lParam);
@@ -533,9 +536,8 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
         const auto menus = MainWindowMenus();
         const int index = id - static_cast<int>(kFirstMenuCommand);
         if (code != 0 || index < 0 || index >= static_cast<int>(menus.size())) return;
-        if (const MainWindowHandler click = menus[static_cast<std::size_t>(index)].click) {
-            Run([&](MainWindow& form) { (form.*click)(); });
-        }
+        const MenuSpec& item = menus[static_cast<std::size_t>(index)];
+        if (item.click) Run(item.name, [&](MainWindow& form) { (form.*item.click)(); });
         return;
     }
     const auto controls = MainWindowControls();
@@ -545,20 +547,20 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     switch (spec.kind) {
         case ControlKind::PushButton:
             if (code == BN_CLICKED && spec.click) {
-                Run([&](MainWindow& form) { (form.*spec.click)(); });
+                Run(spec.name, [&](MainWindow& form) { (form.*spec.click)(); });
             }
             break;
         case ControlKind::CheckBox:
             if (code == BN_CLICKED) {
                 // A click checks a clear box and clears a checked or grayed one.
                 SetCheckValue(spec.id, CheckValue(spec.id) == BST_UNCHECKED ? 1 : 0);
-                if (spec.click) Run([&](MainWindow& form) { (form.*spec.click)(); });
+                if (spec.click) Run(spec.name, [&](MainWindow& form) { (form.*spec.click)(); });
             }
             break;
         case ControlKind::ListBox:
             if (code == LBN_SELCHANGE) {
                 const int selected = static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0));
-                Run([&](MainWindow& form) { form.OnScheduleLineSelected(selected); });
+                Run(spec.name, [&](MainWindow& form) { form.OnScheduleLineSelected(selected); });
             }
             break;
         default:
@@ -634,7 +636,7 @@ std::uintptr_t Win32MainWindow::WindowHandle() {
 
 std::uintptr_t Win32MainWindow::IconHandle() {
     // The notification area shows small icons; the small image is drawn for it.
-    return reinterpret_cast<std::uintptr_t>(smallIcon_);
+    return reinterpret_cast<std::uintptr_t>(smallIcon_.Get());
 }
 
 void Win32MainWindow::ItemInserted(int index, const std::string& line) {

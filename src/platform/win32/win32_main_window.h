@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/view.h"
 #include "platform/win32/win32_folder_watch.h"
+#include "platform/win32/win32_handles.h"
+#include "shell/handler_guard.h"
 #include "shell/window_layout.h"
 
 namespace tolvane {
@@ -40,6 +44,13 @@ class Win32MainWindow final : public MainWindowView {
     bool WatchFolder(const std::string& folder);
 
     HWND Handle() const { return window_; }
+    // Why the window could not be made (no handle): the system's error code.
+    DWORD CreationError() const { return creationError_; }
+    // Runs a handler of the attached window, guarded: nothing it throws may
+    // unwind through the system's code; its failure goes to the failure log.
+    void Run(std::string_view event, const std::function<void(MainWindow&)>& call);
+    // Where a handler's failure is written; standard error until set.
+    void SetFailureLog(HandlerFailureLog log) { failureLog_ = std::move(log); }
     HWND ControlWindow(ControlId id) const;
     // The identifiers in WM_COMMAND: a control's child id, a menu item's command.
     static int ControlCommand(ControlId id);
@@ -50,7 +61,7 @@ class Win32MainWindow final : public MainWindowView {
     // handle, as the form fills the record), and a second id, never the
     // first, for an icon added only to carry a notice.
     UINT TrayIconId() const {
-        return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(smallIcon_));
+        return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(smallIcon_.Get()));
     }
     UINT NoticeIconId() const { return TrayIconId() + 1; }
     // Receives the balloon events (NIN_BALLOON*) of either icon, with the
@@ -95,15 +106,15 @@ class Win32MainWindow final : public MainWindowView {
     void FitClientArea();
     void RestoreFocus();
     int Pixels(int twips) const { return TwipsToPixels(twips, dotsPerInch_); }
-    // Runs a handler; nothing it throws may unwind through the system's code.
-    template <typename Call>
-    void Run(Call&& call);
 
+    // Icons and font are declared first, so they outlive the window that
+    // shows them; the window itself is destroyed by hand, before them.
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
+    UniqueFont font_;
     HWND window_ = nullptr;
-    HMENU menuBar_ = nullptr;
-    HFONT font_ = nullptr;
-    HICON bigIcon_ = nullptr;
-    HICON smallIcon_ = nullptr;
+    HMENU menuBar_ = nullptr;  // the window's: destroyed with it
+    DWORD creationError_ = 0;
     HWND lastFocus_ = nullptr;
     int dotsPerInch_;
     UINT taskbarCreated_ = 0;
@@ -112,6 +123,9 @@ class Win32MainWindow final : public MainWindowView {
     std::function<void()> endProgram_;
     std::function<void(UINT, UINT)> balloonEvents_;
     std::unique_ptr<Win32FolderWatch> watch_;
+    HandlerFailureLog failureLog_ = [](const std::string& line) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    };
 };
 
 }  // namespace tolvane

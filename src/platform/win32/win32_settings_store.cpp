@@ -2,26 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_handles.h"
+
 namespace tolvane {
-
-namespace {
-
-class RegistryKey {
-  public:
-    RegistryKey() = default;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
-}  // namespace
 
 std::string Win32SettingsStore::SectionKey(const std::string& application,
                                            const std::string& section) const {
@@ -31,7 +14,7 @@ std::string Win32SettingsStore::SectionKey(const std::string& application,
 std::string Win32SettingsStore::GetSetting(const std::string& application,
                                            const std::string& section, const std::string& key,
                                            const std::string& defaultValue) {
-    RegistryKey opened;
+    UniqueRegistryKey opened;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SectionKey(application, section).c_str(), 0,
                       KEY_QUERY_VALUE, opened.Out()) != ERROR_SUCCESS) {
         return defaultValue;
@@ -61,7 +44,7 @@ std::string Win32SettingsStore::GetSetting(const std::string& application,
 
 void Win32SettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                      const std::string& key, const std::string& value) {
-    RegistryKey created;
+    UniqueRegistryKey created;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, SectionKey(application, section).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, created.Out(),
                         nullptr) != ERROR_SUCCESS) {
