@@ -13,7 +13,7 @@
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_process_starter.h"
-#include "platform/win32/win32_session_services.h"
+#include "platform/win32/win32_session_power.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "shell/explorer_web_browser.h"
@@ -33,7 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32ProcessStarter processes;
     ExplorerWebBrowser browser(processes);
     Win32TrayIcon tray;
-    Win32SessionServices session;
+    Win32SessionPower power;
     Win32EventPump pump;
     Win32MsgBox msgBox;
 
@@ -47,7 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32DesktopNotices notices(window, msgBox);
 
     MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, session, &notices});
+                                       clock, files, power, &notices});
     window.Attach(form);
     form.OnLoad(CommandLineArguments(GetCommandLineA()));
     // Edits made elsewhere show at once; the timer's look is the fallback. A
