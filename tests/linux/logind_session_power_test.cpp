@@ -132,6 +132,7 @@ TEST_F(LogindTest, EachEndOfTheSessionMakesItsLogindCall) {
         EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), c.expected) << c.name;
     }
     EXPECT_EQ(reports, Calls{});
+    EXPECT_EQ(reason, "");
 }
 
 TEST_F(LogindTest, PlainRebootAndShutDownFallBackWhereLogindLacksTheWithFlagsMethods) {
