@@ -14,8 +14,8 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_view.h"
 #include "native_platform.h"
 #include "schedule/schedule_file.h"
@@ -39,7 +39,7 @@ class HostileScheduleFile : public ::testing::Test {
     void StartWith(const std::string& bytes) {
         ASSERT_TRUE(ReplaceFileContents(*fs, path, bytes));
         form = std::make_unique<MainWindow>(MainWindowPlatform{
-            view, pump, msgBox, settings, processes, browser, tray, clock, *fs, session});
+            view, pump, msgBox, settings, processes, browser, tray, clock, *fs, power});
         form->OnLoad("");
     }
     const Lines& Loaded() { return form->List().Items(); }
@@ -50,17 +50,7 @@ class HostileScheduleFile : public ::testing::Test {
         form->OnScheduleLineSelected(0);
         form->OnRemoveFromSchedule();
     }
-    std::vector<std::string> Actions() {
-        std::vector<std::string> actions;
-        for (const auto& call : session.calls) {
-            if (call.name == "ExitWindowsEx") {
-                actions.push_back("exit " + std::to_string(call.args[0]));
-            } else if (call.name == "LockWorkStation") {
-                actions.push_back("lock");
-            }
-        }
-        return actions;
-    }
+    const std::vector<std::string>& Actions() { return power.requests; }
 
     std::string folder = testing::MakeScratchFolder();
     std::unique_ptr<FileSystem> fs = testing::MakeNativeFileSystem(folder);
@@ -73,7 +63,7 @@ class HostileScheduleFile : public ::testing::Test {
     testing::FakeWebBrowser browser;
     testing::FakeTrayIcon tray;
     FakeClock clock;
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     std::unique_ptr<MainWindow> form;
 };
 
@@ -111,7 +101,7 @@ TEST_F(HostileScheduleFile, AHundredThousandLinesInNoOrderLoadSortedAndOnlyTheDu
 
     clock.now = FakeClock::At(22, 30, 1);  // Monday
     form->OnTimerTick();
-    EXPECT_EQ(Actions(), (std::vector<std::string>{"exit 6", "lock"}));
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"forced reboot", "lock"}));
     sorted.erase(
         std::find(sorted.begin(), sorted.end(), "10:30 PM-Force Reboot-Repeat NO-Every Day"));
     EXPECT_EQ(Loaded(), sorted);
@@ -135,7 +125,7 @@ TEST_F(HostileScheduleFile, LinesOfAHundredThousandCharactersAreKeptWholeAndARea
 
     clock.now = FakeClock::At(22, 30, 3);
     form->OnTimerTick();
-    EXPECT_EQ(Actions(), (std::vector<std::string>{"exit 6"}));
+    EXPECT_EQ(Actions(), (std::vector<std::string>{"forced reboot"}));
 
     RemoveFirstLine();
     sorted.erase(sorted.begin());
@@ -182,7 +172,7 @@ TEST_F(HostileScheduleFile, AFileWithoutASingleCrLfHoldsNoLine) {
     }
     std::string noBreakAtAll(3 << 20, 'a');
     for (const std::string& bytes : {lfOnly, crOnly, noBreakAtAll}) {
-        session.calls.clear();
+        power.requests.clear();
         StartWith(bytes);
         EXPECT_TRUE(Loaded().empty()) << bytes.size();
         EXPECT_TRUE(msgBox.shown.empty());

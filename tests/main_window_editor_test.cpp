@@ -7,7 +7,6 @@ namespace tolvane::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
-using Flags = std::vector<std::uint64_t>;
 
 TEST_F(MainWindowTest, SetCombosFillsThePickersInOrderAndSelectsNothing) {
     form.FillTimeChoices();
@@ -151,18 +150,20 @@ TEST_F(MainWindowTest, RemoveItNeedsASelectionAndRemovesOnlyThatLine) {
 TEST_F(MainWindowTest, NowButtonsActAtOnceForcedOnlyWhenTheBoxIsExactlyChecked) {
     struct Case {
         int check2;
-        Flags flags;  // Reboot Now, Log Off Now, ShutDown Now
+        Texts requests;  // Reboot Now, Log Off Now, ShutDown Now, Lock Now
     };
-    const Case cases[] = {{0, {2, 0, 1}}, {1, {6, 4, 5}}, {2, {2, 0, 1}}};
+    const Texts plain = {"reboot", "log-off", "shutdown", "lock"};
+    const Case cases[] = {{0, plain},
+                          {1, {"forced reboot", "forced log-off", "forced shutdown", "lock"}},
+                          {2, plain}};
     for (const auto& c : cases) {
-        session.calls.clear();
+        power.requests.clear();
         view.checks[ControlId::ForceNow] = c.check2;
         form.OnRebootNow();
         form.OnLogOffNow();
         form.OnShutDownNow();
         form.OnLockNow();
-        EXPECT_EQ(session.ExitFlags(), c.flags) << c.check2;
-        EXPECT_EQ(session.calls.back().name, "LockWorkStation");
+        EXPECT_EQ(power.requests, c.requests) << c.check2;
     }
     EXPECT_TRUE(msgBox.shown.empty());
     EXPECT_TRUE(settings.saves.empty());
@@ -184,13 +185,13 @@ TEST_F(MainWindowTest, TheRoadOfOneEntryFromAddItToTheReboot) {
     EXPECT_EQ(ScheduleBytes(), "10:30 PM-Force Reboot-Repeat NO-Every Day\r\n\r\n");
 
     std::string fileAtRequest;
-    session.onExit = [&] { fileAtRequest = ScheduleBytes(); };
+    power.onRequest = [&] { fileAtRequest = ScheduleBytes(); };
     clock.now = FakeClock::At(22, 29);
     form.OnTimerTick();
-    EXPECT_TRUE(session.calls.empty());
+    EXPECT_TRUE(power.requests.empty());
     clock.now = FakeClock::At(22, 30, 3);
     form.OnTimerTick();
-    EXPECT_EQ(session.ExitFlags(), Flags{6});
+    EXPECT_EQ(power.requests, Texts{"forced reboot"});
     EXPECT_EQ(fileAtRequest, "\r\n");
     EXPECT_TRUE(Lines().empty());
     EXPECT_TRUE(view.listItems.empty());
@@ -204,7 +205,7 @@ TEST_F(MainWindowTest, ATickInsideAModalMessageBoxSeesTheListAsItIs) {
     form.OnAddToSchedule();  // the confirmation is up when the timer fires
     EXPECT_EQ(Lines(), Texts{"2:00 AM-Reboot-Repeat YES-Monday"});
     EXPECT_EQ(ScheduleBytes(), "2:00 AM-Reboot-Repeat YES-Monday\r\n\r\n");
-    EXPECT_EQ(session.Names(), Texts{"LockWorkStation"});
+    EXPECT_EQ(power.requests, Texts{"lock"});
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_view.h"
 #include "shell/main_window.h"
 
@@ -24,9 +24,9 @@ class MainWindowTest : public ::testing::Test {
     FakeTrayIcon tray;
     FakeClock clock;
     FakeFileSystem files;
-    FakeSessionServices session;
+    FakeSystemPower power;
     MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, session}};
+                                       clock, files, power}};
 
     const std::string schedulePath = "C:\\Program Files\\Tolvane\\rebootdata.kx";
 

@@ -8,7 +8,6 @@ namespace tolvane::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
-using Flags = std::vector<std::uint64_t>;
 
 const std::string kInvalidOption =
     "Invaild Option!\r\n"
@@ -28,7 +27,7 @@ TEST_F(MainWindowTest, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
     files.files[schedulePath] = "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n";
     form.OnLoad("");
     EXPECT_TRUE(msgBox.shown.empty());
-    EXPECT_TRUE(session.calls.empty());
+    EXPECT_TRUE(power.requests.empty());
     EXPECT_EQ(view.comboItems[ControlId::Day].size(), 8u);
     EXPECT_EQ(view.listItems, Texts{"7:05 AM-ShutDown-Repeat YES-Monday"});
     EXPECT_FALSE(view.menuChecks[MenuId::MinimizeOnStart]);
@@ -43,45 +42,41 @@ TEST_F(MainWindowTest, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
 TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
     struct Case {
         const char* commandLine;
-        Flags flags;
-        int locks;
+        Texts requests;
         bool invalid;
         int check2;
     };
     const Case cases[] = {
-        {"", {}, 0, false, 0},
-        {"   ", {}, 0, false, 0},
-        {"/REBOOT", {2}, 0, false, 0},
-        {"  / reb oot  ", {2}, 0, false, 0},
-        {"/reboot /force", {6}, 0, false, 1},
-        {"/Force/Reboot", {6}, 0, false, 1},
-        {"/shutdown", {1}, 0, false, 0},
-        {"/logoff /FORCE", {4}, 0, false, 1},
-        {"/lock /force", {}, 1, false, 1},
-        {"/force", {}, 0, true, 1},
-        {"/forcereboot", {}, 0, true, 1},
-        {"/reboot /shutdown", {}, 0, true, 0},
-        {"reboot", {}, 0, true, 0},
-        {"\t/reboot", {}, 0, true, 0},
-        {"\"/reboot\"", {}, 0, true, 0},
+        {"", {}, false, 0},
+        {"   ", {}, false, 0},
+        {"/REBOOT", {"reboot"}, false, 0},
+        {"  / reb oot  ", {"reboot"}, false, 0},
+        {"/reboot /force", {"forced reboot"}, false, 1},
+        {"/Force/Reboot", {"forced reboot"}, false, 1},
+        {"/shutdown", {"shutdown"}, false, 0},
+        {"/logoff /FORCE", {"forced log-off"}, false, 1},
+        {"/lock /force", {"lock"}, false, 1},
+        {"/force", {}, true, 1},
+        {"/forcereboot", {}, true, 1},
+        {"/reboot /shutdown", {}, true, 0},
+        {"reboot", {}, true, 0},
+        {"\t/reboot", {}, true, 0},
+        {"\"/reboot\"", {}, true, 0},
     };
     for (const auto& c : cases) {
         FakeView freshView;
         FakeMsgBox freshBox;
         FakeSettingsStore freshSettings;
-        FakeSessionServices freshSession;
+        FakeSystemPower freshPower;
         std::vector<std::string> savedAtAction;
         size_t combosAtMessage = 99;
-        freshSession.onExit = [&] { savedAtAction = freshSettings.saves; };
+        freshPower.onRequest = [&] { savedAtAction = freshSettings.saves; };
         freshBox.whileShown = [&] { combosAtMessage = freshView.comboItems.size(); };
         MainWindow fresh(MainWindowPlatform{freshView, pump, freshBox, freshSettings, processes,
-                                            browser, tray, clock, files, freshSession});
+                                            browser, tray, clock, files, freshPower});
         fresh.OnLoad(c.commandLine);
 
-        EXPECT_EQ(freshSession.ExitFlags(), c.flags) << c.commandLine;
-        EXPECT_EQ(freshSession.Names().size() == 1 && freshSession.Names()[0] == "LockWorkStation",
-                  c.locks == 1)
-            << c.commandLine;
+        EXPECT_EQ(freshPower.requests, c.requests) << c.commandLine;
         EXPECT_EQ(freshBox.Texts(), c.invalid ? Texts{kInvalidOption} : Texts{}) << c.commandLine;
         if (c.invalid) {
             EXPECT_EQ(combosAtMessage, 0u) << "message before the pickers are filled";
@@ -89,7 +84,7 @@ TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheActio
         EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.commandLine;
         if (c.check2 == 1) {
             EXPECT_EQ(freshSettings.Get("options", "c2"), "1") << c.commandLine;
-            if (!c.flags.empty()) {
+            if (!c.requests.empty()) {
                 EXPECT_EQ(savedAtAction, Texts{"options\\c2=1"});
             }
         }
@@ -101,10 +96,10 @@ TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheActio
 TEST_F(MainWindowTest, AStartWithoutForceActsPlainlyBeforeTheStoredForceIsRestored) {
     settings.Put("Options", "C2", "1");  // any letter case names the same key
     form.OnLoad("/reboot");
-    EXPECT_EQ(session.ExitFlags(), Flags{2});
+    EXPECT_EQ(power.requests, Texts{"reboot"});
     EXPECT_EQ(view.checks[ControlId::ForceNow], 1);
     form.OnRebootNow();
-    EXPECT_EQ(session.ExitFlags(), (Flags{2, 6}));
+    EXPECT_EQ(power.requests, (Texts{"reboot", "forced reboot"}));
 }
 
 TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
@@ -131,7 +126,7 @@ TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
         freshSettings.Put("Runit", "ShowShowRebootNowM", c.showNow);
         freshSettings.Put("options", "c2", c.c2);
         MainWindow fresh(MainWindowPlatform{freshView, pump, msgBox, freshSettings, processes,
-                                            browser, freshTray, clock, files, session});
+                                            browser, freshTray, clock, files, power});
         fresh.OnLoad("");
         EXPECT_EQ(freshView.menuChecks[MenuId::MinimizeOnStart], c.minimized) << c.runMinimized;
         EXPECT_EQ(freshView.menuChecks[MenuId::ShowSchedule], c.schedule) << c.showSchedule;
@@ -275,7 +270,7 @@ TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndS
 
 TEST_F(MainWindowTest, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
     auto window = std::make_unique<MainWindow>(MainWindowPlatform{
-        view, pump, msgBox, settings, processes, browser, tray, clock, files, session});
+        view, pump, msgBox, settings, processes, browser, tray, clock, files, power});
     window->OnSetService();
     window.reset();
     processes.started.back().ended(true, "");
@@ -325,7 +320,7 @@ TEST_F(MainWindowTest, TheTimerKeepsTickingDuringTheServicePause) {
         if (call == 0) form.OnTimerTick();
     };
     form.OnSetService();
-    EXPECT_EQ(session.Names(), Texts{"LockWorkStation"});
+    EXPECT_EQ(power.requests, Texts{"lock"});
 }
 
 // ---- About and Help ----
@@ -359,15 +354,25 @@ TEST_F(MainWindowTest, EveryRouteToHelpOpensTheSamePage) {
 }
 
 TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
-    session.refuse = true;
-    form.OnRebootNow();
-    form.OnLockNow();
-    ASSERT_EQ(msgBox.shown.size(), 2u);
-    EXPECT_EQ(
-        msgBox.shown[0].text,
-        "The request was not carried out:\r\nThe reboot was refused: an application is busy.");
-    EXPECT_EQ(msgBox.shown[1].text,
-              "The request was not carried out:\r\nNothing carried out the lock.");
+    const std::string said = "The request was not carried out:\r\n";
+    power.refuse = true;
+    power.refusal = "The reboot was refused: an application is busy.";
+    form.OnRebootNow();  // refused at once, from a button
+    form.List().Add("1:05 PM-LockWorkStation-Repeat YES-Every Day");
+    clock.now = FakeClock::At(13, 5);
+    power.refusal = "The lock was refused.";
+    form.OnTimerTick();  // refused at once, from the schedule
+    ASSERT_TRUE(power.told);
+    power.told("Nothing carried out the lock.");  // found out later
+    EXPECT_EQ(power.requests, (Texts{"reboot", "lock"}));
+    EXPECT_EQ(msgBox.Texts(),
+              (Texts{said + "The reboot was refused: an application is busy.",
+                     said + "The lock was refused.", said + "Nothing carried out the lock."}));
+    {
+        MainWindow gone{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                           clock, files, power}};
+    }
+    EXPECT_FALSE(power.told) << "a window that is gone is told nothing more";
 }
 
 TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressInANormalWindow) {

@@ -15,7 +15,7 @@ class NoticeTest : public MainWindowTest {
     FakeDesktopNotices notices;
     MainWindow window{[this] {
         MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                    browser, tray, clock,  files,    session};
+                                    browser, tray, clock,  files,    power};
         platform.notices = &notices;
         return platform;
     }()};
@@ -27,11 +27,6 @@ class NoticeTest : public MainWindowTest {
             window.OnTimerTick();
             clock.Advance(45);
         }
-    }
-    int Actions() {
-        int n = 0;
-        for (const auto& name : session.Names()) n += name == "ExitWindowsEx";
-        return n;
     }
 };
 
@@ -51,7 +46,8 @@ TEST_F(NoticeTest, FiveMinutesAndOneMinuteBeforeEachActionButALock) {
         EXPECT_EQ(shown.notice.skipLabel, "Skip this time");
         EXPECT_EQ(shown.notice.question, shown.notice.text + "\r\n\r\nSkip this time?");
     }
-    EXPECT_EQ(Actions(), 2) << "the actions still run";
+    EXPECT_EQ(power.requests, (Texts{"forced reboot", "lock", "shutdown"}))
+        << "the actions still run";
 }
 
 TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
@@ -74,7 +70,7 @@ TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
         notices.shown.clear();
         MainWindow started{[this] {
             MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                        browser, tray, clock,  files,    session};
+                                        browser, tray, clock,  files,    power};
             platform.notices = &notices;
             return platform;
         }()};
@@ -102,7 +98,7 @@ TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
     EXPECT_NE(files.files[schedulePath + ".runs"].find("\t10:30 PM-Reboot-Repeat YES-Every Day"),
               std::string::npos);
     TickFrom(22, 26, 6);
-    EXPECT_EQ(Actions(), 0);
+    EXPECT_TRUE(power.requests.empty());
 
     // The next day the repeating line runs again.
     clock.Advance(24 * 3600.0 - 10 * 60);
@@ -110,7 +106,7 @@ TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
         window.OnTimerTick();
         clock.Advance(45);
     }
-    EXPECT_EQ(Actions(), 1);
+    EXPECT_EQ(power.requests, Texts{"reboot"});
 }
 
 TEST_F(NoticeTest, WithoutANotificationServiceTheScheduleRunsAsBefore) {
@@ -119,7 +115,7 @@ TEST_F(NoticeTest, WithoutANotificationServiceTheScheduleRunsAsBefore) {
     window.OnLoad("");
     TickFrom(22, 24, 7);
     EXPECT_TRUE(msgBox.shown.empty());
-    EXPECT_EQ(Actions(), 1);
+    EXPECT_EQ(power.requests, Texts{"reboot"});
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_session_services.h"
+#include "fakes/fake_system_power.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/wall_minutes.h"
 
@@ -15,9 +15,9 @@ namespace {
 using testing::FakeClock;
 using testing::FakeEventPump;
 using testing::FakeFileSystem;
-using testing::FakeSessionServices;
+using testing::FakeSystemPower;
 using Lines = std::vector<std::string>;
-using Flags = std::vector<std::uint64_t>;
+using Requests = std::vector<std::string>;
 
 constexpr int kSunday = 0;
 constexpr int kMonday = 1;
@@ -28,8 +28,7 @@ class SchedulerTest : public ::testing::Test {
     FakeFileSystem fs;
     FakeEventPump pump;
     FakeClock clock;
-    FakeSessionServices services;
-    PowerOperations power{services};
+    FakeSystemPower power;
     ScheduleFile file{list, fs, pump};
     Scheduler scheduler{list, file, power, clock, pump};
 
@@ -38,11 +37,6 @@ class SchedulerTest : public ::testing::Test {
     void Add(const std::string& line) {
         list.Add(line);
         fs.files[file.Path()] = ScheduleFileBytes(list.Items());
-    }
-    int Locks() const {
-        int n = 0;
-        for (const auto& c : services.calls) n += c.name == "LockWorkStation";
-        return n;
     }
 };
 
@@ -82,7 +76,7 @@ TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
         {"Reboot", 13, 5, kMonday, false},
     };
     for (const auto& c : cases) {
-        services.calls.clear();
+        power.requests.clear();
         while (list.Count() > 0) list.Remove(0);
         Add(c.line);
         // The same weekday and time, a week later for every case: a new minute.
@@ -90,13 +84,13 @@ TEST_F(SchedulerTest, ComparesDayHourMinuteAndHalfDayWithTheClock) {
         clock.now = StartOfWallMinute(WallMinuteOf(FakeClock::At(c.hour, c.minute, c.weekday)) +
                                       (&c - cases) * week);
         scheduler.RunDueLines();
-        EXPECT_EQ(services.ExitFlags(), c.due ? Flags{2} : Flags{}) << c.line;
+        EXPECT_EQ(power.requests, c.due ? Requests{"reboot"} : Requests{}) << c.line;
     }
 }
 
 TEST_F(SchedulerTest, AnEmptyListDoesNothing) {
     scheduler.RunDueLines();
-    EXPECT_TRUE(services.calls.empty());
+    EXPECT_TRUE(power.requests.empty());
     EXPECT_TRUE(fs.files.empty());
 }
 
@@ -106,7 +100,7 @@ TEST_F(SchedulerTest, EveryDueEntryRunsInListOrderAfterAOneTimeOneIsRemoved) {
     Add("1:06 PM-ShutDown-Repeat YES-Every Day");
     clock.now = FakeClock::At(13, 5);
     scheduler.RunDueLines();
-    EXPECT_EQ(services.ExitFlags(), (Flags{4, 2}));
+    EXPECT_EQ(power.requests, (Requests{"forced log-off", "reboot"}));
     const Lines left = {"1:05 PM-Reboot-Repeat YES-Every Day",
                         "1:06 PM-ShutDown-Repeat YES-Every Day"};
     EXPECT_EQ(list.Items(), left);
@@ -122,7 +116,7 @@ TEST_F(SchedulerTest, AOneTimeLineLeavesListAndFileBeforeTheRequest) {
     Add(line);
     Lines listAtRequest;
     std::string fileAtRequest;
-    services.onExit = [&] {
+    power.onRequest = [&] {
         listAtRequest = list.Items();
         fileAtRequest = FileBytes();
     };
@@ -130,7 +124,8 @@ TEST_F(SchedulerTest, AOneTimeLineLeavesListAndFileBeforeTheRequest) {
     scheduler.RunDueLines();
 
     const Lines others = {"2:00 AM-Reboot-Repeat YES-Monday", "9:00 AM-LogOff-Repeat YES-Friday"};
-    EXPECT_EQ(services.ExitFlags(), Flags{5});  // once, though three copies stood in the list
+    EXPECT_EQ(power.requests, Requests{"forced shutdown"})
+        << "once, though three copies stood in the list";
     EXPECT_EQ(listAtRequest, others);
     EXPECT_EQ(fileAtRequest, ScheduleFileBytes(others));
 }
@@ -142,14 +137,14 @@ TEST_F(SchedulerTest, ARepeatingLineRunsOncePerMinuteAndAgainTheNextTime) {
     scheduler.RunDueLines();
     clock.Advance(45);
     scheduler.RunDueLines();  // second tick of the same minute
-    EXPECT_EQ(Locks(), 1);
+    EXPECT_EQ(power.requests, Requests{"lock"});
 
     clock.now = FakeClock::At(13, 6);
     scheduler.RunDueLines();
     clock.now = FakeClock::At(13, 5);
     clock.now.day += 1;  // the next day, same minute
     scheduler.RunDueLines();
-    EXPECT_EQ(Locks(), 2);
+    EXPECT_EQ(power.requests, (Requests{"lock", "lock"}));
     EXPECT_EQ(list.Count(), 1);
     EXPECT_EQ(FileBytes(), bytes);  // a repeating line never rewrites the file
 }
@@ -174,7 +169,7 @@ TEST_F(SchedulerTest, LinesTheUserAddsOrRemovesMidTickAreHandledWithoutOverrun) 
     };
     clock.now = FakeClock::At(13, 5);
     scheduler.RunDueLines();
-    EXPECT_EQ(services.ExitFlags(), (Flags{0, 1}));
+    EXPECT_EQ(power.requests, (Requests{"log-off", "shutdown"}));
 }
 
 TEST_F(SchedulerTest, TheRemovalWalkCopesWithTheListShrinkingUnderIt) {
@@ -191,7 +186,7 @@ TEST_F(SchedulerTest, TheRemovalWalkCopesWithTheListShrinkingUnderIt) {
     clock.now = FakeClock::At(13, 5);
     scheduler.RunDueLines();
     EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(services.ExitFlags(), Flags{2});
+    EXPECT_EQ(power.requests, Requests{"reboot"});
     // The file lost the one-time line; the other removals were the list's own.
     EXPECT_EQ(FileBytes(), ScheduleFileBytes({"5:00 PM-Reboot-Repeat YES-Every Day",
                                               "6:00 PM-Reboot-Repeat YES-Every Day"}));
@@ -205,42 +200,32 @@ TEST_F(SchedulerTest, AMalformedLineNeverStopsTheTick) {
     Add("nonsense");
     clock.now = FakeClock::At(13, 5);
     scheduler.RunDueLines();
-    EXPECT_EQ(services.ExitFlags(), Flags{2});
+    EXPECT_EQ(power.requests, Requests{"reboot"});
     EXPECT_EQ(list.Count(), 5);
 }
 
-struct ActionCase {
-    const char* actionPiece;
-    Flags exitFlags;
-    int locks;
-};
-
-TEST_F(SchedulerTest, RunActionChoosesTheFirstMatchingOperation) {
-    const ActionCase cases[] = {
-        {"Reboot", {2}, 0},
-        {"REBOOT", {2}, 0},
-        {"Force Reboot", {6}, 0},
-        {"fORCE rEBOOT", {6}, 0},
-        {"LogOff", {0}, 0},
-        {"Force logoff", {4}, 0},
-        {"ShutDown", {1}, 0},
-        {"Force SHUTDOWN", {5}, 0},
-        {"LockWorkStation", {}, 1},
-        {"Force LockWorkStation", {}, 1},
-        {"ShutDown then Reboot", {2}, 0},
-        {"reboot-ish logoff", {2}, 0},
-        {"xforcex shutdownx", {5}, 0},
-        {"Hibernate", {}, 0},
-        {"", {}, 0},
+TEST_F(SchedulerTest, RunActionRequestsTheFirstMatchingAction) {
+    const std::pair<const char*, Requests> cases[] = {
+        {"Reboot", {"reboot"}},
+        {"REBOOT", {"reboot"}},
+        {"Force Reboot", {"forced reboot"}},
+        {"fORCE rEBOOT", {"forced reboot"}},
+        {"LogOff", {"log-off"}},
+        {"Force logoff", {"forced log-off"}},
+        {"ShutDown", {"shutdown"}},
+        {"Force SHUTDOWN", {"forced shutdown"}},
+        {"LockWorkStation", {"lock"}},
+        {"Force LockWorkStation", {"lock"}},  // a lock has nothing to force
+        {"ShutDown then Reboot", {"reboot"}},
+        {"reboot-ish logoff", {"reboot"}},
+        {"xforcex shutdownx", {"forced shutdown"}},
+        {"Hibernate", {}},
+        {"", {}},
     };
-    for (const auto& c : cases) {
-        services.calls.clear();
-        scheduler.RunAction(c.actionPiece);
-        EXPECT_EQ(services.ExitFlags(), c.exitFlags) << c.actionPiece;
-        EXPECT_EQ(Locks(), c.locks) << c.actionPiece;
-        if (c.locks) {
-            EXPECT_EQ(services.calls.size(), 1u) << "no privilege step before a lock";
-        }
+    for (const auto& [actionPiece, requests] : cases) {
+        power.requests.clear();
+        scheduler.RunAction(actionPiece);
+        EXPECT_EQ(power.requests, requests) << actionPiece;
     }
 }
 
@@ -261,9 +246,9 @@ TEST_F(SchedulerTest, TheClockGoingForwardOrBackRunsALineOnce) {
     clock.Advance(45);
     clock.MoveWallClock(3600);  // 2:00 becomes 3:00: 2:30 never shows
     scheduler.RunDueLines();
-    EXPECT_EQ(services.ExitFlags(), Flags{2}) << "the skipped minute runs at the change";
+    EXPECT_EQ(power.requests, Requests{"reboot"}) << "the skipped minute runs at the change";
 
-    services.calls.clear();
+    power.requests.clear();
     clock.now = FakeClock::At(2, 29, 2);  // the next night, when the clock goes back
     clock.Advance(24 * 3600.0);
     for (int i = 0; i < 160; ++i) {  // 2:29 to 3:29, back to 2:00 at 3:00, on to 3:00 again
@@ -271,7 +256,7 @@ TEST_F(SchedulerTest, TheClockGoingForwardOrBackRunsALineOnce) {
         clock.Advance(45);
         if (i == 41) clock.MoveWallClock(-3600);
     }
-    EXPECT_EQ(services.ExitFlags(), Flags{2}) << "the repeated hour does not run it again";
+    EXPECT_EQ(power.requests, Requests{"reboot"}) << "the repeated hour does not run it again";
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, AScheduleThatCannotBeReadIsNeverReplaced) {
         files.failRead = c.failRead;
         msgBox.shown.clear();
         MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                             clock, files, session}};
+                                             clock, files, power}};
         window.OnLoad("");
         ASSERT_EQ(msgBox.shown.size(), 1u) << c.name;
         EXPECT_NE(msgBox.shown[0].text.find(schedulePath), std::string::npos) << c.name;
@@ -165,12 +165,9 @@ class WindowAndService : public MainWindowTest {
         service = std::make_unique<ScheduleService>(files, schedulePath, clock, servicePower, log);
         files.files[schedulePath] = ScheduleFileBytes({kLock, kReboot});
     }
-    // Every action asked for, by either (without the window's privilege steps).
+    // Every action asked for, by either.
     Texts Actions() {
-        Texts all;
-        for (const auto& name : session.Names()) {
-            if (name == "LockWorkStation" || name == "ExitWindowsEx") all.push_back(name);
-        }
+        Texts all = power.requests;
         for (const auto& request : servicePower.requests) all.push_back("service " + request);
         return all;
     }
@@ -181,7 +178,7 @@ TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
     // carry the schedule out and the run record decides.
     for (const bool windowFirst : {true, false}) {
         MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                             clock, files, session}};
+                                             clock, files, power}};
         window.OnScheduleFileChanged();
         ScheduleService other(files, schedulePath, clock, servicePower, log);
         clock.now = FakeClock::At(13, 5, windowFirst ? 1 : 2);
@@ -193,11 +190,11 @@ TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
         files.files[schedulePath] = ScheduleFileBytes({kLock, kReboot});  // for the next order
     }
     const auto actions = Actions();
-    EXPECT_EQ(std::count(actions.begin(), actions.end(), "LockWorkStation") +
+    EXPECT_EQ(std::count(actions.begin(), actions.end(), "lock") +
                   std::count(actions.begin(), actions.end(), "service lock"),
               2)
         << "one lock a day";
-    EXPECT_EQ(std::count(actions.begin(), actions.end(), "ExitWindowsEx") +
+    EXPECT_EQ(std::count(actions.begin(), actions.end(), "reboot") +
                   std::count(actions.begin(), actions.end(), "service reboot"),
               2)
         << "one reboot a day";
@@ -214,7 +211,7 @@ TEST_F(WindowAndService, WhileAWindowRunsTheServiceLeavesTheScheduleToIt) {
     EXPECT_TRUE(servicePower.requests.empty());
     EXPECT_EQ(log.infos.front(),
               "A Tolvane window runs the schedule; the service leaves it to it.");
-    EXPECT_EQ(Actions(), (Texts{"LockWorkStation", "ExitWindowsEx"}));
+    EXPECT_EQ(Actions(), (Texts{"lock", "reboot"}));
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({kLock}));
 }
 
@@ -223,20 +220,20 @@ TEST_F(WindowAndService, AWindowStartedAgainInTheMinuteDoesNotRepeatIt) {
     clock.Advance(60);
     {
         MainWindow first{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                            clock, files, session}};
+                                            clock, files, power}};
         first.OnLoad("");
         first.OnTimerTick();
     }
     clock.Advance(20);
     MainWindow again{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                        clock, files, session}};
+                                        clock, files, power}};
     again.OnLoad("");
     again.OnTimerTick();
-    EXPECT_EQ(Actions(), Texts{"LockWorkStation"});
+    EXPECT_EQ(Actions(), Texts{"lock"});
 
     clock.Advance(24 * 3600.0);  // the next day, same minute
     again.OnTimerTick();
-    EXPECT_EQ(Actions(), (Texts{"LockWorkStation", "LockWorkStation"}));
+    EXPECT_EQ(Actions(), (Texts{"lock", "lock"}));
 }
 
 TEST(RunRecord, KeepsADayAndTellsTheSameMinuteApart) {

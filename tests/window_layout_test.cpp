@@ -98,7 +98,8 @@ TEST_F(MainWindowTest, TheTablesClicksReachTheirCommands) {
     click(ControlId::LogOffNow);
     click(ControlId::ShutDownNow);
     click(ControlId::LockNow);
-    EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6, 4, 5}));
+    EXPECT_EQ(power.requests, (std::vector<std::string>{"forced reboot", "forced log-off",
+                                                        "forced shutdown", "lock"}));
     EXPECT_EQ(settings.Get("options", "c2"), "1");
 
     choose(MenuId::ShowNowPanel);

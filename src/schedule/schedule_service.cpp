@@ -3,12 +3,40 @@
 #include <exception>
 #include <set>
 
+#include "power/run_power_action.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/text.h"
 
 namespace tolvane {
+
+namespace {
+
+// How the log names each action.
+std::string LoggedName(PowerAction action) {
+    switch (action) {
+        case PowerAction::Reboot:
+            return "reboot";
+        case PowerAction::RebootForced:
+            return "forced reboot";
+        case PowerAction::ShutDown:
+            return "shutdown";
+        case PowerAction::ShutDownForced:
+            return "forced shutdown";
+        case PowerAction::LogOff:
+            return "log-off";
+        case PowerAction::LogOffForced:
+            return "forced log-off";
+        case PowerAction::Lock:
+            return "lock";
+        case PowerAction::None:
+            break;
+    }
+    return "";
+}
+
+}  // namespace
 
 ScheduleService::ScheduleService(FileSystem& files, std::string schedulePath, Clock& clock,
                                  SystemPower& power, ServiceLog& log)
@@ -108,36 +136,13 @@ bool ScheduleService::Claim(const std::string& line, WallMinute minute, bool one
 
 void ScheduleService::Run(const std::string& line, std::string_view actionPiece) {
     const PowerAction action = ChooseAction(actionPiece);
-    const bool force = action == PowerAction::RebootForced ||
-                       action == PowerAction::ShutDownForced || action == PowerAction::LogOffForced;
-    std::string reason;
-    bool done = false;
-    std::string what;
-    switch (action) {
-        case PowerAction::Reboot:
-        case PowerAction::RebootForced:
-            what = "reboot";
-            done = power_.Reboot(force, reason);
-            break;
-        case PowerAction::ShutDown:
-        case PowerAction::ShutDownForced:
-            what = "shutdown";
-            done = power_.ShutDown(force, reason);
-            break;
-        case PowerAction::LogOff:
-        case PowerAction::LogOffForced:
-            what = "log-off";
-            done = power_.LogOff(force, reason);
-            break;
-        case PowerAction::Lock:
-            what = "lock";
-            done = power_.Lock(reason);
-            break;
-        case PowerAction::None:
-            log_.Info("Nothing to do for: " + line);
-            return;
+    if (action == PowerAction::None) {
+        log_.Info("Nothing to do for: " + line);
+        return;
     }
-    if (force) what = "forced " + what;
+    std::string reason;
+    const bool done = RunPowerAction(power_, action, reason);
+    const std::string what = LoggedName(action);
     if (done) {
         log_.Info("Requested " + what + " for: " + line);
     } else {

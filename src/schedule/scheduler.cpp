@@ -1,5 +1,6 @@
 #include "schedule/scheduler.h"
 
+#include "power/run_power_action.h"
 #include "schedule/schedule_matching.h"
 
 namespace tolvane {
@@ -25,31 +26,8 @@ void Scheduler::RunDueLines() {
 }
 
 void Scheduler::RunAction(std::string_view actionPiece) {
-    switch (ChooseAction(actionPiece)) {
-        case PowerAction::Reboot:
-            power_.RebootSystem();
-            break;
-        case PowerAction::RebootForced:
-            power_.RebootSystemForced();
-            break;
-        case PowerAction::LogOff:
-            power_.LogOffUser();
-            break;
-        case PowerAction::LogOffForced:
-            power_.LogOffUserForced();
-            break;
-        case PowerAction::ShutDown:
-            power_.ShutDownSystem();
-            break;
-        case PowerAction::ShutDownForced:
-            power_.ShutDownSystemForced();
-            break;
-        case PowerAction::Lock:
-            power_.LockWorkStation();
-            break;
-        case PowerAction::None:
-            break;
-    }
+    std::string reason;
+    if (!RunPowerAction(power_, ChooseAction(actionPiece), reason) && refused_) refused_(reason);
 }
 
 }  // namespace tolvane

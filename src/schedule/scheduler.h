@@ -1,12 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
-#include "power/power_operations.h"
+#include "platform/system_power.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
 #include "schedule/wall_minutes.h"
@@ -16,9 +18,17 @@ namespace tolvane {
 // Finds the schedule's due lines at each timer tick and carries them out.
 class Scheduler {
   public:
-    Scheduler(ScheduleList& list, ScheduleFile& file, PowerOperations& power, Clock& clock,
-              EventPump& pump)
-        : list_(list), file_(file), power_(power), clock_(clock), pump_(pump) {}
+    // Told the platform's words when a request is refused at once.
+    using Refused = std::function<void(const std::string& reason)>;
+
+    Scheduler(ScheduleList& list, ScheduleFile& file, SystemPower& power, Clock& clock,
+              EventPump& pump, Refused refused = {})
+        : list_(list),
+          file_(file),
+          power_(power),
+          clock_(clock),
+          pump_(pump),
+          refused_(std::move(refused)) {}
 
     // Walks the list once; every line due at a minute this tick stands for
     // runs, in list order: at most once per minute of the wall clock, however
@@ -28,15 +38,16 @@ class Scheduler {
     // its action is requested.
     void RunDueLines();
 
-    // Requests the line's action.
+    // Requests the line's action; a refusal goes to `refused`.
     void RunAction(std::string_view actionPiece);
 
   private:
     ScheduleList& list_;
     ScheduleFile& file_;
-    PowerOperations& power_;
+    SystemPower& power_;
     Clock& clock_;
     EventPump& pump_;
+    Refused refused_;
     WallMinutes minutes_;
 };
 

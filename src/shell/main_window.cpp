@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "power/pause.h"
+#include "power/run_power_action.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/text.h"
@@ -34,17 +35,16 @@ constexpr ActionOption kActionOptions[] = {
 MainWindow::MainWindow(const MainWindowPlatform& platform)
     : platform_(platform),
       file_(list_, platform_.files, platform_.pump),
-      power_(platform_.session),
-      scheduler_(list_, file_, power_, platform_.clock, platform_.pump) {
+      scheduler_(list_, file_, platform_.power, platform_.clock, platform_.pump,
+                 [this](const std::string& reason) { SayRequestFailed(reason); }) {
     list_.SetObserver(&platform_.view);
     // A refused reboot or a lock nobody carried out would otherwise pass
     // for done.
-    platform_.session.TellFailures(
-        [this](const std::string& what) { Message(texts::RequestFailed(what)); });
+    platform_.power.TellFailures([this](const std::string& what) { SayRequestFailed(what); });
 }
 
 MainWindow::~MainWindow() {
-    platform_.session.TellFailures({});
+    platform_.power.TellFailures({});
     list_.SetObserver(nullptr);
 }
 
@@ -152,25 +152,34 @@ void MainWindow::OnRemoveFromSchedule() {
 
 // ---- The immediate-action panel ----
 
-void MainWindow::ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)()) {
+void MainWindow::ActNow(PowerAction plain, PowerAction forced) {
     // Only a box that is exactly checked forces; a grayed one does not.
-    (power_.*(platform_.view.CheckValue(ControlId::ForceNow) == 1 ? forced : plain))();
+    Request(platform_.view.CheckValue(ControlId::ForceNow) == 1 ? forced : plain);
+}
+
+void MainWindow::Request(PowerAction action) {
+    std::string reason;
+    if (!RunPowerAction(platform_.power, action, reason)) SayRequestFailed(reason);
+}
+
+void MainWindow::SayRequestFailed(const std::string& what) {
+    Message(texts::RequestFailed(what));
 }
 
 void MainWindow::OnRebootNow() {
-    ActNow(&PowerOperations::RebootSystem, &PowerOperations::RebootSystemForced);
+    ActNow(PowerAction::Reboot, PowerAction::RebootForced);
 }
 
 void MainWindow::OnLockNow() {
-    power_.LockWorkStation();
+    Request(PowerAction::Lock);
 }
 
 void MainWindow::OnLogOffNow() {
-    ActNow(&PowerOperations::LogOffUser, &PowerOperations::LogOffUserForced);
+    ActNow(PowerAction::LogOff, PowerAction::LogOffForced);
 }
 
 void MainWindow::OnShutDownNow() {
-    ActNow(&PowerOperations::ShutDownSystem, &PowerOperations::ShutDownSystemForced);
+    ActNow(PowerAction::ShutDown, PowerAction::ShutDownForced);
 }
 
 void MainWindow::OnForceNowChanged() {

@@ -10,14 +10,14 @@
 #include "platform/file_system.h"
 #include "platform/msg_box.h"
 #include "platform/process_starter.h"
-#include "platform/session_services.h"
 #include "platform/settings_store.h"
+#include "platform/system_power.h"
 #include "platform/tray_icon.h"
 #include "platform/view.h"
 #include "platform/web_browser.h"
-#include "power/power_operations.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
+#include "schedule/schedule_matching.h"
 #include "schedule/scheduler.h"
 #include "shell/notice_timer.h"
 
@@ -34,7 +34,7 @@ struct MainWindowPlatform {
     TrayIcon& tray;
     Clock& clock;
     FileSystem& files;
-    SessionServices& session;
+    SystemPower& power;
     // Notices before scheduled actions; none where the desktop has no way.
     DesktopNotices* notices = nullptr;
     // The two files beside the program that install and remove the service.
@@ -108,7 +108,9 @@ class MainWindow {
     void OnHelp();
 
   private:
-    void ActNow(void (PowerOperations::*plain)(), void (PowerOperations::*forced)());
+    void ActNow(PowerAction plain, PowerAction forced);
+    void Request(PowerAction action);
+    void SayRequestFailed(const std::string& what);
     void ToggleCheckMark(MenuId item, const char* key);
     void Message(const std::string& text);
     std::string Setting(const char* section, const char* key, const std::string& defaultValue);
@@ -117,7 +119,6 @@ class MainWindow {
     MainWindowPlatform platform_;
     ScheduleList list_;
     ScheduleFile file_;
-    PowerOperations power_;
     Scheduler scheduler_;
     NoticeTimer notices_{list_, file_};
     std::unique_ptr<FileLock> windowLock_;

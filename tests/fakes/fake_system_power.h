@@ -12,8 +12,10 @@ namespace tolvane::testing {
 class FakeSystemPower final : public SystemPower {
   public:
     std::vector<std::string> requests;
-    bool refuse = false;
-    std::function<void()> onRequest;  // runs as a request is made
+    bool refuse = false;                    // every request is refused at once
+    std::string refusal = "Access denied";  // in these words
+    std::function<void()> onRequest;        // runs as a request is made
+    Failed told;                            // where later failures go, as the window set it
 
     bool Reboot(bool force, std::string& reason) override {
         return Record(force, "reboot", reason);
@@ -25,12 +27,13 @@ class FakeSystemPower final : public SystemPower {
         return Record(force, "log-off", reason);
     }
     bool Lock(std::string& reason) override { return Record(false, "lock", reason); }
+    void TellFailures(Failed failed) override { told = std::move(failed); }
 
   private:
     bool Record(bool force, const std::string& what, std::string& reason) {
         requests.push_back(force ? "forced " + what : what);
         if (onRequest) onRequest();
-        if (refuse) reason = "Access denied";
+        if (refuse) reason = refusal;
         return !refuse;
     }
 };

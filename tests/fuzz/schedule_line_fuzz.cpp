@@ -11,7 +11,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_session_services.h"
+#include "fakes/fake_system_power.h"
 #include "fuzz_check.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/scheduler.h"
@@ -27,14 +27,6 @@ bool OneOf(const std::string& value, std::initializer_list<const char*> allowed)
         if (value == a) return true;
     }
     return false;
-}
-
-int Actions(const testing::FakeSessionServices& session) {
-    int count = 0;
-    for (const auto& call : session.calls) {
-        count += call.name == "ExitWindowsEx" || call.name == "LockWorkStation";
-    }
-    return count;
 }
 
 }  // namespace
@@ -83,22 +75,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::FakeFileSystem fs;
     testing::FakeEventPump pump;
     testing::FakeClock clock;
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     clock.now = now;
     ScheduleFile file(list, fs, pump);
-    PowerOperations power(session);
     Scheduler scheduler(list, file, power, clock, pump);
     fs.files[file.Path()] = bytes;
     file.Reload();
 
     scheduler.RunDueLines();
     const bool acts = ChooseAction(parts.actionPiece) != PowerAction::None;
-    FUZZ_CHECK(Actions(session) == (due && acts ? 1 : 0));
+    FUZZ_CHECK(power.requests.size() == (due && acts ? 1u : 0u));
     const bool removed = due && IsOneTime(parts.repeatPiece);
     FUZZ_CHECK(list.Count() == (removed ? 0 : 1));
     if (removed) FUZZ_CHECK(fs.files[file.Path()] == "\r\n");
 
     scheduler.RunDueLines();  // a second tick in the same minute does nothing more
-    FUZZ_CHECK(Actions(session) == (due && acts ? 1 : 0));
+    FUZZ_CHECK(power.requests.size() == (due && acts ? 1u : 0u));
     return 0;
 }

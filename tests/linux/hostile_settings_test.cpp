@@ -23,8 +23,8 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_view.h"
 #include "native_platform.h"
 #include "platform/linux/ini_document.h"
@@ -73,7 +73,7 @@ class HostileSettings : public ::testing::Test {
     }
     void Start(const std::string& commandLine = "") {
         form = std::make_unique<MainWindow>(MainWindowPlatform{
-            view, pump, msgBox, settings, processes, browser, tray, clock, files, session});
+            view, pump, msgBox, settings, processes, browser, tray, clock, files, power});
         form->OnLoad(commandLine);
     }
     // Adds a line through the editor, as the user would.
@@ -120,7 +120,7 @@ class HostileSettings : public ::testing::Test {
     testing::FakeWebBrowser browser;
     testing::FakeTrayIcon tray;
     testing::FakeClock clock;
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     std::unique_ptr<MainWindow> form;
 
   private:

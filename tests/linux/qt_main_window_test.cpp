@@ -20,7 +20,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "fakes/fake_session_services.h"
+#include "fakes/fake_system_power.h"
 #include "native_platform.h"
 #include "platform/linux/linux_program.h"
 #include "qt_test_support.h"
@@ -50,7 +50,7 @@ class QtMainWindowTest : public ::testing::Test {
         std::filesystem::create_directories(root + "/program");
         program = std::make_unique<LinuxProgram>(
             LinuxProgramSetup{root + "/program", root + "/data/tolvane", root + "/config/tolvane",
-                              &session, [this] { ++endings; }});
+                              &power, [this] { ++endings; }});
     }
     ~QtMainWindowTest() override {
         program.reset();
@@ -89,7 +89,7 @@ class QtMainWindowTest : public ::testing::Test {
     }
 
     std::string root = testing::MakeScratchFolder();
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     int endings = 0;
     std::unique_ptr<LinuxProgram> program;
 };
@@ -320,7 +320,7 @@ TEST_F(QtMainWindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextS
 
     WriteSettings("[OPTIONS]\nC2=1\n");
     program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
-        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
+        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &power, {}});
     program->Start("");
     EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1);
     EXPECT_NE(Settings().find("[Location]\nPath=" + root + "/program\n"), std::string::npos)
@@ -330,7 +330,7 @@ TEST_F(QtMainWindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextS
 TEST_F(QtMainWindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood) {
     WriteSettings("[options]\nc2=2\n");
     program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
-        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &session, {}});
+        root + "/program", root + "/data/tolvane", root + "/config/tolvane", &power, {}});
     program->Start("");
     auto* box = Get<QCheckBox>(ControlId::ForceNow);
     ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
@@ -420,9 +420,9 @@ TEST_F(QtMainWindowTest, TheTimerRunsEvery45SecondsFromTheWindowsCreation) {
     EXPECT_EQ(Window().Timer().interval(), 45000);
 }
 
-TEST_F(QtMainWindowTest, TheCommandLineActsThroughTheSessionServicesBeforeTheWindowShows) {
+TEST_F(QtMainWindowTest, TheCommandLineActsThroughThePowerRequestsBeforeTheWindowShows) {
     program->Start("/Reboot /FORCE");
-    EXPECT_EQ(session.ExitFlags(), std::vector<std::uint64_t>{6});
+    EXPECT_EQ(power.requests, std::vector<std::string>{"forced reboot"});
     EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1);
     EXPECT_NE(Settings().find("c2=1"), std::string::npos);
     EXPECT_TRUE(Window().isVisible());
@@ -433,27 +433,21 @@ TEST_F(QtMainWindowTest, TheNowButtonsAskForTheirOperationPlainOrForced) {
     const struct {
         ControlId button;
         bool force;
-        std::vector<std::string> calls;
+        std::vector<std::string> requests;
     } cases[] = {
-        {ControlId::RebootNow, false, {"ExitWindowsEx:2"}},
-        {ControlId::ShutDownNow, true, {"ExitWindowsEx:5"}},
-        {ControlId::LogOffNow, true, {"ExitWindowsEx:4"}},
-        {ControlId::LogOffNow, false, {"ExitWindowsEx:0"}},
-        {ControlId::LockNow, true, {"LockWorkStation"}},
+        {ControlId::RebootNow, false, {"reboot"}},
+        {ControlId::ShutDownNow, true, {"forced shutdown"}},
+        {ControlId::LogOffNow, true, {"forced log-off"}},
+        {ControlId::LogOffNow, false, {"log-off"}},
+        {ControlId::LockNow, true, {"lock"}},
     };
     for (const auto& c : cases) {
         if (Window().CheckValue(ControlId::ForceNow) != (c.force ? 1 : 0)) {
             ClickNearLeftEdge(Get<QCheckBox>(ControlId::ForceNow));
         }
-        session.calls.clear();
+        power.requests.clear();
         QTest::mouseClick(Get<QPushButton>(c.button), Qt::LeftButton);
-        std::vector<std::string> calls;
-        for (const auto& call : session.calls) {
-            if (call.name == "ExitWindowsEx")
-                calls.push_back("ExitWindowsEx:" + std::to_string(call.args[0]));
-            if (call.name == "LockWorkStation") calls.push_back(call.name);
-        }
-        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(power.requests, c.requests);
     }
 }
 

@@ -15,8 +15,8 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_view.h"
 #include "native_platform.h"
 #include "platform/linux/posix_file_system.h"
@@ -93,13 +93,13 @@ class ServiceScriptPath : public ::testing::Test {
     testing::FakeTrayIcon tray;
     testing::FakeClock clock;
     PosixFileSystem files{root};
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     MainWindow form{Platform()};
 
   private:
     MainWindowPlatform Platform() {
         MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                    browser, tray, clock,  files,    session};
+                                    browser, tray, clock,  files,    power};
         platform.installScript = "installs.sh";
         platform.removeScript = "removeit.sh";
         return platform;

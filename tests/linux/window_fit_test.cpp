@@ -26,7 +26,7 @@
 #include <sstream>
 
 #include "child_process.h"
-#include "fakes/fake_session_services.h"
+#include "fakes/fake_system_power.h"
 #include "native_platform.h"
 #include "platform/linux/linux_program.h"
 #include "shell/window_layout.h"
@@ -213,10 +213,10 @@ TEST(WindowFit, DISABLED_NothingIsCutAtTheResolutionThisRunWasGiven) {
 
     const std::string root = testing::MakeScratchFolder();
     std::filesystem::create_directories(root + "/program");
-    testing::FakeSessionServices session;
+    testing::FakeSystemPower power;
     {
         LinuxProgram program(LinuxProgramSetup{root + "/program", root + "/data/tolvane",
-                                               root + "/config/tolvane", &session, [] {}});
+                                               root + "/config/tolvane", &power, [] {}});
         program.Start("");  // fills the combos and shows the window
         // A line in the list for its row height.
         program.Window().ItemInserted(0, "12:00 AM-Reboot-Repeat NO-Every Day");

@@ -11,8 +11,8 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_view.h"
 #include "platform/win32/win32_process_starter.h"
 #include "shell/main_window.h"
@@ -93,9 +93,9 @@ class ServiceScriptPath : public ::testing::Test {
     FakeTrayIcon tray;
     FakeClock clock;
     ScratchWin32FileSystem files{scratch};
-    FakeSessionServices session;
+    FakeSystemPower power;
     MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, session}};
+                                       clock, files, power}};
 };
 
 TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolderHolds) {

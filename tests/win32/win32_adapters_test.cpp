@@ -10,10 +10,8 @@
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_process_starter.h"
-#include "platform/win32/win32_session_services.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
-#include "power/power_operations.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
@@ -44,24 +42,6 @@ TEST(Win32FileSystem, ProgramFolderIsTheExesFolderWithoutTrailingSeparator) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(std::string(exe).rfind(folder + "\\", 0), 0u) << exe;
     EXPECT_NE(folder.back(), '\\');
-}
-
-// Only the privilege steps run for real: the exit request itself would end
-// every process of the Wine prefix (or the Windows session).
-TEST(Win32SessionServices, ThePrivilegeRecordIsAcceptedByThePlatform) {
-    Win32SessionServices services;
-    Handle token = 0;
-    ASSERT_TRUE(services.OpenProcessToken(services.GetCurrentProcess(),
-                                          kTokenAdjustPrivileges | kTokenQuery, token));
-    Luid luid;
-    ASSERT_TRUE(services.LookupPrivilegeValueA("", kShutdownPrivilegeName, luid));
-    EXPECT_TRUE(luid.lowPart != 0 || luid.highPart != 0);
-    TokenPrivileges wanted{1, luid, kPrivilegeEnabled};
-    TokenPrivileges previous;
-    std::uint32_t length = 0;
-    EXPECT_TRUE(
-        services.AdjustTokenPrivileges(token, false, wanted, sizeof wanted, previous, length));
-    EXPECT_TRUE(services.CloseHandle(token));
 }
 
 // ---- The command line ----

@@ -1,5 +1,5 @@
 // The real window under Wine, driven with the messages a user's clicks and
-// keys produce. Message boxes, the session's exit and lock calls and the
+// keys produce. Message boxes, the power requests and the
 // notification area are stand-ins that record what they were asked; the
 // settings go to the real registry (under a private root) and the schedule
 // to a real file in a scratch folder.
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "fakes/fake_clock.h"
-#include "fakes/fake_session_services.h"
 #include "fakes/fake_shell_services.h"
+#include "fakes/fake_system_power.h"
 #include "platform/win32/win32_desktop_notices.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
@@ -158,7 +158,7 @@ class Win32WindowTest : public ::testing::Test {
     ScratchWin32FileSystem files{folder};
     Win32EventPump pump;
     FakeMsgBox msgBox;
-    FakeSessionServices session;
+    FakeSystemPower power;
     FakeProcessStarter processes;
     FakeWebBrowser browser;
     FakeTrayIcon tray;
@@ -167,7 +167,7 @@ class Win32WindowTest : public ::testing::Test {
     int ends = 0;
     Win32MainWindow window;
     MainWindow form{MainWindowPlatform{window, fakeTimePump, msgBox, settings, processes, browser,
-                                       tray, clock, files, session}};
+                                       tray, clock, files, power}};
 };
 
 // ---- The window as the table draws it ----
@@ -600,7 +600,7 @@ TEST_F(Win32WindowTest, AStoredForceValueChecksTheBoxAtStartUp) {
     Load();
     EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
     Click(RebootNow);
-    EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+    EXPECT_EQ(power.requests, std::vector<std::string>{"forced reboot"});
 }
 
 // ---- The schedule editor ----
@@ -668,20 +668,17 @@ TEST_F(Win32WindowTest, TheScheduleFileFillsTheListAtStartUp) {
 TEST_F(Win32WindowTest, StartUpObeysTheCommandLineThenShowsTheWindow) {
     struct Case {
         const char* commandLine;
-        std::vector<std::string> sessionCalls;
+        std::vector<std::string> requests;
         int force;
         const char* storedForce;
         bool invalidOptionShown;
     };
-    const std::vector<std::string> exitCalls = {"GetCurrentProcess",     "OpenProcessToken",
-                                                "LookupPrivilegeValueA", "AdjustTokenPrivileges",
-                                                "CloseHandle",           "ExitWindowsEx"};
     const Case cases[] = {
         {"", {}, 0, "<absent>", false},
         {"/force", {}, 1, "1", true},
-        {"/lock", {"LockWorkStation"}, 0, "<absent>", false},
-        {" /LOCK /force ", {"LockWorkStation"}, 1, "1", false},
-        {"/force /reboot", exitCalls, 1, "1", false},
+        {"/lock", {"lock"}, 0, "<absent>", false},
+        {" /LOCK /force ", {"lock"}, 1, "1", false},
+        {"/force /reboot", {"forced reboot"}, 1, "1", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine);
@@ -689,18 +686,14 @@ TEST_F(Win32WindowTest, StartUpObeysTheCommandLineThenShowsTheWindow) {
         const std::string root = settingsRoot + "\\" + UniqueName("start ");
         Win32SettingsStore store{root};
         FakeMsgBox boxes;
-        FakeSessionServices calls;
+        FakeSystemPower startedPower;
         Win32MainWindow started(instance, 96, [] {});
         MainWindow startedForm{MainWindowPlatform{started, fakeTimePump, boxes, store, processes,
-                                                  browser, tray, clock, files, calls}};
+                                                  browser, tray, clock, files, startedPower}};
         started.Attach(startedForm);
         startedForm.OnLoad(c.commandLine);
 
-        EXPECT_EQ(calls.Names(), c.sessionCalls);
-        if (!c.sessionCalls.empty() && c.sessionCalls.back() == "ExitWindowsEx") {
-            EXPECT_EQ(calls.ExitFlags(), (std::vector<std::uint64_t>{6}));
-            EXPECT_EQ(calls.calls.back().args[1], 0xFFFFFFFFu);
-        }
+        EXPECT_EQ(startedPower.requests, c.requests);
         EXPECT_EQ(started.CheckValue(ForceNow), c.force);
         const auto force = ReadRegistryValue(root + "\\Tolvane 2.1\\options", "c2");
         EXPECT_EQ(force ? force->data : "<absent>", c.storedForce);
@@ -1186,7 +1179,7 @@ TEST_F(Win32WindowTest, TheTimerMessageRunsTheSchedulersTick) {
     WriteWholeFile(folder + "\\rebootdata.kx",
                    "10:30 PM-Force Reboot-Repeat YES-Every Day\r\n\r\n");
     SendMessageA(window.Handle(), WM_TIMER, Win32MainWindow::kTimerId, 0);
-    EXPECT_EQ(session.ExitFlags(), (std::vector<std::uint64_t>{6}));
+    EXPECT_EQ(power.requests, std::vector<std::string>{"forced reboot"});
 }
 
 // ---- The schedule written elsewhere ----

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "platform/linux/application_icon.h"
-#include "platform/linux/logind_session_services.h"
+#include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
 
 namespace tolvane {
@@ -39,11 +39,11 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     files_.CreateOnFirstWrite(setup.settingsFolder);
     settings_ = std::make_unique<IniSettingsStore>(setup.settingsFolder, files_, ToStandardError);
 
-    SessionServices* session = setup.session;
-    if (!session) {
-        ownSession_ = std::make_unique<LogindSessionServices>(
+    SystemPower* power = setup.power;
+    if (!power) {
+        ownPower_ = std::make_unique<LogindSessionPower>(
             QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
-        session = ownSession_.get();
+        power = ownPower_.get();
     }
 
     std::function<void()> endProgram = setup.endProgram;
@@ -56,9 +56,9 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     });
 
     MainWindowPlatform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
-                                browser_, *tray_, clock_,   files_,     *session};
+                                browser_, *tray_, clock_,   files_,     *power};
     platform.notices = setup.notices;
-    if (!setup.session && !platform.notices) {
+    if (!setup.power && !platform.notices) {
         notices_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
         platform.notices = notices_.get();
     }

@@ -20,13 +20,13 @@ namespace tolvane {
 
 // Where the program finds its things, and what it ends and acts with.
 struct LinuxProgramSetup {
-    std::string programFolder;   // the executable's folder: Location/Path, Set Service's scripts
-    std::string scheduleFolder;  // rebootdata.kx; made on the first write
-    std::string settingsFolder;  // the INI file; made on the first write
-    SessionServices* session = nullptr;  // null: logind and the desktop, over D-Bus
-    std::function<void()> endProgram;    // null: end the process at once
+    std::string programFolder;     // the executable's folder: Location/Path, Set Service's scripts
+    std::string scheduleFolder;    // rebootdata.kx; made on the first write
+    std::string settingsFolder;    // the INI file; made on the first write
+    SystemPower* power = nullptr;  // null: logind and the desktop, over D-Bus
+    std::function<void()> endProgram;  // null: end the process at once
     // Where notices go: the session bus's notification service, or none
-    // when `session` is given (a test's).
+    // when `power` is given (a test's).
     DesktopNotices* notices = nullptr;
 };
 
@@ -63,7 +63,7 @@ class LinuxProgram {
     QtProcessStarter processes_;
     QtWebBrowser browser_{processes_};
     QtEventPump pump_;
-    std::unique_ptr<SessionServices> ownSession_;
+    std::unique_ptr<SystemPower> ownPower_;
     std::unique_ptr<DBusDesktopNotices> notices_;
     std::unique_ptr<QtMainWindow> window_;
     std::unique_ptr<QtMsgBox> msgBox_;

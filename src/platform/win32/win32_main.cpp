@@ -14,7 +14,7 @@
 #include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_process_starter.h"
-#include "platform/win32/win32_session_services.h"
+#include "platform/win32/win32_session_power.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "shell/explorer_web_browser.h"
@@ -35,7 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32ProcessStarter processes;
     ExplorerWebBrowser browser(processes);
     Win32TrayIcon tray;
-    Win32SessionServices session;
+    Win32SessionPower power;
     Win32EventPump pump;
     Win32MsgBox msgBox;
 
@@ -55,7 +55,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32DesktopNotices notices(window, msgBox);
 
     MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, session, &notices});
+                                       clock, files, power, &notices});
     window.Attach(form);
     const std::string commandLine = CommandLineArguments(GetCommandLineA());
     window.Run("start-up", [&](MainWindow& core) { core.OnLoad(commandLine); });

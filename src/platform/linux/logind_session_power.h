@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/session_services.h"
+#include "platform/system_power.h"
 
 class QDBusError;
 class QDBusMessage;
@@ -30,13 +30,14 @@ std::vector<DBusMethod> SessionManagerLogouts();
 // The desktops' screen lockers, tried in this order on the session bus.
 std::vector<DBusMethod> ScreenSaverLocks();
 
-// Ending the session and locking it on Linux, through systemd-logind on the
-// system bus and the desktop's own services on the session bus. Every call is
+// The window's power requests on Linux, through systemd-logind on the system
+// bus and the desktop's own services on the session bus. Every call is
 // asynchronous: an authorisation prompt never freezes the window, and the
-// answers are read from the event loop. Nothing reaches the user on failure;
-// each failure is one line on `report` with the D-Bus error's name and message.
+// answers are read from the event loop. So each request returns true once it
+// is on its way; each failure is one line on `report` with the D-Bus error's
+// name and message, and the final one is told to TellFailures' `told`.
 //
-// What the Windows flags become:
+// What each request becomes:
 //   reboot, shut down   RebootWithFlags / PowerOffWithFlags (1: block inhibitors
 //                       hold even for root, so applications can veto; no
 //                       password prompt), else Reboot(false) / PowerOff(false)
@@ -53,33 +54,18 @@ std::vector<DBusMethod> ScreenSaverLocks();
 // "The caller's session" is logind's "auto": the session the program runs in,
 // or, for a program started outside any (a systemd user unit), the user's
 // graphical session.
-// The privilege calls have no Linux meaning; they succeed and do nothing.
-class LogindSessionServices final : public SessionServices {
+class LogindSessionPower final : public SystemPower {
   public:
     using Report = std::function<void(const std::string&)>;
 
-    LogindSessionServices(QDBusConnection systemBus, QDBusConnection sessionBus, Report report,
-                          int lockCheckDelayMs = 2000);
-    ~LogindSessionServices() override;
+    LogindSessionPower(QDBusConnection systemBus, QDBusConnection sessionBus, Report report,
+                       int lockCheckDelayMs = 2000);
+    ~LogindSessionPower() override;
 
-    Handle GetCurrentProcess() override { return 1; }
-    bool OpenProcessToken(Handle, std::uint32_t, Handle& token) override {
-        token = 0;
-        return true;
-    }
-    bool LookupPrivilegeValueA(const std::string&, const std::string&, Luid&) override {
-        return true;
-    }
-    bool AdjustTokenPrivileges(Handle, bool, const TokenPrivileges&, std::uint32_t,
-                               TokenPrivileges&, std::uint32_t& returnLength) override {
-        returnLength = 0;
-        return true;
-    }
-    bool CloseHandle(Handle) override { return true; }
-
-    // True once the request is on its way; the outcome arrives later.
-    bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
-    bool LockWorkStation() override;
+    bool Reboot(bool force, std::string& reason) override;
+    bool ShutDown(bool force, std::string& reason) override;
+    bool LogOff(bool force, std::string& reason) override;
+    bool Lock(std::string& reason) override;
     // Each failure goes to `report` and to `told`.
     void TellFailures(Failed told) override { told_ = std::move(told); }
 
@@ -97,9 +83,6 @@ class LogindSessionServices final : public SessionServices {
                     OnReply onReply = {}, OnError onError = {});
     void TryInOrder(std::shared_ptr<const std::vector<DBusMethod>> methods, std::size_t next,
                     std::function<void()> noneAnswered);
-    void Reboot(bool force);
-    void PowerOff(bool force);
-    void LogOff(bool force);
     void TerminateOwnSession();
     void LockScreenUnlessLocked();
     void LockThroughScreenSaver();

@@ -1,4 +1,4 @@
-// The power operations on Linux, end to end from the core's operations to the
+// The window's power requests on Linux, end to end from each request to the
 // calls logind (python3-dbusmock) and the desktop's services receive, on
 // private buses this test starts. The machine's own buses are never touched:
 // the test refuses to run unless the system bus address is its own.
@@ -10,8 +10,7 @@
 
 #include "native_platform.h"
 #include "platform/linux/dbus_desktop_notices.h"
-#include "platform/linux/logind_session_services.h"
-#include "power/power_operations.h"
+#include "platform/linux/logind_session_power.h"
 #include "private_bus.h"
 
 namespace tolvane {
@@ -60,14 +59,12 @@ class LogindTest : public ::testing::Test {
         // Only a mock answers the mock's own interface: the last guard before any call.
         ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "ClearCalls", {}))
             << "org.freedesktop.login1 on this bus is not the mock; refusing to run";
-        services = std::make_unique<LogindSessionServices>(
+        power = std::make_unique<LogindSessionPower>(
             system_->Connection(), session_->Connection(),
             [this](const std::string& line) { reports.push_back(line); }, kLockCheckMs);
-        power = std::make_unique<PowerOperations>(*services);
     }
     void TearDown() override {
         power.reset();
-        services.reset();
         session_.reset();
         system_.reset();
         std::filesystem::remove_all(folder);
@@ -78,7 +75,7 @@ class LogindTest : public ::testing::Test {
     // answers: any further call it would make has been made, and recorded by
     // the mock, before that.
     void WaitUntilSettled() {
-        EXPECT_TRUE(ServeEventsUntil([&] { return services->Outstanding() == 0; }, kHangGuardMs))
+        EXPECT_TRUE(ServeEventsUntil([&] { return power->Outstanding() == 0; }, kHangGuardMs))
             << "requests still unanswered";
     }
     Calls WaitForCalls(const std::function<Calls()>& calls) {
@@ -110,41 +107,43 @@ class LogindTest : public ::testing::Test {
     std::unique_ptr<PrivateBus> session_;
     QDBusConnection systemBus{QString()};
     std::vector<std::string> reports;
-    std::unique_ptr<LogindSessionServices> services;
-    std::unique_ptr<PowerOperations> power;
+    std::unique_ptr<LogindSessionPower> power;
+    std::string reason;  // never written: every answer comes later
 };
 
-TEST_F(LogindTest, EachExitOperationMakesItsLogindCall) {
+TEST_F(LogindTest, EachEndOfTheSessionMakesItsLogindCall) {
     const struct {
         const char* name;
-        void (PowerOperations::*operation)();
+        bool (SystemPower::*request)(bool, std::string&);
+        bool force;
         Calls expected;
     } cases[] = {
-        {"reboot", &PowerOperations::RebootSystem, {"RebootWithFlags(1)"}},
-        {"forced reboot", &PowerOperations::RebootSystemForced, {"Reboot(true)"}},
-        {"shut down", &PowerOperations::ShutDownSystem, {"PowerOffWithFlags(1)"}},
-        {"forced shut down", &PowerOperations::ShutDownSystemForced, {"PowerOff(true)"}},
+        {"reboot", &SystemPower::Reboot, false, {"RebootWithFlags(1)"}},
+        {"forced reboot", &SystemPower::Reboot, true, {"Reboot(true)"}},
+        {"shut down", &SystemPower::ShutDown, false, {"PowerOffWithFlags(1)"}},
+        {"forced shut down", &SystemPower::ShutDown, true, {"PowerOff(true)"}},
         // No session manager runs on the session bus: logind ends the session.
-        {"log off", &PowerOperations::LogOffUser, {"TerminateSession(auto)"}},
-        {"forced log off", &PowerOperations::LogOffUserForced, {"TerminateSession(auto)"}},
+        {"log off", &SystemPower::LogOff, false, {"TerminateSession(auto)"}},
+        {"forced log off", &SystemPower::LogOff, true, {"TerminateSession(auto)"}},
     };
     for (const auto& c : cases) {
         ClearMockCalls(systemBus, kLogind, kLogindPath);
-        (power.get()->*c.operation)();
+        EXPECT_TRUE((power.get()->*c.request)(c.force, reason)) << c.name;
         EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), c.expected) << c.name;
     }
     EXPECT_EQ(reports, Calls{});
+    EXPECT_EQ(reason, "");
 }
 
 TEST_F(LogindTest, PlainRebootAndShutDownFallBackWhereLogindLacksTheWithFlagsMethods) {
     for (const char* method : {"RebootWithFlags", "PowerOffWithFlags"}) {
         MakeLogindFail(method, "t", "org.freedesktop.DBus.Error.UnknownMethod", "Unknown method");
     }
-    power->RebootSystem();
+    power->Reboot(false, reason);
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }),
               (Calls{"RebootWithFlags(1)", "Reboot(false)"}));
     ClearMockCalls(systemBus, kLogind, kLogindPath);
-    power->ShutDownSystem();
+    power->ShutDown(false, reason);
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }),
               (Calls{"PowerOffWithFlags(1)", "PowerOff(false)"}));
     EXPECT_EQ(reports, Calls{});
@@ -154,8 +153,8 @@ TEST_F(LogindTest, AFailureIsWrittenWithTheDBusErrorsNameAndMessageAndNotRetried
     MakeLogindFail("PowerOffWithFlags", "t", "org.freedesktop.login1.BlockedByInhibitorLock",
                    "Operation inhibited by backup");
     std::vector<std::string> told;
-    services->TellFailures([&](const std::string& what) { told.push_back(what); });
-    power->ShutDownSystem();
+    power->TellFailures([&](const std::string& what) { told.push_back(what); });
+    EXPECT_TRUE(power->ShutDown(false, reason)) << "the refusal comes later";
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), Calls{"PowerOffWithFlags(1)"})
         << "an application's veto is not overridden by a fallback";
     WaitUntilSettled();
@@ -182,7 +181,7 @@ TEST_F(LogindTest, PlainLogOffAsksTheDesktopsSessionManagerWithoutAPrompt) {
     for (const auto& d : desktops) {
         const int mock = StartDesktopService(d.name, d.path, d.interface, d.method, d.signature);
         ClearMockCalls(systemBus, kLogind, kLogindPath);
-        power->LogOffUser();
+        power->LogOff(false, reason);
         EXPECT_EQ(WaitForCalls([&] { return MockCalls(sessionBus(), d.name, d.path); }),
                   Calls{d.expected});
         EXPECT_EQ(LogindCalls(), Calls{}) << d.name.toStdString();
@@ -196,7 +195,7 @@ TEST_F(LogindTest, ASessionManagerThatRefusesIsReportedAndTheSessionIsNotTermina
                         "org.gnome.SessionManager", "Logout", "u",
                         "raise dbus.exceptions.DBusException(\"Logout interrupted\", "
                         "name=\"org.gnome.SessionManager.NotInRunning\")");
-    power->LogOffUser();
+    power->LogOff(false, reason);
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), Calls{});
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("org.gnome.SessionManager.NotInRunning: Logout interrupted"),
@@ -210,7 +209,7 @@ TEST_F(LogindTest, LockAsksLogindThenTheScreenSaverWhenTheSessionDidNotLock) {
     StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
                         "org.freedesktop.ScreenSaver", "Lock", "");
     ClearMockCalls(systemBus, kLogind, kLogindPath);
-    services->LockWorkStation();
+    power->Lock(reason);
     EXPECT_EQ(WaitForCalls([&] {
                   return MockCalls(sessionBus(), "org.freedesktop.ScreenSaver", "/ScreenSaver");
               }),
@@ -229,7 +228,7 @@ TEST_F(LogindTest, LockLeavesTheScreenSaverAloneWhenTheSessionReportsItselfLocke
                           "'org.freedesktop.login1.Session', 'LockedHint', True)"}));
     StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
                         "org.freedesktop.ScreenSaver", "Lock", "");
-    services->LockWorkStation();
+    power->Lock(reason);
     WaitUntilSettled();
     EXPECT_EQ(MockCalls(sessionBus(), "org.freedesktop.ScreenSaver", "/ScreenSaver"), Calls{});
     EXPECT_EQ(reports, Calls{});
@@ -239,8 +238,8 @@ TEST_F(LogindTest, ALockThatNobodyCanCarryOutIsReported) {
     MakeLogindFail("LockSession", "s", "org.freedesktop.login1.NoSessionForPID",
                    "PID 1 does not belong to any known session");
     std::vector<std::string> told;
-    services->TellFailures([&](const std::string& what) { told.push_back(what); });
-    services->LockWorkStation();
+    power->TellFailures([&](const std::string& what) { told.push_back(what); });
+    EXPECT_TRUE(power->Lock(reason)) << "the failure comes later";
     WaitUntilSettled();
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0],

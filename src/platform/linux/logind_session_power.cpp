@@ -1,4 +1,4 @@
-#include "platform/linux/logind_session_services.h"
+#include "platform/linux/logind_session_power.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -6,8 +6,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QTimer>
-
-#include "power/power_operations.h"
 
 namespace tolvane {
 
@@ -21,9 +19,6 @@ const QString kCallersSession = QStringLiteral("auto");
 
 // RebootWithFlags / PowerOffWithFlags: block inhibitors apply to root too.
 constexpr quint64 kCheckInhibitors = 1;
-// Windows' other bits with the same meaning as ours: power off, force if hung.
-constexpr std::uint32_t kExitPowerOff = 8;
-constexpr std::uint32_t kExitForceIfHung = 0x10;
 
 // An interactive call can wait on the user typing a password.
 constexpr int kInteractiveTimeoutMs = 10 * 60 * 1000;
@@ -79,28 +74,16 @@ std::vector<DBusMethod> ScreenSaverLocks() {
     };
 }
 
-LogindSessionServices::LogindSessionServices(QDBusConnection systemBus, QDBusConnection sessionBus,
-                                             Report report, int lockCheckDelayMs)
+LogindSessionPower::LogindSessionPower(QDBusConnection systemBus, QDBusConnection sessionBus,
+                                       Report report, int lockCheckDelayMs)
     : system_(std::move(systemBus)),
       session_(std::move(sessionBus)),
       report_(std::move(report)),
       lockCheckDelayMs_(lockCheckDelayMs) {}
 
-LogindSessionServices::~LogindSessionServices() = default;
+LogindSessionPower::~LogindSessionPower() = default;
 
-bool LogindSessionServices::ExitWindowsEx(std::uint32_t flags, std::uint32_t /*reason*/) {
-    const bool force = (flags & (kExitForce | kExitForceIfHung)) != 0;
-    if (flags & kExitReboot) {
-        Reboot(force);
-    } else if (flags & (kExitShutDown | kExitPowerOff)) {
-        PowerOff(force);
-    } else {
-        LogOff(force);
-    }
-    return true;
-}
-
-bool LogindSessionServices::LockWorkStation() {
+bool LogindSessionPower::Lock(std::string& /*reason*/) {
     CallLogind(
         "LockSession", {kCallersSession}, false,
         [this](const QDBusMessage&) {
@@ -120,10 +103,10 @@ bool LogindSessionServices::LockWorkStation() {
     return true;
 }
 
-void LogindSessionServices::Reboot(bool force) {
+bool LogindSessionPower::Reboot(bool force, std::string& /*reason*/) {
     if (force) {
         CallLogind("Reboot", {true}, true);
-        return;
+        return true;
     }
     CallLogind("RebootWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
                [this](const QDBusError& error) {
@@ -133,12 +116,13 @@ void LogindSessionServices::Reboot(bool force) {
                        ReportFailure("logind RebootWithFlags", error);
                    }
                });
+    return true;
 }
 
-void LogindSessionServices::PowerOff(bool force) {
+bool LogindSessionPower::ShutDown(bool force, std::string& /*reason*/) {
     if (force) {
         CallLogind("PowerOff", {true}, true);
-        return;
+        return true;
     }
     CallLogind("PowerOffWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
                [this](const QDBusError& error) {
@@ -148,22 +132,24 @@ void LogindSessionServices::PowerOff(bool force) {
                        ReportFailure("logind PowerOffWithFlags", error);
                    }
                });
+    return true;
 }
 
-void LogindSessionServices::LogOff(bool force) {
+bool LogindSessionPower::LogOff(bool force, std::string& /*reason*/) {
     if (force) {
         TerminateOwnSession();
-        return;
+        return true;
     }
     TryInOrder(std::make_shared<const std::vector<DBusMethod>>(SessionManagerLogouts()), 0,
                [this] { TerminateOwnSession(); });
+    return true;
 }
 
-void LogindSessionServices::TerminateOwnSession() {
+void LogindSessionPower::TerminateOwnSession() {
     CallLogind("TerminateSession", {kCallersSession}, false);
 }
 
-void LogindSessionServices::LockScreenUnlessLocked() {
+void LogindSessionPower::LockScreenUnlessLocked() {
     const DBusMethod getSession{
         kLogind, kLogindPath, kLogindManager, "GetSession", {kCallersSession}};
     Call(
@@ -187,7 +173,7 @@ void LogindSessionServices::LockScreenUnlessLocked() {
         [this](const QDBusError&) { LockThroughScreenSaver(); });
 }
 
-void LogindSessionServices::LockThroughScreenSaver() {
+void LogindSessionPower::LockThroughScreenSaver() {
     TryInOrder(std::make_shared<const std::vector<DBusMethod>>(ScreenSaverLocks()), 0, [this] {
         const std::string what = "No screen saver of the desktop answered the lock request.";
         if (report_) report_("tolvane: " + what);
@@ -195,8 +181,8 @@ void LogindSessionServices::LockThroughScreenSaver() {
     });
 }
 
-void LogindSessionServices::TryInOrder(std::shared_ptr<const std::vector<DBusMethod>> methods,
-                                       std::size_t next, std::function<void()> noneAnswered) {
+void LogindSessionPower::TryInOrder(std::shared_ptr<const std::vector<DBusMethod>> methods,
+                                    std::size_t next, std::function<void()> noneAnswered) {
     if (next >= methods->size()) {
         noneAnswered();
         return;
@@ -214,8 +200,8 @@ void LogindSessionServices::TryInOrder(std::shared_ptr<const std::vector<DBusMet
          });
 }
 
-void LogindSessionServices::CallLogind(const QString& method, const QVariantList& arguments,
-                                       bool interactive, OnReply onReply, OnError onError) {
+void LogindSessionPower::CallLogind(const QString& method, const QVariantList& arguments,
+                                    bool interactive, OnReply onReply, OnError onError) {
     if (!onError) {
         onError = [this, method](const QDBusError& error) {
             ReportFailure("logind " + method, error);
@@ -225,8 +211,8 @@ void LogindSessionServices::CallLogind(const QString& method, const QVariantList
          std::move(onReply), std::move(onError));
 }
 
-void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method, bool interactive,
-                                 bool startService, OnReply onReply, OnError onError) {
+void LogindSessionPower::Call(QDBusConnection& bus, const DBusMethod& method, bool interactive,
+                              bool startService, OnReply onReply, OnError onError) {
     QDBusMessage message = QDBusMessage::createMethodCall(method.service, method.path,
                                                           method.interface, method.method);
     message.setArguments(method.arguments);
@@ -249,8 +235,7 @@ void LogindSessionServices::Call(QDBusConnection& bus, const DBusMethod& method,
                      });
 }
 
-void LogindSessionServices::ReportFailure(const QString& what, const QDBusError& error,
-                                          bool final) {
+void LogindSessionPower::ReportFailure(const QString& what, const QDBusError& error, bool final) {
     const std::string text =
         (what + " failed: " + error.name() + ": " + error.message()).toStdString();
     if (report_) report_("tolvane: " + text);
