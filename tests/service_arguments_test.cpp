@@ -180,6 +180,85 @@ TEST(WindowsServiceArguments, AreRefusedWithOneLineSayingWhy) {
     }
 }
 
+TEST(WindowsServiceArguments, AreReadOrRefused) {
+    struct Case {
+        Arguments arguments;
+        bool accepted;
+        bool console = false;
+        int ticks = 0;
+        double interval = 0;
+        std::string schedule = {};
+    };
+    const Case cases[] = {
+        {{}, true, false, 0, 45.0},
+        {{"--console"}, true, true, 0, 45.0},
+        {{"--console", "--ticks", "3"}, true, true, 3, 45.0},
+        {{"--interval", "0.5", "--console"}, true, true, 0, 0.5},
+        {{"--console", "--interval", "45"}, true, true, 0, 45.0},
+        {{"--console", "--interval", "46"}, false},
+        {{"--console", "--interval", "0"}, false},
+        {{"--console", "--interval", "nan"}, false},
+        {{"--console", "--ticks", "0"}, false},
+        {{"--console", "--ticks", "-2"}, false},
+        {{"--console", "--ticks", "2x"}, false},
+        {{"--console", "--ticks"}, false},
+        {{"--ticks", "2"}, false},  // only with --console
+        {{"--interval", "1"}, false},
+        {{"--start"}, false},
+        {{"console"}, false},
+        // The schedule's full path, in either mode.
+        {{"--schedule", "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
+         true,
+         false,
+         0,
+         45.0,
+         "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
+        {{"--console", "--schedule", "d:/x (1) & y/my.kx", "--ticks", "2"},
+         true,
+         true,
+         2,
+         45.0,
+         "d:/x (1) & y/my.kx"},
+        {{"--schedule", "\\\\server\\share\\rebootdata.kx"},
+         true,
+         false,
+         0,
+         45.0,
+         "\\\\server\\share\\rebootdata.kx"},
+        // Relative to the working folder, the current drive or a drive's
+        // current folder; a folder; nothing; twice.
+        {{"--schedule", "rebootdata.kx"}, false},
+        {{"--schedule", "Tolvane\\rebootdata.kx"}, false},
+        {{"--schedule", ".\\rebootdata.kx"}, false},
+        {{"--schedule", "\\Tolvane\\rebootdata.kx"}, false},
+        {{"--schedule", "C:rebootdata.kx"}, false},
+        {{"--schedule", "C:\\Tolvane\\"}, false},
+        {{"--schedule", "C:\\"}, false},
+        {{"--schedule", "\\\\"}, false},
+        {{"--schedule", ""}, false},
+        {{"--console", "--schedule"}, false},
+        {{"--schedule", "C:\\a.kx", "--schedule", "C:\\b.kx"}, false},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const auto& a : c.arguments) joined += a + " ";
+        std::string error;
+        const auto options = ParseWindowsServiceArguments(c.arguments, error);
+        ASSERT_EQ(options.has_value(), c.accepted) << joined;
+        if (!options) {
+            EXPECT_FALSE(error.empty()) << joined;
+            continue;
+        }
+        EXPECT_EQ(options->console, c.console) << joined;
+        EXPECT_EQ(options->ticks, c.ticks) << joined;
+        EXPECT_DOUBLE_EQ(options->intervalSeconds, c.interval) << joined;
+        EXPECT_EQ(options->schedule, c.schedule) << joined;
+    }
+    std::string error;
+    EXPECT_TRUE(ParseWindowsServiceArguments({"--help"}, error)->help);
+    EXPECT_TRUE(ParseWindowsServiceArguments({"/?"}, error)->help);
+}
+
 TEST(IsFullWindowsPath, NamesTheSameFileFromAnyWorkingFolderAndNoDevice) {
     const std::pair<const char*, bool> cases[] = {
         {"C:\\Tolvane\\rebootdata.kx", true},
@@ -244,6 +323,101 @@ TEST(WindowsServiceStart, LocalSystemActsOnlyForTheUserNamedAndNobodyElseForAnot
             EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
         }
     }
+}
+
+// One walk reads both programs' command lines: what one asks for is read the
+// same way by the other, where it takes that option.
+TEST(ServiceArguments, HelpAmongArgumentsTheProgramTakesAsksForTheUsageAlone) {
+    const Arguments linuxHelp[] = {
+        {"--help"},
+        {"--schedule", "/a", "--help"},
+        {"--help", "--interval", "5"},  // no --schedule needed
+        {"--help", "--version"},
+    };
+    for (const auto& arguments : linuxHelp) {
+        std::string error;
+        const auto options = ParseLinuxServiceArguments(arguments, error);
+        ASSERT_TRUE(options) << arguments.size() << ": " << error;
+        EXPECT_TRUE(options->help);
+    }
+    std::string error;
+    auto version = ParseLinuxServiceArguments({"--version"}, error);
+    ASSERT_TRUE(version) << error;
+    EXPECT_TRUE(version->version);
+    EXPECT_FALSE(version->help);
+    version = ParseLinuxServiceArguments({"--user", "1000", "--version"}, error);
+    ASSERT_TRUE(version) << error;
+    EXPECT_TRUE(version->version);
+
+    const Arguments windowsHelp[] = {
+        {"--help"},
+        {"/?"},
+        {"--console", "--help"},
+        {"--help", "--interval", "5"},  // without --console
+        {"--print-user", "/?"},         // not alone
+    };
+    for (const auto& arguments : windowsHelp) {
+        const auto options = ParseWindowsServiceArguments(arguments, error);
+        ASSERT_TRUE(options) << arguments.size() << ": " << error;
+        EXPECT_TRUE(options->help);
+    }
+
+    // Every argument is still one the program takes, with a value it takes.
+    EXPECT_FALSE(ParseLinuxServiceArguments({"--help", "--console"}, error));
+    EXPECT_EQ(error, "unknown argument: --console");
+    EXPECT_FALSE(ParseLinuxServiceArguments({"--help", "/?"}, error));
+    EXPECT_EQ(error, "unknown argument: /?");
+    EXPECT_FALSE(ParseLinuxServiceArguments({"--help", "--interval", "0"}, error));
+    EXPECT_NE(error.find("1 to 59"), std::string::npos) << error;
+    EXPECT_FALSE(ParseWindowsServiceArguments({"/?", "--version"}, error));
+    EXPECT_EQ(error, "Unknown argument: --version");
+    EXPECT_FALSE(ParseWindowsServiceArguments({"--help", "--ticks", "0"}, error));
+    EXPECT_EQ(error, "--ticks needs a whole number of at least 1.");
+}
+
+TEST(ServiceArguments, AnOptionWithAValueIsTakenOnceAFlagAsOftenAsSaid) {
+    const struct {
+        Arguments arguments;
+        std::string says;
+    } linuxRefused[] = {
+        {{"--schedule", "/a", "--schedule", "/a"},
+         "--schedule needs the schedule file's absolute path, once: \"/a\""},
+        {{"--schedule", "/a", "--user", "7", "--user", "7"},
+         "--user needs a user's number (uid), once: \"7\""},
+        {{"--schedule", "/a", "--interval", "5", "--interval", "5"},
+         "--interval needs whole seconds from 1 to 59, once: \"5\""},
+        {{"--schedule", "/a", "--interval", "5", "--interval"}, "--interval needs a value"},
+    };
+    for (const auto& c : linuxRefused) {
+        std::string error;
+        EXPECT_FALSE(ParseLinuxServiceArguments(c.arguments, error)) << c.says;
+        EXPECT_EQ(error, c.says);
+    }
+    const struct {
+        Arguments arguments;
+        std::string says;
+    } windowsRefused[] = {
+        {{"--schedule", "C:\\a.kx", "--schedule", "C:\\a.kx"},
+         "--schedule needs the schedule file's full path, once."},
+        {{"--user", kAnn, "--user", kAnn},
+         "--user needs the user's security identifier (S-1-5-21-...), once: \"" + kAnn + "\"."},
+        {{"--console", "--interval", "1", "--interval", "1"},
+         "--interval needs a number of seconds from 0.01 to 45."},
+        {{"--console", "--ticks", "2", "--ticks", "3"},
+         "--ticks needs a whole number of at least 1."},
+        {{"--console", "--user"},
+         "--user needs the user's security identifier (S-1-5-21-...), once."},
+    };
+    for (const auto& c : windowsRefused) {
+        std::string error;
+        EXPECT_FALSE(ParseWindowsServiceArguments(c.arguments, error)) << c.says;
+        EXPECT_EQ(error, c.says);
+    }
+    std::string error;
+    const auto options =
+        ParseWindowsServiceArguments({"--console", "--console", "--ticks", "1"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->console);
 }
 
 }  // namespace

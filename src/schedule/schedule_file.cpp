@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "schedule/paths.h"
 #include "schedule/text.h"
 
 namespace tolvane {
@@ -44,9 +45,10 @@ WriteResult ReplaceFileContents(FileSystem& fs, const std::string& linkOrPath,
     // A file kept as a link stays one: the file it leads to is replaced, in
     // its own folder, since a rename cannot cross to another disk.
     const std::string path = fs.LinkTarget(linkOrPath);
-    const auto cut = path.find_last_of(std::string{'/', fs.PathSeparator()});
-    const std::string folder = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const std::string separators{'/', fs.PathSeparator()};
+    std::string folder = FolderOf(path, separators);
+    if (folder.empty()) folder = ".";
+    const std::string name = FileNameOf(path, separators);
 
     const std::string prefix = name + ".";
     for (const auto& stale : fs.StaleTemporaryFiles(folder, prefix, kStaleTemporaryFileSeconds)) {

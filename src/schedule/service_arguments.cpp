@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace tolvane {
 
@@ -18,57 +19,277 @@ bool ParseWhole(const std::string& text, Number& value) {
     return error == std::errc() && rest == end;
 }
 
+// Seconds as a decimal number: digits first, so no blank, sign or "inf".
+bool ParseSeconds(const std::string& text, double& value) {
+    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+    char* rest = nullptr;
+    value = std::strtod(text.c_str(), &rest);
+    return rest == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool IsWindowsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// ---- One command line for both services ----
+
+enum class Option { Help, Version, PrintUser, Console, Ticks, Interval, Schedule, User };
+
+bool TakesValue(Option option) {
+    return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
+           option == Option::User;
+}
+
+enum class Refusal {
+    Unknown,             // `text` is the argument
+    NoValue,             // `text` is the option's name
+    Repeated,            // `text` is the second value
+    Invalid,             // `text` is the value
+    NoSchedule,          // and the program needs one
+    LoopWithoutConsole,  // --ticks or --interval without --console
+    PrintUserNotAlone,
+};
+
+// How one service program reads its command line, and what it says when it
+// cannot.
+struct CommandLineRules {
+    // The options it takes, by the names it takes them by.
+    std::vector<std::pair<std::string_view, Option>> names;
+    // --schedule: what names the same file from any working folder; a path
+    // ending in a separator names a folder.
+    bool (*isFullPath)(std::string_view path);
+    std::string_view separators;
+    // --user: the user as the program writes it; nothing when the text names none.
+    std::optional<std::string> (*readUser)(const std::string& text);
+    // --interval: the seconds it takes, and whether only whole ones.
+    double minSeconds;
+    double maxSeconds;
+    double defaultSeconds;
+    bool wholeSeconds;
+    // Without --schedule it has no schedule to carry out.
+    bool needsSchedule;
+    // --ticks and --interval shape the console's loop; the installed service
+    // keeps its own pace.
+    bool loopOptionsNeedConsole;
+    // The one line saying why the arguments are refused; `option` is the one
+    // it concerns, where there is one.
+    std::string (*refusal)(Refusal why, Option option, const std::string& text);
+};
+
+std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::string>& arguments,
+                                                    const CommandLineRules& rules,
+                                                    std::string& error) {
+    ServiceOptions options;
+    options.intervalSeconds = rules.defaultSeconds;
+    std::vector<Option> given;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto named = std::find_if(rules.names.begin(), rules.names.end(),
+                                        [&](const auto& name) { return name.first == argument; });
+        if (named == rules.names.end()) {
+            error = rules.refusal(Refusal::Unknown, Option::Help, argument);
+            return std::nullopt;
+        }
+        const Option option = named->second;
+        const bool repeated = std::find(given.begin(), given.end(), option) != given.end();
+        given.push_back(option);
+        if (!TakesValue(option)) {
+            // A flag said twice asks for the same thing.
+            if (option == Option::Help) options.help = true;
+            if (option == Option::Version) options.version = true;
+            if (option == Option::PrintUser) options.printUser = true;
+            if (option == Option::Console) options.console = true;
+            continue;
+        }
+        if (i + 1 >= arguments.size()) {
+            error = rules.refusal(Refusal::NoValue, option, argument);
+            return std::nullopt;
+        }
+        const std::string& value = arguments[++i];
+        // Two values for one option: which one was meant is anybody's guess.
+        if (repeated) {
+            error = rules.refusal(Refusal::Repeated, option, value);
+            return std::nullopt;
+        }
+        bool valid = false;
+        switch (option) {
+            case Option::Schedule:
+                // A service starts in a folder of the system's: a relative
+                // path would be read there, not where the window keeps it.
+                valid = rules.isFullPath(value) &&
+                        rules.separators.find(value.back()) == std::string_view::npos;
+                options.schedule = value;
+                break;
+            case Option::User:
+                options.user = rules.readUser(value);
+                valid = options.user.has_value();
+                break;
+            case Option::Interval:
+                // Longer than the platform allows could let a minute pass without a tick.
+                if (rules.wholeSeconds) {
+                    int seconds = 0;
+                    valid = ParseWhole(value, seconds);
+                    options.intervalSeconds = seconds;
+                } else {
+                    valid = ParseSeconds(value, options.intervalSeconds);
+                }
+                valid = valid && options.intervalSeconds >= rules.minSeconds &&
+                        options.intervalSeconds <= rules.maxSeconds;
+                break;
+            default:  // --ticks
+                valid = ParseWhole(value, options.ticks) && options.ticks >= 1;
+                break;
+        }
+        if (!valid) {
+            error = rules.refusal(Refusal::Invalid, option, value);
+            return std::nullopt;
+        }
+    }
+    // Help or the version is all that is done: what else was asked for need
+    // not fit together.
+    if (options.help || options.version) return options;
+    const auto was = [&](Option option) {
+        return std::find(given.begin(), given.end(), option) != given.end();
+    };
+    std::optional<Refusal> refused;
+    if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
+        !options.console) {
+        refused = Refusal::LoopWithoutConsole;
+    } else if (options.printUser && arguments.size() != 1) {
+        refused = Refusal::PrintUserNotAlone;
+    } else if (rules.needsSchedule && !was(Option::Schedule)) {
+        refused = Refusal::NoSchedule;
+    }
+    if (refused) {
+        error = rules.refusal(*refused, Option::Help, "");
+        return std::nullopt;
+    }
+    return options;
+}
+
+// ---- Linux ----
+
+std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
+    switch (why) {
+        case Refusal::Unknown:
+            return "unknown argument: " + text;
+        case Refusal::NoValue:
+            return text + " needs a value";
+        case Refusal::NoSchedule:
+            return "--schedule is required";
+        case Refusal::Repeated:
+        case Refusal::Invalid:
+            if (option == Option::Schedule) {
+                return "--schedule needs the schedule file's absolute path, once: \"" + text + "\"";
+            }
+            if (option == Option::User) {
+                return "--user needs a user's number (uid), once: \"" + text + "\"";
+            }
+            return "--interval needs whole seconds from 1 to 59, once: \"" + text + "\"";
+        default:  // the options that lead to these are Windows' alone
+            return "unknown argument";
+    }
+}
+
+const CommandLineRules kLinuxRules = {
+    .names = {{"--help", Option::Help},
+              {"--version", Option::Version},
+              {"--schedule", Option::Schedule},
+              {"--user", Option::User},
+              {"--interval", Option::Interval}},
+    .isFullPath = [](std::string_view path) { return !path.empty() && path.front() == '/'; },
+    .separators = "/",
+    .readUser = [](const std::string& text) -> std::optional<std::string> {
+        std::uint32_t uid = 0;
+        // (uid_t)-1 means "no change" to the calls that take an identity.
+        if (!ParseWhole(text, uid) || uid == UINT32_MAX) return std::nullopt;
+        return std::to_string(uid);
+    },
+    .minSeconds = 1,
+    .maxSeconds = 59,
+    .defaultSeconds = 45,
+    .wholeSeconds = true,
+    .needsSchedule = true,
+    .loopOptionsNeedConsole = false,
+    .refusal = LinuxRefusal,
+};
+
+// ---- Windows ----
+
+std::string WindowsRefusal(Refusal why, Option option, const std::string& text) {
+    switch (why) {
+        case Refusal::Unknown:
+            return "Unknown argument: " + text;
+        case Refusal::LoopWithoutConsole:
+            return "--ticks and --interval go with --console.";
+        case Refusal::PrintUserNotAlone:
+            return "--print-user goes alone.";
+        default:
+            break;
+    }
+    switch (option) {
+        case Option::Ticks:
+            return "--ticks needs a whole number of at least 1.";
+        case Option::Interval:
+            return "--interval needs a number of seconds from 0.01 to 45.";
+        case Option::Schedule:
+            if (why != Refusal::Invalid) {
+                return "--schedule needs the schedule file's full path, once.";
+            }
+            return "--schedule needs the schedule file's full path (such as "
+                   "C:\\Tolvane\\rebootdata.kx), not \"" +
+                   text + "\".";
+        default:  // --user
+            return "--user needs the user's security identifier (S-1-5-21-...), once" +
+                   (why != Refusal::NoValue ? ": \"" + text + "\"." : std::string("."));
+    }
+}
+
+const CommandLineRules kWindowsRules = {
+    .names = {{"--help", Option::Help},
+              {"/?", Option::Help},
+              {"--print-user", Option::PrintUser},
+              {"--console", Option::Console},
+              {"--ticks", Option::Ticks},
+              {"--interval", Option::Interval},
+              {"--schedule", Option::Schedule},
+              {"--user", Option::User}},
+    .isFullPath = IsFullWindowsPath,
+    .separators = "\\/",
+    .readUser = [](const std::string& text) { return CanonicalSid(text); },
+    .minSeconds = 0.01,
+    .maxSeconds = kWindowsServiceTickSeconds,
+    .defaultSeconds = kWindowsServiceTickSeconds,
+    .wholeSeconds = false,
+    // Without it, rebootdata.kx beside the program.
+    .needsSchedule = false,
+    .loopOptionsNeedConsole = true,
+    .refusal = WindowsRefusal,
+};
+
+bool IsServiceAccount(const std::string& sid) {
+    // LocalSystem, LocalService, NetworkService.
+    return sid == kLocalSystemSid || sid == "S-1-5-19" || sid == "S-1-5-20";
+}
+
 }  // namespace
 
 std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     const std::vector<std::string>& arguments, std::string& error) {
-    LinuxServiceOptions options;
-    bool scheduleGiven = false;
-    bool intervalGiven = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& name = arguments[i];
-        if (name != "--schedule" && name != "--user" && name != "--interval") {
-            error = "unknown argument: " + name;
-            return std::nullopt;
-        }
-        if (i + 1 >= arguments.size()) {
-            error = name + " needs a value";
-            return std::nullopt;
-        }
-        const std::string& value = arguments[++i];
-        if (name == "--schedule") {
-            // The service starts in /: a relative path would be read there.
-            if (scheduleGiven || value.empty() || value.front() != '/' || value.back() == '/') {
-                error =
-                    "--schedule needs the schedule file's absolute path, once: \"" + value + "\"";
-                return std::nullopt;
-            }
-            options.schedule = value;
-            scheduleGiven = true;
-        } else if (name == "--user") {
-            std::uint32_t uid = 0;
-            // (uid_t)-1 means "no change" to the calls that take an identity.
-            if (options.user || !ParseWhole(value, uid) || uid == UINT32_MAX) {
-                error = "--user needs a user's number (uid), once: \"" + value + "\"";
-                return std::nullopt;
-            }
-            options.user = uid;
-        } else {
-            // A minute or more between ticks could pass over a whole minute.
-            int seconds = 0;
-            if (intervalGiven || !ParseWhole(value, seconds) || seconds < 1 || seconds > 59) {
-                error = "--interval needs whole seconds from 1 to 59, once: \"" + value + "\"";
-                return std::nullopt;
-            }
-            options.intervalSeconds = seconds;
-            intervalGiven = true;
-        }
+    const auto options = ParseServiceArguments(arguments, kLinuxRules, error);
+    if (!options) return std::nullopt;
+    LinuxServiceOptions read;
+    read.help = options->help;
+    read.version = options->version;
+    read.schedule = options->schedule;
+    if (options->user) {
+        // The rules wrote it back as a plain number within the type.
+        std::uint32_t uid = 0;
+        ParseWhole(*options->user, uid);
+        read.user = uid;
     }
-    if (!scheduleGiven) {
-        error = "--schedule is required";
-        return std::nullopt;
-    }
-    return options;
+    read.intervalSeconds = static_cast<int>(options->intervalSeconds);
+    return read;
 }
 
 std::string ServiceUserProblem(std::uint32_t runningAs, const std::optional<std::uint32_t>& user) {
@@ -85,27 +306,6 @@ std::string ServiceUserProblem(std::uint32_t runningAs, const std::optional<std:
 }
 
 // ---- Windows ----
-
-namespace {
-
-bool IsWindowsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// Seconds as a decimal number: digits first, so no blank, sign or "inf".
-bool ParseSeconds(const std::string& text, double& value) {
-    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
-    char* rest = nullptr;
-    value = std::strtod(text.c_str(), &rest);
-    return rest == text.c_str() + text.size() && std::isfinite(value);
-}
-
-bool IsServiceAccount(const std::string& sid) {
-    // LocalSystem, LocalService, NetworkService.
-    return sid == kLocalSystemSid || sid == "S-1-5-19" || sid == "S-1-5-20";
-}
-
-}  // namespace
 
 bool IsFullWindowsPath(std::string_view path) {
     const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
@@ -145,70 +345,7 @@ std::optional<std::string> CanonicalSid(std::string_view text) {
 
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error) {
-    WindowsServiceOptions options;
-    bool loopOptions = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--help" || argument == "/?") {
-            options.help = true;
-        } else if (argument == "--print-user") {
-            options.printUser = true;
-        } else if (argument == "--console") {
-            options.console = true;
-        } else if (argument == "--ticks") {
-            if (!hasValue || !ParseWhole(arguments[++i], options.ticks) || options.ticks < 1) {
-                error = "--ticks needs a whole number of at least 1.";
-                return std::nullopt;
-            }
-            loopOptions = true;
-        } else if (argument == "--schedule") {
-            // The service starts in System32: a relative path would be read
-            // there, not where the window keeps the file.
-            if (!hasValue || !options.schedule.empty()) {
-                error = "--schedule needs the schedule file's full path, once.";
-                return std::nullopt;
-            }
-            options.schedule = arguments[++i];
-            if (!IsFullWindowsPath(options.schedule) ||
-                IsWindowsSeparator(options.schedule.back())) {
-                error =
-                    "--schedule needs the schedule file's full path (such as "
-                    "C:\\Tolvane\\rebootdata.kx), not \"" +
-                    options.schedule + "\".";
-                return std::nullopt;
-            }
-        } else if (argument == "--user") {
-            const auto sid = hasValue ? CanonicalSid(arguments[++i]) : std::nullopt;
-            if (!sid || options.user) {
-                error = "--user needs the user's security identifier (S-1-5-21-...), once" +
-                        (hasValue ? ": \"" + arguments[i] + "\"." : std::string("."));
-                return std::nullopt;
-            }
-            options.user = sid;
-        } else if (argument == "--interval") {
-            // More than 45 seconds could let a minute pass without a tick.
-            if (!hasValue || !ParseSeconds(arguments[++i], options.intervalSeconds) ||
-                options.intervalSeconds < 0.01 ||
-                options.intervalSeconds > kWindowsServiceTickSeconds) {
-                error = "--interval needs a number of seconds from 0.01 to 45.";
-                return std::nullopt;
-            }
-            loopOptions = true;
-        } else {
-            error = "Unknown argument: " + argument;
-            return std::nullopt;
-        }
-    }
-    if (loopOptions && !options.console) {
-        error = "--ticks and --interval go with --console.";
-        return std::nullopt;
-    }
-    if (options.printUser && arguments.size() != 1) {
-        error = "--print-user goes alone.";
-        return std::nullopt;
-    }
-    return options;
+    return ParseServiceArguments(arguments, kWindowsRules, error);
 }
 
 std::string WindowsServiceStartProblem(const std::string& runningAs,

@@ -8,9 +8,31 @@
 
 namespace tolvane {
 
+// What a service program was asked to do on its command line. Both programs
+// read theirs the same way; each takes only some of these options.
+struct ServiceOptions {
+    bool help = false;       // --help (and /? on Windows): the usage, and end
+    bool version = false;    // --version (Linux): the program's version, and end
+    bool printUser = false;  // --print-user (Windows): say whose program this is, and end
+    bool console =
+        false;      // --console (Windows): the loop in the foreground, the log on standard error
+    int ticks = 0;  // --ticks (Windows): stop after this many ticks; 0: until stopped
+    double intervalSeconds = 45.0;
+    // --schedule: the full path of the schedule file; empty when not given.
+    std::string schedule;
+    // --user: the one user whose schedule and sessions these are, as the
+    // program writes a user (a uid on Linux, a SID on Windows).
+    std::optional<std::string> user;
+};
+
+// ---- Linux: tolvane-service ----
+
 // What the Linux service program was asked to do on its command line:
 //   tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
+//   tolvane-service --help | --version
 struct LinuxServiceOptions {
+    bool help = false;
+    bool version = false;
     std::string schedule;               // absolute path of the user's schedule file
     std::optional<std::uint32_t> user;  // whose file and sessions these are
     int intervalSeconds = 45;
@@ -24,7 +46,9 @@ inline constexpr const char* kLinuxServiceUsage =
     "  SECONDS   whole seconds between checks of the schedule, 1 to 59 (45)\n";
 
 // The arguments after the program's name. Nothing, with one line saying why in
-// `error`, when they are not exactly what the service takes.
+// `error`, when they are not what the service takes. --help or --version
+// among arguments it takes asks for that alone; otherwise --schedule is
+// required.
 std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 
@@ -42,23 +66,36 @@ inline constexpr double kWindowsServiceTickSeconds = 45.0;
 // The account Windows services run as by default, with every right.
 inline constexpr const char* kLocalSystemSid = "S-1-5-18";
 
-// What tolvane-service.exe was asked to do on its command line.
-struct WindowsServiceOptions {
-    bool help = false;
-    bool printUser = false;  // --print-user: say whose program this is, and end
-    bool console = false;    // the loop in the foreground, the log on standard error
-    int ticks = 0;           // stop after this many ticks; 0: until stopped
-    double intervalSeconds = kWindowsServiceTickSeconds;
-    // --schedule: the full path of the schedule file; empty for rebootdata.kx
-    // beside the program.
-    std::string schedule;
-    // --user: the security identifier (SID) of the one user whose schedule
-    // and sessions these are, as Windows writes it ("S-1-5-21-...").
-    std::optional<std::string> user;
-};
+// What tolvane-service.exe was asked to do on its command line: --schedule
+// empty for rebootdata.kx beside the program; --user the security identifier
+// (SID) of the one user whose schedule and sessions these are, as Windows
+// writes it ("S-1-5-21-...").
+using WindowsServiceOptions = ServiceOptions;
+
+inline constexpr const char* kWindowsServiceUsage =
+    "tolvane-service.exe carries out Tolvane's schedule as the Windows service\n"
+    "\"Tolvane\", even when nobody is logged on. Install it with installs.bat and\n"
+    "remove it with removeit.bat, as administrator.\n"
+    "\n"
+    "  tolvane-service.exe --user SID --schedule FILE\n"
+    "      the service itself, started by the service manager;\n"
+    "  tolvane-service.exe --console [--user SID] [--schedule FILE] [--ticks N]\n"
+    "                      [--interval SECONDS]\n"
+    "      runs the schedule in this console until Ctrl+C (or for N ticks),\n"
+    "      checking it every 45 seconds or every SECONDS (at most 45);\n"
+    "  tolvane-service.exe --print-user\n"
+    "      writes the SID of the user running it (installs.bat records it).\n"
+    "\n"
+    "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
+    "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
+    "the one user whose schedule it is (S-1-5-21-...): log off and lock act on that\n"
+    "user's sessions only. Running as LocalSystem it needs one; any other account\n"
+    "acts only for itself.\n";
 
 // The arguments after the program's name. Nothing, with one line saying why in
-// `error`, when they ask for something the program does not do.
+// `error`, when they ask for something the program does not do. --ticks and
+// --interval go with --console, --print-user alone; --help or /? among
+// arguments it takes asks for the usage alone.
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

@@ -1,6 +1,9 @@
 // The plain Linux adapters: per-user folders and the schedule folder made on demand.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,7 @@
 #include "native_platform.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
+#include "platform/linux/signal_service_waiter.h"
 #include "platform/linux/xdg_folders.h"
 #include "schedule/schedule_file.h"
 
@@ -158,4 +162,22 @@ TEST(PosixFileSystem, ABoundedReadTakesNothingOfAFileOverTheBound) {
 }
 
 }  // namespace
+// systemd stops the service with SIGTERM, Ctrl+C sends SIGINT: either, sent
+// to the process, ends a wait of hours at once, and every wait after it.
+TEST(SignalServiceWaiter, AStopSignalEndsTheWaitAndEveryOneAfterIt) {
+    sigset_t before;
+    ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &before), 0);
+    for (const int stop : {SIGTERM, SIGINT}) {
+        SignalServiceWaiter waiter;
+        ASSERT_EQ(waiter.Problem(), "");
+        EXPECT_TRUE(waiter.WaitFor(0)) << "no signal yet";
+        // Blocked now: it waits for the waiter instead of ending the test.
+        ASSERT_EQ(::kill(::getpid(), stop), 0);
+        // Hours to wait: returning at all shows the signal ended the wait.
+        EXPECT_FALSE(waiter.WaitFor(6 * 3600.0)) << stop;
+        EXPECT_FALSE(waiter.WaitFor(0)) << stop;
+    }
+    ASSERT_EQ(pthread_sigmask(SIG_SETMASK, &before, nullptr), 0);
+}
+
 }  // namespace tolvane

@@ -4,7 +4,7 @@
 # one-time reboot is requested and leaves the file first; the repeating lock
 # locks the owner's session and stays. Run as root with the schedule in another
 # user's folder, as the installed service does, the file is rewritten with
-# that user's rights.
+# that user's rights. SIGTERM, as systemd stops it, ends it with status 0.
 #
 #   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
 set -u
@@ -36,7 +36,8 @@ mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
 # Three seconds before 3:00 AM; timers keep the real monotonic clock.
 LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-07 02:59:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     "${limit[@]}" "$service" --schedule "$schedule" --user "$owner" --interval 1 2>"$work/service.log" &
-started $!
+service_pid=$!
+started $service_pid
 
 calls=
 for _ in $(seq 1200); do
@@ -63,3 +64,10 @@ done
 grep -q $'\t3:00 AM-Force Reboot-Repeat NO-Every Day\r$' "$schedule.runs" ||
     fail "the run record lacks the reboot: $(od -c "$schedule.runs" | head)"
 echo "reboot and lock requested; the one-time line left the file"
+
+# systemd stops the service with SIGTERM: it ends at its next wait, cleanly.
+kill -TERM "$service_pid"
+wait "$service_pid"
+status=$?
+[ $status -eq 0 ] || { cat "$work/service.log" >&2; fail "stopped by SIGTERM, it ended with status $status"; }
+echo "SIGTERM ended it with status 0"

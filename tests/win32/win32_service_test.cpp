@@ -12,18 +12,21 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 #include <tuple>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system_power.h"
+#include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/paths.h"
 #include "schedule/schedule_file.h"
+#include "schedule/service_loop.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
@@ -434,10 +437,10 @@ TEST(ServiceScheduleOption, ConsoleModeCarriesOutTheNamedFileInAnotherFolder) {
     const bool besideExisted = GetFileAttributesA(beside.c_str()) != INVALID_FILE_ATTRIBUTES;
 
     std::string error;
-    const auto options = ParseServiceArguments(
+    const auto options = ParseWindowsServiceArguments(
         {"--console", "--schedule", schedule, "--ticks", "2", "--interval", "0.01"}, error);
     ASSERT_TRUE(options) << error;
-    Win32FileSystem files(ScheduleFolderOf(options->schedule));
+    Win32FileSystem files(FolderOf(options->schedule, "\\/"));
     EXPECT_EQ(files.ScheduleFolder(), folder);
     ASSERT_TRUE(
         ReplaceFileContents(files, schedule,
@@ -477,62 +480,46 @@ TEST(ServiceScheduleOption, ConsoleModeCarriesOutTheNamedFileInAnotherFolder) {
     RemoveFolderTree(scratch);
 }
 
-// A schedule of one line that is never due at the fake clock's time: each
-// tick reads the clock once, after the one reading of the service's start.
-class TickLoop : public ::testing::Test {
-  protected:
-    FakeFileSystem files;
-    FakeClock clock;
-    FakeSystemPower power;
-    FakeServiceLog log;
-    const std::string path = files.folder + "\\rebootdata.kx";
-    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-
-    TickLoop() { files.files[path] = ScheduleFileBytes({"4:00 PM-Reboot-Repeat YES-Every Day"}); }
-    ~TickLoop() override { CloseHandle(stop); }
-    ScheduleService Start() { return ScheduleService(files, path, clock, power, log); }
-    int Ticks() const { return clock.reads - 1; }
-};
-
-// Longer than any test runs: a loop waiting this long ends only by its stop.
+// Longer than any test runs: a wait this long ends only by its stop.
 constexpr double kHours = 6 * 3600.0;
 
-TEST_F(TickLoop, WaitsTheIntervalBetweenTicksAndStopsAfterTheCountAskedFor) {
-    auto service = Start();
+TEST(StopEventWaiter, AWaitWithNoStopLastsItsTime) {
+    UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    StopEventWaiter waiter(stop.Get());
+    EXPECT_TRUE(waiter.WaitFor(0));
     const double interval = 0.2;
     const auto start = std::chrono::steady_clock::now();
-    RunTicks(service, log, stop, interval, 3);
+    EXPECT_TRUE(waiter.WaitFor(interval));
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(Ticks(), 3);
-    // At least the two intervals between the three ticks; a slow machine
-    // only adds to that. The allowance is the coarseness of the tick count
-    // the loop reads (a sixty-fourth of a second on Windows).
-    EXPECT_GE(elapsed, 2 * interval - 0.05);
+    // A slow machine only adds to it. The allowance is the coarseness of the
+    // system's timer (a sixty-fourth of a second on Windows).
+    EXPECT_GE(elapsed, interval - 0.02);
 }
 
-TEST_F(TickLoop, AStopEndsTheWaitAtOnce) {
-    auto service = Start();
-    HANDLE ticked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    clock.onRead = [&](FakeClock& c) {
-        if (c.reads == 2) SetEvent(ticked);
-    };
-    // Hours between ticks: the loop ending at all shows the stop ended its wait.
-    TestThread loop([&] { RunTicks(service, log, stop, kHours, 0); });
-    ASSERT_TRUE(Signalled(ticked)) << "no first tick";
-    SetEvent(stop);
-    loop.Join();
-    EXPECT_EQ(Ticks(), 1);
-    CloseHandle(ticked);
+TEST(StopEventWaiter, AStopEndsTheWaitAtOnceAndEveryOneAfterIt) {
+    UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    StopEventWaiter waiter(stop.Get());
+    HANDLE waiting = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool answer = true;
+    // Hours to wait: the thread ending at all shows the stop ended its wait.
+    TestThread thread([&] {
+        SetEvent(waiting);
+        answer = waiter.WaitFor(kHours);
+    });
+    ASSERT_TRUE(Signalled(waiting));
+    SetEvent(stop.Get());
+    thread.Join();
+    EXPECT_FALSE(answer);
+    EXPECT_FALSE(waiter.WaitFor(0));
+    EXPECT_FALSE(waiter.WaitFor(kHours));
+    CloseHandle(waiting);
 }
 
-TEST_F(TickLoop, ATickThatThrowsIsLoggedAndTheNextOneStillComes) {
-    auto service = Start();
-    clock.onRead = [](FakeClock&) { throw std::runtime_error("disk on fire"); };
-    RunTicks(service, log, stop, 0.01, 2);
-    EXPECT_EQ(clock.reads, 3);
-    ASSERT_EQ(log.errors.size(), 2u);
-    EXPECT_NE(log.errors[0].find("disk on fire"), std::string::npos);
+TEST(StopEventWaiter, AWaitThatFailsIsAStop) {
+    // A handle that names nothing: the service could never be stopped.
+    StopEventWaiter waiter(nullptr);
+    EXPECT_FALSE(waiter.WaitFor(kHours));
 }
 
 // ---- The control handler ----
@@ -615,7 +602,9 @@ TEST(ServiceControl, AStopWhileWaitingEndsTheServiceReportedStopped) {
     TestThread serviceThread([&] {
         ScheduleService service(files, path, clock, power, log);
         control.ReportRunning();
-        RunTicks(service, log, stop, kHours, 0);
+        StopEventWaiter waiter(stop);
+        Win32Clock loopClock;
+        RunServiceLoop(waiter, loopClock, kHours, 0, [&] { service.Tick(); });
         control.ReportStopped(NO_ERROR);
     });
     ASSERT_TRUE(Signalled(ticked)) << "no first tick";
@@ -633,85 +622,6 @@ TEST(ServiceControl, AStopWhileWaitingEndsTheServiceReportedStopped) {
 
 // ---- The command line ----
 
-TEST(ServiceArguments, AreReadOrRefused) {
-    struct Case {
-        Texts arguments;
-        bool accepted;
-        bool console = false;
-        int ticks = 0;
-        double interval = 0;
-        std::string schedule = {};
-    };
-    const Case cases[] = {
-        {{}, true, false, 0, 45.0},
-        {{"--console"}, true, true, 0, 45.0},
-        {{"--console", "--ticks", "3"}, true, true, 3, 45.0},
-        {{"--interval", "0.5", "--console"}, true, true, 0, 0.5},
-        {{"--console", "--interval", "45"}, true, true, 0, 45.0},
-        {{"--console", "--interval", "46"}, false},
-        {{"--console", "--interval", "0"}, false},
-        {{"--console", "--interval", "nan"}, false},
-        {{"--console", "--ticks", "0"}, false},
-        {{"--console", "--ticks", "-2"}, false},
-        {{"--console", "--ticks", "2x"}, false},
-        {{"--console", "--ticks"}, false},
-        {{"--ticks", "2"}, false},  // only with --console
-        {{"--interval", "1"}, false},
-        {{"--start"}, false},
-        {{"console"}, false},
-        // The schedule's full path, in either mode.
-        {{"--schedule", "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
-         true,
-         false,
-         0,
-         45.0,
-         "C:\\Users\\A B\\AppData\\Local\\Programs\\Tolvane\\rebootdata.kx"},
-        {{"--console", "--schedule", "d:/x (1) & y/my.kx", "--ticks", "2"},
-         true,
-         true,
-         2,
-         45.0,
-         "d:/x (1) & y/my.kx"},
-        {{"--schedule", "\\\\server\\share\\rebootdata.kx"},
-         true,
-         false,
-         0,
-         45.0,
-         "\\\\server\\share\\rebootdata.kx"},
-        // Relative to the working folder, the current drive or a drive's
-        // current folder; a folder; nothing; twice.
-        {{"--schedule", "rebootdata.kx"}, false},
-        {{"--schedule", "Tolvane\\rebootdata.kx"}, false},
-        {{"--schedule", ".\\rebootdata.kx"}, false},
-        {{"--schedule", "\\Tolvane\\rebootdata.kx"}, false},
-        {{"--schedule", "C:rebootdata.kx"}, false},
-        {{"--schedule", "C:\\Tolvane\\"}, false},
-        {{"--schedule", "C:\\"}, false},
-        {{"--schedule", "\\\\"}, false},
-        {{"--schedule", ""}, false},
-        {{"--console", "--schedule"}, false},
-        {{"--schedule", "C:\\a.kx", "--schedule", "C:\\b.kx"}, false},
-    };
-    for (const Case& c : cases) {
-        std::string joined;
-        for (const auto& a : c.arguments) joined += a + " ";
-        std::string error;
-        const auto options = ParseServiceArguments(c.arguments, error);
-        ASSERT_EQ(options.has_value(), c.accepted) << joined;
-        if (!options) {
-            EXPECT_FALSE(error.empty()) << joined;
-            continue;
-        }
-        EXPECT_EQ(options->console, c.console) << joined;
-        EXPECT_EQ(options->ticks, c.ticks) << joined;
-        EXPECT_DOUBLE_EQ(options->intervalSeconds, c.interval) << joined;
-        EXPECT_EQ(options->schedule, c.schedule) << joined;
-    }
-    std::string error;
-    EXPECT_TRUE(ParseServiceArguments({"--help"}, error)->help);
-    EXPECT_TRUE(ParseServiceArguments({"/?"}, error)->help);
-}
-
 TEST(ServiceSchedule, WithoutTheOptionIsTheScheduleFileBesideTheProgram) {
     FakeFileSystem files;
     const ServiceOptions none;
@@ -728,18 +638,12 @@ TEST(ServiceSchedule, WithTheOptionIsTheFileNamedThere) {
     EXPECT_EQ(ServiceSchedulePath(options, files), options.schedule);
 }
 
+// The folders of paths themselves are tested with FolderOf in the core.
 TEST(ServiceSchedule, TheFileSystemsScheduleFolderIsTheNamedFilesFolder) {
-    EXPECT_EQ(ScheduleFolderOf("C:\\Users\\A B\\Tolvane\\rebootdata.kx"),
-              "C:\\Users\\A B\\Tolvane");
-    EXPECT_EQ(ScheduleFolderOf("d:/x (1) & y/rebootdata.kx"), "d:/x (1) & y");
-    EXPECT_EQ(ScheduleFolderOf("D:\\rebootdata.kx"), "D:\\");
-    EXPECT_EQ(ScheduleFolderOf("\\\\server\\share\\rebootdata.kx"), "\\\\server\\share");
-    EXPECT_EQ(ScheduleFolderOf(""), "");
-
     // Without a folder of its own the schedule stays beside the program.
     Win32FileSystem beside;
     EXPECT_EQ(beside.ScheduleFolder(), beside.ProgramFolder());
-    Win32FileSystem elsewhere(ScheduleFolderOf("C:\\Users\\A B\\Tolvane\\rebootdata.kx"));
+    Win32FileSystem elsewhere(FolderOf("C:\\Users\\A B\\Tolvane\\rebootdata.kx", "\\/"));
     EXPECT_EQ(elsewhere.ScheduleFolder(), "C:\\Users\\A B\\Tolvane");
     EXPECT_EQ(elsewhere.ProgramFolder(), beside.ProgramFolder());
 }
@@ -818,7 +722,7 @@ class ServiceStart : public ::testing::Test {
 
     ServiceOptions Options(Texts arguments) {
         std::string error;
-        const auto options = ParseServiceArguments(arguments, error);
+        const auto options = ParseWindowsServiceArguments(arguments, error);
         EXPECT_TRUE(options) << error;
         return options.value_or(ServiceOptions{});
     }

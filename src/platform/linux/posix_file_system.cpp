@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/linux/xdg_folders.h"
+#include "schedule/paths.h"
 
 namespace tolvane {
 
@@ -80,10 +81,10 @@ bool IsTemporaryName(std::string_view name, std::string_view prefix) {
     });
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of('/');
-    if (cut == std::string::npos) return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
+// A bare name is in the working folder.
+std::string FolderOrHere(const std::string& path) {
+    std::string folder = FolderOf(path, "/");
+    return folder.empty() ? "." : folder;
 }
 
 }  // namespace
@@ -198,7 +199,7 @@ bool PosixFileSystem::MoveFileOver(const std::string& from, const std::string& t
         return false;
     }
     // Make the new directory entry itself durable.
-    Descriptor dir(::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(::open(FolderOrHere(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }
@@ -260,9 +261,9 @@ std::unique_ptr<FileLock> PosixFileSystem::LockFile(const std::string& path, Loc
                                                     double waitSeconds, std::string& reason) {
     int fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
     if (fd < 0 && errno == ENOENT &&
-        std::find(madeOnDemand_.begin(), madeOnDemand_.end(), FolderOf(path)) !=
+        std::find(madeOnDemand_.begin(), madeOnDemand_.end(), FolderOrHere(path)) !=
             madeOnDemand_.end()) {
-        if (!MakeFolders(FolderOf(path), reason)) return nullptr;
+        if (!MakeFolders(FolderOrHere(path), reason)) return nullptr;
         fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
     }
     if (fd < 0) return nullptr;
@@ -335,7 +336,7 @@ std::string PosixFileSystem::LinkTarget(const std::string& path) {
         const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
         if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
         std::string next(target.data(), static_cast<std::size_t>(length));
-        if (next.front() != '/') next = FolderOf(current) + "/" + next;
+        if (next.front() != '/') next = FolderOrHere(current) + "/" + next;
         current = std::move(next);
     }
     return path;

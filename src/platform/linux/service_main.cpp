@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
-#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -16,9 +15,12 @@
 #include "platform/linux/logind_system_power.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
+#include "platform/linux/signal_service_waiter.h"
 #include "platform/linux/stderr_service_log.h"
+#include "schedule/paths.h"
 #include "schedule/schedule_service.h"
 #include "schedule/service_arguments.h"
+#include "schedule/service_loop.h"
 
 namespace {
 
@@ -29,30 +31,33 @@ int Refuse(const std::string& why) {
     return kRefused;
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of('/');
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tolvane;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments == std::vector<std::string>{"--help"}) {
-        std::fputs(kLinuxServiceUsage, stdout);
-        return 0;
-    }
-    if (arguments == std::vector<std::string>{"--version"}) {
-        std::puts("tolvane-service " TOLVANE_VERSION);
-        return 0;
-    }
     std::string error;
     const auto options = ParseLinuxServiceArguments(arguments, error);
     if (!options) return Refuse(error);
+    if (options->help) {
+        std::fputs(kLinuxServiceUsage, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::puts("tolvane-service " TOLVANE_VERSION);
+        return 0;
+    }
     error = ServiceUserProblem(::geteuid(), options->user);
     if (!error.empty()) return Refuse(error);
     const uid_t owner = options->user.value_or(::geteuid());
+    // SIGTERM and SIGINT end the loop at its next wait, never in the middle of
+    // a tick. Blocked here, before any thread starts, so every thread leaves
+    // them to the waiter.
+    SignalServiceWaiter waiter;
+    if (!waiter.Problem().empty()) {
+        std::fprintf(stderr, "tolvane-service: %s\n", waiter.Problem().c_str());
+        return 1;
+    }
 
     // The schedule lives where its user decides what stands on its path (a
     // link, a folder that is not there yet, another user's file). Before the
@@ -72,6 +77,8 @@ int main(int argc, char** argv) {
         return Refuse("the schedule is not a regular file: " + options->schedule);
     }
 
+    // Qt's D-Bus wants an application object; its calls to logind block until
+    // answered on D-Bus's own thread, so no event loop needs to run.
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::systemBus();
     StderrServiceLog log;
@@ -80,15 +87,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    PosixFileSystem files(FolderOf(options->schedule));
+    PosixFileSystem files(FolderOf(options->schedule, "/"));
     PosixClock clock;
     LogindSystemPower power(bus, owner);
     ScheduleService service(files, options->schedule, clock, power, log);
     log.Info("Carrying out " + options->schedule + " for user " + std::to_string(owner) +
              " every " + std::to_string(options->intervalSeconds) + " seconds");
 
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { service.Tick(); });
-    timer.start(options->intervalSeconds * 1000);
-    return QCoreApplication::exec();
+    RunServiceLoop(waiter, clock, options->intervalSeconds, 0, [&] { service.Tick(); });
+    return 0;
 }

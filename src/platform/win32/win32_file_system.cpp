@@ -15,6 +15,8 @@
 #include "platform/win32/win32_file_lock.h"
 #include "platform/win32/win32_handles.h"
 #include "schedule/no_link_file_system.h"
+#include "schedule/paths.h"
+#include "schedule/schedule_file.h"
 
 namespace tolvane {
 
@@ -42,11 +44,8 @@ std::string Win32FileSystem::ProgramFolder() {
         }
         path.resize(path.size() * 2);
     }
-    const auto cut = path.find_last_of("\\/");
-    if (cut == std::string::npos) return {};
-    // At a drive's root keep "C:\" whole; the path joiner adds no second separator.
-    if (cut == 2 && path[1] == ':') return path.substr(0, 3);
-    return path.substr(0, cut);
+    // At a drive's root "C:\" stays whole; the path joiner adds no second separator.
+    return FolderOf(path, "\\/");
 }
 
 std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
@@ -374,8 +373,8 @@ std::string Win32FileSystem::LinkTarget(const std::string& path) {
         auto next = ReadSymbolicLink(current, relative);
         if (!next) return current;
         if (relative) {
-            const auto cut = current.find_last_of("\\/");
-            next = (cut == std::string::npos ? std::string() : current.substr(0, cut + 1)) + *next;
+            const std::string folder = FolderOf(current, "\\/");
+            if (!folder.empty()) next = JoinPath(folder, '\\', *next);
         }
         current = std::move(*next);
     }

@@ -17,6 +17,7 @@
 #include "platform/win32/win32_session_power.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
+#include "schedule/paths.h"
 #include "shell/explorer_web_browser.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
@@ -62,10 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Edits made elsewhere show at once; the timer's look is the fallback. A
     // schedule kept as a link changes in its target's folder.
     const std::string schedule = files.LinkTarget(form.SchedulePath());
-    const auto cut = schedule.find_last_of("\\/");
-    if (cut != std::string::npos) {
-        // "C:\" at a drive's root: "C:" alone is the drive's current folder.
-        window.WatchFolder(schedule.substr(0, cut > 0 && schedule[cut - 1] == ':' ? cut + 1 : cut));
-    }
+    const std::string folder = FolderOf(schedule, "\\/");
+    if (!folder.empty()) window.WatchFolder(folder);
     return pump.Run();
 }

@@ -2,46 +2,21 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <exception>
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/paths.h"
 #include "schedule/schedule_file.h"
+#include "schedule/service_loop.h"
 
 namespace tolvane {
-
-const char* const kServiceUsage =
-    "tolvane-service.exe carries out Tolvane's schedule as the Windows service\n"
-    "\"Tolvane\", even when nobody is logged on. Install it with installs.bat and\n"
-    "remove it with removeit.bat, as administrator.\n"
-    "\n"
-    "  tolvane-service.exe --user SID --schedule FILE\n"
-    "      the service itself, started by the service manager;\n"
-    "  tolvane-service.exe --console [--user SID] [--schedule FILE] [--ticks N]\n"
-    "                      [--interval SECONDS]\n"
-    "      runs the schedule in this console until Ctrl+C (or for N ticks),\n"
-    "      checking it every 45 seconds or every SECONDS (at most 45);\n"
-    "  tolvane-service.exe --print-user\n"
-    "      writes the SID of the user running it (installs.bat records it).\n"
-    "\n"
-    "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
-    "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
-    "the one user whose schedule it is (S-1-5-21-...): log off and lock act on that\n"
-    "user's sessions only. Running as LocalSystem it needs one; any other account\n"
-    "acts only for itself.\n";
-
-std::string ScheduleFolderOf(const std::string& schedulePath) {
-    const auto cut = schedulePath.find_last_of("\\/");
-    if (cut == std::string::npos) return {};
-    // At a drive's root keep "C:\" whole, as the program's folder does.
-    if (cut == 2 && schedulePath[1] == ':') return schedulePath.substr(0, 3);
-    return schedulePath.substr(0, cut);
-}
 
 std::string ServiceSchedulePath(const ServiceOptions& options, FileSystem& files) {
     if (!options.schedule.empty()) return options.schedule;
@@ -97,25 +72,11 @@ std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identi
     return "";
 }
 
-void RunTicks(ScheduleService& service, ServiceLog& log, HANDLE stop, double intervalSeconds,
-              int ticks) {
-    const auto interval = static_cast<ULONGLONG>(std::llround(intervalSeconds * 1000.0));
-    ULONGLONG next = GetTickCount64();
-    for (int done = 0;;) {
-        if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;
-        try {
-            service.Tick();
-        } catch (const std::exception& e) {
-            log.Error(std::string("The schedule could not be carried out: ") + e.what());
-        }
-        if (ticks != 0 && ++done >= ticks) return;
-        // Counted from the first tick, so a slow tick does not push the next
-        // one later; after a long pause (sleep) it starts counting afresh.
-        next += interval;
-        const ULONGLONG now = GetTickCount64();
-        if (next < now) next = now;
-        if (WaitForSingleObject(stop, static_cast<DWORD>(next - now)) == WAIT_OBJECT_0) return;
-    }
+bool StopEventWaiter::WaitFor(double seconds) {
+    const double milliseconds = std::ceil(seconds * 1000.0);
+    const DWORD timeout =
+        milliseconds <= 0 ? 0 : static_cast<DWORD>(std::min(milliseconds, double(INFINITE - 1)));
+    return WaitForSingleObject(stop_, timeout) == WAIT_TIMEOUT;
 }
 
 // ---- Console mode ----
@@ -134,22 +95,25 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 
 int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
                ServiceLog& log) {
-    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop) {
         log.Error("Not started: " + ErrorText(GetLastError()));
         return 1;
     }
-    consoleStop = stop;
+    consoleStop = stop.Get();
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     {
         ScheduleService service(files, ServiceSchedulePath(options, files), clock, power, log);
         log.Info("Started; carrying out " + service.SchedulePath());
-        RunTicks(service, log, stop, options.intervalSeconds, options.ticks);
+        // The schedule may read a test's clock; the intervals are real time.
+        Win32Clock loopClock;
+        StopEventWaiter waiter(stop.Get());
+        RunServiceLoop(waiter, loopClock, options.intervalSeconds, options.ticks,
+                       [&] { service.Tick(); });
         log.Info("Stopped.");
     }
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     consoleStop = nullptr;
-    CloseHandle(stop);
     return 0;
 }
 
@@ -211,7 +175,7 @@ namespace {
 // the process ends, so a late control never finds it gone.
 struct ServiceProcess {
     ServiceOptions options;
-    HANDLE stop = nullptr;
+    UniqueHandle stop;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     std::unique_ptr<ServiceControl> control;
 };
@@ -229,14 +193,14 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
         [&process](SERVICE_STATUS& status) {
             return SetServiceStatus(process.statusHandle, &status);
         },
-        process.stop);
+        process.stop.Get());
     process.statusHandle = RegisterServiceCtrlHandlerExA(kServiceName, OnServiceControl, &process);
     if (!process.statusHandle) return;  // the service manager cannot be told anything
 
     Win32EventLog log;
     Win32FileNodes nodes;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                           ScheduleFolderOf(process.options.schedule), &log);
+                           FolderOf(process.options.schedule, "\\/"), &log);
     Win32Clock clock;
     // main() started the dispatcher only once --user was checked.
     Win32SystemPower power(process.options.user.value_or(""));
@@ -245,7 +209,8 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
                                 log);
         process.control->ReportRunning();
         log.Info("Started; carrying out " + service.SchedulePath());
-        RunTicks(service, log, process.stop, kServiceTickSeconds, 0);
+        StopEventWaiter waiter(process.stop.Get());
+        RunServiceLoop(waiter, clock, kServiceTickSeconds, 0, [&] { service.Tick(); });
         log.Info("Stopped.");
     }
     process.control->ReportStopped(NO_ERROR);
@@ -256,7 +221,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
 int RunAsService(const ServiceOptions& options) {
     static ServiceProcess process;
     process.options = options;
-    process.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    process.stop.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!process.stop) {
         std::fprintf(stderr, "%s\n", ErrorText(GetLastError()).c_str());
         return 1;
@@ -267,7 +232,7 @@ int RunAsService(const ServiceOptions& options) {
     if (!StartServiceCtrlDispatcherA(table)) {
         const DWORD error = GetLastError();
         if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-            std::fputs(kServiceUsage, stderr);
+            std::fputs(kWindowsServiceUsage, stderr);
         } else {
             std::fprintf(stderr, "The service could not start: %s\n", ErrorText(error).c_str());
         }

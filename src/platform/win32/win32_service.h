@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/service_waiter.h"
 #include "platform/system_power.h"
 #include "schedule/no_link_file_system.h"
 #include "schedule/schedule_service.h"
@@ -23,26 +24,6 @@ namespace tolvane {
 // use the same one.
 inline constexpr const char* kServiceName = "Tolvane";
 inline constexpr double kServiceTickSeconds = kWindowsServiceTickSeconds;
-
-// What tolvane-service.exe was asked to do on its command line.
-using ServiceOptions = WindowsServiceOptions;
-
-// The arguments after the program's name. Nothing, and the reason in `error`,
-// when they ask for something the program does not do.
-inline std::optional<ServiceOptions> ParseServiceArguments(
-    const std::vector<std::string>& arguments, std::string& error) {
-    return ParseWindowsServiceArguments(arguments, error);
-}
-
-extern const char* const kServiceUsage;
-
-inline bool IsFullPath(std::string_view path) {
-    return IsFullWindowsPath(path);
-}
-
-// The folder of a full file path, without a trailing separator (except at a
-// drive's root, "C:\"); empty for an empty path.
-std::string ScheduleFolderOf(const std::string& schedulePath);
 
 // The file --schedule names; without it, rebootdata.kx in the file system's
 // schedule folder.
@@ -68,11 +49,17 @@ Win32Identity RealIdentity();
 std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
                                 NoLinkFileSystem& files, std::string& actFor);
 
-// Ticks at once, then every `intervalSeconds` counted from the first tick, until
-// `stop` is signalled or, when `ticks` is not 0, after that many ticks. A tick
-// that throws is logged, and the next one comes all the same.
-void RunTicks(ScheduleService& service, ServiceLog& log, HANDLE stop, double intervalSeconds,
-              int ticks);
+// The service's loop waits on an event that the stop signals (the control
+// handler, Ctrl+C). A wait that fails is taken for a stop: the service could
+// not be stopped otherwise.
+class StopEventWaiter final : public ServiceWaiter {
+  public:
+    explicit StopEventWaiter(HANDLE stop) : stop_(stop) {}
+    bool WaitFor(double seconds) override;
+
+  private:
+    HANDLE stop_;
+};
 
 // The console mode: the service's loop in the foreground until Ctrl+C, or
 // until the ticks asked for are done. Returns the process's exit code.

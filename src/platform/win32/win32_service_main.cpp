@@ -10,13 +10,14 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/paths.h"
 
 namespace {
 
 constexpr int kRefused = 2;
 
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
-    std::fprintf(stderr, "%s\n\n%s", why.c_str(), tolvane::kServiceUsage);
+    std::fprintf(stderr, "%s\n\n%s", why.c_str(), tolvane::kWindowsServiceUsage);
     // Started by the service manager, nobody sees standard error.
     if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
         tolvane::Win32EventLog().Error("Not started: " + why);
@@ -30,10 +31,10 @@ int main(int argc, char** argv) {
     using namespace tolvane;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
-    const auto options = ParseServiceArguments(arguments, error);
+    const auto options = ParseWindowsServiceArguments(arguments, error);
     if (!options) return Refuse(arguments, error);
     if (options->help) {
-        std::fputs(kServiceUsage, stdout);
+        std::fputs(kWindowsServiceUsage, stdout);
         return 0;
     }
     const Win32Identity identity = RealIdentity();
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     Win32FileNodes nodes;
     ConsoleLog consoleLog;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                           ScheduleFolderOf(options->schedule), &consoleLog);
+                           FolderOf(options->schedule, "\\/"), &consoleLog);
     std::string user;
     error = ServiceStartProblem(*options, identity, files, user);
     if (!error.empty()) return Refuse(arguments, error);
