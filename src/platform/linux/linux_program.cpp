@@ -50,8 +50,8 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     if (!endProgram) endProgram = EndAtOnce;
     window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
-    tray_ = std::make_unique<QtTrayIcon>(
-        ApplicationIcon(), [this](std::uint32_t message) { form_->OnTrayIconMessage(message); });
+    tray_ =
+        std::make_unique<QtTrayIcon>(ApplicationIcon(), [this] { form_->OnTrayIconActivated(); });
 
     MainWindowPlatform platform{*window_, pump_,  *msgBox_, *settings_, processes_,
                                 browser_, *tray_, clock_,   files_,     *session};

@@ -234,12 +234,12 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
         RegisterClassExA(&windowClass);
     }
 
-    bigIcon_ =
-        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
+    bigIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
     menuBar_ = CreateMenu();
@@ -268,8 +268,8 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
                               frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar_,
                               instance, this);
     if (!window_) return;
-    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     FitClientArea();
     CreateControls(instance);
     FitFont();
@@ -283,8 +283,6 @@ Win32MainWindow::~Win32MainWindow() {
     watch_.reset();
     if (window_) DestroyWindow(window_);  // takes the menu bar with it
     if (font_) DeleteObject(font_);
-    if (bigIcon_) DestroyIcon(bigIcon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
 bool Win32MainWindow::WatchFolder(const std::string& folder) {
@@ -452,7 +450,8 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is
-            // this very number): then lParam is the mouse message on the icon.
+            // this very number): then lParam is the mouse message on the icon,
+            // and a left or right button going down there asks for the window.
             // A balloon's event comes the same way, told from a move over the
             // window by the icon's id in wParam (a move has key flags there).
             if (balloonEvents_ && lParam >= NIN_BALLOONSHOW && lParam <= NIN_BALLOONUSERCLICK &&
@@ -464,9 +463,9 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 }
                 return 0;
             }
-            Run([&](MainWindow& form) {
-                form.OnTrayIconMessage(static_cast<std::uint32_t>(lParam));
-            });
+            if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) {
+                Run([](MainWindow& form) { form.OnTrayIconActivated(); });
+            }
             return 0;
         case WM_CLOSE: {
             // Title-bar button, system menu, Alt+F4: the window decides.
@@ -626,15 +625,6 @@ void Win32MainWindow::HideWindow() {
 
 void Win32MainWindow::EndProgram() {
     if (endProgram_) endProgram_();
-}
-
-std::uintptr_t Win32MainWindow::WindowHandle() {
-    return reinterpret_cast<std::uintptr_t>(window_);
-}
-
-std::uintptr_t Win32MainWindow::IconHandle() {
-    // The notification area shows small icons; the small image is drawn for it.
-    return reinterpret_cast<std::uintptr_t>(smallIcon_);
 }
 
 void Win32MainWindow::ItemInserted(int index, const std::string& line) {
