@@ -11,16 +11,15 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_session_services.h"
+#include "fakes/fake_system_power.h"
 #include "fakes/fake_shell_services.h"
 #include "fakes/fake_view.h"
 #include "heap_counter.h"
-#include "power/power_operations.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_list.h"
 #include "schedule/scheduler.h"
-#include "shell/form1.h"
+#include "shell/main_window.h"
 
 namespace tolvane {
 namespace {
@@ -28,7 +27,7 @@ namespace {
 using testing::FakeClock;
 using testing::FakeEventPump;
 using testing::FakeFileSystem;
-using testing::FakeSessionServices;
+using testing::FakeSystemPower;
 using testing::FakeView;
 
 // The clock of every tick: Monday 3:07 AM.
@@ -76,9 +75,8 @@ struct SchedulerRig {
     FakeFileSystem files;
     FakeEventPump pump;
     FakeClock clock;
-    FakeSessionServices session;
+    FakeSystemPower power;
     ScheduleFile file{list, files, pump};
-    PowerOperations power{session};
     Scheduler scheduler{list, file, power, clock, pump};
 
     SchedulerRig() { clock.now = FakeClock::At(kNowHour, kNowMinute, 1); }
@@ -94,9 +92,9 @@ void BM_TickNoneDue(benchmark::State& state) {
         state.PauseTiming();
         rig.clock.MoveWallClock(7 * 86400.0);
         state.ResumeTiming();
-        rig.scheduler.Timer1_Timer();
+        rig.scheduler.RunDueLines();
     }
-    if (rig.session.calls.size() != 0) state.SkipWithError("a line was due");
+    if (!rig.power.requests.empty()) state.SkipWithError("a line was due");
     state.SetComplexityN(state.range(0));
 }
 
@@ -112,13 +110,13 @@ void TickOneDue(benchmark::State& state, int copies) {
         state.PauseTiming();
         for (int i = 0; i < copies; ++i) rig.list.Add(kDueLine);
         ++rig.clock.now.year;
-        rig.session.calls.clear();
+        rig.power.requests.clear();
         state.ResumeTiming();
 
-        rig.scheduler.Timer1_Timer();
+        rig.scheduler.RunDueLines();
 
         state.PauseTiming();
-        requests += static_cast<long long>(rig.session.ExitFlags().size());
+        requests += static_cast<long long>(rig.power.requests.size());
         state.ResumeTiming();
     }
     if (requests != static_cast<long long>(state.iterations()) ||
@@ -178,24 +176,24 @@ void BM_AddIt(benchmark::State& state) {
     testing::FakeTrayIcon tray;
     FakeClock clock;
     FakeFileSystem files;
-    FakeSessionServices session;
-    Form1 form{Form1Platform{view, pump, msgBox, settings, processes, browser, tray, clock, files,
-                             session}};
+    FakeSystemPower power;
+    MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
+                                       clock, files, power}};
     Fill(form.List(), MakeLines(static_cast<int>(state.range(0))));
 
     long long allocations = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        view.SetOptionValue(ControlId::Option3, true);
-        view.SetOptionValue(ControlId::Option8, true);
-        view.SetComboText(ControlId::Combo1, "11");
-        view.SetComboText(ControlId::Combo2, "45");
-        view.SetComboText(ControlId::Combo3, "PM");
+        view.SetOptionValue(ControlId::ScheduleShutDown, true);
+        view.SetOptionValue(ControlId::Repeat, true);
+        view.SetComboText(ControlId::Hour, "11");
+        view.SetComboText(ControlId::Minute, "45");
+        view.SetComboText(ControlId::AmPm, "PM");
         msgBox.shown.clear();
         const long long before = bench::HeapAllocations();
         state.ResumeTiming();
 
-        form.Command1_Click();
+        form.OnAddToSchedule();
 
         state.PauseTiming();
         allocations += bench::HeapAllocations() - before;

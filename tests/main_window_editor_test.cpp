@@ -33,7 +33,7 @@ TEST_F(MainWindowTest, AddItRefusesAMissingChoiceAndChangesNothing) {
                                      "Please select only once or repeat option for the reboots"}));
     for (const auto& shown : msgBox.shown) {
         EXPECT_EQ(shown.title, "Tolvane");
-        EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
+        EXPECT_EQ(shown.buttons, MsgBox::Buttons::Ok);
     }
     EXPECT_TRUE(Lines().empty());
     EXPECT_TRUE(files.files.empty());

@@ -36,7 +36,7 @@ TEST_F(MainWindowTest, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
     EXPECT_EQ(view.checks[ControlId::ForceNow], 0);
     EXPECT_EQ(settings.saves, Texts{"Location\\Path=C:\\Program Files\\Tolvane"});
     EXPECT_TRUE(view.visible);
-    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_TRUE(tray.shows.empty());
 }
 
 TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheAction) {
@@ -133,7 +133,7 @@ TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
         EXPECT_EQ(freshView.menuChecks[MenuId::ShowNowPanel], c.now) << c.showNow;
         EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.c2;
         EXPECT_EQ(freshView.visible, !c.minimized);
-        EXPECT_EQ(freshTray.adds.size(), c.minimized ? 1u : 0u);
+        EXPECT_EQ(freshTray.shows.size(), c.minimized ? 1u : 0u);
     }
 }
 
@@ -155,35 +155,24 @@ TEST_F(MainWindowTest, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
 
 // ---- The notification area ----
 
-TEST_F(MainWindowTest, MinimizeHidesAndAddsTheIconWithItsRecord) {
+TEST_F(MainWindowTest, MinimizeHidesAndShowsTheIconWithItsTip) {
     form.OnHideToTray();
     EXPECT_FALSE(view.visible);
-    ASSERT_EQ(tray.adds.size(), 1u);
-    const NotifyIconRecord& r = tray.adds[0];
-    EXPECT_EQ(r.hWnd, view.windowHandle);
-    EXPECT_EQ(r.uID, view.iconHandle);
-    EXPECT_EQ(r.hIcon, view.iconHandle);
-    EXPECT_EQ(r.uFlags, 7u);
-    EXPECT_EQ(r.uCallbackMessage, 512u);
-    const std::string tip(r.szTip.begin(), r.szTip.end());
-    EXPECT_EQ(tip, std::string("Tolvane 2.1 - Quarnel") + '\0' + std::string(42, ' '));
+    EXPECT_EQ(tray.shows, Texts{"Tolvane 2.1 - Quarnel"});
 }
 
-TEST_F(MainWindowTest, APressOnTheIconShowsTheWindowAndNothingElseDoes) {
+TEST_F(MainWindowTest, ActivatingTheIconShowsTheWindowWhichCanBeHiddenAgain) {
     form.OnHideToTray();
-    for (std::uint32_t message :
-         {kWmMouseMove, kWmLButtonUp, kWmLButtonDblClk, kWmRButtonUp, 0x206u, 7695u}) {
-        form.OnTrayIconMessage(message);
-        EXPECT_FALSE(view.visible) << message;
-    }
-    form.OnTrayIconMessage(kWmLButtonDown);
+    form.OnTrayIconActivated();
     EXPECT_TRUE(view.visible);
-    form.OnHideToTray();  // hide again: the repeated add is refused, one icon stays
+    form.OnHideToTray();  // hide again: the repeated showing is refused, one icon stays
     EXPECT_FALSE(view.visible);
-    form.OnTrayIconMessage(kWmRButtonDown);
+    form.OnTrayIconActivated();
     EXPECT_TRUE(view.visible);
-    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_EQ(tray.shows.size(), 2u);
     EXPECT_TRUE(tray.present);
+    form.OnTaskbarRestarted();  // shown again: the icon is not the way back now
+    EXPECT_EQ(tray.shows.size(), 2u);
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaTheWindowComesBack) {
@@ -195,11 +184,11 @@ TEST_F(MainWindowTest, WithoutANotificationAreaTheWindowComesBack) {
 
 TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBackWhileTheWindowIsHidden) {
     form.OnTaskbarRestarted();  // shown, no icon: nothing to restore
-    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_TRUE(tray.shows.empty());
     form.OnHideToTray();
     tray.present = false;  // the new taskbar knows no icon
     form.OnTaskbarRestarted();
-    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_EQ(tray.shows, Texts(2, "Tolvane 2.1 - Quarnel"));
     EXPECT_TRUE(tray.present);
 }
 
@@ -217,13 +206,13 @@ TEST_F(MainWindowTest, ClosingIsRefusedAndExitEndsTheProgram) {
 
 // ---- Service installation ----
 
-TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) {
+TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutArguments) {
     settings.Put("Location", "Path", "  C:\\Program Files\\Tolvane  ");
     const double start = clock.monotonic;
     form.OnSetService();
     ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].commandLine, "\"C:\\Program Files\\Tolvane\\installs.bat\"");
-    EXPECT_EQ(processes.started[0].windowStyle, 1);
+    EXPECT_EQ(processes.started[0].program, "C:\\Program Files\\Tolvane\\installs.bat");
+    EXPECT_TRUE(processes.started[0].arguments.empty());
     EXPECT_GE(clock.monotonic - start, 0.5);  // the pause of one second
     EXPECT_EQ(msgBox.shown.size(), 1u) << "nothing said before the script ended";
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
@@ -234,7 +223,7 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) 
               "The service is currently not installed. Would you like to install the server for "
               "Tolvane now?");
     EXPECT_EQ(msgBox.shown[0].title, "Tolvane - Quarnel");
-    EXPECT_EQ(msgBox.shown[0].style, MsgBoxStyle::YesNo);
+    EXPECT_EQ(msgBox.shown[0].buttons, MsgBox::Buttons::YesNo);
     EXPECT_EQ(msgBox.shown[1].text,
               "The Service has been installed. You can modify the service options in the Control "
               "Pannel -> Administrative Tools -> Services \r\nThe service name is Tolvane");
@@ -242,7 +231,7 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheQuotedBatchFiles) 
 
     form.OnSetService();
     processes.started[1].ended(true, "");
-    EXPECT_EQ(processes.started[1].commandLine, "\"C:\\Program Files\\Tolvane\\removeit.bat\"");
+    EXPECT_EQ(processes.started[1].program, "C:\\Program Files\\Tolvane\\removeit.bat");
     EXPECT_EQ(settings.Get("options", "service"), "0");
     EXPECT_EQ(msgBox.shown[2].text,
               "The service is already installed. Would you like to remove the service for Tolvane "
@@ -284,7 +273,7 @@ TEST_F(MainWindowTest, SetServiceReadsTheFlagAsANumber) {
                                                   {"yes", false}, {"", false}};
     for (const auto& [flag, installed] : cases) {
         settings.Put("Options", "Service", flag);
-        msgBox.answers = {MsgBoxResult::No};
+        msgBox.answers = {MsgBox::Answer::No};
         form.OnSetService();
         EXPECT_EQ(msgBox.shown.back().text.substr(0, 16),
                   installed ? "The service is a" : "The service is c")
@@ -292,25 +281,22 @@ TEST_F(MainWindowTest, SetServiceReadsTheFlagAsANumber) {
     }
 }
 
-TEST_F(MainWindowTest, SetServiceDeclinedOrUnstartableChangesNothing) {
-    msgBox.answers = {MsgBoxResult::No};
-    form.OnSetService();
+TEST_F(MainWindowTest, SetServiceDeclinedClosedOrUnstartableChangesNothing) {
+    for (const MsgBox::Answer declined : {MsgBox::Answer::No, MsgBox::Answer::Closed}) {
+        msgBox.answers = {declined};
+        form.OnSetService();
+    }
     EXPECT_TRUE(processes.started.empty());
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
-    EXPECT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown.size(), 2u);
 
+    // The platform's reason for not starting it is shown with the path.
     processes.fail = true;
     form.OnSetService();  // no Path stored: the file name alone
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
-    ASSERT_EQ(msgBox.shown.size(), 3u);
-    EXPECT_NE(msgBox.shown[2].text.find("\\installs.bat"), std::string::npos);
-    EXPECT_NE(msgBox.shown[2].text.find("cannot find the file"), std::string::npos);
-
-    processes.fail = false;
-    settings.Put("Location", "Path", "C:\\odd\" & calc.exe");
-    form.OnSetService();
-    EXPECT_TRUE(processes.started.empty());
-    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    ASSERT_EQ(msgBox.shown.size(), 4u);
+    EXPECT_NE(msgBox.shown[3].text.find("\\installs.bat"), std::string::npos);
+    EXPECT_NE(msgBox.shown[3].text.find("cannot find the file"), std::string::npos);
 }
 
 TEST_F(MainWindowTest, TheTimerKeepsTickingDuringTheServicePause) {
@@ -335,7 +321,7 @@ TEST_F(MainWindowTest, EveryRouteToAboutShowsTheSameFiveLines) {
                   "Tolvane 2.1\r\n\r\nWritten By: Ilse Quarnel\r\nEmail: support@quarnel.com\r\n"
                   "Web Site: http://www.quarnel.com\r\n");
         EXPECT_EQ(shown.title, "Tolvane 2.1 - Quarnel");
-        EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
+        EXPECT_EQ(shown.buttons, MsgBox::Buttons::Ok);
     }
 }
 
@@ -375,13 +361,13 @@ TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
     EXPECT_FALSE(power.told) << "a window that is gone is told nothing more";
 }
 
-TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressInANormalWindow) {
+TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressAsItsArgument) {
     FakeProcessStarter processes;
     ExplorerWebBrowser browser(processes);
     EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm", {}));
     ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].commandLine, "explorer http://www.quarnel.com/tolvane.htm");
-    EXPECT_EQ(processes.started[0].windowStyle, 1);
+    EXPECT_EQ(processes.started[0].program, "explorer");
+    EXPECT_EQ(processes.started[0].arguments, Texts{"http://www.quarnel.com/tolvane.htm"});
 }
 
 }  // namespace

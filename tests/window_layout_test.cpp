@@ -88,7 +88,7 @@ TEST_F(MainWindowTest, TheTablesClicksReachTheirCommands) {
 
     click(ControlId::HideToTrayButton);
     EXPECT_FALSE(view.visible);
-    form.OnTrayIconMessage(kWmLButtonDown);
+    form.OnTrayIconActivated();
     choose(MenuId::HideToTray);
     EXPECT_FALSE(view.visible);
 
@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, TheTablesClicksReachTheirCommands) {
 
     choose(MenuId::ShowNowPanel);
     EXPECT_EQ(settings.Get("Runit", "ShowShowRebootNowM"), "True");
-    msgBox.answers = {MsgBoxResult::No};
+    msgBox.answers = {MsgBox::Answer::No};
     choose(MenuId::SetService);
     EXPECT_EQ(msgBox.shown.back().title, "Tolvane - Quarnel");
 

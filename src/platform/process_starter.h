@@ -2,15 +2,13 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
-// Window styles a started program's first window takes.
-inline constexpr int kNormalFocus = 1;
-
 // Starts a program in a new process and returns without waiting for it. The
-// command line is in the Windows form: a program path, in double quotes when
-// it holds spaces, then its arguments.
+// program is a path (or a name the platform looks up), each argument reaches
+// it as one piece; its first window opens normally, with the focus.
 class ProcessStarter {
   public:
     virtual ~ProcessStarter() = default;
@@ -20,8 +18,8 @@ class ProcessStarter {
 
     // False, with the platform's words in `reason`, when nothing was started.
     // `ended`, when given, hears how the program ended.
-    virtual bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
-                       Ended ended) = 0;
+    virtual bool Start(const std::string& program, const std::vector<std::string>& arguments,
+                       std::string& reason, Ended ended) = 0;
 };
 
 }  // namespace tolvane

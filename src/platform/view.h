@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "schedule/schedule_list.h"
@@ -37,11 +36,6 @@ class MainWindowView : public ScheduleListObserver {
     virtual void HideWindow() = 0;
     // Ends the program at once: no further handler runs and nothing is saved.
     virtual void EndProgram() = 0;
-
-    // The numbers the notification-area record carries: the window's handle,
-    // and the handle of its icon (also the icon's identifier).
-    virtual std::uintptr_t WindowHandle() = 0;
-    virtual std::uintptr_t IconHandle() = 0;
 };
 
 }  // namespace tolvane

@@ -5,8 +5,8 @@
 
 namespace tolvane {
 
-// Opens an address the Windows way: "explorer " and the address, in a normal
-// window with the focus; the shell hands it to the default browser.
+// Opens an address the Windows way: explorer with the address as its one
+// argument; the shell hands it to the default browser.
 class ExplorerWebBrowser final : public WebBrowser {
   public:
     explicit ExplorerWebBrowser(ProcessStarter& processes) : processes_(processes) {}
@@ -14,7 +14,7 @@ class ExplorerWebBrowser final : public WebBrowser {
     // start that failed is a failure.
     bool OpenWebAddress(const std::string& address, std::function<void()>) override {
         std::string reason;
-        return processes_.Start("explorer " + address, kNormalFocus, reason, {});
+        return processes_.Start("explorer", {address}, reason, {});
     }
 
   private:

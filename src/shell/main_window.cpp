@@ -238,31 +238,15 @@ void MainWindow::OnHideToTray() {
     }
 }
 
-NotifyIconRecord MainWindow::TrayIconRecord() {
-    NotifyIconRecord record;
-    record.hWnd = platform_.view.WindowHandle();
-    record.uID = static_cast<std::uint32_t>(platform_.view.IconHandle());
-    record.uFlags = kNifMessage | kNifIcon | kNifTip;
-    record.uCallbackMessage = kWmMouseMove;
-    record.hIcon = platform_.view.IconHandle();
-    record.szTip.fill(' ');
-    const auto tip = texts::kTrayTip;
-    std::copy(tip.begin(), tip.end(), record.szTip.begin());
-    record.szTip[tip.size()] = '\0';
-    return record;
-}
-
 bool MainWindow::ShowTrayIcon() {
-    const bool added = platform_.tray.Add(TrayIconRecord());
+    const bool added = platform_.tray.Show(std::string(texts::kTrayTip));
     iconAdded_ = iconAdded_ || added;
     return added;
 }
 
-void MainWindow::OnTrayIconMessage(std::uint32_t mouseMessage) {
-    if (mouseMessage == kWmLButtonDown || mouseMessage == kWmRButtonDown) {
-        hiddenToTray_ = false;
-        platform_.view.ShowWindow();
-    }
+void MainWindow::OnTrayIconActivated() {
+    hiddenToTray_ = false;
+    platform_.view.ShowWindow();
 }
 
 void MainWindow::OnTaskbarRestarted() {
@@ -278,17 +262,15 @@ void MainWindow::OnExit() {
 void MainWindow::OnSetService() {
     const bool installed = StoredServiceInstalled(Setting("Options", "Service", "0"));
     const auto question = installed ? texts::kRemoveQuestion : texts::kInstallQuestion;
-    const MsgBoxResult answer = platform_.msgBox.Show(
-        std::string(question), std::string(texts::kServiceQuestionTitle), MsgBoxStyle::YesNo);
-    if (answer != MsgBoxResult::Yes) return;
+    const MsgBox::Answer answer = platform_.msgBox.Show(
+        std::string(question), std::string(texts::kServiceQuestionTitle), MsgBox::Buttons::YesNo);
+    if (answer != MsgBox::Answer::Yes) return;
 
     const std::string folder(text::TrimSpaces(Setting("Location", "Path", "")));
     const std::string script =
         JoinPath(folder, platform_.files.PathSeparator(),
                  installed ? platform_.removeScript : platform_.installScript);
-    // Quoted whole, so a folder with spaces cannot start another program; a
-    // quote inside the path could break out of the quoting, so none is run.
-    std::string reason = "The path holds a quotation mark.";
+    std::string reason;
     // Only a script that did its work changes the stored state: one that
     // failed, or whose request for rights was cancelled, leaves it.
     const std::weak_ptr<int> alive = alive_;
@@ -301,10 +283,9 @@ void MainWindow::OnSetService() {
         Save("Options", "Service", installed ? "0" : "1");
         Message(installed ? std::string(texts::kRemoved) : texts::Installed());
     };
-    const bool started =
-        script.find('"') == std::string::npos &&
-        platform_.processes.Start("\"" + script + "\"", kNormalFocus, reason, ended);
-    if (!started) {
+    // The path is one piece however odd its characters; what the platform
+    // cannot start it says why, and that is shown.
+    if (!platform_.processes.Start(script, {}, reason, ended)) {
         Message(texts::CouldNotStart(script, reason));
         return;
     }
@@ -314,7 +295,7 @@ void MainWindow::OnSetService() {
 // ---- About and Help ----
 
 void MainWindow::OnAbout() {
-    platform_.msgBox.Show(texts::AboutText(), std::string(texts::kAboutTitle), MsgBoxStyle::OkOnly);
+    platform_.msgBox.Show(texts::AboutText(), std::string(texts::kAboutTitle), MsgBox::Buttons::Ok);
 }
 
 void MainWindow::OnHelp() {
@@ -330,7 +311,7 @@ void MainWindow::OnHelp() {
 // ---- Helpers ----
 
 void MainWindow::Message(const std::string& text) {
-    platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBoxStyle::OkOnly);
+    platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBox::Buttons::Ok);
 }
 
 std::string MainWindow::Setting(const char* section, const char* key,

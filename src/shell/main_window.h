@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -93,10 +92,8 @@ class MainWindow {
 
     // The notification area.
     void OnHideToTray();
-    bool ShowTrayIcon();
-    NotifyIconRecord TrayIconRecord();
-    // A notification from the icon: the mouse message that happened on it.
-    void OnTrayIconMessage(std::uint32_t mouseMessage);
+    // The user asked for the window back through the icon.
+    void OnTrayIconActivated();
     // The taskbar was restarted and forgot the icon.
     void OnTaskbarRestarted();
     // A request to close the window; a value other than 0 refuses it.
@@ -108,6 +105,7 @@ class MainWindow {
     void OnHelp();
 
   private:
+    bool ShowTrayIcon();
     void ActNow(PowerAction plain, PowerAction forced);
     void Request(PowerAction action);
     void SayRequestFailed(const std::string& what);

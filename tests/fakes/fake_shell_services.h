@@ -15,26 +15,25 @@
 
 namespace tolvane::testing {
 
-// Records every box shown; answers from `answers` in turn (Yes when none is
-// left). `whileShown` runs while the box is up, as events do under a modal box.
+// Records every box shown; answers from `answers` in turn (Yes, or Ok, when
+// none is left). `whileShown` runs while the box is up, as events do under a
+// modal box.
 class FakeMsgBox final : public MsgBox {
   public:
     struct Shown {
         std::string text;
         std::string title;
-        MsgBoxStyle style;
+        Buttons buttons;
     };
     std::vector<Shown> shown;
-    std::deque<MsgBoxResult> answers;
+    std::deque<Answer> answers;
     std::function<void()> whileShown;
 
-    MsgBoxResult Show(const std::string& text, const std::string& title,
-                      MsgBoxStyle style) override {
-        shown.push_back({text, title, style});
+    Answer Show(const std::string& text, const std::string& title, Buttons buttons) override {
+        shown.push_back({text, title, buttons});
         if (whileShown) whileShown();
-        if (answers.empty())
-            return style == MsgBoxStyle::YesNo ? MsgBoxResult::Yes : MsgBoxResult::Ok;
-        const MsgBoxResult answer = answers.front();
+        if (answers.empty()) return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        const Answer answer = answers.front();
         answers.pop_front();
         return answer;
     }
@@ -76,20 +75,20 @@ class FakeSettingsStore final : public SettingsStore {
 class FakeProcessStarter final : public ProcessStarter {
   public:
     struct Started {
-        std::string commandLine;
-        int windowStyle;
+        std::string program;
+        std::vector<std::string> arguments;
         Ended ended;  // the test ends the program by calling it
     };
     std::vector<Started> started;
     bool fail = false;
 
-    bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
-               Ended ended) override {
+    bool Start(const std::string& program, const std::vector<std::string>& arguments,
+               std::string& reason, Ended ended) override {
         if (fail) {
             reason = "The system cannot find the file specified.";
             return false;
         }
-        started.push_back({commandLine, windowStyle, std::move(ended)});
+        started.push_back({program, arguments, std::move(ended)});
         return true;
     }
 };
@@ -107,15 +106,15 @@ class FakeWebBrowser final : public WebBrowser {
     }
 };
 
-// Accepts the first add of an icon and refuses a repeated one, as the
+// Accepts the first showing of the icon and refuses a repeated one, as the
 // platform does, unless told there is no notification area at all.
 class FakeTrayIcon final : public TrayIcon {
   public:
-    std::vector<NotifyIconRecord> adds;
+    std::vector<std::string> shows;  // the tip of every showing asked for
     bool present = false;
     bool noNotificationArea = false;
-    bool Add(const NotifyIconRecord& record) override {
-        adds.push_back(record);
+    bool Show(const std::string& tip) override {
+        shows.push_back(tip);
         if (noNotificationArea || present) return false;
         present = true;
         return true;

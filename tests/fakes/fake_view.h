@@ -23,8 +23,6 @@ class FakeView final : public MainWindowView {
     int shows = 0;
     int hides = 0;
     bool ended = false;
-    std::uintptr_t windowHandle = 0x10a4c;
-    std::uintptr_t iconHandle = 0x5e01;
 
     bool OptionValue(ControlId option) override { return options[option]; }
     void SetOptionValue(ControlId option, bool selected) override {
@@ -53,8 +51,6 @@ class FakeView final : public MainWindowView {
         ++hides;
     }
     void EndProgram() override { ended = true; }
-    std::uintptr_t WindowHandle() override { return windowHandle; }
-    std::uintptr_t IconHandle() override { return iconHandle; }
 
     void ItemInserted(int index, const std::string& line) override {
         listItems.insert(listItems.begin() + index, line);

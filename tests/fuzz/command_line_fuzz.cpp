@@ -1,8 +1,8 @@
 // The command-line text, any bytes. Letter case and surrounding spaces never
 // change what it asks for, "/force" is seen wherever it stands, and a Windows
 // process command line gives the same request once its program name is cut
-// off. The quoting the program uses to start a service script must survive
-// the Linux starter's splitting: a quoted path is that path, whole.
+// off. The command line the Windows starter builds for a program keeps its
+// path one name, whole, whatever else it holds.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -10,8 +10,8 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "platform/linux/windows_command_line.h"
 #include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_process_command_line.h"
 #include "schedule/text.h"
 #include "shell/command_line.h"
 
@@ -40,12 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(ParseCommandLine(arguments) == request);
     }
 
-    // A service script's path in the quotes the program puts around it.
+    // A program's path (the starter refuses one holding a quote): the system's
+    // cut of the name leaves exactly the arguments.
     const std::string path = textBytes;
-    if (path.find('"') == std::string::npos && !path.empty() && path.back() != '\\') {
-        const auto pieces = SplitWindowsCommandLine("\"" + path + "\"");
-        FUZZ_CHECK(pieces.size() == 1 && pieces[0] == path);
+    if (path.find('"') == std::string::npos) {
+        FUZZ_CHECK(CommandLineArguments(ProcessCommandLine(path, {})).empty());
+        FUZZ_CHECK(CommandLineArguments(ProcessCommandLine(path, {"/x"})) == "/x");
     }
-    SplitWindowsCommandLine(textBytes);  // any text at all splits without harm
+    ProcessCommandLine(textBytes, {textBytes, ""});  // any text at all without harm
     return 0;
 }

@@ -38,34 +38,34 @@ class PicturesOnButtons final : public QProxyStyle {
 TEST(QtMsgBox, ShowsTheExactTextAndTitleWithoutIconAndTheRightButtons) {
     QApplication::setStyle(new PicturesOnButtons);
     const struct {
-        MsgBoxStyle style;
+        MsgBox::Buttons asked;
         QMessageBox::StandardButton press;
         std::vector<QMessageBox::StandardButton> buttons;
         QMessageBox::StandardButton defaultButton;
-        MsgBoxResult result;
+        MsgBox::Answer answer;
     } cases[] = {
-        {MsgBoxStyle::OkOnly,
+        {MsgBox::Buttons::Ok,
          QMessageBox::Ok,
          {QMessageBox::Ok},
          QMessageBox::Ok,
-         MsgBoxResult::Ok},
-        {MsgBoxStyle::YesNo,
+         MsgBox::Answer::Ok},
+        {MsgBox::Buttons::YesNo,
          QMessageBox::Yes,
          {QMessageBox::Yes, QMessageBox::No},
          QMessageBox::Yes,
-         MsgBoxResult::Yes},
-        {MsgBoxStyle::YesNo,
+         MsgBox::Answer::Yes},
+        {MsgBox::Buttons::YesNo,
          QMessageBox::No,
          {QMessageBox::Yes, QMessageBox::No},
          QMessageBox::Yes,
-         MsgBoxResult::No},
+         MsgBox::Answer::No},
     };
     QtMsgBox msgBox(nullptr);
     for (const auto& c : cases) {
         BoxAnswerer answerer({c.press});
-        const auto result =
-            msgBox.Show(" /reboot \r\n<b>not bold</b> & more\r\n", "Tolvane - Quarnel", c.style);
-        EXPECT_EQ(result, c.result);
+        const auto answer =
+            msgBox.Show(" /reboot \r\n<b>not bold</b> & more\r\n", "Tolvane - Quarnel", c.asked);
+        EXPECT_EQ(answer, c.answer);
         ASSERT_EQ(answerer.Seen().size(), 1u);
         const auto& seen = answerer.Seen()[0];
         EXPECT_EQ(seen.title, "Tolvane - Quarnel");
@@ -90,7 +90,8 @@ TEST(QtMsgBox, EscapeOnAQuestionAnswersNo) {
         }
     });
     escape.start(5);
-    EXPECT_EQ(msgBox.Show("Remove?", "Tolvane - Quarnel", MsgBoxStyle::YesNo), MsgBoxResult::No);
+    EXPECT_EQ(msgBox.Show("Remove?", "Tolvane - Quarnel", MsgBox::Buttons::YesNo),
+              MsgBox::Answer::No);
 }
 
 class QtProcessStarterTest : public ::testing::Test {
@@ -121,18 +122,18 @@ class QtProcessStarterTest : public ::testing::Test {
     std::string reason;
 };
 
-TEST_F(QtProcessStarterTest, StartsAQuotedPathWithBlanksAndShellCharactersWithoutAShell) {
+TEST_F(QtProcessStarterTest, StartsAPathWithBlanksAndShellCharactersWithoutAShell) {
     std::filesystem::create_directories(folder);
     const std::string script = WriteScript("installs.sh", true);
-    ASSERT_TRUE(starter.Start("\"" + script + "\"", 1, reason, {})) << reason;
+    ASSERT_TRUE(starter.Start(script, {}, reason, {})) << reason;
     EXPECT_EQ(WaitForMark(), "0:") << "started without arguments";
 }
 
-TEST_F(QtProcessStarterTest, PassesArgumentsAfterTheProgram) {
+TEST_F(QtProcessStarterTest, PassesEachArgumentWhole) {
     std::filesystem::create_directories(folder);
     const std::string script = WriteScript("installs.sh", true);
-    ASSERT_TRUE(starter.Start("\"" + script + "\" \"two words\"", 1, reason, {})) << reason;
-    EXPECT_EQ(WaitForMark(), "1:two words");
+    ASSERT_TRUE(starter.Start(script, {"two \"quoted\" words; $(x)", ""}, reason, {})) << reason;
+    EXPECT_EQ(WaitForMark(), "2:two \"quoted\" words; $(x)");
 }
 
 TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEnded) {
@@ -152,11 +153,9 @@ TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEnded) {
         std::ofstream(path) << "#!/bin/sh\n" << c.script << "\n";
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         std::optional<std::pair<bool, std::string>> ended;
-        ASSERT_TRUE(starter.Start("\"" + path + "\"", 1, reason,
-                                  [&](bool succeeded, const std::string& how) {
-                                      ended.emplace(succeeded, how);
-                                  }))
-            << reason;
+        ASSERT_TRUE(starter.Start(path, {}, reason, [&](bool succeeded, const std::string& how) {
+            ended.emplace(succeeded, how);
+        })) << reason;
         ASSERT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 120'000)) << c.script;
         EXPECT_EQ(ended->first, c.succeeded) << c.script;
         EXPECT_EQ(ended->second, c.how) << c.script;
@@ -166,13 +165,13 @@ TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEnded) {
 TEST_F(QtProcessStarterTest, SaysWhyWhenNothingCouldBeStarted) {
     std::filesystem::create_directories(folder);
     const std::string notRunnable = WriteScript("removeit.sh", false);
-    const std::string cases[] = {"\"" + folder + "/missing.sh\"", "\"" + notRunnable + "\"", "",
-                                 "\"\""};
-    for (const auto& line : cases) {
+    const std::string cases[] = {folder + "/missing.sh", notRunnable, ""};
+    for (const auto& program : cases) {
         reason.clear();
-        EXPECT_FALSE(starter.Start(line, 1, reason, {})) << line;
-        EXPECT_FALSE(starter.Start(line, 1, reason, [](bool, const std::string&) {})) << line;
-        EXPECT_FALSE(reason.empty()) << line;
+        EXPECT_FALSE(starter.Start(program, {}, reason, {})) << program;
+        EXPECT_FALSE(starter.Start(program, {}, reason, [](bool, const std::string&) {}))
+            << program;
+        EXPECT_FALSE(reason.empty()) << program;
     }
 }
 

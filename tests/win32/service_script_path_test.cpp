@@ -1,8 +1,9 @@
 // Set Service with hostile "Path" values, through the real process start:
 // folders with blanks, ampersands, carets, brackets, percent signs, a
 // trailing backslash or quotation marks. The batch file in that folder runs,
-// and nothing else; or, where the command interpreter would read the path as
-// something else, nothing runs at all and the flag stays as it was.
+// and nothing else; or, where the quoting cannot carry the path or the
+// command interpreter would read it as something else, nothing runs at all,
+// the flag stays as it was and the window says why.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -144,7 +145,7 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
 }
 
-TEST_F(ServiceScriptPath, APathTheCommandInterpreterWouldRewriteStartsNothing) {
+TEST_F(ServiceScriptPath, APathTheQuotingOrTheCommandInterpreterCannotCarryStartsNothing) {
     // The interpreter expands %NAME% even inside quotation marks: the folder
     // literally named "%TOLVANE_DECOY%" would turn into the decoy folder.
     SetEnvironmentVariableA("TOLVANE_DECOY", "decoy");
@@ -165,6 +166,11 @@ TEST_F(ServiceScriptPath, APathTheCommandInterpreterWouldRewriteStartsNothing) {
         EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
+        if (name.find('"') != std::string::npos) {
+            EXPECT_EQ(msgBox.shown[1].text, "Could not start " + folder +
+                                                "\\installs.bat:\r\nThe path holds a quotation "
+                                                "mark.\r\n\r\nNothing was changed.");
+        }
     }
     EXPECT_EQ(Ran(marks), std::vector<std::string>{});
 }

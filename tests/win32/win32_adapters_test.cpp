@@ -2,13 +2,20 @@
 
 #include <optional>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "native_platform.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_msg_box.h"
+#include "platform/win32/win32_process_command_line.h"
 #include "platform/win32/win32_process_starter.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
@@ -158,7 +165,7 @@ class Win32ProcessStarterTest : public ::testing::Test {
     std::string scratch = MakeScratchFolder();
 };
 
-TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
+TEST_F(Win32ProcessStarterTest, RunsABatchFileInAFolderWithSpaces) {
     // A decoy where an unquoted path would lead: "<scratch>\dir.bat" for
     // "<scratch>\dir with spaces\installs.bat".
     const std::string folder = scratch + "\\dir with spaces";
@@ -176,8 +183,7 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
     write(scratch + "\\dir.bat", "@echo off\r\necho decoy>\"" + decoyMarker + "\"\r\n");
 
     std::string reason;
-    ASSERT_TRUE(starter.Start("\"" + folder + "\\installs.bat\"", kNormalFocus, reason, {}))
-        << reason;
+    ASSERT_TRUE(starter.Start(folder + "\\installs.bat", {}, reason, {})) << reason;
     // Once the started process has ended, each batch file either ran or never will.
     ASSERT_TRUE(StartedProcessesEnded());
     EXPECT_TRUE(Exists(marker));
@@ -186,7 +192,7 @@ TEST_F(Win32ProcessStarterTest, RunsAQuotedBatchFileInAFolderWithSpaces) {
 
 TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {
     std::string reason;
-    EXPECT_FALSE(starter.Start("\"" + scratch + "\\no such.bat\"", kNormalFocus, reason, {}));
+    EXPECT_FALSE(starter.Start(scratch + "\\no such.bat", {}, reason, {}));
     EXPECT_FALSE(reason.empty());
 }
 
@@ -201,42 +207,118 @@ TEST_F(Win32ProcessStarterTest, TellsHowAProgramWaitedForEnded) {
         WriteWholeFile(script, std::string("@echo off\r\n") + line + "\r\n");
         std::string reason;
         std::optional<std::pair<bool, std::string>> ended;
-        ASSERT_TRUE(starter.Start("\"" + script + "\"", kNormalFocus, reason,
-                                  [&](bool succeeded, const std::string& said) {
-                                      ended.emplace(succeeded, said);
-                                  }))
-            << reason;
+        ASSERT_TRUE(starter.Start(script, {}, reason, [&](bool succeeded, const std::string& said) {
+            ended.emplace(succeeded, said);
+        })) << reason;
         ASSERT_TRUE(DispatchMessagesUntil([&] { return ended.has_value(); })) << line;
         EXPECT_EQ(ended->first, how.empty()) << line;
         EXPECT_EQ(ended->second, how) << line;
     }
 }
 
+TEST_F(Win32ProcessStarterTest, RefusesWhatItsQuotingOrTheInterpreterCannotCarry) {
+    const std::string script = scratch + "\\installs.bat";
+    WriteWholeFile(script, "@echo off\r\n");
+    const struct {
+        std::string program;
+        std::vector<std::string> arguments;
+        std::string reason;
+    } cases[] = {
+        {scratch + "\\quote\" & echo x\\installs.bat", {}, "The path holds a quotation mark."},
+        {"\"" + script + "\"", {}, "The path holds a quotation mark."},
+        {script,
+         {"a\" & echo x"},
+         "The command interpreter would read an argument holding a quotation mark as more than "
+         "one."},
+        {scratch + "\\%TEMP%\\installs.bat",
+         {},
+         "The command interpreter would read a path holding %, ! or a line break as another one."},
+    };
+    for (const auto& c : cases) {
+        std::string reason;
+        EXPECT_FALSE(starter.Start(c.program, c.arguments, reason, {})) << c.program;
+        EXPECT_EQ(reason, c.reason) << c.program;
+    }
+    EXPECT_TRUE(StartedProcessesEnded());
+}
+
+// The system's own reading of a command line into its pieces.
+std::vector<std::string> SystemArgv(const std::string& commandLine) {
+    std::wstring wide(commandLine.size(), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, commandLine.data(), static_cast<int>(commandLine.size()),
+                        wide.data(), static_cast<int>(wide.size()));
+    int count = 0;
+    LPWSTR* pieces = CommandLineToArgvW(wide.c_str(), &count);
+    std::vector<std::string> argv;
+    for (int i = 0; pieces && i < count; ++i) {
+        char narrow[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, pieces[i], -1, narrow, sizeof narrow, nullptr, nullptr);
+        argv.emplace_back(narrow);
+    }
+    LocalFree(pieces);
+    return argv;
+}
+
+TEST(ProcessCommandLine, QuotesTheProgramAndGivesEachArgumentBackWhole) {
+    EXPECT_EQ(ProcessCommandLine("C:\\Program Files\\Tolvane\\installs.bat", {}),
+              "\"C:\\Program Files\\Tolvane\\installs.bat\"");
+    EXPECT_EQ(ProcessCommandLine("explorer", {"http://www.quarnel.com/tolvane.htm"}),
+              "\"explorer\" http://www.quarnel.com/tolvane.htm");
+    using Args = std::vector<std::string>;
+    const Args cases[] = {
+        {},
+        {"http://example.com/a b"},
+        {"", "two", ""},
+        {"a\tb", "c\nd"},
+        {"say \"hi\"", "\"", "\"\""},
+        {"a\\\\b", "ends in one\\", "ends in two\\\\", "\\\"", "C:\\dir\\"},
+        {"x;rm -rf ~", "$(y)", "a&b", "a|b", "<a>", "^", "(c)", "d,e=f"},
+    };
+    for (const Args& arguments : cases) {
+        const std::string line = ProcessCommandLine("C:\\Tools dir\\tool.exe", arguments);
+        Args expected = {"C:\\Tools dir\\tool.exe"};
+        expected.insert(expected.end(), arguments.begin(), arguments.end());
+        EXPECT_EQ(SystemArgv(line), expected) << line;
+    }
+}
+
+// ---- Message boxes ----
+
+TEST(Win32MsgBox, AsksWithThePlatformsButtonsAndNamesTheAnswer) {
+    // No icon, the first button (OK, or Yes) the default.
+    EXPECT_EQ(MessageBoxStyle(MsgBox::Buttons::Ok), static_cast<UINT>(MB_OK | MB_DEFBUTTON1));
+    EXPECT_EQ(MessageBoxStyle(MsgBox::Buttons::YesNo), static_cast<UINT>(MB_YESNO | MB_DEFBUTTON1));
+    const std::pair<int, MsgBox::Answer> answers[] = {
+        {IDOK, MsgBox::Answer::Ok},  {IDYES, MsgBox::Answer::Yes},
+        {IDNO, MsgBox::Answer::No},  {IDCANCEL, MsgBox::Answer::Closed},
+        {0, MsgBox::Answer::Closed},
+    };
+    for (const auto& [result, answer] : answers) {
+        EXPECT_EQ(MessageBoxAnswer(result), answer) << result;
+    }
+}
+
 // ---- The notification-area record ----
 
 TEST(Win32TrayIcon, TheRecordTakesThePlatformsFirstLayout) {
-    NotifyIconRecord record;
-    record.hWnd = 0x10a4c;
-    record.uID = 0x5e01;
-    record.uFlags = kNifMessage | kNifIcon | kNifTip;
-    record.uCallbackMessage = kWmMouseMove;
-    record.hIcon = 0x5e01;
-    record.szTip.fill(' ');
+    const auto window = reinterpret_cast<HWND>(0x10a4c);
+    const auto icon = reinterpret_cast<HICON>(0x5e01);
     const std::string tip = "Tolvane 2.1 - Quarnel";
-    std::copy(tip.begin(), tip.end(), record.szTip.begin());
-    record.szTip[tip.size()] = '\0';
-
-    const NOTIFYICONDATAA data = ToNotifyIconData(record);
+    const NOTIFYICONDATAA data = TrayIconData(window, 0x5e01, icon, tip);
     // 88 bytes with 32-bit handles; 104 with 64-bit ones and their alignment.
     EXPECT_EQ(data.cbSize, sizeof(void*) == 8 ? 104u : 88u);
     EXPECT_EQ(data.cbSize, offsetof(NOTIFYICONDATAA, szTip) + 64);
-    EXPECT_EQ(data.hWnd, reinterpret_cast<HWND>(0x10a4c));
+    EXPECT_EQ(data.hWnd, window);
     EXPECT_EQ(data.uID, 0x5e01u);
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(data.uFlags, 7u);
-    EXPECT_EQ(data.uCallbackMessage, 512u);
-    EXPECT_EQ(data.hIcon, reinterpret_cast<HICON>(0x5e01));
-    EXPECT_EQ(std::string(data.szTip), tip);
-    EXPECT_EQ(std::string(data.szTip, 64), std::string(record.szTip.data(), 64));
+    EXPECT_EQ(data.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(data.hIcon, icon);
+    // The tip, a NUL, and blanks to the end of the first layout's 64 bytes.
+    EXPECT_EQ(std::string(data.szTip, 64), tip + '\0' + std::string(42, ' '));
+    // A tip too long for the field keeps its first 63 bytes and the NUL.
+    const NOTIFYICONDATAA longer = TrayIconData(window, 1, icon, std::string(70, 'x'));
+    EXPECT_EQ(std::string(longer.szTip, 64), std::string(63, 'x') + '\0');
 }
 
 }  // namespace

@@ -478,7 +478,7 @@ TEST_F(Win32WindowTest, TheWindowCarriesTheProgramsIconInBothSizes) {
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
     }
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(small), window.IconHandle());
+    EXPECT_EQ(small, window.SmallIcon());
 }
 
 // ---- Keyboard ----
@@ -717,7 +717,7 @@ TEST_F(Win32WindowTest, ClosingTheWindowIsRefused) {
     EXPECT_TRUE(IsWindow(window.Handle()));
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
     EXPECT_EQ(ends, 0);
-    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_TRUE(tray.shows.empty());
 }
 
 TEST_F(Win32WindowTest, ALogOffOrShutdownIsNeverHeldUp) {
@@ -805,19 +805,19 @@ TEST_F(Win32WindowTest, AboutAndHelpFromTheirButtonsAndMenus) {
     for (const auto& shown : msgBox.shown) {
         EXPECT_EQ(shown.text, texts::AboutText());
         EXPECT_EQ(shown.title, "Tolvane 2.1 - Quarnel");
-        EXPECT_EQ(shown.style, MsgBoxStyle::OkOnly);
+        EXPECT_EQ(shown.buttons, MsgBox::Buttons::Ok);
     }
     Click(HelpButton);
     Choose(MenuId::Help);
     EXPECT_EQ(browser.opened, (std::vector<std::string>(2, std::string(texts::kHelpPageAddress))));
 }
 
-TEST_F(Win32WindowTest, SetServiceRunsTheQuotedInstallScriptFromTheStoredFolder) {
+TEST_F(Win32WindowTest, SetServiceRunsTheInstallScriptFromTheStoredFolder) {
     Load();
     Choose(MenuId::SetService);
     ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].commandLine, "\"" + folder + "\\installs.bat\"");
-    EXPECT_EQ(processes.started[0].windowStyle, 1);
+    EXPECT_EQ(processes.started[0].program, folder + "\\installs.bat");
+    EXPECT_TRUE(processes.started[0].arguments.empty());
     processes.started[0].ended(true, "");
     EXPECT_EQ(StoredText("Options", "Service"), "1");
 }
@@ -828,50 +828,76 @@ TEST_F(Win32WindowTest, MinimizeHidesToTheTrayAndAPressOnTheIconShowsTheWindow) 
     Load();
     Click(HideToTrayButton);
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
-    ASSERT_EQ(tray.adds.size(), 1u);
-    const NotifyIconRecord record = tray.adds[0];  // a copy: later adds grow the list
-    EXPECT_EQ(record.hWnd, reinterpret_cast<std::uintptr_t>(window.Handle()));
-    EXPECT_EQ(record.hIcon, static_cast<std::uintptr_t>(
-                                SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0)));
-    EXPECT_EQ(record.uCallbackMessage, 512u);
-    EXPECT_EQ(std::string(record.szTip.data()), "Tolvane 2.1 - Quarnel");
+    EXPECT_EQ(tray.shows, std::vector<std::string>{"Tolvane 2.1 - Quarnel"});
 
     struct Case {
         UINT mouseMessage;
         bool shows;
     };
     const Case cases[] = {
-        {WM_MOUSEMOVE, false}, {WM_LBUTTONUP, false},  {WM_LBUTTONDBLCLK, false},
-        {WM_RBUTTONUP, false}, {WM_LBUTTONDOWN, true}, {WM_RBUTTONDOWN, true},
+        {WM_MOUSEMOVE, false},  {WM_LBUTTONUP, false},   {WM_LBUTTONDBLCLK, false},
+        {WM_RBUTTONUP, false},  {WM_MBUTTONDOWN, false}, {WM_LBUTTONDOWN, true},
+        {WM_RBUTTONDOWN, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mouseMessage);
         Choose(MenuId::HideToTray);
         EXPECT_FALSE(IsWindowVisible(window.Handle()));
         // What the notification area sends: the icon's id and the mouse message.
-        SendMessageA(window.Handle(), record.uCallbackMessage, record.uID, c.mouseMessage);
+        SendMessageA(window.Handle(), WM_MOUSEMOVE, window.TrayIconId(), c.mouseMessage);
         EXPECT_EQ(IsWindowVisible(window.Handle()) != 0, c.shows);
     }
+}
+
+TEST_F(Win32WindowTest, TheIconsRecordNamesThisWindowItsSmallIconAndTheTip) {
+    Load();
+    std::vector<std::pair<DWORD, NOTIFYICONDATAA>> calls;
+    Win32TrayIcon icon(window, [&](DWORD action, NOTIFYICONDATAA& data) {
+        calls.emplace_back(action, data);
+        return true;
+    });
+    EXPECT_TRUE(icon.Show("Tolvane 2.1 - Quarnel"));
+    ASSERT_EQ(calls.size(), 1u);
+    const auto& [action, data] = calls[0];
+    EXPECT_EQ(action, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(data.hWnd, window.Handle());
+    const auto small =
+        reinterpret_cast<HICON>(SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(data.hIcon, small);
+    // The icon's handle is its id as well.
+    EXPECT_EQ(data.uID, static_cast<UINT>(reinterpret_cast<std::uintptr_t>(small)));
+    EXPECT_EQ(data.uID, window.TrayIconId());
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(data.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(std::string(data.szTip, 64),
+              std::string("Tolvane 2.1 - Quarnel") + '\0' + std::string(42, ' '));
+
+    // A press, as the record has the notification area send it, shows the window.
+    Choose(MenuId::HideToTray);
+    EXPECT_FALSE(IsWindowVisible(window.Handle()));
+    SendMessageA(window.Handle(), data.uCallbackMessage, data.uID, WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
 }
 
 TEST_F(Win32WindowTest, ATaskbarRestartAddsTheIconAgainOnlyWhileHidden) {
     Load();
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SendMessageA(window.Handle(), taskbarCreated, 0, 0);
-    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_TRUE(tray.shows.empty());
     Click(HideToTrayButton);
     tray.present = false;  // the new taskbar has forgotten it
     SendMessageA(window.Handle(), taskbarCreated, 0, 0);
-    EXPECT_EQ(tray.adds.size(), 2u);
+    EXPECT_EQ(tray.shows.size(), 2u);
     EXPECT_TRUE(tray.present);
 }
 
 TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
     Load();
-    Win32TrayIcon real;
-    const NotifyIconRecord record = form.TrayIconRecord();
-    EXPECT_TRUE(real.Add(record));
-    NOTIFYICONDATAA data = ToNotifyIconData(record);
+    Win32TrayIcon real(window);
+    EXPECT_TRUE(real.Show("Tolvane 2.1 - Quarnel"));
+    NOTIFYICONDATAA data =
+        TrayIconData(window.Handle(), window.TrayIconId(), window.SmallIcon(), "");
     Shell_NotifyIconA(NIM_DELETE, &data);
 }
 
@@ -941,13 +967,12 @@ class Win32NoticesTest : public Win32WindowTest {
 TEST_F(Win32NoticesTest, WhileHiddenToTheTrayTheWindowsIconCarriesTheBalloon) {
     Click(HideToTrayButton);
     ASSERT_TRUE(tray.present);
-    const NotifyIconRecord icon = tray.adds.at(0);
     EXPECT_TRUE(notices.Show(notice, CountSkips()));
     ASSERT_EQ(Actions(), std::vector<DWORD>{NIM_MODIFY});
     const NOTIFYICONDATAA& data = shell.calls[0].data;
     EXPECT_GE(data.cbSize, NOTIFYICONDATAA_V2_SIZE);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(data.hWnd), icon.hWnd);
-    EXPECT_EQ(data.uID, icon.uID);
+    EXPECT_EQ(data.hWnd, window.Handle());
+    EXPECT_EQ(data.uID, window.TrayIconId());
     // Only the balloon changes: the icon, its tip and its message stay.
     EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_INFO));
     EXPECT_EQ(std::string(data.szInfoTitle), "Reboot in 5 minutes");
@@ -961,7 +986,7 @@ TEST_F(Win32NoticesTest, WithTheWindowShownTheNoticeAddsAnIconOfItsOwnUntilTheBa
     for (const UINT end : {NIN_BALLOONTIMEOUT, NIN_BALLOONHIDE, NIN_BALLOONUSERCLICK}) {
         SCOPED_TRACE(end);
         shell.calls.clear();
-        msgBox.answers = {MsgBoxResult::No};
+        msgBox.answers = {MsgBox::Answer::No};
         ASSERT_TRUE(notices.Show(notice, CountSkips()));
         ASSERT_EQ(Actions(), (std::vector<DWORD>{NIM_MODIFY, NIM_ADD}));
         const NOTIFYICONDATAA added = shell.calls[1].data;
@@ -981,7 +1006,7 @@ TEST_F(Win32NoticesTest, WithTheWindowShownTheNoticeAddsAnIconOfItsOwnUntilTheBa
         EXPECT_TRUE(shell.noticeIcons.empty());
     }
     // The window's own icon was never added by the notices, nor taken away.
-    EXPECT_TRUE(tray.adds.empty());
+    EXPECT_TRUE(tray.shows.empty());
     EXPECT_EQ(skips, 0);
 }
 
@@ -1004,12 +1029,12 @@ TEST_F(Win32NoticesTest, HidingToTheTrayMeanwhileKeepsTheWindowsIcon) {
 TEST_F(Win32NoticesTest, AClickOnTheBalloonAsksAndYesSkipsOnce) {
     Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
-    msgBox.answers = {MsgBoxResult::Yes};
+    msgBox.answers = {MsgBox::Answer::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(msgBox.shown[0].title, "Reboot in 5 minutes");
     EXPECT_EQ(msgBox.shown[0].text, "The computer reboots at 10:30 PM.\r\n\r\nSkip this reboot?");
-    EXPECT_EQ(msgBox.shown[0].style, MsgBoxStyle::YesNo);
+    EXPECT_EQ(msgBox.shown[0].buttons, MsgBox::Buttons::YesNo);
     EXPECT_EQ(skips, 1);
     // The window's icon stays: it is the way back to the window.
     EXPECT_EQ(Actions(), std::vector<DWORD>{NIM_MODIFY});
@@ -1021,7 +1046,7 @@ TEST_F(Win32NoticesTest, AClickOnTheBalloonAsksAndYesSkipsOnce) {
 
 TEST_F(Win32NoticesTest, AnsweringNoSkipsNothing) {
     ASSERT_TRUE(notices.Show(notice, CountSkips()));
-    msgBox.answers = {MsgBoxResult::No};
+    msgBox.answers = {MsgBox::Answer::No};
     Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
     EXPECT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(skips, 0);
@@ -1046,7 +1071,7 @@ TEST_F(Win32NoticesTest, OnlyTheLatestNoticesChoiceIsKept) {
                               "Skip this shutdown",
                               "The computer shuts down at 10:35 PM.\r\n\r\nSkip this shutdown?"};
     ASSERT_TRUE(notices.Show(later, CountSkips()));
-    msgBox.answers = {MsgBoxResult::Yes};
+    msgBox.answers = {MsgBox::Answer::Yes};
     Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
     ASSERT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(msgBox.shown[0].text,
@@ -1067,14 +1092,14 @@ TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
                          [&] { ++later; }));
         Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     };
-    msgBox.answers = {MsgBoxResult::Yes};
+    msgBox.answers = {MsgBox::Answer::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     EXPECT_EQ(msgBox.shown.size(), 1u);
     // The answer is to the question asked; the newer notice still waits for its own.
     EXPECT_EQ(skips, 1);
     EXPECT_EQ(later, 0);
     msgBox.whileShown = nullptr;
-    msgBox.answers = {MsgBoxResult::Yes};
+    msgBox.answers = {MsgBox::Answer::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     ASSERT_EQ(msgBox.shown.size(), 2u);
     EXPECT_EQ(msgBox.shown[1].text, "Soon.\r\n\r\nSkip it?");
@@ -1085,7 +1110,7 @@ TEST_F(Win32NoticesTest, WhileTheQuestionIsUpAnotherClickAsksNothingMore) {
 TEST_F(Win32NoticesTest, ASkipThatThrowsLeavesTheWindowRunning) {
     Click(HideToTrayButton);
     ASSERT_TRUE(notices.Show(notice, [] { throw std::runtime_error("lost"); }));
-    msgBox.answers = {MsgBoxResult::Yes};
+    msgBox.answers = {MsgBox::Answer::Yes};
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     EXPECT_EQ(msgBox.shown.size(), 1u);
     // The window still answers its icon.
@@ -1109,7 +1134,7 @@ TEST_F(Win32NoticesTest, AMouseMoveOverTheWindowIsNeverTakenForABalloonClick) {
     SendMessageA(window.Handle(), WM_MOUSEMOVE, MK_LBUTTON, NIN_BALLOONUSERCLICK);
     EXPECT_TRUE(msgBox.shown.empty());
     // The same message from the notice's icon does ask.
-    msgBox.answers = {MsgBoxResult::No};
+    msgBox.answers = {MsgBox::Answer::No};
     Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
     EXPECT_EQ(msgBox.shown.size(), 1u);
 }
@@ -1353,22 +1378,23 @@ TEST_F(Win32WindowTest, TheMessageBoxShowsTextTitleAndButtonsWithoutAnIcon) {
     Win32MsgBox box;
     box.SetOwner(window.Handle());
     struct Case {
-        MsgBoxStyle style;
+        MsgBox::Buttons asked;
         int press;
-        MsgBoxResult answer;
+        MsgBox::Answer answer;
         std::vector<int> buttons;
     };
     const Case cases[] = {
-        {MsgBoxStyle::OkOnly, IDOK, MsgBoxResult::Ok, {IDOK}},
-        {MsgBoxStyle::YesNo, IDYES, MsgBoxResult::Yes, {IDYES, IDNO}},
-        {MsgBoxStyle::YesNo, IDNO, MsgBoxResult::No, {IDYES, IDNO}},
+        {MsgBox::Buttons::Ok, IDOK, MsgBox::Answer::Ok, {IDOK}},
+        {MsgBox::Buttons::YesNo, IDYES, MsgBox::Answer::Yes, {IDYES, IDNO}},
+        {MsgBox::Buttons::YesNo, IDNO, MsgBox::Answer::No, {IDYES, IDNO}},
     };
     for (const Case& c : cases) {
         BoxSeen seen;
         g_seen = &seen;
         g_press = c.press;
         HHOOK hook = SetWindowsHookExA(WH_CBT, PressButton, nullptr, GetCurrentThreadId());
-        const MsgBoxResult answer = box.Show("Line one\r\nLine two", "Tolvane - Quarnel", c.style);
+        const MsgBox::Answer answer =
+            box.Show("Line one\r\nLine two", "Tolvane - Quarnel", c.asked);
         UnhookWindowsHookEx(hook);
         EXPECT_EQ(answer, c.answer);
         EXPECT_EQ(seen.title, "Tolvane - Quarnel");

@@ -50,9 +50,8 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     if (!endProgram) endProgram = EndAtOnce;
     window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
-    tray_ = std::make_unique<QtTrayIcon>(ApplicationIcon(), [this](std::uint32_t message) {
-        window_->Run("the tray icon",
-                     [message](MainWindow& form) { form.OnTrayIconMessage(message); });
+    tray_ = std::make_unique<QtTrayIcon>(ApplicationIcon(), [this] {
+        window_->Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
     });
 
     MainWindowPlatform platform{*window_, pump_,  *msgBox_, *settings_, processes_,

@@ -431,15 +431,6 @@ void QtMainWindow::EndProgram() {
     endProgram_();
 }
 
-std::uintptr_t QtMainWindow::WindowHandle() {
-    return static_cast<std::uintptr_t>(winId());
-}
-
-std::uintptr_t QtMainWindow::IconHandle() {
-    // Any stable non-zero number names the icon; Qt's cache key is one.
-    return static_cast<std::uintptr_t>(windowIcon().cacheKey() & 0x7fffffff) | 1;
-}
-
 void QtMainWindow::ItemInserted(int index, const std::string& line) {
     const QSignalBlocker quiet(list_);
     list_->insertItem(index, Text(line));

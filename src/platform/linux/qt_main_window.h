@@ -52,8 +52,6 @@ class QtMainWindow final : public QWidget, public MainWindowView {
     void ShowWindow() override;
     void HideWindow() override;
     void EndProgram() override;
-    std::uintptr_t WindowHandle() override;
-    std::uintptr_t IconHandle() override;
 
     void ItemInserted(int index, const std::string& line) override;
     void ItemRemoved(int index) override;

@@ -5,13 +5,13 @@
 
 namespace tolvane {
 
-MsgBoxResult QtMsgBox::Show(const std::string& text, const std::string& title, MsgBoxStyle style) {
+MsgBox::Answer QtMsgBox::Show(const std::string& text, const std::string& title, Buttons buttons) {
     // The texts end their lines Windows-style; a label shows CR LF as one break
     // only when the CR is gone.
     QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
-    const bool question = style == MsgBoxStyle::YesNo;
+    const bool question = buttons == Buttons::YesNo;
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(title.data(), qsizetype(title.size())),
                     shown, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner_);
     box.setTextFormat(Qt::PlainText);
@@ -23,13 +23,13 @@ MsgBoxResult QtMsgBox::Show(const std::string& text, const std::string& title, M
     for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());
     switch (box.exec()) {
         case QMessageBox::Yes:
-            return MsgBoxResult::Yes;
+            return Answer::Yes;
         case QMessageBox::No:
-            return MsgBoxResult::No;
+            return Answer::No;
         case QMessageBox::Ok:
-            return MsgBoxResult::Ok;
+            return Answer::Ok;
         default:
-            return question ? MsgBoxResult::No : MsgBoxResult::Ok;
+            return question ? Answer::No : Answer::Ok;
     }
 }
 

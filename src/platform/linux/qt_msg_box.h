@@ -12,8 +12,7 @@ namespace tolvane {
 class QtMsgBox final : public MsgBox {
   public:
     explicit QtMsgBox(QWidget* owner) : owner_(owner) {}
-    MsgBoxResult Show(const std::string& text, const std::string& title,
-                      MsgBoxStyle style) override;
+    Answer Show(const std::string& text, const std::string& title, Buttons buttons) override;
 
   private:
     QWidget* owner_;

@@ -2,31 +2,28 @@
 
 #include <QProcess>
 
-#include "platform/linux/windows_command_line.h"
-
 namespace tolvane {
 
-bool QtProcessStarter::Start(const std::string& commandLine, int /*windowStyle*/,
+bool QtProcessStarter::Start(const std::string& program, const std::vector<std::string>& arguments,
                              std::string& reason, Ended ended) {
-    const auto pieces = SplitWindowsCommandLine(commandLine);
-    if (pieces.empty() || pieces.front().empty()) {
+    if (program.empty()) {
         reason = "No program was named.";
         return false;
     }
-    QStringList arguments;
-    for (std::size_t i = 1; i < pieces.size(); ++i) arguments << QString::fromStdString(pieces[i]);
+    QStringList pieces;
+    for (const std::string& argument : arguments) pieces << QString::fromStdString(argument);
     if (!ended) {
         QProcess process;
-        process.setProgram(QString::fromStdString(pieces.front()));
-        process.setArguments(arguments);
+        process.setProgram(QString::fromStdString(program));
+        process.setArguments(pieces);
         process.setStandardInputFile(QProcess::nullDevice());
         if (process.startDetached()) return true;
         reason = process.errorString().toStdString();
         return false;
     }
     auto* process = new QProcess(&running_);
-    process->setProgram(QString::fromStdString(pieces.front()));
-    process->setArguments(arguments);
+    process->setProgram(QString::fromStdString(program));
+    process->setArguments(pieces);
     process->setStandardInputFile(QProcess::nullDevice());
     // Its output is not read here; it goes where the program's own goes.
     process->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -58,9 +55,7 @@ bool QtWebBrowser::OpenWebAddress(const std::string& address,
     const auto ended = [failedLater = std::move(failedLater)](bool succeeded, const std::string&) {
         if (!succeeded && failedLater) failedLater();
     };
-    // xdg-open takes one argument; the quotes keep the address one piece.
-    return address.find('"') == std::string::npos &&
-           processes_.Start("xdg-open \"" + address + "\"", kNormalFocus, reason, ended);
+    return processes_.Start("xdg-open", {address}, reason, ended);
 }
 
 }  // namespace tolvane

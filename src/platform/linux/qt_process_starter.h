@@ -7,16 +7,14 @@
 
 namespace tolvane {
 
-// Starts a program without a shell: the Windows-form command line is cut
-// into the program and its arguments first, so a path with blanks or shell
-// characters is only ever a path. Without `ended` nothing waits for it;
-// with it, the program's end is told from the event loop.
+// Starts a program without a shell, so a path with blanks, quotes or shell
+// characters is only ever a path. Without `ended` nothing waits for it; with
+// it, the program's end is told from the event loop. The started program
+// opens its own windows as it likes.
 class QtProcessStarter final : public ProcessStarter {
   public:
-    // The window style has no meaning here; the started program opens its
-    // own windows as it likes.
-    bool Start(const std::string& commandLine, int windowStyle, std::string& reason,
-               Ended ended) override;
+    bool Start(const std::string& program, const std::vector<std::string>& arguments,
+               std::string& reason, Ended ended) override;
 
   private:
     QObject running_;  // owns the programs waited for

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/tray_icon.h"
 #include "platform/win32/win32_main_window.h"
 
 namespace tolvane {
@@ -62,8 +61,8 @@ bool Win32DesktopNotices::Show(const DesktopNotice& notice, std::function<void()
     } else {
         NOTIFYICONDATAA own = Balloon(window_.NoticeIconId(), notice);
         own.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
-        own.uCallbackMessage = kWmMouseMove;
-        own.hIcon = reinterpret_cast<HICON>(window_.IconHandle());
+        own.uCallbackMessage = WM_MOUSEMOVE;
+        own.hIcon = window_.SmallIcon();
         CopyField(own.szTip, notice.title);
         // A restarted taskbar has forgotten an icon added before it.
         shown = (noticeIconUp_ && notify_(NIM_MODIFY, own)) || notify_(NIM_ADD, own);
@@ -94,16 +93,15 @@ void Win32DesktopNotices::BalloonEvent(UINT iconId, UINT event) {
     const std::function<void()> skip = std::exchange(skip_, nullptr);
     const DesktopNotice notice = notice_;
     asking_ = true;
-    MsgBoxResult answer = MsgBoxResult::No;
+    MsgBox::Answer answer = MsgBox::Answer::No;
     try {
-        answer = prompt_.Show(notice.question, notice.title,
-                              MsgBoxStyle::YesNo);
+        answer = prompt_.Show(notice.question, notice.title, MsgBox::Buttons::YesNo);
     } catch (...) {
         asking_ = false;
         throw;
     }
     asking_ = false;
-    if (answer == MsgBoxResult::Yes) skip();
+    if (answer == MsgBox::Answer::Yes) skip();
 }
 
 }  // namespace tolvane

@@ -35,7 +35,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32SettingsStore settings;
     Win32ProcessStarter processes;
     ExplorerWebBrowser browser(processes);
-    Win32TrayIcon tray;
     Win32SessionPower power;
     Win32EventPump pump;
     Win32MsgBox msgBox;
@@ -54,6 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     msgBox.SetOwner(window.Handle());
     // Asks through the same box, owned by the window.
     Win32DesktopNotices notices(window, msgBox);
+    Win32TrayIcon tray(window);
 
     MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
                                        clock, files, power, &notices});

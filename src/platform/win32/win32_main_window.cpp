@@ -455,7 +455,8 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         case WM_MOUSEMOVE:
             // Also the notification area's message (the icon's callback is
-            // this very number): then lParam is the mouse message on the icon.
+            // this very number): then lParam is the mouse message on the icon,
+            // and a left or right button going down there asks for the window.
             // A balloon's event comes the same way, told from a move over the
             // window by the icon's id in wParam (a move has key flags there).
             if (balloonEvents_ && lParam >= NIN_BALLOONSHOW && lParam <= NIN_BALLOONUSERCLICK &&
@@ -467,9 +468,9 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 }
                 return 0;
             }
-            Run("the tray icon", [&](MainWindow& form) {
-                form.OnTrayIconMessage(static_cast<std::uint32_t>(lParam));
-            });
+            if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) {
+                Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
+            }
             return 0;
         case WM_CLOSE: {
             // Title-bar button, system menu, Alt+F4: the window decides.
@@ -628,15 +629,6 @@ void Win32MainWindow::HideWindow() {
 
 void Win32MainWindow::EndProgram() {
     if (endProgram_) endProgram_();
-}
-
-std::uintptr_t Win32MainWindow::WindowHandle() {
-    return reinterpret_cast<std::uintptr_t>(window_);
-}
-
-std::uintptr_t Win32MainWindow::IconHandle() {
-    // The notification area shows small icons; the small image is drawn for it.
-    return reinterpret_cast<std::uintptr_t>(smallIcon_.Get());
 }
 
 void Win32MainWindow::ItemInserted(int index, const std::string& line) {

@@ -57,9 +57,13 @@ class Win32MainWindow final : public MainWindowView {
     static UINT MenuCommand(MenuId id);
     // The message Explorer broadcasts when the taskbar (re)starts.
     UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // The small image of the program's icon, the one the notification area
+    // shows.
+    HICON SmallIcon() const { return smallIcon_.Get(); }
     // The id the window's notification-area icon is added with (the icon's
-    // handle, as the form fills the record), and a second id, never the
-    // first, for an icon added only to carry a notice.
+    // handle), and a second id, never the first, for an icon added only to
+    // carry a notice. A press on the first one's icon (left or right button
+    // down) is told to the form as the icon's activation.
     UINT TrayIconId() const {
         return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(smallIcon_.Get()));
     }
@@ -87,8 +91,6 @@ class Win32MainWindow final : public MainWindowView {
     void ShowWindow() override;
     void HideWindow() override;
     void EndProgram() override;
-    std::uintptr_t WindowHandle() override;
-    std::uintptr_t IconHandle() override;
     void ItemInserted(int index, const std::string& line) override;
     void ItemRemoved(int index) override;
     void SelectionChanged(int index) override;

@@ -2,12 +2,28 @@
 
 namespace tolvane {
 
-MsgBoxResult Win32MsgBox::Show(const std::string& text, const std::string& title,
-                               MsgBoxStyle style) {
-    // The style is the platform's own code: MB_OK or MB_YESNO, no icon, the
-    // first button the default.
-    const int answer = MessageBoxA(owner_, text.c_str(), title.c_str(), static_cast<UINT>(style));
-    return static_cast<MsgBoxResult>(answer);
+UINT MessageBoxStyle(MsgBox::Buttons buttons) {
+    // No icon flag, so the box shows none.
+    return (buttons == MsgBox::Buttons::YesNo ? MB_YESNO : MB_OK) | MB_DEFBUTTON1;
+}
+
+MsgBox::Answer MessageBoxAnswer(int result) {
+    switch (result) {
+        case IDOK:
+            return MsgBox::Answer::Ok;
+        case IDYES:
+            return MsgBox::Answer::Yes;
+        case IDNO:
+            return MsgBox::Answer::No;
+        default:  // 0 when the box could not be shown
+            return MsgBox::Answer::Closed;
+    }
+}
+
+MsgBox::Answer Win32MsgBox::Show(const std::string& text, const std::string& title,
+                                 Buttons buttons) {
+    return MessageBoxAnswer(
+        MessageBoxA(owner_, text.c_str(), title.c_str(), MessageBoxStyle(buttons)));
 }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_process_command_line.h"
 
 namespace tolvane {
 
@@ -46,8 +47,10 @@ constexpr char kReceiverClass[] = "TolvaneProgramEnded";
 
 struct Win32ProcessStarter::Waited {
     Win32ProcessStarter* starter = nullptr;
-    HANDLE process = nullptr;
-    HANDLE wait = nullptr;
+    UniqueHandle process;
+    // Declared after the process, so it goes first: ending the wait waits for
+    // a callback under way, so none runs on a freed record.
+    UniqueThreadPoolWait wait;
     Ended ended;
 };
 
@@ -57,17 +60,10 @@ Win32ProcessStarter::Win32ProcessStarter() {
     Receiver();
 }
 
-Win32ProcessStarter::~Win32ProcessStarter() {
-    for (auto& waited : waited_) {
-        // Waits for a callback under way, so none runs on a freed record.
-        UnregisterWaitEx(waited->wait, INVALID_HANDLE_VALUE);
-        CloseHandle(waited->process);
-    }
-    if (receiver_) DestroyWindow(receiver_);
-}
+Win32ProcessStarter::~Win32ProcessStarter() = default;
 
 HWND Win32ProcessStarter::Receiver() {
-    if (receiver_) return receiver_;
+    if (receiver_) return receiver_.Get();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = WindowProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -76,19 +72,20 @@ HWND Win32ProcessStarter::Receiver() {
         receiverError_ = GetLastError();
         return nullptr;
     }
-    receiver_ = CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                windowClass.hInstance, nullptr);
+    receiver_.Reset(CreateWindowExA(0, kReceiverClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, nullptr));
     if (!receiver_) {
         receiverError_ = GetLastError();
         return nullptr;
     }
-    SetWindowLongPtrA(receiver_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return receiver_;
+    SetWindowLongPtrA(receiver_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    return receiver_.Get();
 }
 
 void CALLBACK Win32ProcessStarter::ProcessEnded(void* waited, BOOLEAN) {
     auto* record = static_cast<Waited*>(waited);
-    PostMessageA(record->starter->receiver_, kProgramEnded, 0, reinterpret_cast<LPARAM>(record));
+    PostMessageA(record->starter->receiver_.Get(), kProgramEnded, 0,
+                 reinterpret_cast<LPARAM>(record));
 }
 
 LRESULT CALLBACK Win32ProcessStarter::WindowProcedure(HWND window, UINT message, WPARAM w,
@@ -103,12 +100,13 @@ LRESULT CALLBACK Win32ProcessStarter::WindowProcedure(HWND window, UINT message,
     if (found == starter->waited_.end()) return 0;
     std::unique_ptr<Waited> done = std::move(*found);
     starter->waited_.erase(found);
-    UnregisterWaitEx(done->wait, INVALID_HANDLE_VALUE);
+    done->wait.Reset();
     DWORD code = 0;
-    const bool known = GetExitCodeProcess(done->process, &code) != 0;
-    CloseHandle(done->process);
+    const bool known = GetExitCodeProcess(done->process.Get(), &code) != 0;
+    const DWORD error = GetLastError();
+    done->process.Reset();
     if (!known) {
-        done->ended(false, ErrorText(GetLastError()));
+        done->ended(false, ErrorText(error));
     } else if (code != 0) {
         done->ended(false, "It ended with status " + std::to_string(code) + ".");
     } else {
@@ -117,8 +115,25 @@ LRESULT CALLBACK Win32ProcessStarter::WindowProcedure(HWND window, UINT message,
     return 0;
 }
 
-bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
-                                std::string& reason, Ended ended) {
+bool Win32ProcessStarter::Start(const std::string& program,
+                                const std::vector<std::string>& arguments, std::string& reason,
+                                Ended ended) {
+    if (program.find('"') != std::string::npos) {
+        reason = "The path holds a quotation mark.";
+        return false;
+    }
+    const bool quoteForInterpreter =
+        IsBatchFile(program) &&
+        std::any_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
+            return argument.find('"') != std::string::npos;
+        });
+    if (quoteForInterpreter) {
+        reason =
+            "The command interpreter would read an argument holding a quotation mark as more "
+            "than one.";
+        return false;
+    }
+    const std::string commandLine = ProcessCommandLine(program, arguments);
     if (InterpreterWouldRewrite(commandLine)) {
         reason =
             "The command interpreter would read a path holding %, ! or a line break as another "
@@ -132,7 +147,7 @@ bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(windowStyle);
+    startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION started{};
     // CreateProcessA may write into the command line, so it gets its own copy.
     std::string writable = commandLine;
@@ -141,22 +156,23 @@ bool Win32ProcessStarter::Start(const std::string& commandLine, int windowStyle,
         reason = ErrorText(GetLastError());
         return false;
     }
-    CloseHandle(started.hThread);
-    if (!ended) {
-        CloseHandle(started.hProcess);  // nothing waits for it
-        return true;
-    }
+    UniqueHandle thread(started.hThread);
+    UniqueHandle process(started.hProcess);
+    if (!ended) return true;  // nothing waits for it
     auto record = std::make_unique<Waited>();
     record->starter = this;
-    record->process = started.hProcess;
     record->ended = std::move(ended);
-    if (!RegisterWaitForSingleObject(&record->wait, started.hProcess, ProcessEnded, record.get(),
-                                     INFINITE, WT_EXECUTEONLYONCE)) {
+    HANDLE wait = nullptr;
+    if (!RegisterWaitForSingleObject(&wait, process.Get(), ProcessEnded, record.get(), INFINITE,
+                                     WT_EXECUTEONLYONCE)) {
         // It runs; only its end cannot be heard.
-        CloseHandle(started.hProcess);
-        record->ended(false, "Its end could not be waited for: " + ErrorText(GetLastError()));
+        const DWORD error = GetLastError();
+        process.Reset();
+        record->ended(false, "Its end could not be waited for: " + ErrorText(error));
         return true;
     }
+    record->process = std::move(process);
+    record->wait.Reset(wait);
     waited_.push_back(std::move(record));
     return true;
 }
