@@ -55,7 +55,8 @@ void BM_WriteScheduleFileOnDisk(benchmark::State& state) {
     Fill(list, static_cast<int>(state.range(0)));
     ScheduleFile file(list, files, pump);
     for (auto _ : state) {
-        const auto written = file.SetFileData();
+        const auto written =
+            ReplaceFileContents(files, file.Path(), ScheduleFileBytes(list.Items()));
         if (!written) state.SkipWithError(("the write failed: " + written.reason).c_str());
     }
     state.SetComplexityN(state.range(0));
@@ -68,7 +69,10 @@ void BM_ReadScheduleFileFromDisk(benchmark::State& state) {
     {
         ScheduleList list;
         Fill(list, static_cast<int>(state.range(0)));
-        if (!ScheduleFile(list, files, pump).SetFileData()) state.SkipWithError("no file");
+        const std::string path = ScheduleFile(list, files, pump).Path();
+        if (!ReplaceFileContents(files, path, ScheduleFileBytes(list.Items()))) {
+            state.SkipWithError("no file");
+        }
     }
     for (auto _ : state) {
         ScheduleList list;
