@@ -42,7 +42,7 @@ std::vector<std::string> MakeLines(int count) {
     static const char* const kDays[] = {"Every Day", "Sunday",   "Monday",   "Tuesday",
                                         "Wednesday", "Thursday", "Saturday", "Friday"};
     static const ActionWord kActions[] = {ActionWord::Reboot, ActionWord::LogOff,
-                                          ActionWord::ShutDown, ActionWord::LockWorkStation};
+                                          ActionWord::ShutDown, ActionWord::Lock};
     std::mt19937 random(2026);
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(count));

@@ -16,13 +16,13 @@ TEST(ComposeScheduleLine, WritesEveryPieceAsGiven) {
          "10:30 PM-Force Reboot-Repeat NO-Every Day"},
         {{"7", "05", "AM", ActionWord::ShutDown, false, true, "Monday"},
          "7:05 AM-ShutDown-Repeat YES-Monday"},
-        {{"12", "00", "AM", ActionWord::LockWorkStation, false, true, "Saturday"},
+        {{"12", "00", "AM", ActionWord::Lock, false, true, "Saturday"},
          "12:00 AM-LockWorkStation-Repeat YES-Saturday"},
         {{"3", "45", "PM", ActionWord::LogOff, true, true, "Friday"},
          "3:45 PM-Force LogOff-Repeat YES-Friday"},
         {{"", "", "", ActionWord::Reboot, false, false, "Every Day"},
          ": -Reboot-Repeat NO-Every Day"},
-        {{"07", "5", "pm", ActionWord::LockWorkStation, true, false, " odd day "},
+        {{"07", "5", "pm", ActionWord::Lock, true, false, " odd day "},
          "07:5 pm-Force LockWorkStation-Repeat NO- odd day "},
     };
     for (const auto& c : cases) {

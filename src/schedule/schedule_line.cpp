@@ -14,7 +14,7 @@ std::string_view ActionWordText(ActionWord action) {
             return "LogOff";
         case ActionWord::ShutDown:
             return "ShutDown";
-        case ActionWord::LockWorkStation:
+        case ActionWord::Lock:
             return "LockWorkStation";
     }
     return {};

@@ -5,7 +5,7 @@
 
 namespace tolvane {
 
-enum class ActionWord { Reboot, LogOff, ShutDown, LockWorkStation };
+enum class ActionWord { Reboot, LogOff, ShutDown, Lock };
 
 // The word as it stands in a schedule line: "Reboot", "LogOff", "ShutDown",
 // "LockWorkStation".

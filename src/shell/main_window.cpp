@@ -27,7 +27,7 @@ constexpr ActionOption kActionOptions[] = {
     {ControlId::ScheduleReboot, ActionWord::Reboot},
     {ControlId::ScheduleLogOff, ActionWord::LogOff},
     {ControlId::ScheduleShutDown, ActionWord::ShutDown},
-    {ControlId::ScheduleLock, ActionWord::LockWorkStation},
+    {ControlId::ScheduleLock, ActionWord::Lock},
 };
 
 }  // namespace
