@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Sourced by the Windows test scripts (NAME_under_wine.sh), once they have
 # read their arguments. It gives them:
 #
@@ -54,6 +55,7 @@ under_wine_finish() {
 trap under_wine_finish EXIT
 
 # ---- The program's window, on wine-gui's display ----
+# shellcheck disable=SC2034 # for the scripts that source this
 title='Tolvane 2.1 - Quarnel '
 pattern="^Tolvane 2\\.1 - Quarnel \$"
 
