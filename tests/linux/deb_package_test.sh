@@ -12,20 +12,8 @@
 set -euo pipefail
 build=$1
 sanitized=${2-}
-work=$(mktemp -d /tmp/tolvane-deb-XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# Waits until a command succeeds; the bound only guards against a hang.
-within() {
-    for _ in $(seq 2400); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
-    return 1
-}
+# shellcheck source=test_scratch.sh
+source "$(dirname "$0")/test_scratch.sh" deb
 # x_retry: an X client command, again when its connection was refused.
 source "$(dirname "$0")/../../scripts/private-session.sh"
 
@@ -90,12 +78,9 @@ dpkg_root() {
 }
 dpkg_root -i "$deb"
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_RUNTIME_DIR="$work/runtime"
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
+isolated_home "$work/home/.config" "$work/home/.local/share"
+unset DISPLAY
 mkdir -p "$XDG_DATA_HOME/tolvane"
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
 printf '3:00 AM-Reboot-Repeat YES-Every Day\r\n\r\n' >"$XDG_DATA_HOME/tolvane/rebootdata.kx"
 export PATH="$root/usr/bin:$PATH"
 
@@ -107,14 +92,11 @@ service="$root/usr/lib/tolvane/tolvane-service"
 "$service" --help | head -n1 | grep -q '^usage: tolvane-service' || fail "tolvane-service --help"
 
 # Started from the PATH on a virtual X server: the window, and its own folder.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-within test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb
 title='^Tolvane 2\.1 - Quarnel $'
 x_client_start "$work/app.log" "xdotool search --onlyvisible --name '$title'" tolvane || true
 app=$x_client_pid
-pids+=("$app")
+started "$app"
 window_shown "$app" "$title" || { cat "$work/app.log"; fail "no window from the installed program"; }
 settings="$XDG_CONFIG_HOME/tolvane/Tolvane 2.1.ini"
 within grep -qs '^Path=' "$settings"

@@ -6,8 +6,8 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
-#include <filesystem>
 
+#include "logind_mock.h"
 #include "native_platform.h"
 #include "platform/linux/dbus_desktop_notices.h"
 #include "platform/linux/logind_session_power.h"
@@ -17,21 +17,10 @@ namespace tolvane {
 namespace {
 
 using testing::CallMock;
-using testing::ClearMockCalls;
 using testing::MockCalls;
 using testing::PrivateBus;
 using testing::ServeEventsUntil;
 using Calls = std::vector<std::string>;
-
-const QString kLogind = "org.freedesktop.login1";
-const QString kLogindPath = "/org/freedesktop/login1";
-const QString kManager = "org.freedesktop.login1.Manager";
-
-std::string MakeFolder() {
-    std::string pattern = "/tmp/tolvane-bus-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("no folder for the buses");
-    return pattern;
-}
 
 TEST(PrivateSystemBusGuard, RefusesAnUnsetAddressTheMachinesBusAndAnyOtherBus) {
     const std::string ours = "unix:path=/tmp/tolvane-bus-x/system";
@@ -44,21 +33,13 @@ TEST(PrivateSystemBusGuard, RefusesAnUnsetAddressTheMachinesBusAndAnyOtherBus) {
     EXPECT_EQ(testing::PrivateSystemBusProblem(ours.c_str(), ours), "");
 }
 
-class LogindTest : public ::testing::Test {
+class LogindTest : public testing::LogindMockTest {
   protected:
     void SetUp() override {
-        system_ = std::make_unique<PrivateBus>(folder, "system");
         session_ = std::make_unique<PrivateBus>(folder, "session");
-        systemBus = system_->Connection();
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system_->Address().c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", session_->Address().c_str(), 1);
-        const std::string problem = testing::PrivateSystemBusProblem(
-            ::getenv("DBUS_SYSTEM_BUS_ADDRESS"), system_->Address());
-        ASSERT_EQ(problem, "") << "refusing to run";
-        system_->StartMock({"--system", "--template", TOLVANE_LOGIND_TEMPLATE}, kLogind, true);
-        // Only a mock answers the mock's own interface: the last guard before any call.
-        ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "ClearCalls", {}))
-            << "org.freedesktop.login1 on this bus is not the mock; refusing to run";
+        LogindMockTest::SetUp();
+        if (HasFatalFailure()) return;
         power = std::make_unique<LogindSessionPower>(
             system_->Connection(), session_->Connection(),
             [this](const std::string& line) { reports.push_back(line); }, kLockCheckMs);
@@ -66,11 +47,9 @@ class LogindTest : public ::testing::Test {
     void TearDown() override {
         power.reset();
         session_.reset();
-        system_.reset();
-        std::filesystem::remove_all(folder);
+        LogindMockTest::TearDown();
     }
 
-    Calls LogindCalls() { return MockCalls(systemBus, kLogind, kLogindPath); }
     // Serves the event loop until every request so far has had all its
     // answers: any further call it would make has been made, and recorded by
     // the mock, before that.
@@ -81,14 +60,6 @@ class LogindTest : public ::testing::Test {
     Calls WaitForCalls(const std::function<Calls()>& calls) {
         WaitUntilSettled();
         return calls();
-    }
-    // Replaces a logind method with one that fails with this D-Bus error.
-    void MakeLogindFail(const QString& method, const QString& signature, const QString& name,
-                        const QString& message) {
-        ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddMethod",
-                             {kManager, method, signature, "",
-                              QString("raise dbus.exceptions.DBusException(\"%1\", name=\"%2\")")
-                                  .arg(message, name)}));
     }
     int StartDesktopService(const QString& name, const QString& path, const QString& interface,
                             const QString& method, const QString& signature,
@@ -102,10 +73,7 @@ class LogindTest : public ::testing::Test {
 
     static constexpr int kLockCheckMs = 100;
     static constexpr int kHangGuardMs = 120 * 1000;
-    std::string folder = MakeFolder();
-    std::unique_ptr<PrivateBus> system_;
     std::unique_ptr<PrivateBus> session_;
-    QDBusConnection systemBus{QString()};
     std::vector<std::string> reports;
     std::unique_ptr<LogindSessionPower> power;
     std::string reason;  // never written: every answer comes later
@@ -127,7 +95,7 @@ TEST_F(LogindTest, EachEndOfTheSessionMakesItsLogindCall) {
         {"forced log off", &SystemPower::LogOff, true, {"TerminateSession(auto)"}},
     };
     for (const auto& c : cases) {
-        ClearMockCalls(systemBus, kLogind, kLogindPath);
+        ClearLogindCalls();
         EXPECT_TRUE((power.get()->*c.request)(c.force, reason)) << c.name;
         EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }), c.expected) << c.name;
     }
@@ -142,7 +110,7 @@ TEST_F(LogindTest, PlainRebootAndShutDownFallBackWhereLogindLacksTheWithFlagsMet
     power->Reboot(false, reason);
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }),
               (Calls{"RebootWithFlags(1)", "Reboot(false)"}));
-    ClearMockCalls(systemBus, kLogind, kLogindPath);
+    ClearLogindCalls();
     power->ShutDown(false, reason);
     EXPECT_EQ(WaitForCalls([&] { return LogindCalls(); }),
               (Calls{"PowerOffWithFlags(1)", "PowerOff(false)"}));
@@ -180,7 +148,7 @@ TEST_F(LogindTest, PlainLogOffAsksTheDesktopsSessionManagerWithoutAPrompt) {
     };
     for (const auto& d : desktops) {
         const int mock = StartDesktopService(d.name, d.path, d.interface, d.method, d.signature);
-        ClearMockCalls(systemBus, kLogind, kLogindPath);
+        ClearLogindCalls();
         power->LogOff(false, reason);
         EXPECT_EQ(WaitForCalls([&] { return MockCalls(sessionBus(), d.name, d.path); }),
                   Calls{d.expected});
@@ -204,11 +172,10 @@ TEST_F(LogindTest, ASessionManagerThatRefusesIsReportedAndTheSessionIsNotTermina
 }
 
 TEST_F(LogindTest, LockAsksLogindThenTheScreenSaverWhenTheSessionDidNotLock) {
-    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddSession",
-                         {"auto", "seat0", 1000u, "alice", true}));
+    ASSERT_TRUE(CallLogindMock("AddSession", {"auto", "seat0", 1000u, "alice", true}));
     StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
                         "org.freedesktop.ScreenSaver", "Lock", "");
-    ClearMockCalls(systemBus, kLogind, kLogindPath);
+    ClearLogindCalls();
     power->Lock(reason);
     EXPECT_EQ(WaitForCalls([&] {
                   return MockCalls(sessionBus(), "org.freedesktop.ScreenSaver", "/ScreenSaver");
@@ -219,13 +186,12 @@ TEST_F(LogindTest, LockAsksLogindThenTheScreenSaverWhenTheSessionDidNotLock) {
 }
 
 TEST_F(LogindTest, LockLeavesTheScreenSaverAloneWhenTheSessionReportsItselfLocked) {
-    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddSession",
-                         {"auto", "seat0", 1000u, "alice", true}));
+    ASSERT_TRUE(CallLogindMock("AddSession", {"auto", "seat0", 1000u, "alice", true}));
     // The session's locker answers logind's Lock signal by saying it locked.
-    ASSERT_TRUE(CallMock(systemBus, kLogind, kLogindPath, "AddMethod",
-                         {kManager, "LockSession", "s", "",
-                          "objects['/org/freedesktop/login1/session/' + args[0]].Set("
-                          "'org.freedesktop.login1.Session', 'LockedHint', True)"}));
+    ASSERT_TRUE(
+        CallLogindMock("AddMethod", {kManager, "LockSession", "s", "",
+                                     "objects['/org/freedesktop/login1/session/' + args[0]].Set("
+                                     "'org.freedesktop.login1.Session', 'LockedHint', True)"}));
     StartDesktopService("org.freedesktop.ScreenSaver", "/ScreenSaver",
                         "org.freedesktop.ScreenSaver", "Lock", "");
     power->Lock(reason);
@@ -247,16 +213,16 @@ TEST_F(LogindTest, ALockThatNobodyCanCarryOutIsReported) {
               "does not belong to any known session");
     EXPECT_EQ(reports[1], "tolvane: No screen saver of the desktop answered the lock request.");
     // The window hears the outcome only: logind's refusal led to another try.
-    EXPECT_EQ(told,
-              std::vector<std::string>{"No screen saver of the desktop answered the lock request."});
+    EXPECT_EQ(told, std::vector<std::string>{
+                        "No screen saver of the desktop answered the lock request."});
 }
 
 TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     const QString service = "org.freedesktop.Notifications";
     const QString path = "/org/freedesktop/Notifications";
     DBusDesktopNotices notices(session_->Connection());
-    const DesktopNotice notice{"Tolvane 2.1", "Reboot at 10:30 PM, in 5 minutes.",
-                               "Skip this time", ""};
+    const DesktopNotice notice{"Tolvane 2.1", "Reboot at 10:30 PM, in 5 minutes.", "Skip this time",
+                               ""};
     int first = 0;
     int second = 0;
     EXPECT_FALSE(notices.Show(notice, [&] { ++first; })) << "no notification service yet";
@@ -281,9 +247,9 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
                               QVariant::fromValue(QVariantList{QVariant::fromValue(id), action})}));
     };
     invoke(1, "skip");
-    invoke(1, "skip");    // answered already
-    invoke(2, "other");   // not the notice's choice
-    invoke(3, "skip");    // not a notice of ours
+    invoke(1, "skip");   // answered already
+    invoke(2, "other");  // not the notice's choice
+    invoke(3, "skip");   // not a notice of ours
     invoke(2, "skip");
     ASSERT_TRUE(ServeEventsUntil([&] { return second == 1; }, kHangGuardMs));
     EXPECT_EQ(first, 1);

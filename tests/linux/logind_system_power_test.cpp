@@ -3,69 +3,43 @@
 #include "platform/linux/logind_system_power.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <stdexcept>
-
-#include "private_bus.h"
+#include "logind_mock.h"
 
 namespace tolvane {
 namespace {
 
-using testing::CallMock;
-using testing::ClearMockCalls;
-using testing::MockCalls;
-using testing::PrivateBus;
 using Calls = std::vector<std::string>;
 
-const QString kLogind = "org.freedesktop.login1";
-const QString kLogindPath = "/org/freedesktop/login1";
-const QString kManager = "org.freedesktop.login1.Manager";
 constexpr uid_t kOwner = 1000;
 
-class LogindSystemPowerTest : public ::testing::Test {
+class LogindSystemPowerTest : public testing::LogindMockTest {
   protected:
     void SetUp() override {
-        std::string pattern = "/tmp/tolvane-bus-XXXXXX";
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("no folder for the bus");
-        folder = pattern;
-        system_ = std::make_unique<PrivateBus>(folder, "system");
-        bus = system_->Connection();
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system_->Address().c_str(), 1);
-        ASSERT_EQ(testing::PrivateSystemBusProblem(::getenv("DBUS_SYSTEM_BUS_ADDRESS"),
-                                                   system_->Address()),
-                  "")
-            << "refusing to run";
-        system_->StartMock({"--system", "--template", TOLVANE_LOGIND_TEMPLATE}, kLogind, true);
-        ASSERT_TRUE(CallMock(bus, kLogind, kLogindPath, "ClearCalls", {}))
-            << "org.freedesktop.login1 on this bus is not the mock; refusing to run";
+        LogindMockTest::SetUp();
+        if (HasFatalFailure()) return;
         // Two sessions of the schedule's owner and one of somebody else.
         for (const auto& [id, uid] : {std::pair{"c1", kOwner}, {"c2", 1001u}, {"c3", kOwner}}) {
-            ASSERT_TRUE(CallMock(bus, kLogind, kLogindPath, "AddSession",
-                                 {QString(id), QString("seat0"), uid, QString("u"), true}));
+            ASSERT_TRUE(CallLogindMock("AddSession",
+                                       {QString(id), QString("seat0"), uid, QString("u"), true}));
         }
-        ClearMockCalls(bus, kLogind, kLogindPath);
-        power = std::make_unique<LogindSystemPower>(bus, kOwner);
+        ClearLogindCalls();
+        power = std::make_unique<LogindSystemPower>(systemBus, kOwner);
     }
     void TearDown() override {
         power.reset();
-        system_.reset();
-        std::filesystem::remove_all(folder);
+        LogindMockTest::TearDown();
     }
     // The manager's calls only; listing the sessions is how they are found.
     Calls Requests() {
         Calls requests;
-        for (const auto& call : MockCalls(bus, kLogind, kLogindPath)) {
+        for (const auto& call : LogindCalls()) {
             if (call.rfind("ListSessions", 0) != 0) requests.push_back(call);
         }
-        ClearMockCalls(bus, kLogind, kLogindPath);
+        ClearLogindCalls();
         return requests;
     }
 
-    std::string folder;
-    std::unique_ptr<PrivateBus> system_;
-    QDBusConnection bus{QString()};
     std::unique_ptr<LogindSystemPower> power;
 };
 
@@ -101,14 +75,10 @@ TEST_F(LogindSystemPowerTest, EachActionMakesItsNonInteractiveCall) {
 }
 
 TEST_F(LogindSystemPowerTest, FallsBackWhereLogindLacksTheWithFlagsMethodsAndReportsErrors) {
-    ASSERT_TRUE(CallMock(bus, kLogind, kLogindPath, "AddMethod",
-                         {kManager, QString("RebootWithFlags"), QString("t"), QString(""),
-                          QString("raise dbus.exceptions.DBusException(\"no\", "
-                                  "name=\"org.freedesktop.DBus.Error.UnknownMethod\")")}));
-    ASSERT_TRUE(CallMock(bus, kLogind, kLogindPath, "AddMethod",
-                         {kManager, QString("PowerOffWithFlags"), QString("t"), QString(""),
-                          QString("raise dbus.exceptions.DBusException(\"Operation inhibited\", "
-                                  "name=\"org.freedesktop.login1.BlockedByInhibitorLock\")")}));
+    MakeLogindFail("RebootWithFlags", "t", "org.freedesktop.DBus.Error.UnknownMethod", "no");
+    MakeLogindFail("PowerOffWithFlags", "t", "org.freedesktop.login1.BlockedByInhibitorLock",
+                   "Operation inhibited");
+    if (HasFatalFailure()) return;
     std::string reason;
     EXPECT_TRUE(power->Reboot(false, reason));
     EXPECT_EQ(Requests(), (Calls{"RebootWithFlags(1)", "Reboot(false)"}));
@@ -120,7 +90,7 @@ TEST_F(LogindSystemPowerTest, FallsBackWhereLogindLacksTheWithFlagsMethodsAndRep
 }
 
 TEST_F(LogindSystemPowerTest, WithNobodyLoggedOnLogOffAndLockFailWithAReason) {
-    LogindSystemPower stranger(bus, 4242);
+    LogindSystemPower stranger(systemBus, 4242);
     std::string reason;
     EXPECT_FALSE(stranger.Lock(reason));
     EXPECT_NE(reason.find("4242"), std::string::npos) << reason;

@@ -40,11 +40,11 @@ service_pid=$!
 started $service_pid
 
 calls=
-for _ in $(seq 1200); do
+lock_and_reboot_asked() {
     calls=$(mock org.freedesktop.DBus.Mock.GetCalls 2>/dev/null)
-    if grep -q '"LockSession"' <<<"$calls" && grep -q '"Reboot"' <<<"$calls"; then break; fi
-    sleep 0.1
-done
+    grep -q '"LockSession"' <<<"$calls" && grep -q '"Reboot"' <<<"$calls"
+}
+within lock_and_reboot_asked
 grep -q '"Reboot"' <<<"$calls" || { cat "$work/service.log" >&2; fail "no reboot requested"; }
 grep -q '"LockSession"' <<<"$calls" || { cat "$work/service.log" >&2; fail "no lock requested"; }
 grep -q 'string "c7"' <<<"$calls" || fail "the lock was not for the owner's session"

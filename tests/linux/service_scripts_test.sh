@@ -8,11 +8,10 @@
 set -u
 installs=$1
 removeit=$2
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root to test both ways"; exit 0; }
 
-work=$(mktemp -d /tmp/tolvane-scripts.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=test_scratch.sh
+source "$(dirname "$0")/test_scratch.sh" scripts
 chmod 755 "$work"
 program="$work/pro gram"
 mkdir -p "$program" "$work/bin" "$work/units"

@@ -51,14 +51,9 @@ run_service() {
     started $service_pid
     wait_for_log 'Carrying out' || fail "the service did not start: $(cat "$work/log")"
 }
-wait_for_log() {
-    for _ in $(seq 1200); do
-        grep -q -- "$1" "$work/log" && return 0
-        kill -0 "$service_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
+# Until the log holds $1, or the service has ended.
+logged_or_ended() { grep -q -- "$1" "$work/log" || ! kill -0 "$service_pid" 2>/dev/null; }
+wait_for_log() { within logged_or_ended "$1" && grep -q -- "$1" "$work/log"; }
 stop_service() { kill "$service_pid"; wait "$service_pid" 2>/dev/null; }
 # Moves the clock into the schedule's minute.
 at_three() { echo "2026-12-07 03:00:05" >"$clock"; }
@@ -122,7 +117,8 @@ chown -R $other:$other "$work/other"
 as_user ln -s "$work/other" "$work/home/theirs"
 run_service "$work/home/theirs/rebootdata.kx"
 at_three
-for _ in $(seq 1200); do grep -q '"LockSession"' <<<"$(calls)" && break; sleep 0.1; done
+locked() { grep -q '"LockSession"' <<<"$(calls)"; }
+within locked
 stop_service
 seen=$(calls)
 grep -q '"LockSession"' <<<"$seen" || fail "no lock: $(cat "$work/log")"

@@ -11,32 +11,13 @@ set -u
 gui=$1
 exe=$2
 shot=$3
-. "$(dirname "$0")/wait_until.sh"
-eval "$("$gui" env)"
-if [ -z "$DISPLAY" ]; then
-    echo "no display: run through CTest, whose fixture starts one" >&2
-    exit 1
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane exe.XXXXXX")
-pid=
-finish() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
-    rm -rf "$work"
-}
-trap finish EXIT
-fail() {
-    printf 'FAILED: %s\n' "$*" >&2
-    [ -f "$work/out.log" ] && cat "$work/out.log" >&2
-    exit 1
-}
+. "$(dirname "$0")/under_wine.sh"
+use_wine_gui "$gui" display
 
 cp "$exe" "$work/tolvane.exe"
 key='HKCU\Software\VB and VBA Program Settings\Tolvane 2.1'
 "$WINE" reg delete "$key" /f >/dev/null 2>&1 </dev/null
 
-title='Tolvane 2.1 - Quarnel '
-pattern="^Tolvane 2\\.1 - Quarnel \$"
 # The window tests that ran just before may leave a window of theirs on the
 # display for a moment after their process has ended (the X server drops it
 # once it sees the connection closed); it must not be in the picture.
@@ -47,25 +28,15 @@ wait_until none_titled || fail "a window titled '$title' of an ended test stays 
 pid=$!
 
 # Wine's LockWorkStation fails: the program says so before its window shows.
-box=
-boxed() {
-    box=$(xdotool search --onlyvisible --pid "$pid" --name '^Tolvane$' 2>/dev/null | head -n 1)
-    [ -n "$box" ] || ! kill -0 "$pid" 2>/dev/null
-}
-wait_until boxed
+wait_for_window '^Tolvane$'
+box=$window
 [ -n "$box" ] || fail "no message that the lock was not carried out"
 xdotool windowfocus --sync "$box"
 xdotool key Return
 echo "the failed lock was reported"
 
-# This process's window (Wine gives its X windows the process id), once shown;
-# or the program's end, which would come first if it never shows one.
-window=
-shown() {
-    window=$(xdotool search --onlyvisible --pid "$pid" --name "$pattern" 2>/dev/null | head -n 1)
-    [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null
-}
-wait_until shown
+# This process's window, once shown.
+wait_for_window "$pattern"
 [ -n "$window" ] || fail "no window titled '$title'"
 [ "$(xdotool getwindowname "$window")" = "$title" ] || fail "title is '$(xdotool getwindowname "$window")'"
 
@@ -81,31 +52,10 @@ force=$(setting options c2)
 [ "$force" = "1" ] || fail "options/c2 is '$force', expected 1"
 printf 'Location/Path = %s\noptions/c2    = %s\n' "$path" "$force"
 
-# The picture is for a person to look at; nothing is checked on it. The
-# program draws its controls one after another, so pictures of the screen are
-# taken until two in a row are the same, not to catch it half drawn.
-settled() {
-    import -window root "ppm:$work/next.ppm" 2>/dev/null || return 1
-    if [ -f "$work/last.ppm" ] && cmp -s "$work/last.ppm" "$work/next.ppm"; then
-        return 0
-    fi
-    mv "$work/next.ppm" "$work/last.ppm"
-    return 1
-}
-wait_until settled || echo "the window never stopped changing; the screenshot is its last state"
-mkdir -p "$(dirname "$shot")"
-convert "$work/last.ppm" "$shot" || fail "no screenshot"
-echo "screenshot: $shot"
+# The picture is for a person to look at; nothing is checked on it.
+take_screenshot root "$shot"
 
-# File > Exit from the keyboard (F10 to the menu bar, Down opens File, x is
-# Exit's access key): the program ends at once, with code 0. The keys wait in
-# its queue until the menu it opens reads them, in order.
-xdotool windowfocus --sync "$window"
-xdotool key F10 Down x
-ended() { ! kill -0 "$pid" 2>/dev/null; }
-wait_until ended || fail "still running after File > Exit"
-wait "$pid"
-status=$?
-pid=
-[ "$status" -eq 0 ] || fail "ended with code $status"
+# File > Exit: the program ends at once, with code 0.
+exit_through_menu ""
+[ "$exit_code" -eq 0 ] || fail "ended with code $exit_code"
 echo "ended through File > Exit"

@@ -13,12 +13,8 @@ gui=$1
 installer=$2
 portable=$3
 version=$4
-. "$(dirname "$0")/wait_until.sh"
-eval "$("$gui" env)"
-fail() {
-    echo "FAILED: $*" >&2
-    exit 1
-}
+. "$(dirname "$0")/under_wine.sh"
+use_wine_gui "$gui"
 
 listing=$(zip -sf "$portable") || fail "cannot read $portable"
 folder=$(basename "$portable" -portable.zip)
@@ -67,14 +63,12 @@ case "$unixCopy" in
     /?*/Tolvane/tolvane-service.exe) ;;
     *) fail "no Program Files folder: \"$programFiles\", \"$unixCopy\"" ;;
 esac
-other=$(mktemp -d "${TMPDIR:-/tmp}/tolvane packages.XXXXXX")
 # A failed run must not leave the service registered in the prefix.
 # In one process: a Wine that starts afresh starts its automatic services again.
-remove_service() {
+at_exit() {
     "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1 </dev/null
-    rm -rf "$other" "$(dirname "$unixCopy")"
+    rm -rf "$(dirname "$unixCopy")"
 }
-trap remove_service EXIT
 image_path() {
     "$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
         sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p'
@@ -96,7 +90,7 @@ no_schedules() {
 
 # A service that carries out another folder's schedule is not this
 # installation's: the uninstaller leaves it alone.
-otherFolder="$other/Tolvane (portable) & co"
+otherFolder="$work/Tolvane (portable) & co"
 mkdir -p "$otherFolder"
 cp "$unixTarget/tolvane-service.exe" "$unixTarget/installs.bat" "$unixTarget/removeit.bat" \
     "$otherFolder/"

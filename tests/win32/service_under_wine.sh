@@ -27,7 +27,7 @@ run=$1
 exe=$2
 installs=$3
 removeit=$4
-. "$(dirname "$0")/wait_until.sh"
+. "$(dirname "$0")/under_wine.sh"
 
 key='HKLM\System\CurrentControlSet\Services\Tolvane'
 eventKey='HKLM\System\CurrentControlSet\Services\EventLog\Application\Tolvane'
@@ -43,10 +43,6 @@ wine() {
 }
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 installed() { "$run" sc query Tolvane >/dev/null 2>&1; }
-fail() {
-    printf 'FAILED: %s\n' "$*" >&2
-    exit 1
-}
 
 # Where installs.bat puts the service's program, in this build's own prefix.
 programFiles=$(wine cmd /c 'echo %ProgramFiles%')
@@ -57,17 +53,15 @@ case "$unixProgramFiles" in
     *) fail "Program Files is \"$programFiles\", \"$unixProgramFiles\"" ;;
 esac
 copyDir="$unixProgramFiles/Tolvane"
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvane service.XXXXXX")
 folder="$work/Tolvane (service) & co ^1"
 
-finish() {
+at_exit() {
     # A failed run must not leave the service registered in the prefix. In
     # one process: a Wine that starts afresh starts its automatic services.
     "$run" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1
     "$run" reg delete "$eventKey" /f >/dev/null 2>&1
-    rm -rf "$work" "$copyDir"
+    rm -rf "$copyDir"
 }
-trap finish EXIT
 # Whether `sc query Tolvane` shows the state given (the output stays in $state).
 in_state() {
     state=$(wine sc query Tolvane)
