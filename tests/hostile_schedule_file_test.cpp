@@ -12,11 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/fake_clock.h"
-#include "fakes/fake_event_pump.h"
-#include "fakes/fake_shell_services.h"
-#include "fakes/fake_system_power.h"
-#include "fakes/fake_view.h"
+#include "fakes/fake_window_platform.h"
 #include "native_platform.h"
 #include "schedule/schedule_file.h"
 #include "shell/main_window.h"
@@ -27,7 +23,8 @@ namespace {
 using Lines = std::vector<std::string>;
 using testing::FakeClock;
 
-class HostileScheduleFile : public ::testing::Test {
+// The window on the real disk's files; the rest are fakes.
+class HostileScheduleFile : public ::testing::Test, protected testing::FakeWindowPlatform {
   protected:
     ~HostileScheduleFile() override {
         form.reset();
@@ -38,8 +35,9 @@ class HostileScheduleFile : public ::testing::Test {
     // Starts the program on a schedule file holding `bytes`.
     void StartWith(const std::string& bytes) {
         ASSERT_TRUE(ReplaceFileContents(*fs, path, bytes));
-        form = std::make_unique<MainWindow>(MainWindowPlatform{
-            view, pump, msgBox, settings, processes, browser, tray, clock, *fs, power});
+        testing::RealAdapters real;
+        real.files = fs.get();
+        form = std::make_unique<MainWindow>(Platform(real));
         form->OnLoad("");
     }
     const Lines& Loaded() { return form->List().Items(); }
@@ -55,15 +53,6 @@ class HostileScheduleFile : public ::testing::Test {
     std::string folder = testing::MakeScratchFolder();
     std::unique_ptr<FileSystem> fs = testing::MakeNativeFileSystem(folder);
     std::string path = JoinPath(fs->ScheduleFolder(), fs->PathSeparator(), "rebootdata.kx");
-    testing::FakeView view;
-    testing::FakeEventPump pump;
-    testing::FakeMsgBox msgBox;
-    testing::FakeSettingsStore settings;
-    testing::FakeProcessStarter processes;
-    testing::FakeWebBrowser browser;
-    testing::FakeTrayIcon tray;
-    FakeClock clock;
-    testing::FakeSystemPower power;
     std::unique_ptr<MainWindow> form;
 };
 

@@ -53,6 +53,7 @@ TEST_F(MainWindowTest, AddItComposesListsSavesConfirmsAndEmptiesTheTime) {
               "10:30 PM - Force Reboot-Repeat NO\r\n"
               "Note* Tolvane 2.1 should be running at that time for the action to be taken.");
     EXPECT_EQ(msgBox.shown[0].title, "Tolvane");
+    EXPECT_EQ(msgBox.shown[0].buttons, MsgBox::Buttons::Ok);
     for (ControlId combo : {ControlId::Hour, ControlId::Minute, ControlId::AmPm}) {
         EXPECT_EQ(view.comboTexts[combo], "");
     }

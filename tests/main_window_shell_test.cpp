@@ -64,32 +64,29 @@ TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheActio
         {"\"/reboot\"", {}, true, 0},
     };
     for (const auto& c : cases) {
-        FakeView freshView;
-        FakeMsgBox freshBox;
-        FakeSettingsStore freshSettings;
-        FakeSystemPower freshPower;
+        FakeWindowPlatform fresh;
         std::vector<std::string> savedAtAction;
         size_t combosAtMessage = 99;
-        freshPower.onRequest = [&] { savedAtAction = freshSettings.saves; };
-        freshBox.whileShown = [&] { combosAtMessage = freshView.comboItems.size(); };
-        MainWindow fresh(MainWindowPlatform{freshView, pump, freshBox, freshSettings, processes,
-                                            browser, tray, clock, files, freshPower});
-        fresh.OnLoad(c.commandLine);
+        fresh.power.onRequest = [&] { savedAtAction = fresh.settings.saves; };
+        fresh.msgBox.whileShown = [&] { combosAtMessage = fresh.view.comboItems.size(); };
+        MainWindow window(fresh.Platform());
+        window.OnLoad(c.commandLine);
 
-        EXPECT_EQ(freshPower.requests, c.requests) << c.commandLine;
-        EXPECT_EQ(freshBox.Texts(), c.invalid ? Texts{kInvalidOption} : Texts{}) << c.commandLine;
+        EXPECT_EQ(fresh.power.requests, c.requests) << c.commandLine;
+        EXPECT_EQ(fresh.msgBox.Texts(), c.invalid ? Texts{kInvalidOption} : Texts{})
+            << c.commandLine;
         if (c.invalid) {
             EXPECT_EQ(combosAtMessage, 0u) << "message before the pickers are filled";
         }
-        EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.commandLine;
+        EXPECT_EQ(fresh.view.checks[ControlId::ForceNow], c.check2) << c.commandLine;
         if (c.check2 == 1) {
-            EXPECT_EQ(freshSettings.Get("options", "c2"), "1") << c.commandLine;
+            EXPECT_EQ(fresh.settings.Get("options", "c2"), "1") << c.commandLine;
             if (!c.requests.empty()) {
                 EXPECT_EQ(savedAtAction, Texts{"options\\c2=1"});
             }
         }
-        EXPECT_EQ(freshSettings.Get("Location", "Path"), "C:\\Program Files\\Tolvane");
-        EXPECT_TRUE(freshView.visible) << c.commandLine;
+        EXPECT_EQ(fresh.settings.Get("Location", "Path"), "C:\\Program Files\\Tolvane");
+        EXPECT_TRUE(fresh.view.visible) << c.commandLine;
     }
 }
 
@@ -118,22 +115,19 @@ TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
         {"", "maybe", "False ", "-1", false, true, false, 0},
     };
     for (const auto& c : cases) {
-        FakeView freshView;
-        FakeSettingsStore freshSettings;
-        FakeTrayIcon freshTray;
-        freshSettings.Put("runit", "RunMinimized", c.runMinimized);
-        freshSettings.Put("RUNIT", "showrebootschedulem", c.showSchedule);
-        freshSettings.Put("Runit", "ShowShowRebootNowM", c.showNow);
-        freshSettings.Put("options", "c2", c.c2);
-        MainWindow fresh(MainWindowPlatform{freshView, pump, msgBox, freshSettings, processes,
-                                            browser, freshTray, clock, files, power});
-        fresh.OnLoad("");
-        EXPECT_EQ(freshView.menuChecks[MenuId::MinimizeOnStart], c.minimized) << c.runMinimized;
-        EXPECT_EQ(freshView.menuChecks[MenuId::ShowSchedule], c.schedule) << c.showSchedule;
-        EXPECT_EQ(freshView.menuChecks[MenuId::ShowNowPanel], c.now) << c.showNow;
-        EXPECT_EQ(freshView.checks[ControlId::ForceNow], c.check2) << c.c2;
-        EXPECT_EQ(freshView.visible, !c.minimized);
-        EXPECT_EQ(freshTray.shows.size(), c.minimized ? 1u : 0u);
+        FakeWindowPlatform fresh;
+        fresh.settings.Put("runit", "RunMinimized", c.runMinimized);
+        fresh.settings.Put("RUNIT", "showrebootschedulem", c.showSchedule);
+        fresh.settings.Put("Runit", "ShowShowRebootNowM", c.showNow);
+        fresh.settings.Put("options", "c2", c.c2);
+        MainWindow window(fresh.Platform());
+        window.OnLoad("");
+        EXPECT_EQ(fresh.view.menuChecks[MenuId::MinimizeOnStart], c.minimized) << c.runMinimized;
+        EXPECT_EQ(fresh.view.menuChecks[MenuId::ShowSchedule], c.schedule) << c.showSchedule;
+        EXPECT_EQ(fresh.view.menuChecks[MenuId::ShowNowPanel], c.now) << c.showNow;
+        EXPECT_EQ(fresh.view.checks[ControlId::ForceNow], c.check2) << c.c2;
+        EXPECT_EQ(fresh.view.visible, !c.minimized);
+        EXPECT_EQ(fresh.tray.shows.size(), c.minimized ? 1u : 0u);
     }
 }
 
@@ -258,8 +252,8 @@ TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndS
 }
 
 TEST_F(MainWindowTest, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
-    auto window = std::make_unique<MainWindow>(MainWindowPlatform{
-        view, pump, msgBox, settings, processes, browser, tray, clock, files, power});
+    // A second window on the fixture's fakes, which outlive it.
+    auto window = std::make_unique<MainWindow>(Platform());
     window->OnSetService();
     window.reset();
     processes.started.back().ended(true, "");
@@ -354,10 +348,7 @@ TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
     EXPECT_EQ(msgBox.Texts(),
               (Texts{said + "The reboot was refused: an application is busy.",
                      said + "The lock was refused.", said + "Nothing carried out the lock."}));
-    {
-        MainWindow gone{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                           clock, files, power}};
-    }
+    { MainWindow gone{Platform()}; }
     EXPECT_FALSE(power.told) << "a window that is gone is told nothing more";
 }
 

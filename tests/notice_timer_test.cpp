@@ -13,12 +13,14 @@ using Texts = std::vector<std::string>;
 class NoticeTest : public MainWindowTest {
   protected:
     FakeDesktopNotices notices;
-    MainWindow window{[this] {
-        MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                    browser, tray, clock,  files,    power};
-        platform.notices = &notices;
-        return platform;
-    }()};
+    MainWindow window{Platform(WithNotices())};
+
+    // The fakes, with notices shown on `notices`.
+    RealAdapters WithNotices() {
+        RealAdapters real;
+        real.notices = &notices;
+        return real;
+    }
 
     // Ticks every 45 seconds from `hour`:`minute` for `minutes` minutes.
     void TickFrom(int hour, int minute, int minutes) {
@@ -68,12 +70,7 @@ TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
     for (const auto& c : cases) {
         settings.Put("Options", "NoticeMinutes", c.stored);
         notices.shown.clear();
-        MainWindow started{[this] {
-            MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                        browser, tray, clock,  files,    power};
-            platform.notices = &notices;
-            return platform;
-        }()};
+        MainWindow started{Platform(WithNotices())};
         started.OnLoad("");
         clock.now = FakeClock::At(22, 15, day++);
         for (int tick = 0; tick < 20; ++tick) {

@@ -115,8 +115,7 @@ TEST_F(MainWindowTest, AScheduleThatCannotBeReadIsNeverReplaced) {
         MainWindowTest::files.files = {{schedulePath, c.bytes}};
         files.failRead = c.failRead;
         msgBox.shown.clear();
-        MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                             clock, files, power}};
+        MainWindow window{Platform()};
         window.OnLoad("");
         ASSERT_EQ(msgBox.shown.size(), 1u) << c.name;
         EXPECT_NE(msgBox.shown[0].text.find(schedulePath), std::string::npos) << c.name;
@@ -177,8 +176,7 @@ TEST_F(WindowAndService, EachDueLineRunsOnceWhoeverTicksFirst) {
     // The window here holds no window lock (it was not started), so both
     // carry the schedule out and the run record decides.
     for (const bool windowFirst : {true, false}) {
-        MainWindow window{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                             clock, files, power}};
+        MainWindow window{Platform()};
         window.OnScheduleFileChanged();
         ScheduleService other(files, schedulePath, clock, servicePower, log);
         clock.now = FakeClock::At(13, 5, windowFirst ? 1 : 2);
@@ -219,14 +217,12 @@ TEST_F(WindowAndService, AWindowStartedAgainInTheMinuteDoesNotRepeatIt) {
     files.files[schedulePath] = ScheduleFileBytes({kLock});
     clock.Advance(60);
     {
-        MainWindow first{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                            clock, files, power}};
+        MainWindow first{Platform()};
         first.OnLoad("");
         first.OnTimerTick();
     }
     clock.Advance(20);
-    MainWindow again{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                        clock, files, power}};
+    MainWindow again{Platform()};
     again.OnLoad("");
     again.OnTimerTick();
     EXPECT_EQ(Actions(), Texts{"lock"});

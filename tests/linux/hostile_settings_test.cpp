@@ -20,12 +20,8 @@
 #include <vector>
 
 #include "child_process.h"
-#include "fakes/fake_clock.h"
-#include "fakes/fake_event_pump.h"
 #include "fakes/fake_file_system.h"
-#include "fakes/fake_shell_services.h"
-#include "fakes/fake_system_power.h"
-#include "fakes/fake_view.h"
+#include "fakes/fake_window_platform.h"
 #include "native_platform.h"
 #include "platform/linux/ini_document.h"
 #include "platform/linux/ini_settings_store.h"
@@ -51,7 +47,7 @@ TEST(IniDocument, CarriageReturnsBeforeTheLineFeedBelongToTheLineEnd) {
 
 // The program on real settings and schedule files in a scratch home; the
 // window, messages and the rest are fakes that record what happened.
-class HostileSettings : public ::testing::Test {
+class HostileSettings : public ::testing::Test, protected testing::FakeWindowPlatform {
   protected:
     ~HostileSettings() override {
         form.reset();
@@ -66,14 +62,16 @@ class HostileSettings : public ::testing::Test {
     std::string SettingsFile() const { return settingsFolder + "/Tolvane 2.1.ini"; }
     void WriteFile(const std::string& path, const std::string& bytes) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        ASSERT_TRUE(ReplaceFileContents(files, path, bytes));
+        ASSERT_TRUE(ReplaceFileContents(disk, path, bytes));
     }
     std::string ReadFile(const std::string& path) {
-        return files.ReadWholeFile(path).value_or("<missing>");
+        return disk.ReadWholeFile(path).value_or("<missing>");
     }
     void Start(const std::string& commandLine = "") {
-        form = std::make_unique<MainWindow>(MainWindowPlatform{
-            view, pump, msgBox, settings, processes, browser, tray, clock, files, power});
+        testing::RealAdapters real;
+        real.settings = &ini;
+        real.files = &disk;
+        form = std::make_unique<MainWindow>(Platform(real));
         form->OnLoad(commandLine);
     }
     // Adds a line through the editor, as the user would.
@@ -109,18 +107,10 @@ class HostileSettings : public ::testing::Test {
     std::string programFolder = root + "/usr/lib/tolvane";
     std::string scheduleFolder = root + "/home/.local/share/tolvane";
     std::string settingsFolder = root + "/home/.config/tolvane";
-    PosixFileSystem files{programFolder, scheduleFolder};
+    PosixFileSystem disk{programFolder, scheduleFolder};
     std::vector<std::string> reports;
-    IniSettingsStore settings{settingsFolder, files,
-                              [this](const std::string& r) { reports.push_back(r); }};
-    testing::FakeView view;
-    testing::FakeEventPump pump;
-    testing::FakeMsgBox msgBox;
-    testing::FakeProcessStarter processes;
-    testing::FakeWebBrowser browser;
-    testing::FakeTrayIcon tray;
-    testing::FakeClock clock;
-    testing::FakeSystemPower power;
+    IniSettingsStore ini{settingsFolder, disk,
+                         [this](const std::string& r) { reports.push_back(r); }};
     std::unique_ptr<MainWindow> form;
 
   private:
@@ -179,7 +169,7 @@ TEST_F(HostileSettings, AnythingThatIsNoValidStateCountsAsAbsent) {
         EXPECT_TRUE(view.visible);
         EXPECT_TRUE(msgBox.shown.empty());
         // Start-up recorded the folder, and the file still reads.
-        EXPECT_EQ(settings.GetSetting("Tolvane 2.1", "Location", "Path", "?"), programFolder);
+        EXPECT_EQ(ini.GetSetting("Tolvane 2.1", "Location", "Path", "?"), programFolder);
     }
     EXPECT_TRUE(reports.empty());
 }

@@ -1,4 +1,5 @@
-// The small Qt adapters: message boxes, starting programs, waiting for events.
+// The small Qt adapters: message boxes, starting programs, waiting for events,
+// the notification-area icon.
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
@@ -13,9 +14,11 @@
 #include <optional>
 
 #include "native_platform.h"
+#include "platform/linux/application_icon.h"
 #include "platform/linux/qt_event_pump.h"
 #include "platform/linux/qt_msg_box.h"
 #include "platform/linux/qt_process_starter.h"
+#include "platform/linux/qt_tray_icon.h"
 #include "qt_test_support.h"
 #include "wait_until.h"
 
@@ -92,6 +95,15 @@ TEST(QtMsgBox, EscapeOnAQuestionAnswersNo) {
     escape.start(5);
     EXPECT_EQ(msgBox.Show("Remove?", "Tolvane - Quarnel", MsgBox::Buttons::YesNo),
               MsgBox::Answer::No);
+}
+
+TEST(QtTrayIcon, WithoutATrayTheIconWaitsForOneAndTheShowingDoesNotCount) {
+    // The offscreen platform has no tray, as a desktop without a panel.
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    QtTrayIcon tray(ApplicationIcon(), [] {});
+    EXPECT_FALSE(tray.Show("Tolvane 2.1 - Quarnel")) << "a window hidden now could not come back";
+    EXPECT_TRUE(tray.Icon().isVisible()) << "shown for a panel that starts later";
+    EXPECT_EQ(tray.Icon().toolTip(), "Tolvane 2.1 - Quarnel");
 }
 
 class QtProcessStarterTest : public ::testing::Test {

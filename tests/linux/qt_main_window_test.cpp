@@ -1,5 +1,7 @@
 // The real Linux window, offscreen at 96 dots per inch: built from the window
-// table, wired to MainWindow, writing the real schedule and settings files.
+// table and wired to MainWindow. The whole program runs on the real schedule
+// and settings files; the route from each control and menu item to its
+// handler runs the window in front of the fakes.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -19,8 +21,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <variant>
 
 #include "fakes/fake_system_power.h"
+#include "fakes/fake_window_platform.h"
 #include "native_platform.h"
 #include "platform/linux/linux_program.h"
 #include "qt_test_support.h"
@@ -209,49 +213,6 @@ TEST_F(QtMainWindowTest, OptionButtonsFormTwoIndependentGroups) {
     EXPECT_FALSE(Window().OptionValue(ControlId::ScheduleShutDown));
 }
 
-TEST_F(QtMainWindowTest, AddItPutsTheLineInTheListInTextOrderAndInTheFile) {
-    program->Start("");
-    BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
-    AddEntry(ControlId::ScheduleReboot, ControlId::OnlyOnce, "7", "05", "AM");
-    AddEntry(ControlId::ScheduleShutDown, ControlId::Repeat, "10", "30", "PM");
-
-    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "10:30 PM-ShutDown-Repeat YES-Every Day");
-    EXPECT_EQ(list->item(1)->text(), "7:05 AM-Reboot-Repeat NO-Every Day");
-    EXPECT_EQ(Schedule(),
-              "10:30 PM-ShutDown-Repeat YES-Every Day\r\n7:05 AM-Reboot-Repeat NO-Every Day\r\n"
-              "\r\n");
-
-    ASSERT_EQ(boxes.Seen().size(), 2u);
-    const auto& box = boxes.Seen()[0];
-    EXPECT_EQ(box.title, "Tolvane");
-    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(box.buttons, std::vector{QMessageBox::Ok});
-    EXPECT_EQ(box.text.rfind(std::string(texts::kAddedFirstLine) + "\n7:05 AM", 0), 0u) << box.text;
-    EXPECT_EQ(Window().ComboText(ControlId::Hour), "") << "the time is cleared after an add";
-}
-
-TEST_F(QtMainWindowTest, ClickingALineSelectsItAndRemoveItTakesItFromListAndFile) {
-    program->Start("");
-    {
-        BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
-        AddEntry(ControlId::ScheduleReboot, ControlId::OnlyOnce, "7", "05", "AM");
-        AddEntry(ControlId::ScheduleLogOff, ControlId::OnlyOnce, "9", "00", "PM");
-    }
-    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(0)).center());
-    EXPECT_EQ(program->Form().List().Selected(), 0);
-    QTest::mouseClick(Get<QPushButton>(ControlId::RemoveFromSchedule), Qt::LeftButton);
-
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), "9:00 PM-LogOff-Repeat NO-Every Day");
-    EXPECT_TRUE(list->selectedItems().isEmpty());
-    EXPECT_EQ(program->Form().List().Selected(), -1);
-    EXPECT_EQ(Schedule(), "9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n");
-}
-
 TEST_F(QtMainWindowTest, TheListShowsFourWholeLinesAndNoHorizontalBarBesideAVeryLongLine) {
     program->Start("");
     auto* list = Get<QListWidget>(ControlId::ScheduleLines);
@@ -350,18 +311,6 @@ TEST_F(QtMainWindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood
     EXPECT_EQ(Settings().find("c2=2"), std::string::npos) << Settings();
 }
 
-TEST_F(QtMainWindowTest, AnOptionsMenuItemFlipsItsMarkOnceAndStoresIt) {
-    program->Start("");
-    QAction* item = Window().MenuAction(MenuId::MinimizeOnStart);
-    ASSERT_FALSE(item->isChecked());
-    item->trigger();
-    EXPECT_TRUE(item->isChecked());
-    EXPECT_NE(Settings().find("[Runit]\nRunMinimized=True\n"), std::string::npos) << Settings();
-    item->trigger();
-    EXPECT_FALSE(item->isChecked());
-    EXPECT_NE(Settings().find("RunMinimized=False\n"), std::string::npos) << Settings();
-}
-
 TEST_F(QtMainWindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
     const struct {
         QSystemTrayIcon::ActivationReason reason;
@@ -378,27 +327,14 @@ TEST_F(QtMainWindowTest, APressOnTheTrayIconShowsTheHiddenWindow) {
     }
 }
 
-TEST_F(QtMainWindowTest, MinimizeWithoutATrayShowsTheIconForLaterAndKeepsTheWindowOnScreen) {
-    program->Start("");
-    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-    QTest::mouseClick(Get<QPushButton>(ControlId::HideToTrayButton), Qt::LeftButton);
-    EXPECT_TRUE(Window().isVisible()) << "hidden with no icon, it could never come back";
-    EXPECT_TRUE(program->Tray().Icon().isVisible());
-    EXPECT_EQ(program->Tray().Icon().toolTip(), "Tolvane 2.1 - Quarnel");
-}
-
-TEST_F(QtMainWindowTest, ClosingTheWindowIsRefusedAndExitEndsTheProgram) {
+TEST_F(QtMainWindowTest, ClosingTheWindowIsRefused) {
     program->Start("");
     EXPECT_FALSE(Window().close());
     EXPECT_TRUE(Window().isVisible());
     EXPECT_EQ(endings, 0);
-    QTest::mouseClick(Get<QPushButton>(ControlId::ExitButton), Qt::LeftButton);
-    EXPECT_EQ(endings, 1);
-    Window().MenuAction(MenuId::Exit)->trigger();
-    EXPECT_EQ(endings, 2);
 }
 
-TEST_F(QtMainWindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRemembersIt) {
+TEST_F(QtMainWindowTest, SetServiceRunsTheShellScriptBesideTheProgram) {
     // Stands in for the real script: says it ran, without arguments.
     const std::string script = root + "/program/installs.sh";
     std::ofstream(script) << "#!/bin/sh\necho \"ran with $# arguments\" > \"$0.ran\"\n";
@@ -407,10 +343,7 @@ TEST_F(QtMainWindowTest, SetServiceStartsTheShellScriptBesideTheProgramAndRememb
 
     BoxAnswerer boxes({QMessageBox::Yes, QMessageBox::Ok});
     Window().MenuAction(MenuId::SetService)->trigger();
-    ASSERT_EQ(boxes.Seen().size(), 2u);
-    EXPECT_EQ(boxes.Seen()[0].title, "Tolvane - Quarnel");
-    EXPECT_EQ(boxes.Seen()[0].defaultButton, QMessageBox::Yes);
-    EXPECT_EQ(boxes.Seen()[1].text.rfind("The Service has been installed.", 0), 0u);
+    ASSERT_EQ(boxes.Seen().size(), 2u) << "the question, then the script's end";
     EXPECT_NE(Settings().find("[Options]\nService=1\n"), std::string::npos) << Settings();
     EXPECT_EQ(FileText(script + ".ran"), "ran with 0 arguments\n");
 }
@@ -428,26 +361,195 @@ TEST_F(QtMainWindowTest, TheCommandLineActsThroughThePowerRequestsBeforeTheWindo
     EXPECT_TRUE(Window().isVisible());
 }
 
-TEST_F(QtMainWindowTest, TheNowButtonsAskForTheirOperationPlainOrForced) {
-    program->Start("");
-    const struct {
-        ControlId button;
-        bool force;
-        std::vector<std::string> requests;
-    } cases[] = {
-        {ControlId::RebootNow, false, {"reboot"}},
-        {ControlId::ShutDownNow, true, {"forced shutdown"}},
-        {ControlId::LogOffNow, true, {"forced log-off"}},
-        {ControlId::LogOffNow, false, {"log-off"}},
-        {ControlId::LockNow, true, {"lock"}},
-    };
-    for (const auto& c : cases) {
-        if (Window().CheckValue(ControlId::ForceNow) != (c.force ? 1 : 0)) {
-            ClickNearLeftEdge(Get<QCheckBox>(ControlId::ForceNow));
+// The Qt window in front of MainWindow on the fakes: what a handler does
+// shows on them, with no message box or program of the machine's.
+struct QtWindowOnFakes : testing::FakeWindowPlatform {
+    QtWindowOnFakes() {
+        window.Attach(&form);
+        files.files[form.SchedulePath()] =
+            "7:05 AM-Reboot-Repeat NO-Every Day\r\n9:00 PM-LogOff-Repeat NO-Every Day\r\n\r\n";
+        form.OnLoad("");
+    }
+    ~QtWindowOnFakes() { window.Attach(nullptr); }
+
+    std::vector<std::string> Shown() {
+        std::vector<std::string> lines;
+        for (int i = 0; i < List()->count(); ++i) {
+            lines.push_back(List()->item(i)->text().toStdString());
         }
-        power.requests.clear();
-        QTest::mouseClick(Get<QPushButton>(c.button), Qt::LeftButton);
-        EXPECT_EQ(power.requests, c.requests);
+        return lines;
+    }
+    QListWidget* List() {
+        return static_cast<QListWidget*>(window.ControlWidget(ControlId::ScheduleLines));
+    }
+    void ClickLine(int row) {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                          List()->visualItemRect(List()->item(row)).center());
+    }
+
+    int endings = 0;
+    QtMainWindow window{[this] { ++endings; }};
+    MainWindow form{Platform(Real())};
+
+  private:
+    testing::RealAdapters Real() {
+        testing::RealAdapters real;
+        real.view = &window;
+        real.installScript = "installs.sh";
+        real.removeScript = "removeit.sh";
+        return real;
+    }
+};
+
+// A user's act on a control, by its kind, or on a menu item.
+void ActOn(QtWindowOnFakes& w, const std::variant<ControlId, MenuId>& target) {
+    if (const MenuId* item = std::get_if<MenuId>(&target)) {
+        w.window.MenuAction(*item)->trigger();
+        return;
+    }
+    const ControlSpec& spec = Control(std::get<ControlId>(target));
+    QWidget* widget = w.window.ControlWidget(spec.id);
+    switch (spec.kind) {
+        case ControlKind::PushButton:
+            QTest::mouseClick(widget, Qt::LeftButton);
+            return;
+        case ControlKind::CheckBox:  // on its indicator
+            QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, widget->height() / 2));
+            return;
+        case ControlKind::ListBox:
+            w.ClickLine(1);
+            return;
+        default:
+            FAIL() << spec.name << " has no act of the user's here";
+    }
+}
+
+std::string_view NameOf(const std::variant<ControlId, MenuId>& target) {
+    if (const MenuId* item = std::get_if<MenuId>(&target)) return Menu(*item).name;
+    return Control(std::get<ControlId>(target)).name;
+}
+
+TEST(QtMainWindowDispatch, EveryControlAndMenuItemReachesItsHandler) {
+    using Texts = std::vector<std::string>;
+    using Check = std::function<void(QtWindowOnFakes&)>;
+    const Check hidesToTray = [](QtWindowOnFakes& w) {
+        EXPECT_FALSE(w.window.isVisible());
+        EXPECT_EQ(w.tray.shows, Texts{"Tolvane 2.1 - Quarnel"});
+    };
+    const Check showsAbout = [](QtWindowOnFakes& w) {
+        EXPECT_EQ(w.msgBox.Texts(), Texts{texts::AboutText()});
+    };
+    const Check opensHelp = [](QtWindowOnFakes& w) {
+        EXPECT_EQ(w.browser.opened, Texts{std::string(texts::kHelpPageAddress)});
+    };
+    const Check endsTheProgram = [](QtWindowOnFakes& w) { EXPECT_EQ(w.endings, 1); };
+    const auto requests = [](Texts expected) {
+        return [expected](QtWindowOnFakes& w) { EXPECT_EQ(w.power.requests, expected); };
+    };
+    // One click flips the mark once (Qt's own flip is undone) and stores it.
+    const auto flipsMark = [](MenuId item, bool before, const char* key, const char* stored) {
+        return std::pair<Check, Check>{
+            [=](QtWindowOnFakes& w) { ASSERT_EQ(w.window.MenuAction(item)->isChecked(), before); },
+            [=](QtWindowOnFakes& w) {
+                EXPECT_EQ(w.window.MenuAction(item)->isChecked(), !before);
+                EXPECT_EQ(w.settings.Get("Runit", key), stored);
+            }};
+    };
+    const auto [minimizeBefore, minimizeAfter] =
+        flipsMark(MenuId::MinimizeOnStart, false, "RunMinimized", "True");
+    const auto [scheduleBefore, scheduleAfter] =
+        flipsMark(MenuId::ShowSchedule, true, "ShowRebootScheduleM", "False");
+    const auto [nowBefore, nowAfter] =
+        flipsMark(MenuId::ShowNowPanel, true, "ShowShowRebootNowM", "False");
+
+    const struct Row {
+        std::variant<ControlId, MenuId> target;
+        Check prepare;  // may be empty
+        Check done;
+    } rows[] = {
+        {ControlId::HideToTrayButton, {}, hidesToTray},
+        {ControlId::AboutButton, {}, showsAbout},
+        {ControlId::HelpButton, {}, opensHelp},
+        {ControlId::ExitButton, {}, endsTheProgram},
+        {ControlId::AddToSchedule,
+         // Typed and clicked as a user fills the editor.
+         [](QtWindowOnFakes& w) {
+             for (ControlId option : {ControlId::ScheduleShutDown, ControlId::Repeat}) {
+                 QWidget* button = w.window.ControlWidget(option);
+                 QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+             }
+             const std::pair<ControlId, const char*> typed[] = {
+                 {ControlId::Hour, "10"}, {ControlId::Minute, "30"}, {ControlId::AmPm, "PM"}};
+             for (const auto& [combo, text] : typed) {
+                 QLineEdit* edit =
+                     static_cast<QComboBox*>(w.window.ControlWidget(combo))->lineEdit();
+                 edit->clear();
+                 QTest::keyClicks(edit, text);
+             }
+         },
+         [](QtWindowOnFakes& w) {
+             // In text order: the new line goes in at the top of the list.
+             EXPECT_EQ(w.Shown(), (Texts{"10:30 PM-ShutDown-Repeat YES-Every Day",
+                                         "7:05 AM-Reboot-Repeat NO-Every Day",
+                                         "9:00 PM-LogOff-Repeat NO-Every Day"}));
+         }},
+        {ControlId::RemoveFromSchedule, [](QtWindowOnFakes& w) { w.ClickLine(0); },
+         [](QtWindowOnFakes& w) {
+             EXPECT_EQ(w.Shown(), Texts{"9:00 PM-LogOff-Repeat NO-Every Day"});
+             EXPECT_TRUE(w.List()->selectedItems().isEmpty());
+             EXPECT_EQ(w.form.List().Selected(), -1);
+         }},
+        {ControlId::ScheduleLines,
+         {},
+         [](QtWindowOnFakes& w) { EXPECT_EQ(w.form.List().Selected(), 1); }},
+        {ControlId::RebootNow, {}, requests({"reboot"})},
+        {ControlId::LockNow, {}, requests({"lock"})},
+        {ControlId::LogOffNow, {}, requests({"log-off"})},
+        {ControlId::ShutDownNow, {}, requests({"shutdown"})},
+        {ControlId::ForceNow,
+         {},
+         [](QtWindowOnFakes& w) { EXPECT_EQ(w.settings.Get("options", "c2"), "1"); }},
+        {MenuId::HideToTray, {}, hidesToTray},
+        {MenuId::FileAbout, {}, showsAbout},
+        {MenuId::Exit, {}, endsTheProgram},
+        {MenuId::MinimizeOnStart, minimizeBefore, minimizeAfter},
+        {MenuId::ShowSchedule, scheduleBefore, scheduleAfter},
+        {MenuId::ShowNowPanel, nowBefore, nowAfter},
+        {MenuId::SetService,
+         {},
+         [](QtWindowOnFakes& w) {
+             EXPECT_EQ(w.msgBox.shown.size(), 1u) << "the question";
+             ASSERT_EQ(w.processes.started.size(), 1u);
+             EXPECT_TRUE(w.processes.started[0].program.ends_with("installs.sh"))
+                 << w.processes.started[0].program;
+         }},
+        {MenuId::HelpAbout, {}, showsAbout},
+        {MenuId::Help, {}, opensHelp},
+    };
+
+    const auto hasRow = [&](std::variant<ControlId, MenuId> target) {
+        return std::any_of(std::begin(rows), std::end(rows),
+                           [&](const Row& row) { return row.target == target; });
+    };
+    for (const ControlSpec& spec : MainWindowControls()) {
+        // The list's handler is its selection, which the table does not name.
+        if (spec.click || spec.kind == ControlKind::ListBox) {
+            EXPECT_TRUE(hasRow(spec.id)) << spec.name << " has no row";
+        }
+    }
+    for (const MenuSpec& spec : MainWindowMenus()) {
+        if (spec.click) {
+            EXPECT_TRUE(hasRow(spec.id)) << spec.name << " has no row";
+        }
+    }
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(NameOf(row.target)));
+        QtWindowOnFakes w;
+        ASSERT_TRUE(w.window.isVisible());
+        if (row.prepare) row.prepare(w);
+        ActOn(w, row.target);
+        row.done(w);
     }
 }
 

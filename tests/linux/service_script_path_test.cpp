@@ -13,11 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/fake_clock.h"
-#include "fakes/fake_event_pump.h"
-#include "fakes/fake_shell_services.h"
-#include "fakes/fake_system_power.h"
-#include "fakes/fake_view.h"
+#include "fakes/fake_window_platform.h"
 #include "native_platform.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/qt_process_starter.h"
@@ -29,9 +25,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ServiceScriptPath : public ::testing::Test {
+// The window with the real process starter and files, and the Linux
+// scripts' names; the rest are fakes.
+class ServiceScriptPath : public ::testing::Test, protected testing::FakeWindowPlatform {
   protected:
     ServiceScriptPath() {
+        // A whole step of time at each wait: a step cut to the time left can,
+        // once the clock has run through several pauses, fall short by a
+        // rounding error at every wait and never end the pause.
         pump.onWait = [this](double) { clock.Advance(0.05); };
     }
     ~ServiceScriptPath() override { fs::remove_all(root); }
@@ -61,11 +62,11 @@ class ServiceScriptPath : public ::testing::Test {
                  from = end + 1) {
                 paths.push_back(bytes.substr(from, end - from));
             }
-            return paths.size() >= processes.started;
+            return paths.size() >= starter.started;
         };
         EXPECT_TRUE(testing::WaitUntil(read))
-            << processes.started << " started, " << paths.size() << " ran";
-        processes.started = 0;
+            << starter.started << " started, " << paths.size() << " ran";
+        starter.started = 0;
         fs::remove(log);
         return paths;
     }
@@ -84,26 +85,12 @@ class ServiceScriptPath : public ::testing::Test {
 
     std::string root = testing::MakeScratchFolder();
     std::string log = root + "/ran.log";
-    testing::FakeView view;
-    testing::FakeEventPump pump;
-    testing::FakeMsgBox msgBox;
-    testing::FakeSettingsStore settings;
-    CountingStarter processes;
-    testing::FakeWebBrowser browser;
-    testing::FakeTrayIcon tray;
-    testing::FakeClock clock;
-    PosixFileSystem files{root};
-    testing::FakeSystemPower power;
-    MainWindow form{Platform()};
-
-  private:
-    MainWindowPlatform Platform() {
-        MainWindowPlatform platform{view,    pump, msgBox, settings, processes,
-                                    browser, tray, clock,  files,    power};
-        platform.installScript = "installs.sh";
-        platform.removeScript = "removeit.sh";
-        return platform;
-    }
+    CountingStarter starter;
+    PosixFileSystem disk{root};
+    MainWindow form{Platform({.processes = &starter,
+                              .files = &disk,
+                              .installScript = "installs.sh",
+                              .removeScript = "removeit.sh"})};
 };
 
 TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHolds) {
