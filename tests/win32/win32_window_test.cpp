@@ -1,8 +1,10 @@
 // The real window under Wine, driven with the messages a user's clicks and
-// keys produce. Message boxes, the power requests and the
-// notification area are stand-ins that record what they were asked; the
-// settings go to the real registry (under a private root) and the schedule
-// to a real file in a scratch folder.
+// keys produce. Message boxes, the power requests and the notification area
+// are the shared stand-ins, which record what they were asked; the settings
+// go to the real registry (under a private root) and the schedule to a real
+// file in a scratch folder. What the handlers then do is the core tests'
+// business: here, only how the window turns the system's messages into them
+// and their calls back into the system's.
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs.
@@ -11,13 +13,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
+#include <variant>
 #include <vector>
 
-#include "fakes/fake_clock.h"
-#include "fakes/fake_shell_services.h"
-#include "fakes/fake_system_power.h"
+#include "fakes/fake_window_platform.h"
 #include "platform/win32/win32_desktop_notices.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
@@ -76,12 +79,12 @@ class PumpOnFakeTime final : public EventPump {
     FakeClock& clock_;
 };
 
-class Win32WindowTest : public ::testing::Test {
+class Win32WindowTest : public ::testing::Test, protected FakeWindowPlatform {
   protected:
     explicit Win32WindowTest(int dotsPerInch = 96)
         : window(instance, dotsPerInch, [this] { ++ends; }) {
         window.Attach(form);
-        pump.SetDialogWindow(window.Handle());
+        loop.SetDialogWindow(window.Handle());
     }
     ~Win32WindowTest() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, settingsRoot.c_str());
@@ -90,16 +93,22 @@ class Win32WindowTest : public ::testing::Test {
 
     void Load(const std::string& commandLine = "") {
         form.OnLoad(commandLine);
-        pump.ProcessPendingEvents();
+        loop.ProcessPendingEvents();
     }
     HWND Control(ControlId id) { return window.ControlWindow(id); }
     void Click(ControlId id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
+    // What the menu bar sends for a chosen item.
     void Choose(MenuId item) {
         SendMessageA(window.Handle(), WM_COMMAND, MAKEWPARAM(Win32MainWindow::MenuCommand(item), 0),
                      0);
     }
     int Checked(ControlId id) {
         return static_cast<int>(SendMessageA(Control(id), BM_GETCHECK, 0, 0));
+    }
+    bool MenuMarked(MenuId item) {
+        return (GetMenuState(GetMenu(window.Handle()), Win32MainWindow::MenuCommand(item),
+                             MF_BYCOMMAND) &
+                MF_CHECKED) != 0;
     }
     // A value the program stored, read straight from the registry.
     std::optional<RegistryValue> Stored(const std::string& section, const std::string& key) {
@@ -122,7 +131,7 @@ class Win32WindowTest : public ::testing::Test {
         return items;
     }
     std::string ScheduleFileBytes() {
-        return files.ReadWholeFile(folder + "\\rebootdata.kx").value_or("<missing>");
+        return disk.ReadWholeFile(folder + "\\rebootdata.kx").value_or("<missing>");
     }
     // A press of the left button on a line of ScheduleLines, as the mouse gives it.
     void ClickListLine(int index) {
@@ -148,26 +157,30 @@ class Win32WindowTest : public ::testing::Test {
     void PressKey(WPARAM key) {
         PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
         PostMessageA(GetFocus(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-        pump.ProcessPendingEvents();
+        loop.ProcessPendingEvents();
     }
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const std::string folder = MakeScratchFolder();
     const std::string settingsRoot = "Software\\" + UniqueName("Tolvane window test ");
-    Win32SettingsStore settings{settingsRoot};
-    ScratchWin32FileSystem files{folder};
-    Win32EventPump pump;
-    FakeMsgBox msgBox;
-    FakeSystemPower power;
-    FakeProcessStarter processes;
-    FakeWebBrowser browser;
-    FakeTrayIcon tray;
-    FakeClock clock;
-    PumpOnFakeTime fakeTimePump{pump, clock};
+    // The real adapters in place of the stand-ins' settings, files, loop and view.
+    Win32SettingsStore registry{settingsRoot};
+    ScratchWin32FileSystem disk{folder};
+    Win32EventPump loop;
+    PumpOnFakeTime loopOnFakeTime{loop, clock};
     int ends = 0;
     Win32MainWindow window;
-    MainWindow form{MainWindowPlatform{window, fakeTimePump, msgBox, settings, processes, browser,
-                                       tray, clock, files, power}};
+    MainWindow form{Platform(Real())};
+
+  private:
+    RealAdapters Real() {
+        RealAdapters real;
+        real.view = &window;
+        real.pump = &loopOnFakeTime;
+        real.settings = &registry;
+        real.files = &disk;
+        return real;
+    }
 };
 
 // ---- The window as the table draws it ----
@@ -596,7 +609,7 @@ TEST_F(Win32WindowTest, ACheckBoxSetFromCodeRaisesNoClick) {
 }
 
 TEST_F(Win32WindowTest, AStoredForceValueChecksTheBoxAtStartUp) {
-    settings.SaveSetting("Tolvane 2.1", "Options", "C2", "1");
+    registry.SaveSetting("Tolvane 2.1", "Options", "C2", "1");
     Load();
     EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
     Click(RebootNow);
@@ -685,20 +698,25 @@ TEST_F(Win32WindowTest, StartUpObeysTheCommandLineThenShowsTheWindow) {
         // A window of its own for each start.
         const std::string root = settingsRoot + "\\" + UniqueName("start ");
         Win32SettingsStore store{root};
-        FakeMsgBox boxes;
-        FakeSystemPower startedPower;
+        FakeWindowPlatform fresh;
+        PumpOnFakeTime freshLoop{loop, fresh.clock};
         Win32MainWindow started(instance, 96, [] {});
-        MainWindow startedForm{MainWindowPlatform{started, fakeTimePump, boxes, store, processes,
-                                                  browser, tray, clock, files, startedPower}};
+        RealAdapters real;
+        real.view = &started;
+        real.pump = &freshLoop;
+        real.settings = &store;
+        real.files = &disk;
+        MainWindow startedForm{fresh.Platform(real)};
         started.Attach(startedForm);
         startedForm.OnLoad(c.commandLine);
 
-        EXPECT_EQ(startedPower.requests, c.requests);
+        EXPECT_EQ(fresh.power.requests, c.requests);
         EXPECT_EQ(started.CheckValue(ForceNow), c.force);
         const auto force = ReadRegistryValue(root + "\\Tolvane 2.1\\options", "c2");
         EXPECT_EQ(force ? force->data : "<absent>", c.storedForce);
-        EXPECT_EQ(!boxes.shown.empty() && boxes.shown[0].text == texts::InvalidOption(),
-                  c.invalidOptionShown);
+        EXPECT_EQ(
+            !fresh.msgBox.shown.empty() && fresh.msgBox.shown[0].text == texts::InvalidOption(),
+            c.invalidOptionShown);
         const auto path = ReadRegistryValue(root + "\\Tolvane 2.1\\Location", "Path");
         ASSERT_TRUE(path);
         EXPECT_EQ(path->data, folder);
@@ -713,7 +731,7 @@ TEST_F(Win32WindowTest, ClosingTheWindowIsRefused) {
     Load();
     SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
     SendMessageA(window.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    pump.ProcessPendingEvents();
+    loop.ProcessPendingEvents();
     EXPECT_TRUE(IsWindow(window.Handle()));
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
     EXPECT_EQ(ends, 0);
@@ -1238,8 +1256,8 @@ TEST_F(Win32WindowTest, TheListFollowsTheFileAsOthersChangeItWithoutATick) {
         const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
         for (ULONGLONG now = GetTickCount64(); ListItems() != lines && now < deadline;
              now = GetTickCount64()) {
-            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
-            pump.ProcessPendingEvents();
+            loop.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            loop.ProcessPendingEvents();
         }
         EXPECT_EQ(ListItems(), lines);
     }
@@ -1277,7 +1295,7 @@ TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
         // The window's loop runs until the writer is done.
         while (MsgWaitForMultipleObjectsEx(1, &done, kHangGuardMs, QS_ALLINPUT,
                                            MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
-            pump.ProcessPendingEvents();
+            loop.ProcessPendingEvents();
         }
         writer.Join();
         CloseHandle(done);
@@ -1287,8 +1305,8 @@ TEST_F(Win32WindowTest, TheWindowReadingEachChangeMakesNoOtherWriterFail) {
         const ULONGLONG deadline = GetTickCount64() + kHangGuardMs;
         for (ULONGLONG now = GetTickCount64(); ListItems() != last && now < deadline;
              now = GetTickCount64()) {
-            pump.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
-            pump.ProcessPendingEvents();
+            loop.WaitForEvents(static_cast<double>(deadline - now) / 1000.0);
+            loop.ProcessPendingEvents();
         }
         EXPECT_EQ(ListItems(), last);
     }
@@ -1301,8 +1319,8 @@ TEST_F(Win32WindowTest, WaitingWakesForAQueuedClickAndProcessingRunsIt) {
     PostMessageA(Control(ForceNow), BM_CLICK, 0, 0);
     // A day's wait, which the queued click ends (the test's time limit
     // guards a hang).
-    pump.WaitForEvents(24 * 3600.0);
-    pump.ProcessPendingEvents();
+    loop.WaitForEvents(24 * 3600.0);
+    loop.ProcessPendingEvents();
     EXPECT_EQ(StoredText("options", "c2"), "1");
 }
 
