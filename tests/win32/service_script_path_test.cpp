@@ -10,11 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/fake_clock.h"
-#include "fakes/fake_event_pump.h"
-#include "fakes/fake_shell_services.h"
-#include "fakes/fake_system_power.h"
-#include "fakes/fake_view.h"
+#include "fakes/fake_window_platform.h"
 #include "platform/win32/win32_process_starter.h"
 #include "shell/main_window.h"
 #include "win32_test_support.h"
@@ -40,10 +36,14 @@ TEST(InterpreterWouldRewrite, OnlyABatchFileWithSignsTheInterpreterReadsItsOwnWa
     }
 }
 
-class ServiceScriptPath : public ::testing::Test {
+// The window on stand-ins, but for the real process start and the real
+// files in a scratch folder.
+class ServiceScriptPath : public ::testing::Test, protected FakeWindowPlatform {
   protected:
     ServiceScriptPath() {
-        // Each wait lets a little time pass, so the pause of one second ends.
+        // Each wait lets a whole step of time pass. Cut to the time left, a
+        // step can come out below what the clock's reading still shows, and
+        // a pause after a few others would never end.
         pump.onWait = [this](double) { clock.Advance(0.05); };
         TrackStartedProcesses();
     }
@@ -85,18 +85,17 @@ class ServiceScriptPath : public ::testing::Test {
     }
 
     std::string scratch = MakeScratchFolder();
-    FakeView view;
-    FakeEventPump pump;
-    FakeMsgBox msgBox;
-    FakeSettingsStore settings;
-    Win32ProcessStarter processes;
-    FakeWebBrowser browser;
-    FakeTrayIcon tray;
-    FakeClock clock;
-    ScratchWin32FileSystem files{scratch};
-    FakeSystemPower power;
-    MainWindow form{MainWindowPlatform{view, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, power}};
+    Win32ProcessStarter starter;
+    ScratchWin32FileSystem disk{scratch};
+    MainWindow form{Platform(Real())};
+
+  private:
+    RealAdapters Real() {
+        RealAdapters real;
+        real.processes = &starter;
+        real.files = &disk;
+        return real;
+    }
 };
 
 TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolderHolds) {
