@@ -31,9 +31,6 @@ class ScratchWin32FileSystem final : public FileSystem {
     explicit ScratchWin32FileSystem(std::string folder) : folder_(std::move(folder)) {}
     std::string ProgramFolder() override { return folder_; }
     char PathSeparator() const override { return real_.PathSeparator(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return real_.ReadWholeFile(path);
-    }
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override {
@@ -48,10 +45,6 @@ class ScratchWin32FileSystem final : public FileSystem {
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override {
         return real_.StaleTemporaryFiles(folder, prefix, minimumAgeSeconds);
-    }
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override {
-        return real_.ReadFileUpTo(path, maxBytes, tooLarge);
     }
     FileRead ReadFile(const std::string& path, std::size_t maxBytes) override {
         return real_.ReadFile(path, maxBytes);
@@ -76,13 +69,6 @@ class ScratchServiceFileSystem final : public FileSystem {
         : files_(nodes_, folder, folder, log) {}
     std::string ProgramFolder() override { return files_.ProgramFolder(); }
     char PathSeparator() const override { return files_.PathSeparator(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return files_.ReadWholeFile(path);
-    }
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override {
-        return files_.ReadFileUpTo(path, maxBytes, tooLarge);
-    }
     bool Exists(const std::string& path) override { return files_.Exists(path); }
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
