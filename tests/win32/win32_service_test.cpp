@@ -19,6 +19,7 @@
 #include "fakes/fake_system_power.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
@@ -608,28 +609,6 @@ TEST(ServiceSchedule, TheFileSystemsScheduleFolderIsTheNamedFilesFolder) {
 }
 
 // ---- The event log ----
-
-TEST(Win32EventLog, EntriesAreInformationOrErrorsWithTheirOwnEventIds) {
-    std::vector<std::tuple<WORD, DWORD, std::string>> written;
-    Win32EventLog log([&](WORD type, DWORD id, const std::string& text) {
-        written.emplace_back(type, id, text);
-    });
-    log.Info("Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day");
-    log.Error("The lock for \"x\" failed: Access is denied.");
-    using Entry = std::tuple<WORD, DWORD, std::string>;
-    EXPECT_EQ(
-        written,
-        (std::vector<Entry>{
-            {EVENTLOG_INFORMATION_TYPE, kEventInfo,
-             "Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day"},
-            {EVENTLOG_ERROR_TYPE, kEventError, "The lock for \"x\" failed: Access is denied."},
-        }));
-    // The real writer: under Wine the log itself is not kept, but the calls
-    // must be accepted.
-    Win32EventLog real;
-    real.Info("tolvane_service_tests: an information entry");
-    real.Error("tolvane_service_tests: an error entry");
-}
 
 // The event viewer shows an entry through the message of its id in the
 // program named by the event source's EventMessageFile: the built program

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
