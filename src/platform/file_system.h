@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tolvane {
@@ -49,34 +50,24 @@ class FileSystem {
     virtual std::string ScheduleFolder() { return ProgramFolder(); }
     virtual char PathSeparator() const = 0;
 
+    // The whole regular file at `path` when it holds at most `maxBytes`;
+    // otherwise what stood in the way. The one read each file system makes;
+    // the two below are written in terms of it.
+    virtual FileRead ReadFile(const std::string& path, std::size_t maxBytes) = 0;
     // The whole file, or nothing when it is missing, cannot be read or is no
     // regular file (a pipe or a device is never waited on).
-    virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+    std::optional<std::string> ReadWholeFile(const std::string& path) {
+        bool tooLarge = false;
+        return ReadFileUpTo(path, std::string().max_size(), tooLarge);
+    }
     // The same, for a reader that must not hold more than `maxBytes` whatever
     // stands at `path`: a larger file is not read, and `tooLarge` says so.
-    virtual std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                                    bool& tooLarge) {
-        auto bytes = ReadWholeFile(path);
-        tooLarge = bytes && bytes->size() > maxBytes;
-        if (tooLarge) return std::nullopt;
-        return bytes;
-    }
-    // The whole regular file at `path` when it holds at most `maxBytes`;
-    // otherwise what stood in the way.
-    virtual FileRead ReadFile(const std::string& path, std::size_t maxBytes) {
-        FileRead read;
-        bool tooLarge = false;
-        auto bytes = ReadFileUpTo(path, maxBytes, tooLarge);
-        if (bytes) {
-            read.outcome = FileRead::Outcome::Read;
-            read.bytes = std::move(*bytes);
-        } else if (tooLarge) {
-            read.outcome = FileRead::Outcome::TooLarge;
-        } else if (Exists(path)) {
-            read.outcome = FileRead::Outcome::Unreadable;
-            read.reason = "It is no regular file that can be read.";
-        }
-        return read;
+    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
+                                            bool& tooLarge) {
+        FileRead read = ReadFile(path, maxBytes);
+        tooLarge = read.outcome == FileRead::Outcome::TooLarge;
+        if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
+        return std::move(read.bytes);
     }
     // Whether anything stands at `path`, readable or not: a file that exists
     // but cannot be read must not be replaced as if it were missing.

@@ -271,36 +271,39 @@ void NoLinkFileSystem::Report(const Failure& failure) {
     if (log_) log_->Error(failure.text);
 }
 
-std::optional<std::string> NoLinkFileSystem::ReadWholeFile(const std::string& path) {
-    bool tooLarge = false;
-    return ReadFileUpTo(path, std::string().max_size(), tooLarge);
-}
-
-std::optional<std::string> NoLinkFileSystem::ReadFileUpTo(const std::string& path,
-                                                          std::size_t maxBytes, bool& tooLarge) {
-    tooLarge = false;
+FileRead NoLinkFileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
+    FileRead read;
+    std::optional<std::string> bytes;
     Failure failure;
     FileNodeFacts facts;
-    const auto file = OpenFile(path, FileNodes::Use::Read, failure, facts);
-    if (!file) {
+    // The file is closed again before anything else is looked at.
+    if (const auto file = OpenFile(path, FileNodes::Use::Read, failure, facts); !file) {
         if (failure.kind == Failure::kMissing) lastReported_.clear();
         Report(failure);
-        return std::nullopt;
+    } else {
+        lastReported_.clear();
+        if (facts.size > maxBytes) {
+            read.outcome = FileRead::Outcome::TooLarge;
+            return read;
+        }
+        // One byte more than allowed shows a file that grew since its size was read.
+        const std::size_t limit = maxBytes < std::string().max_size() ? maxBytes + 1 : maxBytes;
+        std::string reason;
+        bytes = nodes_.Read(file->get(), limit, reason);
+        if (bytes && bytes->size() > maxBytes) {
+            read.outcome = FileRead::Outcome::TooLarge;
+            return read;
+        }
     }
-    lastReported_.clear();
-    if (facts.size > maxBytes) {
-        tooLarge = true;
-        return std::nullopt;
+    if (bytes) {
+        read.outcome = FileRead::Outcome::Read;
+        read.bytes = std::move(*bytes);
+    } else if (Exists(path)) {
+        // Something stands there that this walk cannot read.
+        read.outcome = FileRead::Outcome::Unreadable;
+        read.reason = "It is no regular file that can be read.";
     }
-    // One byte more than allowed shows a file that grew since its size was read.
-    const std::size_t limit = maxBytes < std::string().max_size() ? maxBytes + 1 : maxBytes;
-    std::string reason;
-    auto bytes = nodes_.Read(file->get(), limit, reason);
-    if (bytes && bytes->size() > maxBytes) {
-        tooLarge = true;
-        return std::nullopt;
-    }
-    return bytes;
+    return read;
 }
 
 bool NoLinkFileSystem::Exists(const std::string& path) {

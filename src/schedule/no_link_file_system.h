@@ -57,11 +57,9 @@ class NoLinkFileSystem final : public FileSystem {
     }
     char PathSeparator() const override { return '\\'; }
 
-    std::optional<std::string> ReadWholeFile(const std::string& path) override;
     // The size is judged before a byte is read; a file that grows meanwhile
     // is caught while reading.
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override;
+    FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     bool Exists(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,

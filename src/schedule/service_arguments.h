@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +26,36 @@ struct ServiceOptions {
     // program writes a user (a uid on Linux, a SID on Windows).
     std::optional<std::string> user;
 };
+
+// The exit status of a service program that refuses its command line.
+inline constexpr int kServiceRefused = 2;
+
+// The opening both service programs share, before any step of their
+// platform's: the arguments after the program's name read with `parse`, a
+// refusal handed to `refuse` (which writes why where the platform's user will
+// see it), and --help answered with `usage` on `out`. Returns the options to
+// go on with; nothing when the program ends here, with `exitStatus` to end
+// with (kServiceRefused, or 0 after the usage).
+template <typename Options>
+std::optional<Options> OpenServiceProgram(
+    const std::vector<std::string>& arguments,
+    std::optional<Options> (*parse)(const std::vector<std::string>&, std::string&),
+    const char* usage, const std::function<void(const std::string& why)>& refuse, int& exitStatus,
+    std::ostream& out = std::cout) {
+    std::string error;
+    auto options = parse(arguments, error);
+    if (!options) {
+        refuse(error);
+        exitStatus = kServiceRefused;
+        return std::nullopt;
+    }
+    if (options->help) {
+        out << usage;
+        exitStatus = 0;
+        return std::nullopt;
+    }
+    return options;
+}
 
 // ---- Linux: tolvane-service ----
 

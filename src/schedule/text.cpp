@@ -45,19 +45,11 @@ bool Contains(std::string_view haystack, std::string_view needle) {
 }
 
 std::string EraseAll(std::string_view s, std::string_view needle) {
-    if (needle.empty()) return std::string(s);
+    // What stands between the needles, put back together.
     std::string out;
     out.reserve(s.size());
-    std::size_t start = 0;
-    for (;;) {
-        const auto at = s.find(needle, start);
-        if (at == std::string_view::npos) {
-            out.append(s.substr(start));
-            return out;
-        }
-        out.append(s.substr(start, at - start));
-        start = at + needle.size();
-    }
+    for (const std::string_view piece : Split(s, needle)) out.append(piece);
+    return out;
 }
 
 }  // namespace tolvane::text

@@ -45,11 +45,19 @@ class FakeFileSystem final : public FileSystem {
     std::function<void(int read)> beforeRead;
     int reads = 0;
 
-    std::optional<std::string> ReadWholeFile(const std::string& linkOrPath) override {
+    FileRead ReadFile(const std::string& linkOrPath, std::size_t maxBytes) override {
         if (beforeRead) beforeRead(++reads);
+        FileRead read;
         const auto found = files.find(LinkTarget(linkOrPath));
-        if (failRead || found == files.end()) return std::nullopt;
-        return found->second;
+        if (!failRead && found != files.end()) {
+            read.outcome = found->second.size() > maxBytes ? FileRead::Outcome::TooLarge
+                                                           : FileRead::Outcome::Read;
+            if (read.outcome == FileRead::Outcome::Read) read.bytes = found->second;
+        } else if (Exists(linkOrPath)) {
+            read.outcome = FileRead::Outcome::Unreadable;
+            read.reason = "It is no regular file that can be read.";
+        }
+        return read;
     }
     bool Exists(const std::string& path) override {
         return files.count(path) > 0 || links.count(path) > 0;

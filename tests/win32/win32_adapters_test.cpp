@@ -6,19 +6,24 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "native_platform.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_process_command_line.h"
 #include "platform/win32/win32_process_starter.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
+#include "shell/handler_guard.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
@@ -319,6 +324,58 @@ TEST(Win32TrayIcon, TheRecordTakesThePlatformsFirstLayout) {
     // A tip too long for the field keeps its first 63 bytes and the NUL.
     const NOTIFYICONDATAA longer = TrayIconData(window, 1, icon, std::string(70, 'x'));
     EXPECT_EQ(std::string(longer.szTip, 64), std::string(63, 'x') + '\0');
+}
+
+// ---- The event log ----
+
+TEST(Win32EventLog, EntriesAreInformationOrErrorsWithTheirOwnEventIds) {
+    std::vector<std::tuple<WORD, DWORD, std::string>> written;
+    Win32EventLog log([&](WORD type, DWORD id, const std::string& text) {
+        written.emplace_back(type, id, text);
+    });
+    log.Info("Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day");
+    log.Error("The lock for \"x\" failed: Access is denied.");
+    using Entry = std::tuple<WORD, DWORD, std::string>;
+    EXPECT_EQ(
+        written,
+        (std::vector<Entry>{
+            {EVENTLOG_INFORMATION_TYPE, kEventInfo,
+             "Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day"},
+            {EVENTLOG_ERROR_TYPE, kEventError, "The lock for \"x\" failed: Access is denied."},
+        }));
+    // The real writer: under Wine the log itself is not kept, but the calls
+    // must be accepted.
+    Win32EventLog real;
+    real.Info("tolvane_platform_tests: an information entry");
+    real.Error("tolvane_platform_tests: an error entry");
+}
+
+// A handler's failure in the window becomes one error entry, with the
+// event's name and why: nobody reads a window program's standard error.
+TEST(Win32EventLog, AFailingHandlerOfTheWindowBecomesOneErrorEntry) {
+    using Entry = std::tuple<WORD, DWORD, std::string>;
+    std::vector<Entry> written;
+    const HandlerFailureLog failures =
+        EventLogFailures(Win32EventLog([&](WORD type, DWORD id, const std::string& text) {
+            written.emplace_back(type, id, text);
+        }));
+    struct Case {
+        const char* event;
+        std::function<void()> handler;
+        std::vector<Entry> entries;
+    };
+    const Case cases[] = {
+        {"Reboot Now",
+         [] { throw std::runtime_error("the settings store is gone"); },
+         {{EVENTLOG_ERROR_TYPE, kEventError,
+           "tolvane: Reboot Now failed: the settings store is gone"}}},
+        {"Hide", [] {}, {}},
+    };
+    for (const Case& c : cases) {
+        written.clear();
+        RunHandler(c.event, c.handler, failures);
+        EXPECT_EQ(written, c.entries) << c.event;
+    }
 }
 
 }  // namespace

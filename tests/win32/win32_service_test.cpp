@@ -19,6 +19,7 @@
 #include "fakes/fake_system_power.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
@@ -34,14 +35,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-std::string Hex(DWORD value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
-    return text;
-}
-
-const HANDLE kToken = reinterpret_cast<HANDLE>(0x7070);
-constexpr LUID kShutdownLuid{19, 0};
 // The user the service acts for, and another one on the same machine.
 const std::string kUser = "S-1-5-21-1004336348-1177238915-682003330-1001";
 const std::string kOtherUser = "S-1-5-21-1004336348-1177238915-682003330-1002";
@@ -52,14 +45,10 @@ HANDLE SessionToken(DWORD session) {
 
 // A stand-in for every system call of Win32SystemPower: each call is written
 // down with its arguments, and answers as the test arranged.
-struct RecordedCalls {
-    Texts calls;
+struct RecordedCalls : RecordedTokenCalls {
     std::vector<WTS_SESSION_INFOA> sessions;
     // Whose each session is; a session not listed has no user token.
     std::map<DWORD, std::string> sessionUsers;
-    DWORD openTokenError = 0;
-    BOOL adjustResult = TRUE;
-    DWORD adjustLastError = ERROR_SUCCESS;
     DWORD shutdownResult = ERROR_SUCCESS;
     DWORD enumerateError = 0;
     std::map<DWORD, DWORD> logoffErrors;  // session -> error
@@ -73,38 +62,7 @@ struct RecordedCalls {
 
     Win32PowerCalls Table() {
         Win32PowerCalls t;
-        t.openProcessToken = [this](HANDLE process, DWORD access, PHANDLE token) {
-            calls.push_back(std::string("OpenProcessToken(") +
-                            (process == GetCurrentProcess() ? "this process" : "other") + ", " +
-                            Hex(access) + ")");
-            if (openTokenError) return Fail(openTokenError);
-            *token = kToken;
-            return TRUE;
-        };
-        t.lookupPrivilegeValue = [this](LPCSTR system, LPCSTR name, PLUID luid) {
-            calls.push_back(std::string("LookupPrivilegeValue(") + (system ? system : "local") +
-                            ", " + name + ")");
-            *luid = kShutdownLuid;
-            return TRUE;
-        };
-        t.adjustTokenPrivileges = [this](HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES wanted,
-                                         DWORD length, PTOKEN_PRIVILEGES previous,
-                                         PDWORD returned) {
-            const auto& entry = wanted->Privileges[0];
-            calls.push_back(
-                "AdjustTokenPrivileges(" + std::string(token == kToken ? "token" : "other") + ", " +
-                (disableAll ? "disable all" : "keep others") + ", " +
-                std::to_string(wanted->PrivilegeCount) + " x {" +
-                std::to_string(entry.Luid.LowPart) + ":" + std::to_string(entry.Luid.HighPart) +
-                ", " + Hex(entry.Attributes) + "}, " + std::to_string(length) + ", " +
-                (previous || returned ? "previous" : "no previous") + ")");
-            SetLastError(adjustLastError);
-            return adjustResult;
-        };
-        t.closeHandle = [this](HANDLE handle) {
-            calls.push_back("CloseHandle(" + TokenName(handle) + ")");
-            return TRUE;
-        };
+        Record(t);
         t.initiateShutdown = [this](LPSTR machine, LPSTR message, DWORD grace, DWORD flags,
                                     DWORD reason) {
             calls.push_back(std::string("InitiateShutdown(") + (machine ? machine : "local") +
@@ -150,7 +108,7 @@ struct RecordedCalls {
         };
         t.getTokenInformation = [this](HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
                                        DWORD length, PDWORD returned) {
-            calls.push_back("GetTokenInformation(" + TokenName(token) + ", " +
+            calls.push_back("GetTokenInformation(" + HandleName(token) + ", " +
                             (kind == TokenUser ? "TokenUser" : "other") + ")");
             // The user's SID right behind the record, as the system puts it.
             for (const auto& [session, user] : sessionUsers) {
@@ -177,13 +135,12 @@ struct RecordedCalls {
         return t;
     }
 
-    static std::string TokenName(HANDLE handle) {
-        if (handle == kToken) return "token";
+    std::string HandleName(HANDLE handle) const override {
         const auto value = reinterpret_cast<std::uintptr_t>(handle);
         if (value >= 0x90000 && value < 0x90000 + 0x20000) {
             return "session " + std::to_string(value - 0x90000) + "'s token";
         }
-        return "other";
+        return RecordedTokenCalls::HandleName(handle);
     }
 };
 
@@ -293,11 +250,14 @@ TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnTh
         // The call succeeds, yet the token does not hold the privilege.
         {"privilege not held", [](RecordedCalls& r) { r.adjustLastError = ERROR_NOT_ALL_ASSIGNED; },
          reboot, kPrivilegeSteps, ErrorText(ERROR_NOT_ALL_ASSIGNED)},
-        {"privilege refused",
-         [](RecordedCalls& r) {
-             r.adjustResult = FALSE;
-             r.adjustLastError = ERROR_INVALID_HANDLE;
-         },
+        // Nothing is asked of a token without the privilege's identifier.
+        {"privilege not found",
+         [](RecordedCalls& r) { r.lookupError = ERROR_NO_SUCH_PRIVILEGE; },
+         reboot,
+         {"OpenProcessToken(this process, 0x28)",
+          "LookupPrivilegeValue(local, SeShutdownPrivilege)", "CloseHandle(token)"},
+         ErrorText(ERROR_NO_SUCH_PRIVILEGE)},
+        {"privilege refused", [](RecordedCalls& r) { r.RefuseAdjustment(ERROR_INVALID_HANDLE); },
          reboot, kPrivilegeSteps, ErrorText(ERROR_INVALID_HANDLE)},
         {"shutdown refused",
          [](RecordedCalls& r) { r.shutdownResult = ERROR_SHUTDOWN_IN_PROGRESS; }, reboot,
@@ -649,28 +609,6 @@ TEST(ServiceSchedule, TheFileSystemsScheduleFolderIsTheNamedFilesFolder) {
 }
 
 // ---- The event log ----
-
-TEST(Win32EventLog, EntriesAreInformationOrErrorsWithTheirOwnEventIds) {
-    std::vector<std::tuple<WORD, DWORD, std::string>> written;
-    Win32EventLog log([&](WORD type, DWORD id, const std::string& text) {
-        written.emplace_back(type, id, text);
-    });
-    log.Info("Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day");
-    log.Error("The lock for \"x\" failed: Access is denied.");
-    using Entry = std::tuple<WORD, DWORD, std::string>;
-    EXPECT_EQ(
-        written,
-        (std::vector<Entry>{
-            {EVENTLOG_INFORMATION_TYPE, kEventInfo,
-             "Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day"},
-            {EVENTLOG_ERROR_TYPE, kEventError, "The lock for \"x\" failed: Access is denied."},
-        }));
-    // The real writer: under Wine the log itself is not kept, but the calls
-    // must be accepted.
-    Win32EventLog real;
-    real.Info("tolvane_service_tests: an information entry");
-    real.Error("tolvane_service_tests: an error entry");
-}
 
 // The event viewer shows an entry through the message of its id in the
 // program named by the event source's EventMessageFile: the built program

@@ -5,86 +5,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/win32/win32_error_text.h"
+#include "win32_test_support.h"
 
 namespace tolvane::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
 
-std::string Hex(DWORD value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
-    return text;
-}
-
 const HANDLE kProcess = reinterpret_cast<HANDLE>(0x5050);
-const HANDLE kToken = reinterpret_cast<HANDLE>(0x7070);
-// What a failing call may leave in its out-arguments; never to be used.
-const HANDLE kJunkToken = reinterpret_cast<HANDLE>(0xBAD);
-constexpr LUID kShutdownLuid{19, 0};
-constexpr LUID kJunkLuid{77, 77};
 
 // A stand-in for every system call of Win32SessionPower: each call is written
 // down with its arguments, and answers as the test arranged.
-struct RecordedCalls {
-    Texts calls;
-    DWORD openTokenError = 0;
-    DWORD lookupError = 0;
-    DWORD adjustError = 0;
+struct RecordedCalls : RecordedTokenCalls {
     DWORD exitError = 0;
     DWORD lockError = 0;
+
+    RecordedCalls() { process = kProcess; }
 
     static BOOL Answer(DWORD error) {
         SetLastError(error);
         return error == 0 ? TRUE : FALSE;
     }
-    static std::string HandleName(HANDLE handle) {
-        if (handle == kToken) return "token";
-        if (handle == nullptr) return "no token";
-        return "other";
-    }
 
     Win32SessionCalls Table() {
         Win32SessionCalls t;
+        Record(t);
         t.getCurrentProcess = [this] {
             calls.push_back("GetCurrentProcess()");
-            return kProcess;
-        };
-        t.openProcessToken = [this](HANDLE process, DWORD access, PHANDLE token) {
-            calls.push_back("OpenProcessToken(" +
-                            std::string(process == kProcess ? "this process" : "other") + ", " +
-                            Hex(access) + ")");
-            *token = openTokenError ? kJunkToken : kToken;
-            return Answer(openTokenError);
-        };
-        t.lookupPrivilegeValue = [this](LPCSTR system, LPCSTR name, PLUID luid) {
-            calls.push_back(std::string("LookupPrivilegeValue(") + (system ? system : "local") +
-                            ", " + name + ")");
-            *luid = lookupError ? kJunkLuid : kShutdownLuid;
-            return Answer(lookupError);
-        };
-        t.adjustTokenPrivileges = [this](HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES wanted,
-                                         DWORD length, PTOKEN_PRIVILEGES previous,
-                                         PDWORD returned) {
-            const auto& entry = wanted->Privileges[0];
-            calls.push_back("AdjustTokenPrivileges(" + HandleName(token) + ", " +
-                            (disableAll ? "disable all" : "keep others") + ", " +
-                            std::to_string(wanted->PrivilegeCount) + " x {" +
-                            std::to_string(entry.Luid.LowPart) + ":" +
-                            std::to_string(entry.Luid.HighPart) + ", " + Hex(entry.Attributes) +
-                            "}, " + std::to_string(length) + ", " +
-                            (previous && returned ? "previous" : "no previous") + ")");
-            return Answer(adjustError);
-        };
-        t.closeHandle = [this](HANDLE handle) {
-            calls.push_back("CloseHandle(" + HandleName(handle) + ")");
-            return TRUE;
+            return process;
         };
         t.exitWindowsEx = [this](UINT flags, DWORD reason) {
             calls.push_back("ExitWindowsEx(" + Hex(flags) + ", " + Hex(reason) + ")");
@@ -167,13 +120,13 @@ TEST(Win32SessionPower, AFailingPrivilegeStepLeavesTheRestToTheSystem) {
          {"GetCurrentProcess()", kOpen, kLookUp,
           "AdjustTokenPrivileges(token, keep others, 1 x {0:0, 0x2}, 16, previous)",
           "CloseHandle(token)", "ExitWindowsEx(0x6, 0xFFFFFFFF)"}},
-        {"privilege refused", [](RecordedCalls& r) { r.adjustError = ERROR_INVALID_HANDLE; },
+        {"privilege refused", [](RecordedCalls& r) { r.RefuseAdjustment(ERROR_INVALID_HANDLE); },
          PrivilegeStepsThenExit("0x6")},
         {"every step fails",
          [](RecordedCalls& r) {
              r.openTokenError = ERROR_ACCESS_DENIED;
              r.lookupError = ERROR_NO_SUCH_PRIVILEGE;
-             r.adjustError = ERROR_INVALID_HANDLE;
+             r.RefuseAdjustment(ERROR_INVALID_HANDLE);
          },
          {"GetCurrentProcess()", kOpen, kLookUp,
           "AdjustTokenPrivileges(no token, keep others, 1 x {0:0, 0x2}, 16, previous)",

@@ -3,8 +3,70 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 namespace tolvane::testing {
+
+std::string Hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+namespace {
+
+// What a failing call may leave in its out-arguments; never to be used.
+const HANDLE kJunkToken = reinterpret_cast<HANDLE>(0xBAD);
+constexpr LUID kJunkLuid{77, 77};
+
+BOOL Answer(BOOL result, DWORD error) {
+    SetLastError(error);
+    return result;
+}
+
+}  // namespace
+
+void RecordedTokenCalls::Record(Win32TokenCalls& table) {
+    table.openProcessToken = [this](HANDLE of, DWORD access, PHANDLE token) {
+        calls.push_back("OpenProcessToken(" +
+                        std::string(of == process ? "this process" : "other") + ", " + Hex(access) +
+                        ")");
+        *token = openTokenError ? kJunkToken : kRecordedToken;
+        return Answer(openTokenError == 0, openTokenError);
+    };
+    table.lookupPrivilegeValue = [this](LPCSTR system, LPCSTR name, PLUID luid) {
+        calls.push_back(std::string("LookupPrivilegeValue(") + (system ? system : "local") + ", " +
+                        name + ")");
+        *luid = lookupError ? kJunkLuid : kRecordedShutdownLuid;
+        return Answer(lookupError == 0, lookupError);
+    };
+    table.adjustTokenPrivileges = [this](HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES wanted,
+                                         DWORD length, PTOKEN_PRIVILEGES previous,
+                                         PDWORD returned) {
+        const auto& entry = wanted->Privileges[0];
+        // The previous state goes with its length, or neither is asked for.
+        const char* previousState = previous && returned   ? "previous"
+                                    : previous || returned ? "half a previous"
+                                                           : "no previous";
+        calls.push_back("AdjustTokenPrivileges(" + HandleName(token) + ", " +
+                        (disableAll ? "disable all" : "keep others") + ", " +
+                        std::to_string(wanted->PrivilegeCount) + " x {" +
+                        std::to_string(entry.Luid.LowPart) + ":" +
+                        std::to_string(entry.Luid.HighPart) + ", " + Hex(entry.Attributes) + "}, " +
+                        std::to_string(length) + ", " + previousState + ")");
+        return Answer(adjustResult, adjustLastError);
+    };
+    table.closeHandle = [this](HANDLE handle) {
+        calls.push_back("CloseHandle(" + HandleName(handle) + ")");
+        return TRUE;
+    };
+}
+
+std::string RecordedTokenCalls::HandleName(HANDLE handle) const {
+    if (handle == kRecordedToken) return "token";
+    if (handle == nullptr) return "no token";
+    return "other";
+}
 
 std::string UniqueName(const std::string& prefix) {
     static unsigned counter = 0;

@@ -10,6 +10,7 @@
 
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_token_calls.h"
 #include "schedule/no_link_file_system.h"
 
 namespace tolvane::testing {
@@ -31,9 +32,6 @@ class ScratchWin32FileSystem final : public FileSystem {
     explicit ScratchWin32FileSystem(std::string folder) : folder_(std::move(folder)) {}
     std::string ProgramFolder() override { return folder_; }
     char PathSeparator() const override { return real_.PathSeparator(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return real_.ReadWholeFile(path);
-    }
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
                                                   std::string& reason) override {
@@ -48,10 +46,6 @@ class ScratchWin32FileSystem final : public FileSystem {
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override {
         return real_.StaleTemporaryFiles(folder, prefix, minimumAgeSeconds);
-    }
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override {
-        return real_.ReadFileUpTo(path, maxBytes, tooLarge);
     }
     FileRead ReadFile(const std::string& path, std::size_t maxBytes) override {
         return real_.ReadFile(path, maxBytes);
@@ -76,13 +70,6 @@ class ScratchServiceFileSystem final : public FileSystem {
         : files_(nodes_, folder, folder, log) {}
     std::string ProgramFolder() override { return files_.ProgramFolder(); }
     char PathSeparator() const override { return files_.PathSeparator(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return files_.ReadWholeFile(path);
-    }
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override {
-        return files_.ReadFileUpTo(path, maxBytes, tooLarge);
-    }
     bool Exists(const std::string& path) override { return files_.Exists(path); }
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,
@@ -113,6 +100,46 @@ class ScratchServiceFileSystem final : public FileSystem {
   private:
     Win32FileNodes nodes_;
     NoLinkFileSystem files_;
+};
+
+// A number as the system's headers write it: "0x28".
+std::string Hex(DWORD value);
+
+// What the recorders below hand out.
+inline const HANDLE kRecordedToken = reinterpret_cast<HANDLE>(0x7070);
+inline constexpr LUID kRecordedShutdownLuid{19, 0};
+
+// A stand-in for the token functions both power adapters enable the shutdown
+// privilege with: each call is written down in `calls` with its arguments,
+// and answers as the test arranged. A test of an adapter derives from it for
+// that adapter's other functions.
+struct RecordedTokenCalls {
+    std::vector<std::string> calls;
+    // The handle the adapter is expected to name its own process by.
+    HANDLE process = GetCurrentProcess();
+    DWORD openTokenError = 0;
+    DWORD lookupError = 0;
+    // A refusal is FALSE with its error; a privilege the token does not hold
+    // is TRUE with ERROR_NOT_ALL_ASSIGNED.
+    BOOL adjustResult = TRUE;
+    DWORD adjustLastError = ERROR_SUCCESS;
+
+    RecordedTokenCalls() = default;
+    // The recorders hold on to this object.
+    RecordedTokenCalls(const RecordedTokenCalls&) = delete;
+    RecordedTokenCalls& operator=(const RecordedTokenCalls&) = delete;
+    virtual ~RecordedTokenCalls() = default;
+
+    void RefuseAdjustment(DWORD error) {
+        adjustResult = FALSE;
+        adjustLastError = error;
+    }
+
+    // Puts the recorders in place of `table`'s functions.
+    void Record(Win32TokenCalls& table);
+    // How a handle is written down: "token" (the one handed out), "no token"
+    // (null) or "other".
+    virtual std::string HandleName(HANDLE handle) const;
 };
 
 // A registry value under HKEY_CURRENT_USER as stored: its type and bytes

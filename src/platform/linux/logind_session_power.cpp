@@ -104,35 +104,29 @@ bool LogindSessionPower::Lock(std::string& /*reason*/) {
 }
 
 bool LogindSessionPower::Reboot(bool force, std::string& /*reason*/) {
-    if (force) {
-        CallLogind("Reboot", {true}, true);
-        return true;
-    }
-    CallLogind("RebootWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
-               [this](const QDBusError& error) {
-                   if (error.type() == QDBusError::UnknownMethod) {
-                       CallLogind("Reboot", {false}, false);
-                   } else {
-                       ReportFailure("logind RebootWithFlags", error);
-                   }
-               });
+    RequestPower(QStringLiteral("Reboot"), force);
     return true;
 }
 
 bool LogindSessionPower::ShutDown(bool force, std::string& /*reason*/) {
+    RequestPower(QStringLiteral("PowerOff"), force);
+    return true;
+}
+
+void LogindSessionPower::RequestPower(const QString& method, bool force) {
     if (force) {
-        CallLogind("PowerOff", {true}, true);
-        return true;
+        CallLogind(method, {true}, true);
+        return;
     }
-    CallLogind("PowerOffWithFlags", {QVariant::fromValue(kCheckInhibitors)}, false, {},
-               [this](const QDBusError& error) {
+    const QString withFlags = method + QStringLiteral("WithFlags");
+    CallLogind(withFlags, {QVariant::fromValue(kCheckInhibitors)}, false, {},
+               [this, method, withFlags](const QDBusError& error) {
                    if (error.type() == QDBusError::UnknownMethod) {
-                       CallLogind("PowerOff", {false}, false);
+                       CallLogind(method, {false}, false);
                    } else {
-                       ReportFailure("logind PowerOffWithFlags", error);
+                       ReportFailure("logind " + withFlags, error);
                    }
                });
-    return true;
 }
 
 bool LogindSessionPower::LogOff(bool force, std::string& /*reason*/) {

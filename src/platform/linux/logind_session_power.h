@@ -83,6 +83,9 @@ class LogindSessionPower final : public SystemPower {
                     OnReply onReply = {}, OnError onError = {});
     void TryInOrder(std::shared_ptr<const std::vector<DBusMethod>> methods, std::size_t next,
                     std::function<void()> noneAnswered);
+    // Reboot or PowerOff: forced at once, otherwise through its WithFlags
+    // form, or the plain one where logind has no such form.
+    void RequestPower(const QString& method, bool force);
     void TerminateOwnSession();
     void LockScreenUnlessLocked();
     void LockThroughScreenSaver();

@@ -94,19 +94,6 @@ PosixFileSystem::PosixFileSystem(std::string programFolder, std::string schedule
     if (!scheduleFolder_.empty()) CreateOnFirstWrite(scheduleFolder_);
 }
 
-std::optional<std::string> PosixFileSystem::ReadWholeFile(const std::string& path) {
-    bool tooLarge = false;
-    return ReadFileUpTo(path, std::string().max_size(), tooLarge);
-}
-
-std::optional<std::string> PosixFileSystem::ReadFileUpTo(const std::string& path,
-                                                         std::size_t maxBytes, bool& tooLarge) {
-    FileRead read = ReadFile(path, maxBytes);
-    tooLarge = read.outcome == FileRead::Outcome::TooLarge;
-    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
-    return std::move(read.bytes);
-}
-
 FileRead PosixFileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
     FileRead read;
     auto fail = [&](int error) {

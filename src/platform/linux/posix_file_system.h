@@ -22,9 +22,6 @@ class PosixFileSystem final : public FileSystem {
         return scheduleFolder_.empty() ? programFolder_ : scheduleFolder_;
     }
     char PathSeparator() const override { return '/'; }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override;
     FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     bool Exists(const std::string& path) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,

@@ -24,30 +24,25 @@
 
 namespace {
 
-constexpr int kRefused = 2;
-
 int Refuse(const std::string& why) {
     std::fprintf(stderr, "tolvane-service: %s\n%s", why.c_str(), tolvane::kLinuxServiceUsage);
-    return kRefused;
+    return tolvane::kServiceRefused;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tolvane;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    const auto options = ParseLinuxServiceArguments(arguments, error);
-    if (!options) return Refuse(error);
-    if (options->help) {
-        std::fputs(kLinuxServiceUsage, stdout);
-        return 0;
-    }
+    int exitStatus = 0;
+    const auto options = OpenServiceProgram(
+        {argv + 1, argv + argc}, ParseLinuxServiceArguments, kLinuxServiceUsage,
+        [](const std::string& why) { Refuse(why); }, exitStatus);
+    if (!options) return exitStatus;
     if (options->version) {
         std::puts("tolvane-service " TOLVANE_VERSION);
         return 0;
     }
-    error = ServiceUserProblem(::geteuid(), options->user);
+    std::string error = ServiceUserProblem(::geteuid(), options->user);
     if (!error.empty()) return Refuse(error);
     const uid_t owner = options->user.value_or(::geteuid());
     // SIGTERM and SIGINT end the loop at its next wait, never in the middle of

@@ -48,19 +48,6 @@ std::string Win32FileSystem::ProgramFolder() {
     return FolderOf(path, "\\/");
 }
 
-std::optional<std::string> Win32FileSystem::ReadWholeFile(const std::string& path) {
-    bool tooLarge = false;
-    return ReadFileUpTo(path, std::string().max_size(), tooLarge);
-}
-
-std::optional<std::string> Win32FileSystem::ReadFileUpTo(const std::string& path,
-                                                         std::size_t maxBytes, bool& tooLarge) {
-    FileRead read = ReadFile(path, maxBytes);
-    tooLarge = read.outcome == FileRead::Outcome::TooLarge;
-    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
-    return std::move(read.bytes);
-}
-
 FileRead Win32FileSystem::ReadFile(const std::string& path, std::size_t maxBytes) {
     FileRead read;
     auto fail = [&](DWORD error) {

@@ -24,9 +24,6 @@ class Win32FileSystem final : public FileSystem {
         return scheduleFolder_.empty() ? ProgramFolder() : scheduleFolder_;
     }
     char PathSeparator() const override { return '\\'; }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    std::optional<std::string> ReadFileUpTo(const std::string& path, std::size_t maxBytes,
-                                            bool& tooLarge) override;
     FileRead ReadFile(const std::string& path, std::size_t maxBytes) override;
     std::optional<std::string> WriteTemporaryFile(const std::string& folder,
                                                   const std::string& prefix, std::string_view bytes,

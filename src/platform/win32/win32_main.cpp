@@ -9,6 +9,7 @@
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_desktop_notices.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_main_window.h"
@@ -42,6 +43,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Exit ends the program at once, from wherever the command was given
     // (inside a tick or a pause too): nothing runs after it.
     Win32MainWindow window(instance, SystemDotsPerInch(), [] { ExitProcess(0); });
+    window.SetFailureLog(EventLogFailures(Win32EventLog()));
     if (!window.Handle()) {
         // Nothing else could tell it: there is no window to own a message.
         const std::string text =

@@ -8,6 +8,7 @@
 
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
@@ -249,18 +250,6 @@ void ConsoleLog::Write(const char* kind, const std::string& text) {
     std::fprintf(stderr, "%04u-%02u-%02u %02u:%02u:%02u %s: %s\n", now.wYear, now.wMonth, now.wDay,
                  now.wHour, now.wMinute, now.wSecond, kind, text.c_str());
     std::fflush(stderr);
-}
-
-Win32EventLog::Win32EventLog() {
-    // Registered once; the handle lives as long as any copy of the writer.
-    std::shared_ptr<void> source(RegisterEventSourceA(nullptr, kServiceName), [](HANDLE h) {
-        if (h) DeregisterEventSource(h);
-    });
-    write_ = [source](WORD type, DWORD eventId, const std::string& text) {
-        if (!source) return;
-        const char* strings[] = {text.c_str()};
-        ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
-    };
 }
 
 }  // namespace tolvane

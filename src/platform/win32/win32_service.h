@@ -20,8 +20,7 @@
 
 namespace tolvane {
 
-// The name the service manager and the event log know it by; the batch files
-// use the same one.
+// The name the service manager knows it by; the batch files use the same one.
 inline constexpr const char* kServiceName = "Tolvane";
 inline constexpr double kServiceTickSeconds = kWindowsServiceTickSeconds;
 
@@ -106,30 +105,6 @@ class ConsoleLog final : public ServiceLog {
 
   private:
     static void Write(const char* kind, const std::string& text);
-};
-
-// The event ids of the program's message table; each message is its one text.
-inline constexpr DWORD kEventInfo = 1;
-inline constexpr DWORD kEventError = 2;
-
-// The Windows event log (Application), under the source "Tolvane".
-class Win32EventLog final : public ServiceLog {
-  public:
-    // Writes one entry: the event type (EVENTLOG_INFORMATION_TYPE and so on),
-    // the event id, and the text.
-    using Writer = std::function<void(WORD type, DWORD eventId, const std::string& text)>;
-
-    // Through RegisterEventSourceA and ReportEventA.
-    Win32EventLog();
-    explicit Win32EventLog(Writer writer) : write_(std::move(writer)) {}
-
-    void Info(const std::string& text) override {
-        write_(EVENTLOG_INFORMATION_TYPE, kEventInfo, text);
-    }
-    void Error(const std::string& text) override { write_(EVENTLOG_ERROR_TYPE, kEventError, text); }
-
-  private:
-    Writer write_;
 };
 
 }  // namespace tolvane

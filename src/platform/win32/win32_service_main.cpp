@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
@@ -14,15 +15,13 @@
 
 namespace {
 
-constexpr int kRefused = 2;
-
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
     std::fprintf(stderr, "%s\n\n%s", why.c_str(), tolvane::kWindowsServiceUsage);
     // Started by the service manager, nobody sees standard error.
     if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
         tolvane::Win32EventLog().Error("Not started: " + why);
     }
-    return kRefused;
+    return tolvane::kServiceRefused;
 }
 
 }  // namespace
@@ -30,13 +29,11 @@ int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
 int main(int argc, char** argv) {
     using namespace tolvane;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::string error;
-    const auto options = ParseWindowsServiceArguments(arguments, error);
-    if (!options) return Refuse(arguments, error);
-    if (options->help) {
-        std::fputs(kWindowsServiceUsage, stdout);
-        return 0;
-    }
+    int exitStatus = 0;
+    const auto options = OpenServiceProgram(
+        arguments, ParseWindowsServiceArguments, kWindowsServiceUsage,
+        [&](const std::string& why) { Refuse(arguments, why); }, exitStatus);
+    if (!options) return exitStatus;
     const Win32Identity identity = RealIdentity();
     if (options->printUser) {
         const auto self = identity.runningAs();
@@ -51,7 +48,7 @@ int main(int argc, char** argv) {
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
                            FolderOf(options->schedule, "\\/"), &consoleLog);
     std::string user;
-    error = ServiceStartProblem(*options, identity, files, user);
+    const std::string error = ServiceStartProblem(*options, identity, files, user);
     if (!error.empty()) return Refuse(arguments, error);
     if (options->console) {
         Win32Clock clock;

@@ -8,11 +8,8 @@ namespace tolvane {
 
 Win32SessionCalls RealSessionCalls() {
     Win32SessionCalls calls;
+    static_cast<Win32TokenCalls&>(calls) = RealTokenCalls();
     calls.getCurrentProcess = ::GetCurrentProcess;
-    calls.openProcessToken = ::OpenProcessToken;
-    calls.lookupPrivilegeValue = ::LookupPrivilegeValueA;
-    calls.adjustTokenPrivileges = ::AdjustTokenPrivileges;
-    calls.closeHandle = ::CloseHandle;
     calls.exitWindowsEx = ::ExitWindowsEx;
     calls.lockWorkStation = ::LockWorkStation;
     return calls;
@@ -35,10 +32,7 @@ void Win32SessionPower::EnableShutdownPrivilege() {
     LUID found{};
     if (calls_.lookupPrivilegeValue(nullptr, SE_SHUTDOWN_NAME, &found)) luid = found;
 
-    TOKEN_PRIVILEGES wanted{};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Luid = luid;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    TOKEN_PRIVILEGES wanted = EnabledPrivilege(luid);
     TOKEN_PRIVILEGES previous{};
     DWORD previousLength = 0;
     calls_.adjustTokenPrivileges(token, FALSE, &wanted, sizeof wanted, &previous, &previousLength);

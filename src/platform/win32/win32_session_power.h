@@ -6,19 +6,15 @@
 #include <string>
 
 #include "platform/system_power.h"
+#include "platform/win32/win32_token_calls.h"
 
 namespace tolvane {
 
 // The system functions the window's power requests are made of, with the
 // system's own signatures. Tests put recorders in their place: the real
 // requests would end the session, or under Wine every process of the prefix.
-struct Win32SessionCalls {
+struct Win32SessionCalls : Win32TokenCalls {
     std::function<HANDLE()> getCurrentProcess;
-    std::function<BOOL(HANDLE, DWORD, PHANDLE)> openProcessToken;
-    std::function<BOOL(LPCSTR, LPCSTR, PLUID)> lookupPrivilegeValue;
-    std::function<BOOL(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)>
-        adjustTokenPrivileges;
-    std::function<BOOL(HANDLE)> closeHandle;
     std::function<BOOL(UINT, DWORD)> exitWindowsEx;
     std::function<BOOL()> lockWorkStation;
 };

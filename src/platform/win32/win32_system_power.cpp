@@ -11,10 +11,7 @@ namespace tolvane {
 
 Win32PowerCalls RealPowerCalls() {
     Win32PowerCalls calls;
-    calls.openProcessToken = ::OpenProcessToken;
-    calls.lookupPrivilegeValue = ::LookupPrivilegeValueA;
-    calls.adjustTokenPrivileges = ::AdjustTokenPrivileges;
-    calls.closeHandle = ::CloseHandle;
+    static_cast<Win32TokenCalls&>(calls) = RealTokenCalls();
     calls.initiateShutdown = ::InitiateShutdownA;
     calls.enumerateSessions = ::WTSEnumerateSessionsA;
     calls.freeMemory = ::WTSFreeMemory;
@@ -38,12 +35,11 @@ bool Win32SystemPower::EnableShutdownPrivilege(std::string& reason) {
         reason = "The process token could not be opened: " + ErrorText(error);
         return false;
     }
-    TOKEN_PRIVILEGES wanted{};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    bool ok = calls_.lookupPrivilegeValue(nullptr, SE_SHUTDOWN_NAME, &wanted.Privileges[0].Luid);
+    LUID luid{};
+    bool ok = calls_.lookupPrivilegeValue(nullptr, SE_SHUTDOWN_NAME, &luid);
     DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     if (ok) {
+        TOKEN_PRIVILEGES wanted = EnabledPrivilege(luid);
         // It succeeds even when the token does not hold the privilege; only
         // the last error then tells.
         SetLastError(ERROR_SUCCESS);

@@ -10,18 +10,15 @@
 #include <string>
 
 #include "platform/system_power.h"
+#include "platform/win32/win32_token_calls.h"
 
 namespace tolvane {
 
 // The system functions the service's power requests are made of, with the
 // system's own signatures. Tests put recorders in their place: the real
 // requests would end the machine, or under Wine every process of the prefix.
-struct Win32PowerCalls {
-    std::function<BOOL(HANDLE, DWORD, PHANDLE)> openProcessToken;
-    std::function<BOOL(LPCSTR, LPCSTR, PLUID)> lookupPrivilegeValue;
-    std::function<BOOL(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)>
-        adjustTokenPrivileges;
-    std::function<BOOL(HANDLE)> closeHandle;
+// closeHandle, one of the token functions, also closes the sessions' user tokens.
+struct Win32PowerCalls : Win32TokenCalls {
     // Returns the error code itself (0 when the shutdown was started).
     std::function<DWORD(LPSTR, LPSTR, DWORD, DWORD, DWORD)> initiateShutdown;
     std::function<BOOL(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOA*, DWORD*)> enumerateSessions;
