@@ -84,6 +84,11 @@ TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheActio
             if (!c.requests.empty()) {
                 EXPECT_EQ(savedAtAction, Texts{"options\\c2=1"});
             }
+        } else {
+            // Only /force stores the box; any other start leaves it as stored.
+            for (const auto& save : fresh.settings.saves) {
+                EXPECT_NE(save.rfind("options\\c2=", 0), 0u) << c.commandLine << ": " << save;
+            }
         }
         EXPECT_EQ(fresh.settings.Get("Location", "Path"), "C:\\Program Files\\Tolvane");
         EXPECT_TRUE(fresh.view.visible) << c.commandLine;
