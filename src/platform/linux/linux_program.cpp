@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/linux/application_icon.h"
 #include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
 
@@ -50,7 +49,8 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     if (!endProgram) endProgram = EndAtOnce;
     window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
-    tray_ = std::make_unique<QtTrayIcon>(ApplicationIcon(), [this] {
+    // The window's icon, decoded once for both.
+    tray_ = std::make_unique<QtTrayIcon>(window_->windowIcon(), [this] {
         window_->Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
     });
 
