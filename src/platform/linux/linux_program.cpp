@@ -23,6 +23,36 @@ void ToStandardError(const std::string& line) {
     std::_Exit(0);
 }
 
+// logind and the desktop's services, reached over D-Bus from the first
+// request on: opening the system bus costs the start a round trip to its
+// daemon, and most starts never ask for anything.
+class PowerOnFirstUse final : public SystemPower {
+  public:
+    bool Reboot(bool force, std::string& reason) override { return Real().Reboot(force, reason); }
+    bool ShutDown(bool force, std::string& reason) override {
+        return Real().ShutDown(force, reason);
+    }
+    bool LogOff(bool force, std::string& reason) override { return Real().LogOff(force, reason); }
+    bool Lock(std::string& reason) override { return Real().Lock(reason); }
+    void TellFailures(Failed told) override {
+        told_ = told;
+        if (real_) real_->TellFailures(std::move(told));
+    }
+
+  private:
+    SystemPower& Real() {
+        if (!real_) {
+            real_ = std::make_unique<LogindSessionPower>(
+                QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
+            real_->TellFailures(told_);
+        }
+        return *real_;
+    }
+
+    Failed told_;
+    std::unique_ptr<LogindSessionPower> real_;
+};
+
 }  // namespace
 
 LinuxProgramSetup StandardSetup() {
@@ -40,8 +70,7 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
 
     SystemPower* power = setup.power;
     if (!power) {
-        ownPower_ = std::make_unique<LogindSessionPower>(
-            QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
+        ownPower_ = std::make_unique<PowerOnFirstUse>();
         power = ownPower_.get();
     }
 
