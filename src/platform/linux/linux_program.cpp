@@ -53,6 +53,20 @@ class PowerOnFirstUse final : public SystemPower {
     std::unique_ptr<LogindSessionPower> real_;
 };
 
+// The desktop's notification service, listened to from the first notice on:
+// its signals' subscriptions and the service's owner are round trips to the
+// session bus that the start can do without.
+class NoticesOnFirstUse final : public DesktopNotices {
+  public:
+    bool Show(const DesktopNotice& notice, std::function<void()> skip) override {
+        if (!real_) real_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
+        return real_->Show(notice, std::move(skip));
+    }
+
+  private:
+    std::unique_ptr<DBusDesktopNotices> real_;
+};
+
 }  // namespace
 
 LinuxProgramSetup StandardSetup() {
@@ -87,7 +101,7 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
                                 browser_, *tray_, clock_,   files_,     *power};
     platform.notices = setup.notices;
     if (!setup.power && !platform.notices) {
-        notices_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
+        notices_ = std::make_unique<NoticesOnFirstUse>();
         platform.notices = notices_.get();
     }
     platform.installScript = "installs.sh";
