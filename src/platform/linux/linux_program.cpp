@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 #include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
@@ -14,7 +13,11 @@ namespace tolvane {
 namespace {
 
 void ToStandardError(const std::string& line) {
-    std::cerr << line << std::endl;
+    // stdio rather than iostream: the streams' start-up touches much of
+    // libstdc++, which this program otherwise needs little of.
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 [[noreturn]] void EndAtOnce() {
