@@ -7,7 +7,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 fonts-wine nsis zip
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libfontconfig-dev
     xvfb xauth xdotool imagemagick trayer x11-utils
     dbus python3-dbusmock xdg-utils faketime systemd
     dpkg-dev lintian desktop-file-utils appstream

@@ -166,5 +166,18 @@ TEST(IniSettingsStore, AFailedReplaceKeepsTheOldFileIntact) {
     EXPECT_EQ(reports.size(), 2u);
 }
 
+TEST(IniSettingsStore, AValueSavedAgainUnchangedLeavesTheFileUnwritten) {
+    testing::FakeFileSystem files;
+    const std::string path = "C:\\cfg\\Tolvane 2.1.ini";
+    files.files[path] = "[Location]\nPath=/usr/lib/tolvane\n";
+    IniSettingsStore store("C:\\cfg", files, {});
+    store.SaveSetting(kApp, "Location", "Path", "/usr/lib/tolvane");
+    EXPECT_EQ(files.temporaryFilesCreated, 0);
+    EXPECT_EQ(files.files[path], "[Location]\nPath=/usr/lib/tolvane\n");
+    store.SaveSetting(kApp, "Location", "Path", "/opt/tolvane");
+    EXPECT_EQ(files.temporaryFilesCreated, 1);
+    EXPECT_EQ(files.files[path], "[Location]\nPath=/opt/tolvane\n");
+}
+
 }  // namespace
 }  // namespace tolvane

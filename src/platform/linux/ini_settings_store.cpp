@@ -38,6 +38,9 @@ void IniSettingsStore::SaveSetting(const std::string& application, const std::st
     }
     IniDocument document(text.value_or(""));
     document.Set(section, key, value);
+    // The program saves its folder at every start: the same bytes again would
+    // cost the start two disk syncs and change nothing.
+    if (text && document.Text() == *text) return;
     const WriteResult written = ReplaceFileContents(files_, path, document.Text());
     if (!written && report_) {
         report_("tolvane: the setting " + section + "/" + key + " could not be saved to " + path +

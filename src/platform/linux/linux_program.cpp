@@ -4,9 +4,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
-#include "platform/linux/application_icon.h"
 #include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
 
@@ -15,7 +13,11 @@ namespace tolvane {
 namespace {
 
 void ToStandardError(const std::string& line) {
-    std::cerr << line << std::endl;
+    // stdio rather than iostream: the streams' start-up touches much of
+    // libstdc++, which this program otherwise needs little of.
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 [[noreturn]] void EndAtOnce() {
@@ -23,6 +25,50 @@ void ToStandardError(const std::string& line) {
     std::fflush(nullptr);
     std::_Exit(0);
 }
+
+// logind and the desktop's services, reached over D-Bus from the first
+// request on: opening the system bus costs the start a round trip to its
+// daemon, and most starts never ask for anything.
+class PowerOnFirstUse final : public SystemPower {
+  public:
+    bool Reboot(bool force, std::string& reason) override { return Real().Reboot(force, reason); }
+    bool ShutDown(bool force, std::string& reason) override {
+        return Real().ShutDown(force, reason);
+    }
+    bool LogOff(bool force, std::string& reason) override { return Real().LogOff(force, reason); }
+    bool Lock(std::string& reason) override { return Real().Lock(reason); }
+    void TellFailures(Failed told) override {
+        told_ = told;
+        if (real_) real_->TellFailures(std::move(told));
+    }
+
+  private:
+    SystemPower& Real() {
+        if (!real_) {
+            real_ = std::make_unique<LogindSessionPower>(
+                QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
+            real_->TellFailures(told_);
+        }
+        return *real_;
+    }
+
+    Failed told_;
+    std::unique_ptr<LogindSessionPower> real_;
+};
+
+// The desktop's notification service, listened to from the first notice on:
+// its signals' subscriptions and the service's owner are round trips to the
+// session bus that the start can do without.
+class NoticesOnFirstUse final : public DesktopNotices {
+  public:
+    bool Show(const DesktopNotice& notice, std::function<void()> skip) override {
+        if (!real_) real_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
+        return real_->Show(notice, std::move(skip));
+    }
+
+  private:
+    std::unique_ptr<DBusDesktopNotices> real_;
+};
 
 }  // namespace
 
@@ -41,8 +87,7 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
 
     SystemPower* power = setup.power;
     if (!power) {
-        ownPower_ = std::make_unique<LogindSessionPower>(
-            QDBusConnection::systemBus(), QDBusConnection::sessionBus(), ToStandardError);
+        ownPower_ = std::make_unique<PowerOnFirstUse>();
         power = ownPower_.get();
     }
 
@@ -50,7 +95,8 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     if (!endProgram) endProgram = EndAtOnce;
     window_ = std::make_unique<QtMainWindow>(std::move(endProgram));
     msgBox_ = std::make_unique<QtMsgBox>(window_.get());
-    tray_ = std::make_unique<QtTrayIcon>(ApplicationIcon(), [this] {
+    // The window's icon, decoded once for both.
+    tray_ = std::make_unique<QtTrayIcon>(window_->windowIcon(), [this] {
         window_->Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
     });
 
@@ -58,7 +104,7 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
                                 browser_, *tray_, clock_,   files_,     *power};
     platform.notices = setup.notices;
     if (!setup.power && !platform.notices) {
-        notices_ = std::make_unique<DBusDesktopNotices>(QDBusConnection::sessionBus());
+        notices_ = std::make_unique<NoticesOnFirstUse>();
         platform.notices = notices_.get();
     }
     platform.installScript = "installs.sh";

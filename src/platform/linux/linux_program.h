@@ -64,7 +64,7 @@ class LinuxProgram {
     QtWebBrowser browser_{processes_};
     QtEventPump pump_;
     std::unique_ptr<SystemPower> ownPower_;
-    std::unique_ptr<DBusDesktopNotices> notices_;
+    std::unique_ptr<DesktopNotices> notices_;
     std::unique_ptr<QtMainWindow> window_;
     std::unique_ptr<QtMsgBox> msgBox_;
     std::unique_ptr<QtTrayIcon> tray_;

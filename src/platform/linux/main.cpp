@@ -1,8 +1,11 @@
 // tolvane: the Linux program.
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/linux/linux_program.h"
 
@@ -38,7 +41,12 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
 
+    // Reading the font configuration (some sixty XML files) is the largest
+    // piece of the window's first font; it needs no display, so it runs while
+    // Qt connects to the X server, and Qt's own call then finds it done.
+    std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
+    fontConfiguration.join();
     QApplication::setApplicationName(QStringLiteral("tolvane"));
     QApplication::setDesktopFileName(QStringLiteral("tolvane"));
     // Hidden in the tray, with a message box just closed, the program is still running.

@@ -2,6 +2,7 @@
 
 #include <QSystemTrayIcon>
 #include <functional>
+#include <memory>
 
 #include "platform/tray_icon.h"
 
@@ -20,10 +21,14 @@ class QtTrayIcon final : public TrayIcon {
     // could not be brought back.
     bool Show(const std::string& tip) override;
 
-    QSystemTrayIcon& Icon() { return icon_; }
+    // Made on first use: Qt's icon asks the session bus for a tray host as
+    // it is made, which a window that never hides to the tray can do without.
+    QSystemTrayIcon& Icon();
 
   private:
-    QSystemTrayIcon icon_;
+    QIcon picture_;
+    std::function<void()> activated_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
     bool added_ = false;
 };
 
