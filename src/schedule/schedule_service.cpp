@@ -1,7 +1,9 @@
 #include "schedule/schedule_service.h"
 
+#include <cmath>
 #include <exception>
 #include <set>
+#include <vector>
 
 #include "power/run_power_action.h"
 #include "schedule/schedule_file.h"
@@ -60,8 +62,9 @@ void ScheduleService::Tick() {
 }
 
 void ScheduleService::CarryOut() {
+    const LocalTime now = clock_.Now();
     const WallMinutes::Tick tick =
-        minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
+        minutes_.Next(now, clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
     if (tick.due.empty() && tick.slept.empty()) return;
     // The window asks before a forced action and logs off politely; while
     // one runs, it carries the schedule out.
@@ -73,33 +76,64 @@ void ScheduleService::CarryOut() {
     }
     if (windowRuns) return;
     const auto bytes = ReadSchedule();
-    if (!bytes) return;         // no schedule yet, or one that is not read
-    std::set<std::string> ran;  // copies of one line act once
+    if (!bytes) return;  // no schedule yet, or one that is not read
+
+    std::vector<ScheduleStore::DueRun> due;
+    std::vector<std::string> actions;
+    std::set<std::string> seen;  // copies of one line act once
     for (const std::string& line : ScheduleFileLines(*bytes)) {
         const auto parts = SplitScheduleLine(line);
-        const LocalTime* due = FirstDueMinute(parts, tick.due);
-        if (!due) {
+        const LocalTime* minute = FirstDueMinute(parts, tick.due);
+        if (!minute) {
             if (FirstDueMinute(parts, tick.slept)) {
                 log_.Info("Not run, its minute passed while the machine was asleep: " + line);
             }
             continue;
         }
-        if (!ran.insert(line).second) continue;
-        if (!Claim(line, WallMinuteOf(*due), IsOneTime(parts.repeatPiece))) continue;
-        Run(line, parts.actionPiece);
+        if (!seen.insert(line).second) continue;
+        due.push_back({line, WallMinuteOf(*minute), IsOneTime(parts.repeatPiece)});
+        actions.emplace_back(parts.actionPiece);
     }
     Problem("");
+    if (due.empty()) return;
+
+    // A holder of the lock may keep it for as long as the minute lasts; past
+    // that the lines are not run late.
+    const double minuteLeft = 60.0 - std::fmod(now.secondsSinceMidnight, 60.0);
+    const ScheduleStore::Claims claims = store_.ClaimRuns(
+        due, minuteLeft, stopping_, [](const std::string& found, const std::string& line) {
+            // Only the line's own bytes go: the rest of a file kept by hand
+            // stays exactly as its writer left it.
+            std::optional<std::string> without = RemoveScheduleLine(found, line);
+            if (*without == found) without.reset();
+            return without;
+        });
+    if (claims.stopped) return;
+    for (std::size_t i = 0; i < due.size(); ++i) {
+        if (Claimed(due[i].line, claims.runs[i])) Run(due[i].line, actions[i]);
+    }
 }
 
 std::optional<std::string> ScheduleService::ReadSchedule() {
     FileRead read = store_.Read();
-    if (read.outcome == FileRead::Outcome::TooLarge) {
-        Problem("The schedule file is larger than " +
-                std::to_string(kServiceMaxScheduleBytes / (1024 * 1024)) +
-                " MiB; it is not read, and nothing in it is carried out: " + store_.Path());
+    switch (read.outcome) {
+        case FileRead::Outcome::Read:
+            return std::move(read.bytes);
+        case FileRead::Outcome::Missing:
+            break;
+        case FileRead::Outcome::TooLarge:
+            Problem("The schedule file is larger than " +
+                    std::to_string(kServiceMaxScheduleBytes / (1024 * 1024)) +
+                    " MiB; it is not read, and nothing in it is carried out: " + store_.Path());
+            break;
+        case FileRead::Outcome::Unreadable:
+            // A folder, a pipe or a device in the file's place is a state the
+            // user can mend: told once, looked at again at every tick.
+            Problem("The schedule cannot be read, and nothing in it is carried out: " +
+                    store_.Path() + " (" + read.reason + ")");
+            break;
     }
-    if (read.outcome != FileRead::Outcome::Read) return std::nullopt;
-    return std::move(read.bytes);
+    return std::nullopt;
 }
 
 void ScheduleService::Problem(const std::string& text) {
@@ -108,15 +142,7 @@ void ScheduleService::Problem(const std::string& text) {
     if (!text.empty()) log_.Error(text);
 }
 
-bool ScheduleService::Claim(const std::string& line, WallMinute minute, bool oneTime) {
-    // Only the line's own bytes go: the rest of a file kept by hand stays
-    // exactly as its writer left it.
-    const ScheduleStore::Claimed claimed =
-        store_.ClaimRun(line, minute, oneTime, [&](const std::string& found) {
-            std::optional<std::string> without = RemoveScheduleLine(found, line);
-            if (*without == found) without.reset();
-            return without;
-        });
+bool ScheduleService::Claimed(const std::string& line, const ScheduleStore::Claimed& claimed) {
     switch (claimed.claim) {
         case ScheduleStore::Claim::Run:
             if (!claimed.problem.empty()) log_.Error("Run, but " + claimed.problem + ": " + line);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,13 +39,17 @@ class ScheduleService {
 
     const std::string& SchedulePath() const { return store_.Path(); }
 
+    // Asked while the tick waits for another process's lock on the
+    // schedule: true ends the wait, and the tick with it, within a second.
+    void StopWhen(std::function<bool()> stopping) { stopping_ = std::move(stopping); }
+
   private:
     void CarryOut();
     std::optional<std::string> ReadSchedule();
     // Logs a lasting problem once, not at every tick; an empty one clears it.
     void Problem(const std::string& text);
     // Whether this process carries the line out; says why not in the log.
-    bool Claim(const std::string& line, WallMinute minute, bool oneTime);
+    bool Claimed(const std::string& line, const ScheduleStore::Claimed& claimed);
     void Run(const std::string& line, std::string_view actionPiece);
 
     ScheduleStore store_;
@@ -54,6 +59,7 @@ class ScheduleService {
     WallMinutes minutes_;
     std::string problem_;
     bool leftToWindow_ = false;
+    std::function<bool()> stopping_ = [] { return false; };
 };
 
 }  // namespace tolvane

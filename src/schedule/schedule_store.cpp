@@ -110,54 +110,121 @@ ScheduleStore::Changed ScheduleStore::Edit(const Change& change) {
 
 ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinute minute,
                                                bool oneTime, const Change& takeOut) {
-    Claimed result;
-    std::string reason;
-    const auto lock = Lock(reason);
-    if (!lock) {
-        // Without the lock nobody can be asked. A repeating line acts, as a
-        // schedule without a record would, and the process's own memory
-        // still keeps it from acting twice; a one-time line that cannot be
-        // taken out is not run.
-        result.problem = "the schedule could not be locked (" + reason + ")";
-        if (oneTime) result.claim = Claim::Failed;
-        return result;
-    }
-    RunRecord record = LoadRecord(line, minute);
-    if (record.ran) {
-        result.claim = Claim::AlreadyRan;
-        return result;
-    }
-    if (oneTime) {
-        const FileRead found = Read();
-        if (found.outcome == FileRead::Outcome::Missing) {
-            result.claim = Claim::Gone;
-            return result;
-        }
-        if (found.outcome != FileRead::Outcome::Read) {
-            result.claim = Claim::Failed;
-            result.problem = Unreadable(path_, found);
-            return result;
-        }
-        const auto without = takeOut(found.bytes);
-        if (!without) {
-            result.claim = Claim::Gone;
-            return result;
-        }
-        const WriteResult written = ReplaceFileContents(files_, path_, *without);
-        if (!written) {
-            result.claim = Claim::Failed;
-            result.problem = "the one-time line could not be taken out of " + path_ + " (" +
-                             written.reason + ")";
-            return result;
-        }
-    }
-    if (!SaveRecord(record, line, minute, reason)) {
-        result.problem = "the run record could not be written (" + reason + ")";
-    }
-    return result;
+    const DueRun run{line, minute, oneTime};
+    Claims claims = ClaimRuns(
+        {run}, kScheduleLockWaitSeconds, [] { return false; },
+        [&](const std::string& found, const std::string&) { return takeOut(found); });
+    Claimed claimed = std::move(claims.runs.front());
+    // The window's own memory keeps a repeating line from acting twice, and
+    // its user is there to see it: it acts even past a holder of the lock.
+    if (claimed.claim == Claim::Failed && !oneTime) claimed.claim = Claim::Run;
+    return claimed;
 }
 
-ScheduleStore::RunRecord ScheduleStore::LoadRecord(const std::string& line, WallMinute minute) {
+std::unique_ptr<FileLock> ScheduleStore::LockInSteps(double waitSeconds,
+                                                     const std::function<bool()>& stopping,
+                                                     bool& stopped, std::string& reason) {
+    const std::string path = path_ + std::string(kLockFileSuffix);
+    double left = waitSeconds;
+    for (;;) {
+        const double step = std::clamp(left, 0.0, kLockStepSeconds);
+        auto lock = files_.LockFile(path, LockKind::Exclusive, step, reason);
+        if (lock) return lock;
+        left -= step;
+        if (stopping()) {
+            stopped = true;
+            return nullptr;
+        }
+        if (left <= 0) return nullptr;
+        // Only a holder is worth waiting out: a lock that cannot be had at
+        // all (no rights) says so now, and one let go a moment ago is taken.
+        if (!files_.LockedElsewhere(path)) return files_.LockFile(path, LockKind::Exclusive, 0, reason);
+    }
+}
+
+ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
+                                               double waitSeconds,
+                                               const std::function<bool()>& stopping,
+                                               const TakeOut& takeOut) {
+    Claims claims;
+    claims.runs.resize(runs.size());
+    if (runs.empty()) return claims;
+    std::string reason;
+    const auto lock = LockInSteps(waitSeconds, stopping, claims.stopped, reason);
+    if (claims.stopped) return claims;
+    if (!lock) {
+        // Another process kept the lock for the whole wait: it may be
+        // claiming these very lines, so none runs late or twice. A lock that
+        // cannot be had at all (a folder the user may only read) asks
+        // nobody: a repeating line acts, as a schedule without a record
+        // would, and the tick's minutes keep it from acting twice; a
+        // one-time line that cannot be taken out is not run.
+        const bool held = files_.LockedElsewhere(path_ + std::string(kLockFileSuffix));
+        const std::string problem = "the schedule could not be locked (" + reason + ")";
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            claims.runs[i].problem = problem;
+            if (held || runs[i].oneTime) claims.runs[i].claim = Claim::Failed;
+        }
+        return claims;
+    }
+
+    WallMinute newest = runs.front().minute;
+    for (const DueRun& run : runs) newest = std::max(newest, run.minute);
+    RunRecord record = LoadRecord(newest);
+    bool anyOneTime = false;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (record.Ran(runs[i].line, runs[i].minute)) {
+            claims.runs[i].claim = Claim::AlreadyRan;
+        } else {
+            anyOneTime = anyOneTime || runs[i].oneTime;
+        }
+    }
+
+    // The one-time lines leave the file together, in one rewrite: a tick
+    // with hundreds of them costs one write of the file, not one each.
+    if (anyOneTime) {
+        const FileRead found = Read();
+        std::optional<std::string> without;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (!runs[i].oneTime || claims.runs[i].claim != Claim::Run) continue;
+            if (found.outcome == FileRead::Outcome::Missing) {
+                claims.runs[i].claim = Claim::Gone;
+            } else if (found.outcome != FileRead::Outcome::Read) {
+                claims.runs[i].claim = Claim::Failed;
+                claims.runs[i].problem = Unreadable(path_, found);
+            } else if (auto taken = takeOut(without ? *without : found.bytes, runs[i].line)) {
+                without = std::move(taken);
+            } else {
+                claims.runs[i].claim = Claim::Gone;
+            }
+        }
+        if (without) {
+            const WriteResult written = ReplaceFileContents(files_, path_, *without);
+            if (!written) {
+                for (std::size_t i = 0; i < runs.size(); ++i) {
+                    if (!runs[i].oneTime || claims.runs[i].claim != Claim::Run) continue;
+                    claims.runs[i].claim = Claim::Failed;
+                    claims.runs[i].problem = "the one-time line could not be taken out of " +
+                                             path_ + " (" + written.reason + ")";
+                }
+            }
+        }
+    }
+
+    std::vector<const DueRun*> added;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (claims.runs[i].claim == Claim::Run) added.push_back(&runs[i]);
+    }
+    if (!added.empty() && !SaveRecord(record, added, reason)) {
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (claims.runs[i].claim != Claim::Run) continue;
+            claims.runs[i].problem = "the run record could not be written (" + reason + ")";
+        }
+    }
+    return claims;
+}
+
+ScheduleStore::RunRecord ScheduleStore::LoadRecord(WallMinute minute) {
     const FileRead found = files_.ReadFile(path_ + std::string(kRunRecordSuffix), kRunRecordMaxBytes);
     RunRecord record;
     // Each entry: the minute's number, a tab, the line, CR LF. Entries far
@@ -170,19 +237,21 @@ ScheduleStore::RunRecord ScheduleStore::LoadRecord(const std::string& line, Wall
         const auto parsed = std::from_chars(number.data(), number.data() + number.size(), when);
         if (parsed.ec != std::errc() || parsed.ptr != number.data() + number.size()) continue;
         if (when < minute - kRunRecordMinutes || when > minute + kRunRecordMinutes) continue;
-        if (when == minute && entry.substr(tab + 1) == line) record.ran = true;
+        record.runs.emplace(when, std::string(entry.substr(tab + 1)));
         record.kept.append(entry);
         record.kept.append(kLineEnd);
     }
     return record;
 }
 
-bool ScheduleStore::SaveRecord(RunRecord& record, const std::string& line, WallMinute minute,
+bool ScheduleStore::SaveRecord(RunRecord& record, const std::vector<const DueRun*>& added,
                                std::string& reason) {
-    record.kept += std::to_string(minute);
-    record.kept += '\t';
-    record.kept += line;
-    record.kept += kLineEnd;
+    for (const DueRun* run : added) {
+        record.kept += std::to_string(run->minute);
+        record.kept += '\t';
+        record.kept += run->line;
+        record.kept += kLineEnd;
+    }
     const WriteResult written =
         ReplaceFileContents(files_, path_ + std::string(kRunRecordSuffix), record.kept);
     reason = written.reason;

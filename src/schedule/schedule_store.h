@@ -4,8 +4,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "schedule/wall_minutes.h"
@@ -26,6 +29,9 @@ inline constexpr std::string_view kWindowLockSuffix = ".window";
 // How long a writer waits for another one's turn before it gives up: a turn
 // is one read and one write.
 inline constexpr double kScheduleLockWaitSeconds = 10.0;
+// The longest single wait for the lock of a writer that may be told to stop:
+// the service must end within a second of its stop, whoever holds the lock.
+inline constexpr double kLockStepSeconds = 0.5;
 // Runs older (or, after the clock was set back, newer) than this are dropped.
 inline constexpr WallMinute kRunRecordMinutes = 24 * 60;
 
@@ -74,6 +80,29 @@ class ScheduleStore {
     Claimed ClaimRun(const std::string& line, WallMinute minute, bool oneTime,
                      const Change& takeOut);
 
+    // Every run due in one tick, claimed in one turn of the lock: one wait,
+    // one read of the record, one rewrite of the schedule for all the
+    // one-time lines among them and one of the record, however many there
+    // are. `takeOut` makes the file's bytes without `line`, or nothing when
+    // it is not there. The lock is waited for in steps of at most
+    // kLockStepSeconds, for `waitSeconds` in all, and `stopping` is asked
+    // between steps; a holder that outlasts the wait leaves every run
+    // unclaimed (Failed, saying so), a stop leaves `stopped` set and nothing
+    // claimed. Nothing waits for a lock in more than one thread at a time.
+    struct DueRun {
+        std::string line;
+        WallMinute minute = 0;
+        bool oneTime = false;
+    };
+    using TakeOut =
+        std::function<std::optional<std::string>(const std::string& found, const std::string& line)>;
+    struct Claims {
+        std::vector<Claimed> runs;  // one for each DueRun, in their order
+        bool stopped = false;
+    };
+    Claims ClaimRuns(const std::vector<DueRun>& runs, double waitSeconds,
+                     const std::function<bool()>& stopping, const TakeOut& takeOut);
+
     // Held by a window while it runs; many windows can hold it at once.
     std::unique_ptr<FileLock> HoldWindowLock(std::string& reason);
     bool WindowRunning() { return files_.LockedElsewhere(path_ + std::string(kWindowLockSuffix)); }
@@ -81,13 +110,20 @@ class ScheduleStore {
   private:
     struct RunRecord {
         std::string kept;  // the entries still young enough
-        bool ran = false;  // one of them is this line at this minute
+        std::set<std::pair<WallMinute, std::string>> runs;  // the same, to look up
+        bool Ran(const std::string& line, WallMinute minute) const {
+            return runs.count({minute, line}) != 0;
+        }
     };
     std::unique_ptr<FileLock> Lock(std::string& reason);
-    RunRecord LoadRecord(const std::string& line, WallMinute minute);
-    // Writes the record with this run added; false, with the reason, when it
-    // could not be written.
-    bool SaveRecord(RunRecord& record, const std::string& line, WallMinute minute,
+    // The lock, waited for in steps so a stop is heard between them.
+    std::unique_ptr<FileLock> LockInSteps(double waitSeconds, const std::function<bool()>& stopping,
+                                          bool& stopped, std::string& reason);
+    // The record's entries within a day of `minute`.
+    RunRecord LoadRecord(WallMinute minute);
+    // Writes the record with these runs added; false, with the reason, when
+    // it could not be written.
+    bool SaveRecord(RunRecord& record, const std::vector<const DueRun*>& added,
                     std::string& reason);
 
     FileSystem& files_;

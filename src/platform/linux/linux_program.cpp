@@ -7,12 +7,14 @@
 
 #include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
+#include "schedule/log_text.h"
 
 namespace tolvane {
 
 namespace {
 
-void ToStandardError(const std::string& line) {
+void ToStandardError(const std::string& text) {
+    const std::string line = EscapeForLog(text, LogBytes::Utf8);
     // stdio rather than iostream: the streams' start-up touches much of
     // libstdc++, which this program otherwise needs little of.
     std::fwrite(line.data(), 1, line.size(), stderr);

@@ -105,8 +105,10 @@ FileRead PosixFileSystem::ReadFile(const std::string& path, std::size_t maxBytes
     };
     // Only a regular file is read: a FIFO in the file's place would hold the
     // program at its start until someone wrote into it (hence no waiting in
-    // open), and a device such as /dev/zero would never end.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // open), and a device such as /dev/zero would never end. Nor may a
+    // terminal put there become the program's own (O_NOCTTY): its owner
+    // could then stop the program from the keyboard.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return fail(errno);
     if (!S_ISREG(info.st_mode)) {
@@ -186,7 +188,7 @@ bool PosixFileSystem::MoveFileOver(const std::string& from, const std::string& t
         return false;
     }
     // Make the new directory entry itself durable.
-    Descriptor dir(::open(FolderOrHere(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(::open(FolderOrHere(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }
@@ -228,7 +230,7 @@ class PosixFileLock final : public FileLock {
 // Opens a lock file as itself: no link followed, nothing but a regular file
 // taken, and no waiting in open for a FIFO put in its place.
 int OpenLockFile(const std::string& path, int flags, std::string& reason) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
         reason = ErrorText(errno);
         return -1;
@@ -244,63 +246,96 @@ int OpenLockFile(const std::string& path, int flags, std::string& reason) {
 
 }  // namespace
 
+// A wait for a lock in the kernel, on a thread of its own: flock has no time
+// limit. Whoever asked may give up; the wait goes on, and the next request
+// for the same lock takes it over rather than starting a second one, so a
+// lock held for hours costs one thread, not one per request.
+struct PosixFileSystem::LockWait {
+    LockWait(std::string path, int operation, int fd)
+        : path(std::move(path)), operation(operation), fd(fd) {}
+    const std::string path;
+    const int operation;
+    const int fd;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool locked = false;
+    int error = 0;
+    // Whether someone waits for the outcome; a lock got with nobody waiting
+    // is let go at once, so it never stands in another program's way.
+    bool wanted = true;
+};
+
+PosixFileSystem::~PosixFileSystem() {
+    for (const auto& wait : waits_) {
+        const std::lock_guard<std::mutex> guard(wait->mutex);
+        wait->wanted = false;  // the thread lets go of what it gets
+    }
+}
+
 std::unique_ptr<FileLock> PosixFileSystem::LockFile(const std::string& path, LockKind kind,
                                                     double waitSeconds, std::string& reason) {
-    int fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
-    if (fd < 0 && errno == ENOENT &&
-        std::find(madeOnDemand_.begin(), madeOnDemand_.end(), FolderOrHere(path)) !=
-            madeOnDemand_.end()) {
-        if (!MakeFolders(FolderOrHere(path), reason)) return nullptr;
-        fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
+    const int operation = kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH;
+    // Waits that ended with nobody there have closed their descriptor.
+    waits_.erase(std::remove_if(waits_.begin(), waits_.end(),
+                                [](const std::shared_ptr<LockWait>& wait) {
+                                    const std::lock_guard<std::mutex> guard(wait->mutex);
+                                    return wait->done && !wait->wanted;
+                                }),
+                 waits_.end());
+    std::shared_ptr<LockWait> wait;
+    for (const auto& pending : waits_) {
+        if (pending->path == path && pending->operation == operation) wait = pending;
     }
-    if (fd < 0) return nullptr;
-    const int operation = kind == LockKind::Shared ? LOCK_SH : LOCK_EX;
-    if (::flock(fd, operation | LOCK_NB) == 0) return std::make_unique<PosixFileLock>(fd);
-    if (errno != EWOULDBLOCK || waitSeconds <= 0) {
-        reason = errno == EWOULDBLOCK ? "Another program holds the lock " + path + "."
-                                      : ErrorText(errno);
-        ::close(fd);
-        return nullptr;
+    if (!wait) {
+        int fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
+        if (fd < 0 && errno == ENOENT &&
+            std::find(madeOnDemand_.begin(), madeOnDemand_.end(), FolderOrHere(path)) !=
+                madeOnDemand_.end()) {
+            if (!MakeFolders(FolderOrHere(path), reason)) return nullptr;
+            fd = OpenLockFile(path, O_RDWR | O_CREAT, reason);
+        }
+        if (fd < 0) return nullptr;
+        if (::flock(fd, operation | LOCK_NB) == 0) return std::make_unique<PosixFileLock>(fd);
+        if (errno != EWOULDBLOCK || waitSeconds <= 0) {
+            reason = errno == EWOULDBLOCK ? "Another program holds the lock " + path + "."
+                                          : ErrorText(errno);
+            ::close(fd);
+            return nullptr;
+        }
+        // Waiting in the kernel, a waiter is woken the moment the holder lets
+        // go; trying again now and then could lose every time to a holder
+        // that takes the lock straight back.
+        wait = std::make_shared<LockWait>(path, operation, fd);
+        waits_.push_back(wait);
+        std::thread([wait] {
+            int result = 0;
+            do {
+                result = ::flock(wait->fd, wait->operation);
+            } while (result != 0 && errno == EINTR);
+            const std::lock_guard<std::mutex> guard(wait->mutex);
+            wait->done = true;
+            wait->locked = result == 0;
+            wait->error = result == 0 ? 0 : errno;
+            if (!wait->wanted || !wait->locked) ::close(wait->fd);
+            wait->ended.notify_all();
+        }).detach();
     }
-    // Waiting in the kernel, a waiter is woken the moment the holder lets
-    // go; trying again now and then could lose every time to a holder that
-    // takes the lock straight back. flock has no time limit, so a thread of
-    // its own waits, and keeps the descriptor (closing it, and with it any
-    // lock it got) when the wait was given up.
-    struct Wait {
-        std::mutex mutex;
-        std::condition_variable ended;
-        bool done = false;
-        bool locked = false;
-        int error = 0;
-        bool givenUp = false;
-    };
-    auto wait = std::make_shared<Wait>();
-    std::thread([wait, fd, operation] {
-        int result = 0;
-        do {
-            result = ::flock(fd, operation);
-        } while (result != 0 && errno == EINTR);
-        const std::lock_guard<std::mutex> guard(wait->mutex);
-        wait->done = true;
-        wait->locked = result == 0;
-        wait->error = result == 0 ? 0 : errno;
-        if (wait->givenUp) ::close(fd);
-        wait->ended.notify_all();
-    }).detach();
     std::unique_lock<std::mutex> guard(wait->mutex);
-    const auto limit = std::chrono::duration<double>(waitSeconds);
+    wait->wanted = true;
+    const auto limit = std::chrono::duration<double>(std::max(waitSeconds, 0.0));
     if (!wait->ended.wait_for(guard, limit, [&] { return wait->done; })) {
-        wait->givenUp = true;
+        wait->wanted = false;
         reason = "Another program holds the lock " + path + ".";
         return nullptr;
     }
+    guard.unlock();
+    waits_.erase(std::find(waits_.begin(), waits_.end(), wait));
     if (!wait->locked) {
         reason = ErrorText(wait->error);
-        ::close(fd);
         return nullptr;
     }
-    return std::make_unique<PosixFileLock>(fd);
+    return std::make_unique<PosixFileLock>(wait->fd);
 }
 
 bool PosixFileSystem::LockedElsewhere(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ class PosixFileSystem final : public FileSystem {
     // `scheduleFolder` (the program's folder when empty), which is made on the
     // first write: a program installed under /usr cannot write beside itself.
     explicit PosixFileSystem(std::string programFolder, std::string scheduleFolder = {});
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
 
     // Lets the first write into `folder` create it (and what is missing above it).
     void CreateOnFirstWrite(std::string folder) { madeOnDemand_.push_back(std::move(folder)); }
@@ -33,7 +37,9 @@ class PosixFileSystem final : public FileSystem {
     std::vector<std::string> StaleTemporaryFiles(const std::string& folder,
                                                  const std::string& prefix,
                                                  double minimumAgeSeconds) override;
-    // flock(2): released with the last descriptor of the open file.
+    // flock(2): released with the last descriptor of the open file. One
+    // wait at a time per lock: a request that gives up leaves its wait to
+    // the next request for the same lock.
     std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
                                        std::string& reason) override;
     bool LockedElsewhere(const std::string& path) override;
@@ -43,6 +49,8 @@ class PosixFileSystem final : public FileSystem {
     std::string programFolder_;
     std::string scheduleFolder_;
     std::vector<std::string> madeOnDemand_;
+    struct LockWait;
+    std::vector<std::shared_ptr<LockWait>> waits_;
 };
 
 }  // namespace tolvane

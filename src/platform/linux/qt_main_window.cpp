@@ -26,6 +26,7 @@
 
 #include "platform/linux/application_icon.h"
 #include "platform/linux/window_font.h"
+#include "schedule/log_text.h"
 #include "shell/handler_guard.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
@@ -340,7 +341,9 @@ void QtMainWindow::Run(std::string_view event, const std::function<void(MainWind
     if (!form_) return;
     RunHandler(
         event, [&] { call(*form_); },
-        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+        [](const std::string& line) {
+            std::fprintf(stderr, "%s\n", EscapeForLog(line, LogBytes::Utf8).c_str());
+        });
 }
 
 void QtMainWindow::Forward(std::string_view control, MainWindowHandler handler) {

@@ -25,7 +25,9 @@
 namespace {
 
 int Refuse(const std::string& why) {
-    std::fprintf(stderr, "tolvane-service: %s\n%s", why.c_str(), tolvane::kLinuxServiceUsage);
+    // The reason may quote an argument, which any user can choose.
+    const std::string line = tolvane::EscapeForLog(why, tolvane::LogBytes::Utf8);
+    std::fprintf(stderr, "tolvane-service: %s\n%s", line.c_str(), tolvane::kLinuxServiceUsage);
     return tolvane::kServiceRefused;
 }
 

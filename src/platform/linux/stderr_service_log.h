@@ -4,11 +4,13 @@
 #include <string>
 
 #include "platform/system_power.h"
+#include "schedule/log_text.h"
 
 namespace tolvane {
 
 // The service's log on standard error, which systemd puts in the journal; the
-// "<6>" and "<3>" prefixes give each line its priority there.
+// "<6>" and "<3>" prefixes give each line its priority there. Texts carry
+// schedule lines and paths a user wrote, so each is escaped to one plain line.
 class StderrServiceLog final : public ServiceLog {
   public:
     void Info(const std::string& text) override { Write("<6>", text); }
@@ -16,7 +18,8 @@ class StderrServiceLog final : public ServiceLog {
 
   private:
     static void Write(const char* priority, const std::string& text) {
-        std::fprintf(stderr, "%s%s\n", priority, text.c_str());
+        const std::string line = EscapeForLog(text, LogBytes::Utf8);
+        std::fprintf(stderr, "%s%s\n", priority, line.c_str());
         std::fflush(stderr);
     }
 };

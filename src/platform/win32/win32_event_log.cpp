@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "schedule/log_text.h"
+
 namespace tolvane {
 
 Win32EventLog::Win32EventLog() {
@@ -11,7 +13,9 @@ Win32EventLog::Win32EventLog() {
     });
     write_ = [source](WORD type, DWORD eventId, const std::string& text) {
         if (!source) return;
-        const char* strings[] = {text.c_str()};
+        // Texts carry schedule lines and paths a user wrote: one plain line each.
+        const std::string line = EscapeForLog(text, LogBytes::CodePage);
+        const char* strings[] = {line.c_str()};
         ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
     };
 }

@@ -12,6 +12,7 @@
 #include "platform/view.h"
 #include "platform/win32/win32_folder_watch.h"
 #include "platform/win32/win32_handles.h"
+#include "schedule/log_text.h"
 #include "shell/handler_guard.h"
 #include "shell/window_layout.h"
 
@@ -126,7 +127,7 @@ class Win32MainWindow final : public MainWindowView {
     std::function<void(UINT, UINT)> balloonEvents_;
     std::unique_ptr<Win32FolderWatch> watch_;
     HandlerFailureLog failureLog_ = [](const std::string& line) {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "%s\n", EscapeForLog(line, LogBytes::CodePage).c_str());
     };
 };
 

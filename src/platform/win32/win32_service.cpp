@@ -13,6 +13,7 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/log_text.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
 #include "schedule/service_loop.h"
@@ -248,7 +249,8 @@ void ConsoleLog::Write(const char* kind, const std::string& text) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     std::fprintf(stderr, "%04u-%02u-%02u %02u:%02u:%02u %s: %s\n", now.wYear, now.wMonth, now.wDay,
-                 now.wHour, now.wMinute, now.wSecond, kind, text.c_str());
+                 now.wHour, now.wMinute, now.wSecond, kind,
+                 EscapeForLog(text, LogBytes::CodePage).c_str());
     std::fflush(stderr);
 }
 

@@ -11,12 +11,14 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/log_text.h"
 #include "schedule/paths.h"
 
 namespace {
 
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
-    std::fprintf(stderr, "%s\n\n%s", why.c_str(), tolvane::kWindowsServiceUsage);
+    std::fprintf(stderr, "%s\n\n%s", tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
+                 tolvane::kWindowsServiceUsage);
     // Started by the service manager, nobody sees standard error.
     if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
         tolvane::Win32EventLog().Error("Not started: " + why);
