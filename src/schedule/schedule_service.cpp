@@ -1,6 +1,6 @@
 #include "schedule/schedule_service.h"
 
-#include <cmath>
+#include <algorithm>
 #include <exception>
 #include <set>
 #include <vector>
@@ -62,9 +62,8 @@ void ScheduleService::Tick() {
 }
 
 void ScheduleService::CarryOut() {
-    const LocalTime now = clock_.Now();
     const WallMinutes::Tick tick =
-        minutes_.Next(now, clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
+        minutes_.Next(clock_.Now(), clock_.MonotonicSeconds(), clock_.SinceBootSeconds());
     if (tick.due.empty() && tick.slept.empty()) return;
     // The window asks before a forced action and logs off politely; while
     // one runs, it carries the schedule out.
@@ -97,19 +96,24 @@ void ScheduleService::CarryOut() {
     Problem("");
     if (due.empty()) return;
 
-    // A holder of the lock may keep it for as long as the minute lasts; past
-    // that the lines are not run late.
-    const double minuteLeft = 60.0 - std::fmod(now.secondsSinceMidnight, 60.0);
+    // A holder of the lock may keep it for as long as the lines' minute
+    // lasts; past that they are not run late. A stop ends the wait at once.
+    WallMinute newest = due.front().minute;
+    for (const auto& run : due) newest = std::max(newest, run.minute);
     const ScheduleStore::Claims claims = store_.ClaimRuns(
-        due, minuteLeft, stopping_, [](const std::string& found, const std::string& line) {
+        due,
+        [&] { return !stopping_() && WallMinuteOf(clock_.Now()) <= newest; },
+        [](const std::string& found, const std::string& line) {
             // Only the line's own bytes go: the rest of a file kept by hand
             // stays exactly as its writer left it.
             std::optional<std::string> without = RemoveScheduleLine(found, line);
             if (*without == found) without.reset();
             return without;
         });
-    if (claims.stopped) return;
+    // What a stop left unclaimed is not worth a word; what was claimed runs.
+    const bool stopped = stopping_();
     for (std::size_t i = 0; i < due.size(); ++i) {
+        if (stopped && claims.runs[i].claim == ScheduleStore::Claim::Failed) continue;
         if (Claimed(due[i].line, claims.runs[i])) Run(due[i].line, actions[i]);
     }
 }

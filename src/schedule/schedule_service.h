@@ -32,9 +32,12 @@ class ScheduleService {
     // came first). A one-time line leaves the file before its action is
     // requested; when it cannot be removed, or is no longer there, it is not
     // run. While a window of the schedule runs, the schedule is left to it.
-    // Never throws: whatever goes wrong is logged, and the next tick comes as
-    // usual. A file over kServiceMaxScheduleBytes is left alone, and logged
-    // once while it stays so large.
+    // All lines due in one tick are claimed in one turn of the lock; while
+    // another process holds it, the tick waits until the lines' minute is
+    // over and then logs them as not run. Never throws: whatever goes wrong
+    // is logged, and the next tick comes as usual. A file over
+    // kServiceMaxScheduleBytes, or something else than a file in its place,
+    // is left alone, and logged once while it stays so.
     void Tick();
 
     const std::string& SchedulePath() const { return store_.Path(); }

@@ -111,8 +111,9 @@ ScheduleStore::Changed ScheduleStore::Edit(const Change& change) {
 ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinute minute,
                                                bool oneTime, const Change& takeOut) {
     const DueRun run{line, minute, oneTime};
+    auto steps = static_cast<int>(kScheduleLockWaitSeconds / kLockStepSeconds);
     Claims claims = ClaimRuns(
-        {run}, kScheduleLockWaitSeconds, [] { return false; },
+        {run}, [&] { return --steps > 0; },
         [&](const std::string& found, const std::string&) { return takeOut(found); });
     Claimed claimed = std::move(claims.runs.front());
     // The window's own memory keeps a repeating line from acting twice, and
@@ -121,21 +122,12 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
     return claimed;
 }
 
-std::unique_ptr<FileLock> ScheduleStore::LockInSteps(double waitSeconds,
-                                                     const std::function<bool()>& stopping,
-                                                     bool& stopped, std::string& reason) {
+std::unique_ptr<FileLock> ScheduleStore::LockInSteps(const std::function<bool()>& keepWaiting,
+                                                     std::string& reason) {
     const std::string path = path_ + std::string(kLockFileSuffix);
-    double left = waitSeconds;
     for (;;) {
-        const double step = std::clamp(left, 0.0, kLockStepSeconds);
-        auto lock = files_.LockFile(path, LockKind::Exclusive, step, reason);
-        if (lock) return lock;
-        left -= step;
-        if (stopping()) {
-            stopped = true;
-            return nullptr;
-        }
-        if (left <= 0) return nullptr;
+        auto lock = files_.LockFile(path, LockKind::Exclusive, kLockStepSeconds, reason);
+        if (lock || !keepWaiting()) return lock;
         // Only a holder is worth waiting out: a lock that cannot be had at
         // all (no rights) says so now, and one let go a moment ago is taken.
         if (!files_.LockedElsewhere(path)) return files_.LockFile(path, LockKind::Exclusive, 0, reason);
@@ -143,15 +135,13 @@ std::unique_ptr<FileLock> ScheduleStore::LockInSteps(double waitSeconds,
 }
 
 ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
-                                               double waitSeconds,
-                                               const std::function<bool()>& stopping,
+                                               const std::function<bool()>& keepWaiting,
                                                const TakeOut& takeOut) {
     Claims claims;
     claims.runs.resize(runs.size());
     if (runs.empty()) return claims;
     std::string reason;
-    const auto lock = LockInSteps(waitSeconds, stopping, claims.stopped, reason);
-    if (claims.stopped) return claims;
+    const auto lock = LockInSteps(keepWaiting, reason);
     if (!lock) {
         // Another process kept the lock for the whole wait: it may be
         // claiming these very lines, so none runs late or twice. A lock that

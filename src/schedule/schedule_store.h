@@ -29,8 +29,9 @@ inline constexpr std::string_view kWindowLockSuffix = ".window";
 // How long a writer waits for another one's turn before it gives up: a turn
 // is one read and one write.
 inline constexpr double kScheduleLockWaitSeconds = 10.0;
-// The longest single wait for the lock of a writer that may be told to stop:
-// the service must end within a second of its stop, whoever holds the lock.
+// The longest single wait for the lock of a writer that may be told to stop
+// or to give up: the service must end within a second of its stop, whoever
+// holds the lock.
 inline constexpr double kLockStepSeconds = 0.5;
 // Runs older (or, after the clock was set back, newer) than this are dropped.
 inline constexpr WallMinute kRunRecordMinutes = 24 * 60;
@@ -85,10 +86,11 @@ class ScheduleStore {
     // one-time lines among them and one of the record, however many there
     // are. `takeOut` makes the file's bytes without `line`, or nothing when
     // it is not there. The lock is waited for in steps of at most
-    // kLockStepSeconds, for `waitSeconds` in all, and `stopping` is asked
-    // between steps; a holder that outlasts the wait leaves every run
-    // unclaimed (Failed, saying so), a stop leaves `stopped` set and nothing
-    // claimed. Nothing waits for a lock in more than one thread at a time.
+    // kLockStepSeconds for as long as `keepWaiting` says between them
+    // (nothing waits for the lock in more than one thread at a time). Given
+    // up while another process holds it, every run fails unclaimed (it may
+    // be claiming the same lines); a lock that cannot be had at all fails
+    // only the one-time runs.
     struct DueRun {
         std::string line;
         WallMinute minute = 0;
@@ -98,10 +100,9 @@ class ScheduleStore {
         std::function<std::optional<std::string>(const std::string& found, const std::string& line)>;
     struct Claims {
         std::vector<Claimed> runs;  // one for each DueRun, in their order
-        bool stopped = false;
     };
-    Claims ClaimRuns(const std::vector<DueRun>& runs, double waitSeconds,
-                     const std::function<bool()>& stopping, const TakeOut& takeOut);
+    Claims ClaimRuns(const std::vector<DueRun>& runs, const std::function<bool()>& keepWaiting,
+                     const TakeOut& takeOut);
 
     // Held by a window while it runs; many windows can hold it at once.
     std::unique_ptr<FileLock> HoldWindowLock(std::string& reason);
@@ -116,9 +117,9 @@ class ScheduleStore {
         }
     };
     std::unique_ptr<FileLock> Lock(std::string& reason);
-    // The lock, waited for in steps so a stop is heard between them.
-    std::unique_ptr<FileLock> LockInSteps(double waitSeconds, const std::function<bool()>& stopping,
-                                          bool& stopped, std::string& reason);
+    // The lock, waited for in steps while `keepWaiting` says so.
+    std::unique_ptr<FileLock> LockInSteps(const std::function<bool()>& keepWaiting,
+                                          std::string& reason);
     // The record's entries within a day of `minute`.
     RunRecord LoadRecord(WallMinute minute);
     // Writes the record with these runs added; false, with the reason, when

@@ -1,6 +1,5 @@
 // tolvane-service: carries out a user's schedule file with no window, as a
 // system service. Usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -47,8 +46,12 @@ int main(int argc, char** argv) {
     std::string error = ServiceUserProblem(::geteuid(), options->user);
     if (!error.empty()) return Refuse(error);
     const uid_t owner = options->user.value_or(::geteuid());
+    // A session of its own, so no terminal a user names as the schedule can
+    // become the service's (systemd starts it so already; by hand, it may
+    // already lead a process group, and stays in the caller's session).
+    ::setsid();
     // SIGTERM and SIGINT end the loop at its next wait, never in the middle of
-    // a tick. Blocked here, before any thread starts, so every thread leaves
+    // a tick, and the tick's wait for another process's lock. Blocked here, before any thread starts, so every thread leaves
     // them to the waiter.
     SignalServiceWaiter waiter;
     if (!waiter.Problem().empty()) {
@@ -69,10 +72,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    struct stat info {};
-    if (::stat(options->schedule.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        return Refuse("the schedule is not a regular file: " + options->schedule);
-    }
 
     // Qt's D-Bus wants an application object; its calls to logind block until
     // answered on D-Bus's own thread, so no event loop needs to run.
@@ -88,6 +87,7 @@ int main(int argc, char** argv) {
     PosixClock clock;
     LogindSystemPower power(bus, owner);
     ScheduleService service(files, options->schedule, clock, power, log);
+    service.StopWhen([&] { return !waiter.WaitFor(0); });
     log.Info("Carrying out " + options->schedule + " for user " + std::to_string(owner) +
              " every " + std::to_string(options->intervalSeconds) + " seconds");
 

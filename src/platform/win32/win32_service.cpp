@@ -110,6 +110,7 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
         // The schedule may read a test's clock; the intervals are real time.
         Win32Clock loopClock;
         StopEventWaiter waiter(stop.Get());
+        service.StopWhen([&] { return !waiter.WaitFor(0); });
         RunServiceLoop(waiter, loopClock, options.intervalSeconds, options.ticks,
                        [&] { service.Tick(); });
         log.Info("Stopped.");
@@ -212,6 +213,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
         process.control->ReportRunning();
         log.Info("Started; carrying out " + service.SchedulePath());
         StopEventWaiter waiter(process.stop.Get());
+        service.StopWhen([&] { return !waiter.WaitFor(0); });
         RunServiceLoop(waiter, clock, kServiceTickSeconds, 0, [&] { service.Tick(); });
         log.Info("Stopped.");
     }
