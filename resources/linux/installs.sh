@@ -91,9 +91,8 @@ root_only() {
     path=$1
     while :; do
         info=$(stat -L -c '%u %a' "$path") || return 1
-        set -- $info
-        [ "$1" -eq 0 ] || return 1
-        mode=$2
+        [ "${info%% *}" -eq 0 ] || return 1
+        mode=${info#* }
         case $mode in ????) sticky=$(( ${mode%???} & 1 )); mode=${mode#?} ;; *) sticky=0 ;; esac
         if [ -d "$path" ] && [ "$sticky" -eq 1 ]; then
             :
@@ -111,15 +110,18 @@ root_only() {
 # service installed from there. Nothing is copied: root never takes a program
 # out of a place a user can write.
 service=$(readlink -f "$here/tolvane-service") || refuse "$here/tolvane-service is missing"
-[ -f "$service" ] && [ -x "$service" ] || refuse "$here/tolvane-service is missing"
+if [ ! -f "$service" ] || [ ! -x "$service" ]; then
+    refuse "$here/tolvane-service is missing"
+fi
 check_path "the service program's path" "$service"
 for trusted in "$self" "$service"; do
     root_only "$trusted" ||
         refuse "$trusted could be changed by others than root; install Tolvane" \
             "(its package, or sudo cmake --install) and run installs.sh from there"
 done
-[ -d "$unit_dir" ] && root_only "$unit_dir" ||
+if [ ! -d "$unit_dir" ] || ! root_only "$unit_dir"; then
     refuse "$unit_dir is missing or could be changed by others than root"
+fi
 
 # The schedule's folder becomes the service's one writable place, so it must
 # be the user's own: inside the user's home, never a system folder, never the

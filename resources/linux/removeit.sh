@@ -27,9 +27,8 @@ root_only() {
     path=$1
     while :; do
         info=$(stat -L -c '%u %a' "$path") || return 1
-        set -- $info
-        [ "$1" -eq 0 ] || return 1
-        mode=$2
+        [ "${info%% *}" -eq 0 ] || return 1
+        mode=${info#* }
         case $mode in ????) sticky=$(( ${mode%???} & 1 )); mode=${mode#?} ;; *) sticky=0 ;; esac
         if [ -d "$path" ] && [ "$sticky" -eq 1 ]; then
             :
