@@ -145,7 +145,11 @@ done
 # looks at it afterwards.
 setpriv --reuid="$user" --regid="$group" --init-groups mkdir -p "$folder" 2>/dev/null || true
 # As given, with no link on the way (a link could point the unit's writable
-# place elsewhere), a folder, and the user's.
+# place elsewhere), a folder, and the user's. The user could still put a link
+# there later, and systemd follows it when the service starts; that only
+# widens what the service may write in its own view of the system, and the
+# service writes nothing there but as the user (it takes the user's file
+# identity first), so the user gains nothing they did not have.
 [ "$(readlink -f "$folder" 2>/dev/null)" = "$folder" ] ||
     refuse "the schedule's folder $folder is missing or has a link on its way"
 [ -d "$folder" ] || refuse "the schedule's folder $folder is not a folder"
