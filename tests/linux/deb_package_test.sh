@@ -67,7 +67,7 @@ dpkg-deb -f "$deb" Package | grep -qx tolvane || fail "the package is not called
 # A scratch root for dpkg, with a service installed as installs.sh leaves it,
 # and a user's schedule and settings.
 root="$work/root"
-mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
+(umask 022 && mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers")
 touch "$root/var/lib/dpkg/status"
 mkdir -p "$work/bin"
 printf '#!/bin/sh\necho "systemctl $*" >>"%s/systemctl.calls"\n' "$work" >"$work/bin/systemctl"
@@ -106,8 +106,10 @@ kill "$app"
 wait "$app" 2>/dev/null || true
 echo "installed: the window shows from the PATH, and knows its folder"
 
-# A service installed from the package, as installs.sh leaves it.
-mkdir -p "$root/etc/systemd/system" "$root/usr/local/lib/tolvane"
+# A service installed from the package, as installs.sh leaves it, and the copy
+# of the program that older versions made in /usr/local/lib/tolvane (removeit.sh
+# removes it only from folders that root alone can change).
+(umask 022 && mkdir -p "$root/etc/systemd/system" "$root/usr/local/lib/tolvane")
 printf '[Service]\nExecStart=/usr/lib/tolvane/tolvane-service --schedule /x --user 1000\n' \
     >"$root/etc/systemd/system/tolvane.service"
 cp "$service" "$root/usr/local/lib/tolvane/tolvane-service"
