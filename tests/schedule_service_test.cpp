@@ -163,6 +163,86 @@ TEST_F(ScheduleServiceTest, AFileOverTheBoundIsLeftAloneAndLoggedOnceWhileItLast
     EXPECT_EQ(log.errors.size(), 2u);
 }
 
+TEST_F(ScheduleServiceTest, SomethingElseInTheFilesPlaceIsToldOnceAndLookedAtAgainEveryTick) {
+    files.links[path] = "C:\\Tolvane\\a folder";  // stands there, and is no file
+    auto service = Start();
+    for (int minute : {0, 1}) {
+        clock.now = FakeClock::At(3, minute);
+        service.Tick();
+    }
+    ASSERT_EQ(log.errors.size(), 1u);
+    EXPECT_NE(log.errors[0].find("cannot be read"), std::string::npos) << log.errors[0];
+    files.links.clear();
+    Write({"3:02 AM-Reboot-Repeat YES-Every Day"});
+    clock.now = FakeClock::At(3, 2);
+    service.Tick();
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+    EXPECT_EQ(log.errors.size(), 1u);
+}
+
+TEST_F(ScheduleServiceTest, AllOneTimeLinesDueInATickLeaveTheFileInOneWrite) {
+    // A large file with many one-time lines due at once: each taken out by a
+    // rewrite of its own would write the whole file hundreds of times.
+    Texts lines;
+    for (int i = 0; i < 200; ++i) lines.push_back("3:00 AM-Note " + std::to_string(i) + "-Repeat NO-Every Day");
+    Texts later;
+    for (int i = 0; i < 20000; ++i) later.push_back("4:00 AM-Note " + std::to_string(i) + "-Repeat NO-Every Day");
+    Texts all = lines;
+    all.insert(all.end(), later.begin(), later.end());
+    Write(all);
+    ASSERT_GT(files.files[path].size(), 700'000u);
+    auto service = Start();
+    clock.now = FakeClock::At(3, 0);
+    service.Tick();
+    EXPECT_EQ(log.infos.size(), 200u);  // "Nothing to do for" each, once
+    EXPECT_EQ(files.files[path], ScheduleFileBytes(later));
+    EXPECT_EQ(files.temporaryFilesCreated, 2) << "one write of the schedule, one of the run record";
+    EXPECT_TRUE(log.errors.empty());
+}
+
+// Another process keeps the schedule's lock: the tick waits in short steps,
+// for as long as the lines' minute lasts or until the service is stopped.
+TEST_F(ScheduleServiceTest, AHeldLockHoldsTheTickOnlyUntilTheMinuteEndsOrAStop) {
+    const Texts due = {"3:00 AM-Reboot-Repeat NO-Every Day", "3:00 AM-LockWorkStation-Repeat YES-Every Day"};
+    struct Case {
+        const char* name;
+        bool stop;  // a stop comes while it waits; otherwise the minute ends
+    };
+    for (const Case& c : {Case{"the minute ends", false}, Case{"a stop", true}}) {
+        SCOPED_TRACE(c.name);
+        FakeFileSystem held;
+        held.files[path] = ScheduleFileBytes(due);
+        held.locks[path + ".lock"].exclusive = true;
+        FakeServiceLog heard;
+        FakeSystemPower acted;
+        clock.now = FakeClock::At(2, 59);
+        ScheduleService service(held, path, clock, acted, heard);
+        int asked = 0;
+        service.StopWhen([&] {
+            ++asked;
+            if (!c.stop && asked == 5) clock.Advance(60);
+            return c.stop && asked >= 5;
+        });
+        clock.now = FakeClock::At(3, 0, 30);
+        service.Tick();
+        EXPECT_TRUE(acted.requests.empty());
+        EXPECT_EQ(held.files[path], ScheduleFileBytes(due));
+        ASSERT_GE(held.lockWaits.size(), 5u);
+        for (double wait : held.lockWaits) EXPECT_LE(wait, kLockStepSeconds);
+        if (c.stop) {
+            EXPECT_TRUE(heard.errors.empty()) << heard.errors.front();
+        } else {
+            ASSERT_EQ(heard.errors.size(), 2u);
+            for (std::size_t i = 0; i < due.size(); ++i) {
+                EXPECT_NE(heard.errors[i].find("could not be locked (Another program holds"),
+                          std::string::npos)
+                    << heard.errors[i];
+                EXPECT_NE(heard.errors[i].find(due[i]), std::string::npos) << heard.errors[i];
+            }
+        }
+    }
+}
+
 TEST_F(ScheduleServiceTest, ATickThatFailsIsLoggedAndTheNextTickRunsAsUsual) {
     Write({"3:00 AM-Reboot-Repeat YES-Every Day"});
     auto service = Start();

@@ -35,6 +35,8 @@ class FakeFileSystem final : public FileSystem {
     std::map<std::string, LockState> locks;
     bool failLock = false;
     int locksTaken = 0;
+    // How long each request for a lock was willing to wait, in order.
+    std::vector<double> lockWaits;
     // Symbolic links: the path each leads to.
     std::map<std::string, std::string> links;
 
@@ -118,8 +120,9 @@ class FakeFileSystem final : public FileSystem {
         return stale;
     }
 
-    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double,
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
                                        std::string& reason) override {
+        lockWaits.push_back(waitSeconds);
         LockState& state = locks[path];
         // One thread: a lock in the way is never released while waiting.
         if (failLock || state.exclusive || (kind == LockKind::Exclusive && state.shared > 0)) {
