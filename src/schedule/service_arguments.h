@@ -38,6 +38,9 @@ inline constexpr int kServiceRefused = 2;
 // The exit status of tolvane-service.exe asked to install or remove the
 // service from a folder that others than administrators could change.
 inline constexpr int kServiceNotAllUsers = 3;
+// The exit status of tolvane-service.exe --install or --remove that the
+// service manager refused for want of administrator rights.
+inline constexpr int kServiceNeedsRights = 4;
 
 // The opening both service programs share, before any step of their
 // platform's: the arguments after the program's name read with `parse`, a

@@ -269,10 +269,10 @@ int InstallService(const ServiceOptions& options, const Win32Identity& identity,
     UniqueServiceHandle manager(
         OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
-        std::fprintf(out, "Not installed: the service manager refused (%s); this needs "
-                          "administrator rights.\n",
-                     ErrorText(GetLastError()).c_str());
-        return 1;
+        const DWORD error = GetLastError();
+        std::fprintf(out, "Not installed: the service manager refused (%s).\n",
+                     ErrorText(error).c_str());
+        return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
     }
     UniqueServiceHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
     if (service) {
@@ -349,7 +349,7 @@ int RemoveService(std::FILE* out) {
         const DWORD error = GetLastError();
         if (error != ERROR_SERVICE_DOES_NOT_EXIST) {
             std::fprintf(out, "Not removed: %s\n", ErrorText(error).c_str());
-            return 1;
+            return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
         }
         std::fprintf(out, "The Tolvane service is not installed.\n");
     } else {

@@ -58,8 +58,8 @@ std::string AllUsersFolderProblem(const std::string& program);
 // --install: registers and starts the service "Tolvane" for options.user and
 // options.schedule (replacing one registered before), with its description
 // and event log source. Says what it did or why not on `out`; returns the
-// exit status (0, kServiceRefused, kServiceNotAllUsers, or 1 when Windows
-// refused a step).
+// exit status (0, kServiceRefused, kServiceNotAllUsers, kServiceNeedsRights
+// when it lacks administrator rights, or 1 when Windows refused a step).
 int InstallService(const ServiceOptions& options, const Win32Identity& identity, std::FILE* out);
 
 // --remove: stops and deletes the service and its event log source, and the
