@@ -147,6 +147,26 @@ TEST(WindowsServiceArguments, TakeOneUserAndOneFullScheduleAndTheConsolesOptions
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->printUser);
     EXPECT_FALSE(options->user);
+
+    // The setup verbs, each read as itself and nothing else.
+    options = ParseWindowsServiceArguments(
+        {"--schedule", "C:\\Users\\A B\\rebootdata.kx", "--install", "--user", kAnn}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->install);
+    EXPECT_FALSE(options->remove || options->canInstall || options->console);
+    EXPECT_EQ(options->user, kAnn);
+    EXPECT_EQ(options->schedule, "C:\\Users\\A B\\rebootdata.kx");
+    const std::pair<const char*, bool ServiceOptions::*> alone[] = {
+        {"--remove", &ServiceOptions::remove},
+        {"--can-install", &ServiceOptions::canInstall},
+        {"--print-schedule", &ServiceOptions::printSchedule},
+    };
+    for (const auto& [name, flag] : alone) {
+        options = ParseWindowsServiceArguments({name}, error);
+        ASSERT_TRUE(options) << name << ": " << error;
+        EXPECT_TRUE((*options).*flag) << name;
+        EXPECT_FALSE(options->install || options->printUser) << name;
+    }
 }
 
 TEST(WindowsServiceArguments, AreRefusedWithOneLineSayingWhy) {
@@ -161,6 +181,20 @@ TEST(WindowsServiceArguments, AreRefusedWithOneLineSayingWhy) {
         {{"--user", kAnn + " --schedule C:\\x"}, "--user needs"},
         {{"--print-user", "--console"}, "--print-user goes alone"},
         {{"--user", kAnn, "--print-user"}, "--print-user goes alone"},
+        {{"--remove", "--user", kAnn}, "--remove goes alone"},
+        {{"--console", "--remove"}, "--remove goes alone"},
+        {{"--can-install", "--install"}, "--can-install goes alone"},
+        {{"--print-schedule", "--console"}, "--print-schedule goes alone"},
+        {{"--install"}, "--install needs --user SID and --schedule FILE"},
+        {{"--install", "--user", kAnn}, "--install needs --user SID and --schedule FILE"},
+        {{"--install", "--schedule", "C:\\x\\rebootdata.kx"}, "--install needs"},
+        {{"--install", "--console", "--user", kAnn, "--schedule", "C:\\x\\rebootdata.kx"},
+         "--install needs"},
+        {{"--install", "--user", kAnn, "--schedule", "rebootdata.kx"}, "full path"},
+        {{"--install", "--user", "S-1-5-21-1 --schedule", "--schedule", "C:\\x\\r.kx"},
+         "--user needs"},
+        {{"--install", "--install", "--user", kAnn, "--schedule", "C:\\x\\rebootdata.kx"},
+         "--install needs"},
         {{"--schedule", "\\\\?\\C:\\Tolvane\\rebootdata.kx"}, "full path"},
         {{"--schedule", "\\\\.\\pipe\\tolvane"}, "full path"},
         {{"--schedule", "\\\\?"}, "full path"},

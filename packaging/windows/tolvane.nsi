@@ -1,6 +1,11 @@
-; Tolvane's installer: for the current user only, so no administrator rights
-; are needed, into the user's own programs folder, which stays writable for
-; the schedule file the program keeps beside itself.
+; Tolvane's installer. By default for the current user only, so no
+; administrator rights are needed, into the user's own programs folder, which
+; stays writable for the schedule file the program keeps beside itself.
+; With /ALLUSERS, run as administrator, for all users: into Program Files
+; (only administrators can change the programs there; each user's schedule
+; lives in their own %LOCALAPPDATA%\Tolvane), with the uninstall entry and
+; the Start-menu entries for everybody. Only that installation can install
+; the service, which runs its program with the system's rights.
 ;
 ; makensis -DVERSION=2.1.0.528 -DFILES=files.nsh -DICON=tolvane.ico -DOUTFILE=setup.exe
 ; 64-bit like the program it installs (and so it runs where the program runs).
@@ -8,6 +13,7 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
 !include "${FILES}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
@@ -16,8 +22,6 @@ Name "Tolvane"
 Caption "Tolvane ${VERSION} Setup"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
-InstallDir "$LOCALAPPDATA\Programs\Tolvane"
-InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tolvane"
@@ -37,8 +41,57 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) Quarnel"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+Var AllUsers
+
+; Administrator rights, which an all-users installation needs; without them
+; it says so and ends with status 2 before anything is changed.
+!macro TolvaneNeedAdministrator
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_OK|MB_ICONSTOP "Tolvane for all users needs administrator rights: run this as administrator." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+!macroend
+
+Function .onInit
+    StrCpy $AllUsers 0
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/ALLUSERS" $1
+    ${IfNot} ${Errors}
+        StrCpy $AllUsers 1
+    ${EndIf}
+    ${If} $AllUsers == 1
+        !insertmacro TolvaneNeedAdministrator
+        SetShellVarContext all
+        ; /D= on the command line has already set $INSTDIR.
+        ${If} $INSTDIR == ""
+            StrCpy $INSTDIR "$PROGRAMFILES64\Tolvane"
+        ${EndIf}
+    ${Else}
+        SetShellVarContext current
+        ${If} $INSTDIR == ""
+            StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tolvane"
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+Function un.onInit
+    ; The all-users installation is the one HKLM's entry names.
+    StrCpy $AllUsers 0
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        StrCpy $AllUsers 1
+        !insertmacro TolvaneNeedAdministrator
+        SetShellVarContext all
+    ${Else}
+        SetShellVarContext current
+    ${EndIf}
+FunctionEnd
+
 Section "Tolvane"
-    SetShellVarContext current
     SetOutPath "$INSTDIR"
     !insertmacro TolvaneInstallFiles
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -48,50 +101,37 @@ Section "Tolvane"
     CreateShortcut "$SMPROGRAMS\Tolvane\Tolvane Help.lnk" "$INSTDIR\tolvane.htm"
     CreateShortcut "$SMPROGRAMS\Tolvane\Uninstall Tolvane.lnk" "$INSTDIR\uninstall.exe"
 
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tolvane"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Quarnel"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tolvane.exe"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Tolvane"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "Quarnel"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tolvane.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     ; The size Add/Remove Programs shows, in KiB, of what was just installed.
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
 Section "Uninstall"
-    SetShellVarContext current
-    ; A service installed from this folder goes first: it must not be left
-    ; carrying out a schedule in a folder that is gone, nor running a program
-    ; from it. installs.bat registers its copy in Program Files with --user
-    ; and, last, --schedule and this folder's rebootdata.kx; earlier versions
-    ; registered the program here itself. removeit.bat asks for administrator
-    ; rights itself.
-    ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
-    StrCpy $2 ' --schedule "$INSTDIR\rebootdata.kx"'
-    StrLen $3 $2
-    IntOp $3 0 - $3
-    StrCpy $4 $0 "" $3
-    StrCmp $4 $2 service_ours
-    StrCmp $0 '"$INSTDIR\tolvane-service.exe"' service_ours service_gone
-    service_ours:
-        ExecWait '"$SYSDIR\cmd.exe" /c ""$INSTDIR\removeit.bat""'
-        ; Asking for the rights starts a second copy of removeit.bat and
-        ; returns at once: wait (up to 30 s) until the service is gone, so
-        ; nothing of this folder is in use any more.
-        StrCpy $1 0
-    service_wait:
+    ; The service goes first when it runs this installation's program: it
+    ; must not be left running a program that is gone. Only the all-users
+    ; installation installs it (its program is in Program Files), and this
+    ; uninstaller runs as administrator there. A per-user installation holds
+    ; nothing with rights to remove: a service an earlier version installed
+    ; from it is removed with Set Service in the all-users installation.
+    ${If} $AllUsers == 1
         ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\Tolvane" "ImagePath"
-        StrCmp $0 "" service_gone
-        IntOp $1 $1 + 1
-        IntCmp $1 60 service_gone
-        Sleep 500
-        Goto service_wait
-    service_gone:
+        StrCpy $2 '"$INSTDIR\tolvane-service.exe"'
+        StrLen $3 $2
+        StrCpy $4 $0 $3
+        ${If} $4 == $2
+            ExecWait '"$INSTDIR\tolvane-service.exe" --remove'
+        ${EndIf}
+    ${EndIf}
     !insertmacro TolvaneRemoveFiles
     Delete "$INSTDIR\uninstall.exe"
     ; The schedule (rebootdata.kx) is the user's own: it stays, and so does
@@ -101,5 +141,5 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\Tolvane\Tolvane Help.lnk"
     Delete "$SMPROGRAMS\Tolvane\Uninstall Tolvane.lnk"
     RMDir "$SMPROGRAMS\Tolvane"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd

@@ -33,7 +33,20 @@ bool IsWindowsSeparator(char c) {
 
 // ---- One command line for both services ----
 
-enum class Option { Help, Version, PrintUser, Console, Ticks, Interval, Schedule, User };
+enum class Option {
+    Help,
+    Version,
+    PrintUser,
+    PrintSchedule,
+    CanInstall,
+    Install,
+    Remove,
+    Console,
+    Ticks,
+    Interval,
+    Schedule,
+    User
+};
 
 bool TakesValue(Option option) {
     return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
@@ -47,7 +60,8 @@ enum class Refusal {
     Invalid,             // `text` is the value
     NoSchedule,          // and the program needs one
     LoopWithoutConsole,  // --ticks or --interval without --console
-    PrintUserNotAlone,
+    NotAlone,            // `option` goes alone
+    InstallNeeds,        // --install without --user and --schedule, or with others
 };
 
 // How one service program reads its command line, and what it says when it
@@ -98,6 +112,10 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
             if (option == Option::Help) options.help = true;
             if (option == Option::Version) options.version = true;
             if (option == Option::PrintUser) options.printUser = true;
+            if (option == Option::PrintSchedule) options.printSchedule = true;
+            if (option == Option::CanInstall) options.canInstall = true;
+            if (option == Option::Install) options.install = true;
+            if (option == Option::Remove) options.remove = true;
             if (option == Option::Console) options.console = true;
             continue;
         }
@@ -152,16 +170,29 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
         return std::find(given.begin(), given.end(), option) != given.end();
     };
     std::optional<Refusal> refused;
-    if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
-        !options.console) {
+    Option concerned = Option::Help;
+    // These answer one question or do one thing; what else was asked could
+    // only be a mistake.
+    for (const Option alone :
+         {Option::PrintUser, Option::PrintSchedule, Option::CanInstall, Option::Remove}) {
+        if (was(alone) && arguments.size() != 1) {
+            refused = Refusal::NotAlone;
+            concerned = alone;
+        }
+    }
+    if (refused) {
+        // said above
+    } else if (options.install &&
+               (!was(Option::User) || !was(Option::Schedule) || given.size() != 3)) {
+        refused = Refusal::InstallNeeds;
+    } else if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
+               !options.console) {
         refused = Refusal::LoopWithoutConsole;
-    } else if (options.printUser && arguments.size() != 1) {
-        refused = Refusal::PrintUserNotAlone;
     } else if (rules.needsSchedule && !was(Option::Schedule)) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {
-        error = rules.refusal(*refused, Option::Help, "");
+        error = rules.refusal(*refused, concerned, "");
         return std::nullopt;
     }
     return options;
@@ -222,8 +253,14 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             return "Unknown argument: " + text;
         case Refusal::LoopWithoutConsole:
             return "--ticks and --interval go with --console.";
-        case Refusal::PrintUserNotAlone:
-            return "--print-user goes alone.";
+        case Refusal::NotAlone:
+            return std::string(option == Option::PrintUser       ? "--print-user"
+                               : option == Option::PrintSchedule ? "--print-schedule"
+                               : option == Option::CanInstall    ? "--can-install"
+                                                                 : "--remove") +
+                   " goes alone.";
+        case Refusal::InstallNeeds:
+            return "--install needs --user SID and --schedule FILE, and nothing else.";
         default:
             break;
     }
@@ -249,6 +286,10 @@ const CommandLineRules kWindowsRules = {
     .names = {{"--help", Option::Help},
               {"/?", Option::Help},
               {"--print-user", Option::PrintUser},
+              {"--print-schedule", Option::PrintSchedule},
+              {"--can-install", Option::CanInstall},
+              {"--install", Option::Install},
+              {"--remove", Option::Remove},
               {"--console", Option::Console},
               {"--ticks", Option::Ticks},
               {"--interval", Option::Interval},

@@ -16,6 +16,12 @@ struct ServiceOptions {
     bool help = false;       // --help (and /? on Windows): the usage, and end
     bool version = false;    // --version (Linux): the program's version, and end
     bool printUser = false;  // --print-user (Windows): say whose program this is, and end
+    // --print-schedule (Windows): the schedule file the window keeps for the
+    // user running this, and end.
+    bool printSchedule = false;
+    bool canInstall = false;  // --can-install (Windows): whether this copy may be installed
+    bool install = false;     // --install (Windows): register the service, with --user and --schedule
+    bool remove = false;      // --remove (Windows): stop and delete the service
     bool console =
         false;      // --console (Windows): the loop in the foreground, the log on standard error
     int ticks = 0;  // --ticks (Windows): stop after this many ticks; 0: until stopped
@@ -29,6 +35,12 @@ struct ServiceOptions {
 
 // The exit status of a service program that refuses its command line.
 inline constexpr int kServiceRefused = 2;
+// The exit status of tolvane-service.exe asked to install or remove the
+// service from a folder that others than administrators could change.
+inline constexpr int kServiceNotAllUsers = 3;
+// The exit status of tolvane-service.exe --install or --remove that the
+// service manager refused for want of administrator rights.
+inline constexpr int kServiceNeedsRights = 4;
 
 // The opening both service programs share, before any step of their
 // platform's: the arguments after the program's name read with `parse`, a
@@ -107,7 +119,7 @@ using WindowsServiceOptions = ServiceOptions;
 inline constexpr const char* kWindowsServiceUsage =
     "tolvane-service.exe carries out Tolvane's schedule as the Windows service\n"
     "\"Tolvane\", even when nobody is logged on. Install it with installs.bat and\n"
-    "remove it with removeit.bat, as administrator.\n"
+    "remove it with removeit.bat, from the all-users installation (Program Files).\n"
     "\n"
     "  tolvane-service.exe --user SID --schedule FILE\n"
     "      the service itself, started by the service manager;\n"
@@ -115,8 +127,14 @@ inline constexpr const char* kWindowsServiceUsage =
     "                      [--interval SECONDS]\n"
     "      runs the schedule in this console until Ctrl+C (or for N ticks),\n"
     "      checking it every 45 seconds or every SECONDS (at most 45);\n"
-    "  tolvane-service.exe --print-user\n"
-    "      writes the SID of the user running it (installs.bat records it).\n"
+    "  tolvane-service.exe --print-user | --print-schedule\n"
+    "      writes the SID of the user running it, or the schedule file the window\n"
+    "      keeps for that user (installs.bat records both);\n"
+    "  tolvane-service.exe --can-install\n"
+    "      says whether this copy stands where only administrators can change it;\n"
+    "  tolvane-service.exe --install --user SID --schedule FILE | --remove\n"
+    "      registers and starts the service for that user, or stops and deletes it\n"
+    "      (as administrator, from the all-users installation only).\n"
     "\n"
     "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
     "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
@@ -126,8 +144,9 @@ inline constexpr const char* kWindowsServiceUsage =
 
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they ask for something the program does not do. --ticks and
-// --interval go with --console, --print-user alone; --help or /? among
-// arguments it takes asks for the usage alone.
+// --interval go with --console; --print-user, --print-schedule,
+// --can-install and --remove alone; --install with --user and --schedule
+// only; --help or /? among arguments it takes asks for the usage alone.
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

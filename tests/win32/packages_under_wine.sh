@@ -1,11 +1,11 @@
 #!/bin/sh
 # The installer and the portable zip: the zip holds the program, the service
 # program, its batch files and the help page in one folder; the installer, run
-# silently under Wine as a plain user, puts them in the user's programs folder
-# with a Start-menu entry and an uninstaller, and the uninstaller takes them
-# away again, with the service (and its copy in Program Files) when one
-# carries out that folder's schedule, and leaves one that carries out another
-# folder's.
+# silently under Wine, puts them in the user's programs folder with a
+# Start-menu entry and an uninstaller, where installs.bat installs no service;
+# with /ALLUSERS in Program Files, with the entries for all users, where
+# installs.bat installs the service; each uninstaller takes its files away
+# again, the all-users one with the service that runs its program.
 #
 #   packages_under_wine.sh WINE-GUI SETUP.EXE PORTABLE.ZIP VERSION
 set -u
@@ -53,78 +53,74 @@ find "$menu" -path '*Start Menu/Programs/Tolvane/Tolvane.lnk' | grep -q . ||
     fail "no Start-menu entry"
 printf "installed to %s with Start-menu entry and uninstall entry\n" "$target"
 
-# The service's program goes to Program Files; its schedule stays with the
-# window's. No schedule file is in either folder, so it never acts.
+# In the per-user installation installs.bat installs no service: it says
+# the service needs the all-users installation.
 service='HKLM\System\CurrentControlSet\Services\Tolvane'
-programFiles=$("$WINE" cmd /c 'echo %ProgramFiles%' 2>/dev/null </dev/null | tr -d '\r')
-copy="$programFiles\\Tolvane\\tolvane-service.exe"
-unixCopy=$("$WINE" winepath -u "$copy" 2>/dev/null </dev/null)
-case "$unixCopy" in
-    /?*/Tolvane/tolvane-service.exe) ;;
-    *) fail "no Program Files folder: \"$programFiles\", \"$unixCopy\"" ;;
-esac
-# A failed run must not leave the service registered in the prefix.
-# In one process: a Wine that starts afresh starts its automatic services again.
 at_exit() {
+    # A failed run must not leave the service registered in the prefix.
     "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1 </dev/null
-    rm -rf "$(dirname "$unixCopy")"
+    [ -n "${unixAllUsers-}" ] && rm -rf "$unixAllUsers"
 }
 image_path() {
     "$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
         sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p'
 }
-# Runs the uninstaller, which runs a copy of itself from the temporary folder
+out=$("$WINE" "$unixTarget/installs.bat" 2>&1 </dev/null | tr -d '\r')
+printf '%s\n' "$out" | grep -q "needs the all-users installation" ||
+    fail "installs.bat in the per-user installation said: $out"
+[ -z "$(image_path)" ] || fail "installs.bat in the per-user installation registered $(image_path)"
+echo "the per-user installation installs no service"
+
+# Runs an uninstaller, which runs a copy of itself from the temporary folder
 # and returns at once, and waits for that copy to finish its work: taking
 # away the uninstall entry is the last thing it does.
-no_uninstall_entry() { ! "$WINE" reg query "$key" >/dev/null 2>&1 </dev/null; }
+no_entry() { ! "$WINE" reg query "$1" >/dev/null 2>&1 </dev/null; }
 uninstall() {
-    "$WINE" "$unixTarget/uninstall.exe" /S >/dev/null 2>&1 </dev/null
-    wait_until no_uninstall_entry || fail "the uninstall entry is still there"
-    [ ! -e "$unixTarget" ] || fail "left behind: $(ls "$unixTarget")"
+    "$WINE" "$1/uninstall.exe" /S >/dev/null 2>&1 </dev/null
+    wait_until no_entry "$2" || fail "the uninstall entry $2 is still there"
+    [ ! -e "$1" ] || fail "left behind: $(ls "$1")"
 }
-no_schedules() {
-    for file in "$@"; do
-        [ ! -e "$file/rebootdata.kx" ] || fail "a schedule file is in $file"
-    done
-}
+uninstall "$unixTarget" "$key"
+find "$menu" -path '*Start Menu/Programs/Tolvane*' | grep -q . && fail "the Start-menu entry is still there"
+echo "uninstalled the per-user installation"
 
-# A service that carries out another folder's schedule is not this
-# installation's: the uninstaller leaves it alone.
-otherFolder="$work/Tolvane (portable) & co"
-mkdir -p "$otherFolder"
-cp "$unixTarget/tolvane-service.exe" "$unixTarget/installs.bat" "$unixTarget/removeit.bat" \
-    "$otherFolder/"
-no_schedules "$otherFolder" "$(dirname "$unixCopy")"
-"$WINE" "$otherFolder/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
-# installs.bat records the user running it, as the program reads it.
-sid=$("$WINE" "$otherFolder/tolvane-service.exe" --print-user 2>/dev/null </dev/null | tr -d '\r')
+# For all users: Program Files, HKLM's uninstall entry, the Start menu of
+# all users.
+programFiles=$("$WINE" cmd /c 'echo %ProgramFiles%' 2>/dev/null </dev/null | tr -d '\r')
+allUsers="$programFiles\\Tolvane"
+unixAllUsers=$("$WINE" winepath -u "$allUsers" 2>/dev/null </dev/null)
+case "$unixAllUsers" in
+    /?*/Tolvane) ;;
+    *) fail "no Program Files folder: \"$programFiles\", \"$unixAllUsers\"" ;;
+esac
+rm -rf "$unixAllUsers"
+"$WINE" "$installer" /S /ALLUSERS >/dev/null 2>&1 </dev/null || fail "the all-users installer failed"
+for file in tolvane.exe tolvane.htm tolvane-service.exe installs.bat removeit.bat uninstall.exe; do
+    [ -f "$unixAllUsers/$file" ] || fail "$file was not installed in $allUsers"
+done
+[ ! -e "$unixTarget" ] || fail "the all-users installer wrote to $target"
+machineKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane'
+"$WINE" reg query "$machineKey" /v InstallLocation 2>/dev/null </dev/null | tr -d '\r' |
+    grep -qF "$allUsers" || fail "no all-users uninstall entry for $allUsers"
+no_entry "$key" || fail "the all-users installer wrote the user's uninstall entry"
+public=$("$WINE" cmd /c 'echo %ProgramData%' 2>/dev/null </dev/null | tr -d '\r')
+unixPublic=$("$WINE" winepath -u "$public" 2>/dev/null </dev/null)
+find "$unixPublic" -path '*Start Menu/Programs/Tolvane/Tolvane.lnk' | grep -q . ||
+    fail "no Start-menu entry for all users in $public"
+echo "installed for all users to $allUsers"
+
+# There installs.bat installs the service with the program in Program Files,
+# for this user and the schedule in their own local data folder.
+sid=$("$WINE" "$unixAllUsers/tolvane-service.exe" --print-user 2>/dev/null </dev/null | tr -d '\r')
 [ -n "$sid" ] || fail "--print-user wrote nothing"
-otherWant="\"$copy\" --user $sid --schedule \"$("$WINE" winepath -w "$otherFolder" 2>/dev/null </dev/null |
-    tr -d '\r')\\rebootdata.kx\""
-[ "$(image_path)" = "$otherWant" ] || fail "ImagePath is $(image_path), not $otherWant"
-uninstall
-[ "$(image_path)" = "$otherWant" ] || fail "the other folder's service was removed: $(image_path)"
-[ -f "$unixCopy" ] || fail "the other folder's service lost its program"
-echo "uninstalling leaves a service that carries out another folder's schedule"
-"$WINE" "$otherFolder/removeit.bat" >/dev/null 2>&1 </dev/null || fail "removeit.bat failed"
-[ ! -e "$unixCopy" ] || fail "removeit.bat left $copy"
-
-# The service installed from the installed folder, for the uninstaller to
-# remove.
-"$WINE" "$installer" /S >/dev/null 2>&1 </dev/null || fail "installer failed again"
-no_schedules "$unixTarget" "$(dirname "$unixCopy")"
-"$WINE" "$unixTarget/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
-want="\"$copy\" --user $sid --schedule \"$target\\rebootdata.kx\""
+local=$("$WINE" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null </dev/null | tr -d '\r')
+"$WINE" "$unixAllUsers/installs.bat" >/dev/null 2>&1 </dev/null || fail "installs.bat failed"
+want="\"$allUsers\\tolvane-service.exe\" --user $sid --schedule \"$local\\Tolvane\\rebootdata.kx\""
 [ "$(image_path)" = "$want" ] || fail "ImagePath is $(image_path), not $want"
-cmp -s "$unixTarget/tolvane-service.exe" "$unixCopy" || fail "no copy of the program in $copy"
 printf "service installed: %s\n" "$want"
 
-uninstall
+uninstall "$unixAllUsers" "$machineKey"
 "$WINE" sc query Tolvane >/dev/null 2>&1 </dev/null && fail "the service is still installed"
-# removeit.bat takes the copy away after the service itself (where it has
-# to ask for administrator rights, in a second copy the uninstaller does not
-# wait for).
-copy_gone() { [ ! -e "$(dirname "$unixCopy")" ]; }
-wait_until copy_gone || fail "left in Program Files: $(ls -A "$(dirname "$unixCopy")")"
-find "$menu" -path '*Start Menu/Programs/Tolvane*' | grep -q . && fail "the Start-menu entry is still there"
-echo "uninstalled, with the service and its copy in Program Files"
+find "$unixPublic" -path '*Start Menu/Programs/Tolvane*' | grep -q . &&
+    fail "the all-users Start-menu entry is still there"
+echo "uninstalled for all users, with the service"

@@ -128,42 +128,79 @@ for relative in rebootdata.kx 'co\rebootdata.kx' '\rebootdata.kx' 'Z:rebootdata.
 done
 echo "a relative --schedule is refused"
 
-# ---- installs.bat ----
+# ---- installs.bat and removeit.bat ----
+# In a per-user folder they say the service needs the all-users
+# installation, and neither they nor the program change anything.
 mkdir -p "$folder"
 cp "$exe" "$folder/tolvane-service.exe"
 cp "$installs" "$removeit" "$folder/"
+for script in installs.bat removeit.bat; do
+    out=$(wine "$folder/$script")
+    [ $? -ne 0 ] || fail "$script succeeded in a per-user folder: $out"
+    printf "%s\n" "$out" | grep -q "^The Tolvane service needs the all-users installation of Tolvane (in Program Files)" ||
+        fail "$script did not say it needs the all-users installation: $out"
+    installed && fail "$script in a per-user folder registered the service"
+done
+sid=$(wine "$exe" --print-user) || fail "--print-user failed: $sid"
+perUser() {
+    out=$(wine "$folder/tolvane-service.exe" "$@")
+    status=$?
+    [ $status -eq 3 ] || fail "$1 from a per-user folder ended with $status: $out"
+    printf "%s\n" "$out" | grep -q "not in the all-users installation" || fail "$1: $out"
+    installed && fail "$1 from a per-user folder registered the service"
+}
+perUser --install --user "$sid" --schedule "$(winpath "$folder")\\rebootdata.kx"
+perUser --remove
+perUser --can-install
+echo "a per-user folder installs nothing: the scripts and the program refuse"
+
+# The all-users installation: the program and the scripts in Program Files;
+# the window's schedule in the user's own local data folder.
+allUsers="$unixProgramFiles/Tolvane (all users) & co ^1"
+allUsersWin="$programFiles\\Tolvane (all users) & co ^1"
+exeWin="$allUsersWin\\tolvane-service.exe"
+local=$(wine cmd /c 'echo %LOCALAPPDATA%')
+scheduleDir="$("$run" winepath -u "$local" 2>/dev/null)/Tolvane"
+schedule="$local\\Tolvane\\rebootdata.kx"
+at_exit() {
+    # A failed run must not leave the service registered in the prefix. In
+    # one process: a Wine that starts afresh starts its automatic services.
+    "$run" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1
+    "$run" reg delete "$eventKey" /f >/dev/null 2>&1
+    rm -rf "$copyDir" "$allUsers" "$scheduleDir"
+}
+mkdir -p "$allUsers" "$scheduleDir"
+cp "$exe" "$installs" "$removeit" "$allUsers/"
+[ "$(wine "$allUsers/tolvane-service.exe" --print-schedule)" = "$schedule" ] ||
+    fail "--print-schedule is not $schedule"
 # The window's schedule file, which the service is to read.
-printf "$noSchedule" >"$folder/rebootdata.kx"
-schedule="$(winpath "$folder")\\rebootdata.kx"
+printf "$noSchedule" >"$scheduleDir/rebootdata.kx"
 # Whether this file system keeps the last access (relatime does once it is
 # older than the last change); the service's reading shows by it.
-long_ago "$folder/rebootdata.kx"
-cat "$folder/rebootdata.kx" >/dev/null
-if [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ]; then
+long_ago "$scheduleDir/rebootdata.kx"
+cat "$scheduleDir/rebootdata.kx" >/dev/null
+if [ "$(accessed "$scheduleDir/rebootdata.kx")" -gt 978307200 ]; then
     seesReads=yes
-    long_ago "$folder/rebootdata.kx"
+    long_ago "$scheduleDir/rebootdata.kx"
 else
     seesReads=no
 fi
 
-# The user installs.bat records: the one running it, as the program reads it.
-sid=$(wine "$exe" --print-user) || fail "--print-user failed: $sid"
-wine "$folder/installs.bat" || fail "installs.bat failed"
+wine "$allUsers/installs.bat" || fail "installs.bat failed"
 wait_for_state 4 || fail "the service is not running: $state"
-want="\"$copyWin\" --user $sid --schedule \"$schedule\""
+want="\"$exeWin\" --user $sid --schedule \"$schedule\""
 [ "$(value "$key" ImagePath)" = "$want" ] ||
     fail "ImagePath is $(value "$key" ImagePath), not $want"
 [ "$(value "$key" Start)" = 0x2 ] || fail "not started automatically"
 [ "$(value "$key" DisplayName)" = Tolvane ] || fail "display name $(value "$key" DisplayName)"
 [ "$(value "$key" ObjectName)" = LocalSystem ] || fail "runs as $(value "$key" ObjectName)"
 [ "$(value "$key" Type)" = 0x10 ] || fail "not a service in a process of its own"
-[ "$(value "$eventKey" EventMessageFile)" = "$copyWin" ] || fail "no event log source"
-cmp -s "$folder/tolvane-service.exe" "$copyDir/tolvane-service.exe" ||
-    fail "no copy of the program in $copyDir"
-[ "$(ls "$copyDir")" = tolvane-service.exe ] || fail "$copyDir holds $(ls "$copyDir")"
+[ "$(value "$eventKey" EventMessageFile)" = "$exeWin" ] || fail "no event log source"
+[ "$(value "$eventKey" TypesSupported)" = 0x7 ] || fail "the event log source takes no types"
+[ ! -e "$copyDir" ] || fail "a copy was made in $copyDir"
 printf 'installed and running: %s\n' "$want"
 if [ $seesReads = yes ]; then
-    read_since_2001() { [ "$(accessed "$folder/rebootdata.kx")" -gt 978307200 ]; }
+    read_since_2001() { [ "$(accessed "$scheduleDir/rebootdata.kx")" -gt 978307200 ]; }
     wait_until read_since_2001 || fail "the service did not read $schedule"
     printf "the service read %s\n" "$schedule"
 else
@@ -178,37 +215,63 @@ printf "%s\n" "$state" | grep -q "WIN32_EXIT_CODE *: *0 " || fail "the service d
 wine sc start Tolvane >/dev/null
 wait_for_state 4 || fail "the service did not start again: $state"
 
-# Installing again replaces the running service, and its copy with the
-# program now beside the batch file (a byte longer, still a program).
-printf '\0' >>"$folder/tolvane-service.exe"
-wine "$folder/installs.bat" || fail "installs.bat failed over an installed service"
+# Installing again replaces the running service; hostile schedule paths are
+# refused with one line and exit status 2, and leave it as it was.
+wine "$allUsers/installs.bat" || fail "installs.bat failed over an installed service"
 wait_for_state 4 || fail "the service is not running after the second install: $state"
 [ "$(value "$key" ImagePath)" = "$want" ] || fail "ImagePath is now $(value "$key" ImagePath)"
-cmp -s "$folder/tolvane-service.exe" "$copyDir/tolvane-service.exe" ||
-    fail "the copy in $copyDir was not replaced"
-echo "installed again over the running service, its copy replaced"
+for hostile in "$local\\Tolvane\" --user S-1-5-18 --schedule \"C:\\x\\rebootdata.kx" \
+    "$local\\Tolvane\\" "$local\\%SystemRoot%\\rebootdata.kx" "rebootdata.kx" \
+    "$local\\Tol
+vane\\rebootdata.kx"; do
+    out=$(wine "$allUsers/tolvane-service.exe" --install --user "$sid" --schedule "$hostile")
+    status=$?
+    [ $status -eq 2 ] || fail "--schedule \"$hostile\" ended with $status: $out"
+    # The reason in one line; the usage may follow a blank one, and
+    # wine-run adds its own line about the status.
+    second=$(printf "%s\n" "$out" | sed -n 2p)
+    [ -n "$(printf "%s\n" "$out" | head -n 1)" ] && { [ -z "$second" ] || [ "${second#wine-run: }" != "$second" ]; } ||
+        fail "--schedule \"$hostile\": the reason is not one line: $out"
+    [ "$(value "$key" ImagePath)" = "$want" ] || fail "--schedule \"$hostile\" changed the ImagePath"
+done
+out=$(wine "$allUsers/tolvane-service.exe" --install --user S-1-5-18 --schedule "$schedule")
+[ $? -eq 2 ] || fail "--install for LocalSystem was not refused: $out"
+echo "installed again over the running service; hostile values refused"
 
-# ---- removeit.bat ----
-wine "$folder/removeit.bat" || fail "removeit.bat failed"
+# removeit.bat; a lone copy an earlier version left in %ProgramFiles%\Tolvane
+# goes with the service.
+mkdir -p "$copyDir"
+cp "$exe" "$copyDir/tolvane-service.exe"
+wine "$allUsers/removeit.bat" || fail "removeit.bat failed"
 installed && fail "the service is still registered"
 wine reg query "$key" >/dev/null && fail "the service's key is still there"
 wine reg query "$eventKey" >/dev/null && fail "the event log source is still there"
-[ ! -e "$copyDir" ] || fail "left in Program Files: $(ls -A "$copyDir")"
-# Wine shows its processes by their Windows command lines; the pattern (this
-# run's folder) does not match grep's own command line.
-pattern="$(basename "$work" | sed 's/\./\\./g')"
-service_ended() { ! grep -qE "$pattern" /proc/[0-9]*/cmdline 2>/dev/null; }
+[ ! -e "$copyDir" ] || fail "the copy an earlier version left is still there: $(ls -A "$copyDir")"
+[ -f "$allUsers/tolvane-service.exe" ] || fail "removeit.bat deleted the installation's own program"
+# Wine shows its processes by their Windows command lines.
+service_ended() { ! grep -qF "Tolvane (all users)" /proc/[0-9]*/cmdline 2>/dev/null; }
 wait_until service_ended || fail "the service's process still runs"
-cmp -s "$folder/rebootdata.kx" "$work/schedule.before" || fail "the schedule file was changed"
-out=$(wine "$folder/removeit.bat") || fail "removeit.bat failed with nothing to remove"
+cmp -s "$scheduleDir/rebootdata.kx" "$work/schedule.before" || fail "the schedule file was changed"
+out=$(wine "$allUsers/removeit.bat") || fail "removeit.bat failed with nothing to remove"
 printf "%s\n" "$out" | grep -q "not installed" || fail "removeit.bat did not say there was nothing: $out"
-echo "removed, with the copy in Program Files"
+echo "removed, with the copy an earlier version left"
+
+# A folder at the schedule's place does not keep the service from starting:
+# its ticks refuse it.
+rm "$scheduleDir/rebootdata.kx"
+mkdir "$scheduleDir/rebootdata.kx"
+wine "$allUsers/tolvane-service.exe" --install --user "$sid" --schedule "$schedule" >/dev/null ||
+    fail "the service did not start with a folder at the schedule's place"
+wait_for_state 4 || fail "the service is not running with a folder at the schedule's place: $state"
+wine "$allUsers/tolvane-service.exe" --remove >/dev/null || fail "--remove failed"
+installed && fail "--remove left the service"
+rmdir "$scheduleDir/rebootdata.kx"
+echo "the service starts with a folder at the schedule's place"
 
 # Without the program beside it installs.bat installs nothing.
 rm "$folder/tolvane-service.exe"
 wine "$folder/installs.bat" >/dev/null && fail "installs.bat succeeded without the program"
 installed && fail "a service was registered without its program"
-[ ! -e "$copyDir" ] || fail "a copy was made without the program"
 echo "installs.bat refuses a folder without tolvane-service.exe"
 
 # The service manager starts the program with the ImagePath's arguments: a
@@ -247,18 +310,26 @@ refused() {
 refused "service account" --user S-1-5-18
 refused "only LocalSystem can act for user S-1-5-21-1-2-3-4242" --user S-1-5-21-1-2-3-4242
 refused "--user needs the user's security identifier" --user Ann
-refused "is not a regular file" --schedule "$dir\\folder.kx"
-refused "has 2 names (hard links)" --schedule "$dir\\linked.kx"
 refused "--schedule needs the schedule file's full path" --schedule '\\?\C:\rebootdata.kx'
 cmp -s "$work/elsewhere/rebootdata.kx" "$work/schedule.before" || fail "the linked file was changed"
 [ "$(ls "$checked" | tr '\n' ' ')" = "folder.kx linked.kx tolvane-service.exe " ] ||
     fail "files were left: $(ls "$checked")"
+# A folder or a second name at the schedule's place: it runs, and refuses
+# it in the log at most once (only a tick at a new minute reads the
+# schedule; the ServiceStart tests follow a refusal over many minutes).
+for bad in folder.kx linked.kx; do
+    out=$(wine "$checked/tolvane-service.exe" --console --ticks 3 --interval 0.01 --schedule "$dir\\$bad")
+    status=$?
+    [ $status -eq 0 ] || fail "--schedule $bad ended with $status: $out"
+    [ "$(printf "%s\n" "$out" | grep -c " error: Refused: ")" -le 1 ] ||
+        fail "--schedule $bad: the refusal was logged more than once: $out"
+done
 # Its own user, named or not, in the console.
 for user in "" "--user $sid"; do
     out=$(wine "$checked/tolvane-service.exe" --console --ticks 1 --interval 0.01 $user)
     [ $? -eq 0 ] || fail "the console run $user failed: $out"
 done
-echo "refused: a service account, another user, a folder or a second name at the schedule's place"
+echo "refused: a service account, another user; a folder or a second name at the schedule's place refused in the log"
 
 # The service manager cannot start it without its user, or for another one.
 for user in "" "--user S-1-5-21-1-2-3-4242"; do

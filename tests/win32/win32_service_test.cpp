@@ -27,6 +27,7 @@
 #include "platform/win32/win32_system_power.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
+#include "schedule/schedule_service.h"
 #include "schedule/service_loop.h"
 #include "win32_test_support.h"
 
@@ -368,8 +369,11 @@ TEST_F(ServiceFolder, ConsoleModeRunsDueLinesOnceAndTakesOneTimeLinesOutOfTheFil
     options.ticks = 3;
     options.intervalSeconds = 0.01;
 
+    ASSERT_EQ(GetPriorityClass(GetCurrentProcess()), DWORD(NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(RunConsole(options, files, clock, power, log), 0);
 
+    // A background task: a huge schedule takes no time from the user's programs.
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(power.requests, (Texts{"forced reboot", "log-off"}));
     const std::string without = ScheduleFileBytes(
         {"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:01 AM-ShutDown-Repeat YES-Every Day"});
@@ -645,8 +649,6 @@ class ServiceStart : public ::testing::Test {
     std::string scratch = MakeScratchFolder();
     std::string folder = scratch + "\\Tolvane (start) & co";
     std::string schedule = folder + "\\rebootdata.kx";
-    Win32FileNodes nodes;
-    NoLinkFileSystem files{nodes, folder, folder};
     std::optional<std::string> runningAs = kLocalSystemSid;
     std::vector<std::string> accounts = {kUser, kOtherUser};
     Win32Identity identity{[this] { return runningAs; },
@@ -666,7 +668,9 @@ class ServiceStart : public ::testing::Test {
     }
 };
 
-TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedulesPlace) {
+// Whatever stands at the schedule's place, the service starts: its ticks
+// refuse what is not a plain file (see the ServiceTicks tests).
+TEST_F(ServiceStart, NeedsItsOneUsersAccountWhateverStandsAtTheSchedulesPlace) {
     const std::string other = scratch + "\\elsewhere.kx";
     {
         HANDLE file = CreateFileA(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -720,12 +724,14 @@ TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedules
          kLocalSystemSid,
          {"--user", kUser, "--schedule", schedule},
          [&] { CreateDirectoryA(schedule.c_str(), nullptr); },
-         "is not a regular file"},
+         "",
+         kUser},
         {"a second name in its place",
          kLocalSystemSid,
          {"--user", kUser, "--schedule", schedule},
          [&] { CreateHardLinkA(schedule.c_str(), other.c_str(), nullptr); },
-         "2 names"},
+         "",
+         kUser},
         {"the user's own console",
          kUser,
          {"--console", "--schedule", schedule},
@@ -746,7 +752,7 @@ TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedules
         runningAs = c.runningAs;
         std::string actFor = "(untouched)";
         const std::string problem =
-            ServiceStartProblem(Options(c.arguments), identity, files, actFor);
+            ServiceStartProblem(Options(c.arguments), identity, actFor);
         if (c.says.empty()) {
             EXPECT_EQ(problem, "") << c.name;
             EXPECT_EQ(actFor, c.actFor) << c.name;
@@ -755,6 +761,50 @@ TEST_F(ServiceStart, NeedsItsOneUsersAccountAndAPlainFileOrNothingAtTheSchedules
             EXPECT_EQ(problem.find('\n'), std::string::npos) << c.name << ": " << problem;
         }
     }
+}
+
+// A folder, then a second name, at the schedule's place: each tick walks to
+// it afresh and refuses it, logged once while it lasts; once a plain file
+// stands there its due line is carried out.
+TEST_F(ServiceStart, TicksRefuseABadFileOnceAndCarryOutTheScheduleOnceItIsFixed) {
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    NoLinkFileSystem files(nodes, folder, folder, &log);
+    FakeClock clock;
+    clock.now = FakeClock::At(2, 50);
+    FakeSystemPower power;
+    ScheduleService service(files, schedule, clock, power, log);
+    const auto tickAt = [&](int hour, int minute) {
+        clock.now = FakeClock::At(hour, minute);
+        clock.monotonic += 60;
+        clock.sinceBoot += 60;
+        service.Tick();
+    };
+    const std::string other = scratch + "\\elsewhere.kx";
+    const std::string due = ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day"});
+
+    ASSERT_TRUE(CreateDirectoryA(schedule.c_str(), nullptr));
+    tickAt(2, 51);
+    tickAt(2, 52);
+    tickAt(2, 53);
+    ASSERT_EQ(log.errors.size(), 1u) << "each tick saw the folder; one refusal is logged";
+    EXPECT_NE(log.errors[0].find("is not a regular file"), std::string::npos) << log.errors[0];
+
+    ASSERT_TRUE(RemoveDirectoryA(schedule.c_str()));
+    WriteWholeFile(other, due);
+    ASSERT_TRUE(CreateHardLinkA(schedule.c_str(), other.c_str(), nullptr));
+    tickAt(2, 54);
+    tickAt(2, 55);
+    ASSERT_EQ(log.errors.size(), 2u) << "the second name is a new refusal, logged once";
+    EXPECT_NE(log.errors[1].find("2 names"), std::string::npos) << log.errors[1];
+    EXPECT_TRUE(power.requests.empty());
+
+    ASSERT_TRUE(DeleteFileA(schedule.c_str()));
+    WriteWholeFile(schedule, due);
+    tickAt(2, 59);
+    tickAt(3, 0);
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+    EXPECT_EQ(log.errors.size(), 2u) << log.errors.back();
 }
 
 // Under Wine every program runs as the prefix's one user, never as LocalSystem.
@@ -769,12 +819,11 @@ TEST_F(ServiceStart, TheRealIdentityIsThisProgramsUserWhoActsForItself) {
         EXPECT_FALSE(real.isUserAccount(notAUser)) << notAUser;
     }
     std::string actFor;
-    EXPECT_EQ(ServiceStartProblem(Options({"--console"}), real, files, actFor), "");
+    EXPECT_EQ(ServiceStartProblem(Options({"--console"}), real, actFor), "");
     EXPECT_EQ(actFor, *self);
-    EXPECT_EQ(ServiceStartProblem(Options({"--user", *self, "--schedule", schedule}), real, files,
-                                  actFor),
+    EXPECT_EQ(ServiceStartProblem(Options({"--user", *self, "--schedule", schedule}), real, actFor),
               "");
-    EXPECT_NE(ServiceStartProblem(Options({"--schedule", schedule}), real, files, actFor), "");
+    EXPECT_NE(ServiceStartProblem(Options({"--schedule", schedule}), real, actFor), "");
 }
 
 }  // namespace

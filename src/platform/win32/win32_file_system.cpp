@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -366,6 +367,56 @@ std::string Win32FileSystem::LinkTarget(const std::string& path) {
         current = std::move(*next);
     }
     return path;
+}
+
+namespace {
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string WithoutTrailingSeparators(std::string_view path) {
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.remove_suffix(1);
+    return std::string(path);
+}
+
+}  // namespace
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+    const std::string base = WithoutTrailingSeparators(folder);
+    if (base.empty() || path.size() < base.size()) return false;
+    if (!SameLetters(path.substr(0, base.size()), base)) return false;
+    if (path.size() == base.size()) return true;
+    return base.back() == '\\' || path[base.size()] == '\\';
+}
+
+std::string KnownFolder(const KNOWNFOLDERID& id) {
+    PWSTR wide = nullptr;
+    if (FAILED(SHGetKnownFolderPath(id, 0, nullptr, &wide))) return {};
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
+                                         nullptr, nullptr);
+    std::string path(size > 0 ? size : 0, '\0');
+    BOOL lost = FALSE;
+    const bool converted = size > 0 && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1,
+                                                           path.data(), size, nullptr, &lost);
+    CoTaskMemFree(wide);
+    if (!converted || lost) return {};
+    path.resize(size - 1);
+    return path;
+}
+
+std::string WindowScheduleFolder(const std::string& programFolder) {
+    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86}) {
+        const std::string folder = KnownFolder(*id);
+        if (folder.empty() || !IsInsideFolder(programFolder, folder)) continue;
+        const std::string local = KnownFolder(FOLDERID_LocalAppData);
+        if (local.empty()) break;
+        return JoinPath(WithoutTrailingSeparators(local), '\\', "Tolvane");
+    }
+    return programFolder;
 }
 
 }  // namespace tolvane

@@ -7,6 +7,10 @@
 
 #include "platform/file_system.h"
 
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
+
 namespace tolvane {
 
 // The ANSI file functions with byte paths; files are opened in binary, so a
@@ -51,5 +55,19 @@ class Win32FileSystem final : public FileSystem {
 // relative to the link's folder, which `relative` then says); nothing for
 // other reparse data or a name the ANSI code page cannot hold.
 std::optional<std::string> SymbolicLinkTarget(std::string_view reparseData, bool& relative);
+
+// Whether `path` is `folder` itself or lies inside it, by the names, without
+// regard to case ("C:\Program Files\Tolvane\x.exe" inside "c:\program files";
+// "C:\Program Files Evil\x.exe" not).
+bool IsInsideFolder(std::string_view path, std::string_view folder);
+
+// A known folder (FOLDERID_...) as the ANSI functions take it; empty when
+// it cannot be read or the code page cannot hold its name.
+std::string KnownFolder(const KNOWNFOLDERID& id);
+
+// The folder of the window's schedule file for the user running this: beside
+// the program, unless the program lies in Program Files, which its users
+// cannot write; then the user's own %LOCALAPPDATA%\Tolvane.
+std::string WindowScheduleFolder(const std::string& programFolder);
 
 }  // namespace tolvane

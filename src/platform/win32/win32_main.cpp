@@ -32,7 +32,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     InitCommonControlsEx(&controls);
 
     Win32Clock clock;
-    Win32FileSystem files;
+    // Installed for all users, the program's folder is not its users' to
+    // write: each keeps the schedule in a folder of their own.
+    const std::string programFolder = Win32FileSystem().ProgramFolder();
+    const std::string scheduleFolder = WindowScheduleFolder(programFolder);
+    if (scheduleFolder != programFolder) CreateDirectoryA(scheduleFolder.c_str(), nullptr);
+    Win32FileSystem files(scheduleFolder);
     Win32SettingsStore settings;
     Win32ProcessStarter processes;
     ExplorerWebBrowser browser(processes);

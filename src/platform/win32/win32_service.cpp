@@ -58,7 +58,7 @@ Win32Identity RealIdentity() {
 }
 
 std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
-                                NoLinkFileSystem& files, std::string& actFor) {
+                                std::string& actFor) {
     const auto self = identity.runningAs();
     if (!self) return "the account this program runs as could not be read";
     std::string problem = WindowsServiceStartProblem(*self, options);
@@ -66,12 +66,12 @@ std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identi
     if (options.user && !identity.isUserAccount(*options.user)) {
         return "--user names no user's account on this computer: " + *options.user;
     }
-    // A folder, a link or a second name where the schedule should be is a
-    // mistake or an attack; either way nothing is carried out.
-    problem = files.Refusal(ServiceSchedulePath(options, files));
-    if (!problem.empty()) return problem;
     actFor = options.user.value_or(*self);
     return "";
+}
+
+bool LowerServicePriority() {
+    return SetPriorityClass(GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS) != FALSE;
 }
 
 bool StopEventWaiter::WaitFor(double seconds) {
@@ -104,6 +104,7 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
     }
     consoleStop = stop.Get();
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    if (!LowerServicePriority()) log.Error("Runs at normal priority: " + ErrorText(GetLastError()));
     {
         ScheduleService service(files, ServiceSchedulePath(options, files), clock, power, log);
         log.Info("Started; carrying out " + service.SchedulePath());
@@ -201,6 +202,7 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     if (!process.statusHandle) return;  // the service manager cannot be told anything
 
     Win32EventLog log;
+    if (!LowerServicePriority()) log.Error("Runs at normal priority: " + ErrorText(GetLastError()));
     Win32FileNodes nodes;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
                            FolderOf(process.options.schedule, "\\/"), &log);

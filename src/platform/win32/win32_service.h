@@ -41,12 +41,19 @@ struct Win32Identity {
 Win32Identity RealIdentity();
 
 // Whether the program may start as asked: its options for the account it
-// runs as (see WindowsServiceStartProblem), the account --user names, and
-// what stands at the schedule's path. `actFor` is then the user whose
-// sessions it acts on: --user, or the account it runs as. Empty when it may
-// start; otherwise one line saying why not.
+// runs as (see WindowsServiceStartProblem) and the account --user names.
+// `actFor` is then the user whose sessions it acts on: --user, or the
+// account it runs as. Empty when it may start; otherwise one line saying why
+// not. What stands at the schedule's path is no reason not to start: each
+// tick walks to it afresh and refuses (and logs once) what is not a plain
+// file, and carries it out again once it is.
 std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
-                                NoLinkFileSystem& files, std::string& actFor);
+                                std::string& actFor);
+
+// The service is a background task: below normal priority for its processor
+// time, so a huge schedule cannot make the machine sluggish. False when the
+// system refused.
+bool LowerServicePriority();
 
 // The service's loop waits on an event that the stop signals (the control
 // handler, Ctrl+C). A wait that fails is taken for a stop: the service could

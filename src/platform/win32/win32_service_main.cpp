@@ -10,17 +10,24 @@
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
+#include "platform/win32/win32_service_setup.h"
 #include "platform/win32/win32_system_power.h"
 #include "schedule/log_text.h"
 #include "schedule/paths.h"
+#include "schedule/schedule_file.h"
 
 namespace {
 
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
     std::fprintf(stderr, "%s\n\n%s", tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
                  tolvane::kWindowsServiceUsage);
-    // Started by the service manager, nobody sees standard error.
-    if (std::find(arguments.begin(), arguments.end(), "--console") == arguments.end()) {
+    // Started by the service manager, nobody sees standard error; run by a
+    // person (the console, the setup's steps), the person does.
+    const auto given = [&](const char* option) {
+        return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+    };
+    if (!given("--console") && !given("--install") && !given("--remove") &&
+        !given("--can-install") && !given("--print-user") && !given("--print-schedule")) {
         tolvane::Win32EventLog().Error("Not started: " + why);
     }
     return tolvane::kServiceRefused;
@@ -43,16 +50,31 @@ int main(int argc, char** argv) {
         std::printf("%s\n", self->c_str());
         return 0;
     }
-    // Every file of the service's is reached through the no-link walk, from
-    // the first look at the schedule's path on.
-    Win32FileNodes nodes;
-    ConsoleLog consoleLog;
-    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                           FolderOf(options->schedule, "\\/"), &consoleLog);
+    if (options->printSchedule) {
+        const std::string folder = WindowScheduleFolder(Win32FileSystem().ProgramFolder());
+        if (folder.empty()) return 1;
+        std::printf("%s\n", JoinPath(folder, '\\', kScheduleFileName).c_str());
+        return 0;
+    }
+    // The setup's steps say what they did on standard output, where the
+    // batch files show it.
+    if (options->canInstall) {
+        const std::string problem = AllUsersFolderProblem(ThisProgramPath());
+        if (problem.empty()) return 0;
+        std::printf("%s\n", problem.c_str());
+        return kServiceNotAllUsers;
+    }
+    if (options->install) return InstallService(*options, identity, stdout);
+    if (options->remove) return RemoveService(stdout);
     std::string user;
-    const std::string error = ServiceStartProblem(*options, identity, files, user);
+    const std::string error = ServiceStartProblem(*options, identity, user);
     if (!error.empty()) return Refuse(arguments, error);
     if (options->console) {
+        // Every file of the service's is reached through the no-link walk.
+        Win32FileNodes nodes;
+        ConsoleLog consoleLog;
+        NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
+                               FolderOf(options->schedule, "\\/"), &consoleLog);
         Win32Clock clock;
         Win32SystemPower power(user);
         return RunConsole(*options, files, clock, power, consoleLog);
