@@ -13,6 +13,7 @@
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system_power.h"
 #include "fuzz_check.h"
+#include "log_escape_check.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/scheduler.h"
 #include "schedule/text.h"
@@ -45,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // seeds keep their meaning).
     now.weekday = StartOfWallMinute(WallMinuteOf(now)).weekday;
     const std::string line = input.ConsumeRemainingBytesAsString();
+    // The service's log quotes the line as it stands.
+    CheckLogEscape(line);
 
     const ScheduleLineParts parts = SplitScheduleLine(line);
     if (parts.complete) {

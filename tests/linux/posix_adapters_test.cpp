@@ -3,12 +3,17 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 
+#include "linux/child_process.h"
 #include "native_platform.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
@@ -158,6 +163,94 @@ TEST(PosixFileSystem, ABoundedReadTakesNothingOfAFileOverTheBound) {
     files.RemoveFile(path);
     EXPECT_FALSE(files.ReadFileUpTo(path, 4096, tooLarge));
     EXPECT_FALSE(tooLarge) << "a missing file is no schedule, not a large one";
+    std::filesystem::remove_all(folder);
+}
+
+// The root service opens what a user names as the schedule, and lives in a
+// session of its own without a terminal: a terminal put in the schedule's
+// place (or beside it, as its lock) must not become the service's, or its
+// owner could stop the service from the keyboard.
+TEST(PosixFileSystem, ATerminalInTheFilesPlaceNeverBecomesTheProgramsOwn) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setsid();  // a session leader without a terminal, as systemd starts it
+        PosixFileSystem files("/tmp");
+        std::string reason;
+        const std::function<void()> opens[] = {
+            [&] { files.ReadFile(terminal, 1024); },
+            [&] { files.Exists(terminal); },
+            [&] { files.LockFile(terminal, LockKind::Exclusive, 0, reason); },
+            [&] { files.LockedElsewhere(terminal); },
+        };
+        int step = 0;
+        for (const auto& open : opens) {
+            ++step;
+            open();
+            const int own = ::open("/dev/tty", O_RDONLY | O_NOCTTY);
+            if (own >= 0) ::_exit(step);  // it has a controlling terminal now
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_TRUE(testing::WaitForExit(child, status));
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the terminal became the process's own at open "
+                                      << WEXITSTATUS(status);
+}
+
+namespace {
+
+int ThreadsOfThisProcess() {
+    int threads = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        ++threads;
+    }
+    return threads;
+}
+
+}  // namespace
+
+// A lock another program keeps for hours: every request gives up after its
+// own wait, but they share one waiting thread, which hands the lock to the
+// next request once it comes free, and lets it go at once when nobody is
+// waiting any more.
+TEST(PosixFileSystem, ALockHeldElsewhereCostsOneWaitingThreadHoweverOftenItIsAskedFor) {
+    const std::string folder = testing::MakeScratchFolder();
+    const std::string path = folder + "/rebootdata.kx.lock";
+    PosixFileSystem files(folder);
+    // Another open file of the same lock conflicts with it, in this process too.
+    const auto holdElsewhere = [&] {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        return fd;
+    };
+    std::string reason;
+    int holder = holdElsewhere();
+    const int threadsBefore = ThreadsOfThisProcess();
+    for (int request = 0; request < 6; ++request) {
+        EXPECT_EQ(files.LockFile(path, LockKind::Exclusive, 0.01, reason), nullptr);
+    }
+    EXPECT_LE(ThreadsOfThisProcess(), threadsBefore + 1);
+    ::close(holder);
+    // Waiting in the kernel: taken the moment the holder let go.
+    EXPECT_NE(files.LockFile(path, LockKind::Exclusive, 3600, reason), nullptr) << reason;
+
+    holder = holdElsewhere();
+    EXPECT_EQ(files.LockFile(path, LockKind::Exclusive, 0.01, reason), nullptr);
+    ::close(holder);
+    // The waiting thread now gets the lock with nobody to hand it to: it must
+    // let it go, or this wait would never end.
+    const int other = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(::flock(other, LOCK_EX), 0);
+    ::close(other);
     std::filesystem::remove_all(folder);
 }
 
