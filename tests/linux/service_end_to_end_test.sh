@@ -21,9 +21,12 @@ source "$(dirname "$0")/service_test_bus.sh" "$template"
 # due one, so once its lock is requested they have been passed over.
 mkdir -p "$work/data dir"
 schedule="$work/data dir/rebootdata.kx"
+# A lone line feed stays inside a line of the file; logged as it stands, it
+# would be a journal entry of its own at emergency priority.
+hostile=$'3:00 AM-Nothing\n<0>Broadcast from root: the system is going down-Repeat YES-Every Day'
 printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-Force LogOff-Repeat YES-Tuesday' \
     '3:00 AM-Force Reboot-Repeat NO-Every Day' '3:00 AM-Force ShutDown-Repeat YES-Friday' \
-    '3:00 AM-LockWorkStation-Repeat YES-Every Day' '' >"$schedule"
+    "$hostile" '3:00 AM-LockWorkStation-Repeat YES-Every Day' '' >"$schedule"
 owner=$(id -u)
 if [ "$owner" -eq 0 ]; then
     owner=65534
@@ -51,10 +54,13 @@ grep -q 'string "c7"' <<<"$calls" || fail "the lock was not for the owner's sess
 grep -q '"PowerOff\|"TerminateSession' <<<"$calls" && fail "an action that was not due ran"
 
 expected=$(printf '%s\r\n' '12:00 PM-ShutDown-Repeat YES-Every Day' '3:00 AM-Force LogOff-Repeat YES-Tuesday' \
-    '3:00 AM-Force ShutDown-Repeat YES-Friday' '3:00 AM-LockWorkStation-Repeat YES-Every Day' '')
+    '3:00 AM-Force ShutDown-Repeat YES-Friday' "$hostile" '3:00 AM-LockWorkStation-Repeat YES-Every Day' '')
 [ "$(cat "$schedule")" = "$expected" ] || fail "the file is: $(od -c "$schedule" | head)"
 grep -q '^<6>Requested forced reboot for: 3:00 AM-Force Reboot-Repeat NO-Every Day$' \
     "$work/service.log" || { cat "$work/service.log" >&2; fail "the reboot was not logged"; }
+grep -qxF '<6>Nothing to do for: 3:00 AM-Nothing\n<0>Broadcast from root: the system is going down-Repeat YES-Every Day' \
+    "$work/service.log" || { cat "$work/service.log" >&2; fail "the line with a line feed was not logged as one escaped line"; }
+grep -v '^<[36]>' "$work/service.log" | grep -q . && fail "a log line without the service's priority: $(grep -v '^<[36]>' "$work/service.log")"
 [ "$(stat -c %u "$schedule")" = "$owner" ] || fail "the file now belongs to uid $(stat -c %u "$schedule")"
 ls "$work/data dir" | grep -qv '^rebootdata.kx\(\.lock\|\.runs\)\?$' &&
     fail "a temporary file was left: $(ls "$work/data dir")"

@@ -11,6 +11,11 @@
 #   - a folder that is missing at start and made later by the user gets a
 #     file the user owns;
 #   - a schedule of gigabytes is not read and is logged, and the service runs on;
+#   - a FIFO or a folder in the schedule's place at the start is said once,
+#     the service runs on, and carries out the schedule put there later;
+#   - a lock held for ever beside the schedule costs one waiting thread, holds
+#     the due lines only while their minute lasts (then each is told once as
+#     not run), and a stop ends the wait;
 #   - each argument it cannot take gives one line and exit status 2.
 #
 #   service_trust_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
@@ -154,8 +159,66 @@ stop_service
 [ "$(stat -c %s "$work/home/huge.kx")" = $((8 * 1024 * 1024 * 1024)) ] || fail "the large file changed"
 echo "an 8 GiB schedule: not read, logged, the service still running"
 
+# --- Something else than a file in the schedule's place, at the start: a
+# state that is told once and looked at again at every tick (no exit, so no
+# restart loop), until the user puts a schedule there.
+for kind in fifo folder; do
+    odd="$work/home/odd-$kind/rebootdata.kx"
+    as_user mkdir "${odd%/*}"
+    if [ $kind = fifo ]; then as_user mkfifo "$odd"; else as_user mkdir "$odd"; fi
+    run_service "$odd"
+    at_three
+    wait_for_log 'cannot be read' || fail "$kind: nothing said: $(cat "$work/log")"
+    as_user rm -r "$odd"
+    as_user sh -c "printf '%s\r\n' '3:01 AM-Reboot-Repeat YES-Every Day' '' >'$odd'"
+    echo "2026-12-07 03:01:05" >"$clock"
+    wait_for_log 'Requested reboot' || fail "$kind: the schedule put there later did not run: $(cat "$work/log")"
+    [ "$(grep -c 'cannot be read' "$work/log")" = 1 ] || fail "$kind: not said once: $(cat "$work/log")"
+    stop_service
+done
+echo "a FIFO or a folder in the schedule's place: said once, the service ran on and took the file put there"
+
+# --- A lock held for ever beside the schedule: one thread waits for it,
+# only while the lines' minute lasts; a stop ends the wait.
+held="$work/home/held"
+as_user mkdir "$held"
+as_user sh -c "printf '%s\r\n' '3:00 AM-Reboot-Repeat YES-Every Day' '3:00 AM-Note 1-Repeat YES-Every Day' \
+    '3:00 AM-Note 2-Repeat NO-Every Day' '3:00 AM-Note 3-Repeat YES-Every Day' \
+    '3:00 AM-Note 4-Repeat NO-Every Day' '3:00 AM-Note 5-Repeat YES-Every Day' '' >'$held/rebootdata.kx'"
+cp "$held/rebootdata.kx" "$work/held-before"
+# One process holds it, with nothing of its own to leave behind when killed.
+as_user touch "$held/rebootdata.kx.lock"
+as_user bash -c 'exec 9>>"$1" && flock -x 9 && exec sleep infinity' holder "$held/rebootdata.kx.lock" &
+started $!
+lock_held() { ! flock -n -x "$held/rebootdata.kx.lock" true; }
+within lock_held || fail "the test's holder did not take the lock"
+# A request for the lock queued behind the holder's: only the service asks.
+inode=$(stat -c %i "$held/rebootdata.kx.lock")
+waiting() { grep -q -- "-> FLOCK .*:$inode " /proc/locks; }
+run_service "$held/rebootdata.kx"
+threads=$(ls "/proc/$service_pid/task" | wc -l)
+at_three
+within waiting || fail "the service does not wait for the lock: $(cat "$work/log")"
+[ "$(ls "/proc/$service_pid/task" | wc -l)" -le $((threads + 1)) ] ||
+    fail "$(ls "/proc/$service_pid/task" | wc -l) threads while six lines wait, $threads before"
+echo "2026-12-07 03:01:05" >"$clock"
+all_told() { [ "$(grep -c 'Not run, the schedule could not be locked (Another program' "$work/log")" -ge 6 ]; }
+within all_told || fail "the lines were not told as not run: $(cat "$work/log")"
+grep -q '"Reboot' <<<"$(calls)" && fail "a line ran past a holder of the lock"
+[ "$(grep -c 'Not run' "$work/log")" = 6 ] || fail "not each line once: $(cat "$work/log")"
+stop_service
+run_service "$held/rebootdata.kx"
+at_three
+within waiting || fail "the service does not wait for the lock: $(cat "$work/log")"
+kill -TERM "$service_pid"
+status=0
+wait "$service_pid" || status=$?
+[ $status -eq 0 ] || fail "stopped while it waited for the lock, it ended with status $status"
+grep -q 'Not run\|Requested' "$work/log" && fail "a stop in the wait ran or told lines: $(cat "$work/log")"
+cmp -s "$held/rebootdata.kx" "$work/held-before" || fail "the schedule changed"
+echo "a lock held for ever: one waiting thread, six lines told once as not run after their minute, a stop ends the wait"
+
 # --- Arguments it cannot take.
-mkdir "$work/a folder"
 while IFS='|' read -r says arguments; do
     eval "set -- $arguments"
     status=0
@@ -170,7 +233,6 @@ no user with the number 4242424|--schedule "$work/home/r.kx" --user 4242424
 --interval needs whole seconds from 1 to 59|--schedule "$work/home/r.kx" --user $user --interval 60
 --schedule needs the schedule file's absolute path|--schedule / --user $user
 --schedule needs the schedule file's absolute path|--schedule rebootdata.kx --user $user
-the schedule is not a regular file|--schedule "$work/a folder" --user $user
 unknown argument: --verbose|--schedule "$work/home/r.kx" --user $user --verbose
 ARGUMENTS
 echo "each argument it cannot take: one line and exit status 2"
