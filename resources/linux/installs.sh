@@ -252,32 +252,22 @@ fi
 # program, the schedule, the user and the folder.
 said=$(want_program=$service want_schedule=$schedule want_user=$user want_folder=$folder awk '
 function fail(why) { print why; failed = 1; exit 1 }
-# Only %% is written (a lone % would be a specifier).
-function unspecify(s,    out, c, i) {
+# Only %% and $$ are written: a lone % would be a specifier, a lone $ a
+# variable; `sign` is which of the two is undone.
+function undouble(s, sign, what,    out, c, i) {
     out = ""
     for (i = 1; i <= length(s); i++) {
         c = substr(s, i, 1)
-        if (c == "%") {
-            if (substr(s, i + 1, 1) != "%") fail("a specifier in " key)
+        if (c == sign) {
+            if (substr(s, i + 1, 1) != sign) fail("a " what " in " key)
             i++
         }
         out = out c
     }
     return out
 }
-# Only $$ is written (a lone $ would be a variable).
-function undollar(s,    out, c, i) {
-    out = ""
-    for (i = 1; i <= length(s); i++) {
-        c = substr(s, i, 1)
-        if (c == "$") {
-            if (substr(s, i + 1, 1) != "$") fail("a variable in " key)
-            i++
-        }
-        out = out c
-    }
-    return out
-}
+function unspecify(s) { return undouble(s, "%", "specifier") }
+function undollar(s) { return undouble(s, "$", "variable") }
 # Words split at blanks; a quote opens a word and closes it; a backslash keeps
 # the next character, and only \\ \" and \x27 are written (they read the same
 # with and without C escapes).

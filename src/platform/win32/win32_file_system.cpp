@@ -33,7 +33,7 @@ unsigned long long Ticks(const FILETIME& time) {
 
 }  // namespace
 
-std::string Win32FileSystem::ProgramFolder() {
+std::string ThisProgramFile() {
     std::string path(MAX_PATH, '\0');
     for (;;) {
         const DWORD length =
@@ -41,10 +41,15 @@ std::string Win32FileSystem::ProgramFolder() {
         if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::string Win32FileSystem::ProgramFolder() {
+    const std::string path = ThisProgramFile();
+    if (path.empty()) return {};
     // At a drive's root "C:\" stays whole; the path joiner adds no second separator.
     return FolderOf(path, "\\/");
 }

@@ -50,6 +50,10 @@ class Win32FileSystem final : public FileSystem {
     std::string scheduleFolder_;
 };
 
+// The full path of this program's file, as the system loaded it; empty when
+// it cannot be had.
+std::string ThisProgramFile();
+
 // The target a symbolic link's reparse data (as FSCTL_GET_REPARSE_POINT
 // gives it) names, in the plain form ("C:\x", "\\server\share\x", or
 // relative to the link's folder, which `relative` then says); nothing for

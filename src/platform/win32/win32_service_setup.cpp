@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "platform/win32/win32_error_text.h"
+#include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
@@ -197,17 +198,8 @@ std::vector<std::string> BroadWriters(PSECURITY_DESCRIPTOR descriptor) {
 }
 
 std::string ThisProgramPath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::string path = ThisProgramFile();
+    if (path.empty()) return {};
     // A short name (PROGRA~1) would not compare with the known folder.
     std::string longPath(32768, '\0');
     const DWORD length =
