@@ -60,6 +60,66 @@ TEST_F(MainWindowTest, AnEditWaitsForNoneButFailsWhenAnotherHoldsTheLock) {
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A"}));
 }
 
+// ---- Edits the file refused ----
+
+// The folder became unwritable after the start (a full disk, say): nothing
+// typed is lost. The edits are kept in order, the list shows them over the
+// file as it is, and they land at the next edit or tick that can write.
+TEST_F(MainWindowTest, EditsTheFileRefusedAreKeptInOrderAndLandWhenItCanBeWritten) {
+    clock.now = FakeClock::At(9, 0);
+    WriteSchedule({"A", "B"});
+    files.failTemporaryWrite = true;
+    Choose(ControlId::ScheduleReboot, false, ControlId::OnlyOnce, "1", "05", "PM", "Every Day");
+    form.OnAddToSchedule();
+    Choose(ControlId::ScheduleLock, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
+    form.OnAddToSchedule();
+    form.OnScheduleLineSelected(0);  // "1:05 PM-LockWorkStation-..." sorts first
+    form.OnRemoveFromSchedule();
+    form.OnScheduleLineSelected(1);  // "A"
+    form.OnRemoveFromSchedule();
+    const auto notSaved = std::count_if(msgBox.shown.begin(), msgBox.shown.end(), [](const auto& m) {
+        return m.text.find("could not be saved") != std::string::npos;
+    });
+    EXPECT_EQ(notSaved, 4);
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "B"}));
+    EXPECT_EQ(Lines(), (Texts{kReboot, "B"}));
+
+    // Another program changes the file meanwhile: the list is that file with
+    // the edits still to come.
+    WriteSchedule({"A", "B", "C"});
+    EXPECT_EQ(Lines(), (Texts{kReboot, "B", "C"}));
+    form.OnTimerTick();
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A", "B", "C"})) << "still refused";
+
+    files.failTemporaryWrite = false;
+    const std::size_t shown = msgBox.shown.size();
+    form.OnTimerTick();
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({kReboot, "B", "C"}));
+    EXPECT_EQ(Lines(), (Texts{kReboot, "B", "C"}));
+    EXPECT_EQ(msgBox.shown.size(), shown) << "a tick says nothing";
+}
+
+// A one-time line that never reached the file runs at its time all the same,
+// once, and is not saved afterwards.
+TEST_F(MainWindowTest, AnUnsavedOneTimeLineRunsAtItsTimeAndIsNotSavedAfter) {
+    clock.now = FakeClock::At(13, 4);
+    WriteSchedule({"A"});
+    form.OnTimerTick();
+    files.failTemporaryWrite = true;
+    Choose(ControlId::ScheduleReboot, false, ControlId::OnlyOnce, "1", "05", "PM", "Every Day");
+    form.OnAddToSchedule();
+    ASSERT_EQ(Lines(), (Texts{kReboot, "A"}));
+    clock.now = FakeClock::At(13, 5, 1);
+    form.OnTimerTick();
+    EXPECT_EQ(power.requests, Texts{"reboot"});
+    EXPECT_EQ(Lines(), Texts{"A"});
+    files.failTemporaryWrite = false;
+    clock.now = FakeClock::At(13, 5, 46);
+    form.OnTimerTick();
+    EXPECT_EQ(power.requests, Texts{"reboot"}) << "once";
+    EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"A"}));
+}
+
 // ---- The window follows the file ----
 
 TEST_F(MainWindowTest, TheListFollowsTheFileAndKeepsTheSelectionOnItsLine) {
@@ -128,13 +188,15 @@ TEST_F(MainWindowTest, AScheduleThatCannotBeReadIsNeverReplaced) {
         EXPECT_NE(msgBox.shown[2].text.find("could not be saved"), std::string::npos) << c.name;
         EXPECT_EQ(files.files[schedulePath], c.bytes) << c.name;
 
-        // Readable again: the next edit goes into the file as it is.
+        // Readable again: the next edit goes into the file as it is, and the
+        // one that could not be saved with it.
         files.failRead = false;
         files.files[schedulePath] = ScheduleFileBytes({"A"});
         Choose(ControlId::ScheduleReboot, false, ControlId::Repeat, "1", "05", "PM", "Every Day");
         window.OnAddToSchedule();
         EXPECT_EQ(files.files[schedulePath],
-                  ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day", "A"}))
+                  ScheduleFileBytes({"1:05 PM-Reboot-Repeat YES-Every Day",
+                                     "1:05 PM-Reboot-Repeat YES-Every Day", "A"}))
             << c.name;
     }
 }

@@ -106,31 +106,70 @@ std::string ScheduleFile::GetRebootData() {
     return read.reason;
 }
 
-WriteResult ScheduleFile::Apply(const ScheduleStore::Change& change) {
-    const ScheduleStore::Changed changed = Store().Edit(change);
-    if (!changed) return WriteResult{false, changed.reason};
+std::optional<std::string> ScheduleFile::WithPending(const std::string& found) const {
+    std::optional<std::string> bytes;
+    for (const Edit& edit : pending_) {
+        const std::string& now = bytes ? *bytes : found;
+        if (edit.add) {
+            bytes = AddScheduleLine(now, edit.line);
+        } else if (auto without = RemoveOneScheduleLine(now, edit.line)) {
+            // Someone else may have removed it from the file first: then
+            // that removal changes nothing.
+            bytes = std::move(without);
+        }
+    }
+    return bytes;
+}
+
+WriteResult ScheduleFile::SavePending() {
+    if (pending_.empty()) return {};
+    const ScheduleStore::Changed changed =
+        Store().Edit([&](const std::string& found) { return WithPending(found); });
+    if (!changed) {
+        // Nothing typed is lost: the list goes on showing the edits, and the
+        // next edit or tick tries them again on the file as it is then.
+        Show(seen_);
+        return WriteResult{false, changed.reason};
+    }
+    pending_.clear();
     Show(changed.bytes);
     return {};
 }
 
 WriteResult ScheduleFile::AddLine(std::string line) {
     list_.Add(line);
-    return Apply([&](const std::string& found) { return AddScheduleLine(found, line); });
+    pending_.push_back({true, std::move(line)});
+    return SavePending();
 }
 
 WriteResult ScheduleFile::RemoveLine(int index) {
     const std::string line = list_.Item(index);
     if (!list_.Remove(index)) return {};
-    // Someone else may have removed it from the file first: then nothing
-    // is written, and the list shows the file as it is.
-    return Apply([&](const std::string& found) { return RemoveOneScheduleLine(found, line); });
+    // A line added but never saved is simply not added after all.
+    const auto unsaved = std::find_if(pending_.rbegin(), pending_.rend(), [&](const Edit& edit) {
+        return edit.add && edit.line == line;
+    });
+    if (unsaved != pending_.rend()) {
+        pending_.erase(std::next(unsaved).base());
+    } else {
+        pending_.push_back({false, line});
+    }
+    return SavePending();
 }
 
 bool ScheduleFile::ClaimRun(const std::string& line, WallMinute minute, bool oneTime) {
-    const ScheduleStore::Claimed claimed =
+    const bool unsaved = std::any_of(pending_.begin(), pending_.end(), [&](const Edit& edit) {
+        return edit.add && edit.line == line;
+    });
+    ScheduleStore::Claimed claimed =
         Store().ClaimRun(line, minute, oneTime, [&](const std::string& found) {
             return RemoveEveryScheduleLine(found, line);
         });
+    // Not in the file only because it could not be saved: the run record
+    // alone tells whether another process ran it.
+    if (claimed.claim == ScheduleStore::Claim::Gone && unsaved) {
+        claimed = Store().ClaimRun(line, minute, false, {});
+    }
     switch (claimed.claim) {
         case ScheduleStore::Claim::AlreadyRan:
         case ScheduleStore::Claim::Gone:
@@ -140,8 +179,12 @@ bool ScheduleFile::ClaimRun(const std::string& line, WallMinute minute, bool one
             break;
     }
     // A one-time line that could not be taken out of the file still runs,
-    // once: it leaves the list, which the window runs from.
+    // once: it leaves the list, which the window runs from, and the edits
+    // still to be saved.
     if (oneTime) {
+        pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                      [&](const Edit& edit) { return edit.add && edit.line == line; }),
+                       pending_.end());
         ScheduleListCursor cursor(list_);
         while (!cursor.AtEnd()) {
             pump_.ProcessPendingEvents();
@@ -168,7 +211,8 @@ void ScheduleFile::Reload() {
 
 void ScheduleFile::Show(const std::string& bytes) {
     seen_ = bytes;
-    auto lines = ScheduleFileLines(bytes);
+    const auto shown = WithPending(bytes);
+    auto lines = ScheduleFileLines(shown ? *shown : bytes);
     std::sort(lines.begin(), lines.end());
     const std::string selected = list_.Item(list_.Selected());
     const bool hadSelection = list_.Selected() >= 0;

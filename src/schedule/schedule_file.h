@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,13 +70,20 @@ class ScheduleFile {
     std::string GetRebootData();
 
     // The list's edits, each also made to the file. When the file could not
-    // be written the list still shows the change, and the result says why.
+    // be written the edit is kept, in order with any others still unsaved:
+    // the list shows the file with them, and every later edit and every
+    // SavePending makes them to the file as it then is, until they land.
+    // The result says why the file could not be written.
     WriteResult AddLine(std::string line);
     WriteResult RemoveLine(int index);
+    // Makes the edits not yet saved, if any; what still fails stays kept.
+    WriteResult SavePending();
+    bool HasPendingEdits() const { return !pending_.empty(); }
 
     // Whether this window carries out `line`, due at `minute`: no other
     // process has (see ScheduleStore::ClaimRun). Every copy of a one-time
-    // line leaves the list too.
+    // line leaves the list too, and the unsaved edits. A line the window
+    // could not save yet runs all the same, claimed by the run record alone.
     bool ClaimRun(const std::string& line, WallMinute minute, bool oneTime);
 
     // Shows the file in the list when it changed since it was last seen.
@@ -83,16 +91,24 @@ class ScheduleFile {
     void Reload();
 
   private:
+    struct Edit {
+        bool add = true;  // otherwise a removal of one copy
+        std::string line;
+    };
+
     void AddLines(const std::string& bytes);
-    // Makes the list hold exactly the lines of `bytes`, with as few
-    // insertions and removals as it takes.
+    // Makes the list hold exactly the lines of `bytes` with the unsaved
+    // edits made to them, with as few insertions and removals as it takes.
     void Show(const std::string& bytes);
-    WriteResult Apply(const ScheduleStore::Change& change);
+    // The file's bytes with every unsaved edit made, in order; nothing when
+    // they change nothing.
+    std::optional<std::string> WithPending(const std::string& found) const;
 
     ScheduleList& list_;
     FileSystem& fs_;
     EventPump& pump_;
     std::string seen_;  // the file's bytes the list last showed
+    std::vector<Edit> pending_;
 };
 
 }  // namespace tolvane

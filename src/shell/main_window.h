@@ -60,6 +60,9 @@ class MainWindow {
     // Every 45 seconds from the window's creation. The file is looked at
     // first, for a change no watcher reported.
     void OnTimerTick() {
+        // Edits the file refused earlier are tried again; the user was told
+        // when they were made.
+        file_.SavePending();
         file_.Reload();
         if (platform_.notices) notices_.Tick(platform_.clock.Now(), platform_.notices);
         scheduler_.RunDueLines();
