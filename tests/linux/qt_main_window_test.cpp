@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -270,6 +272,40 @@ TEST_F(QtMainWindowTest, TheListFollowsTheFileWhenAnotherProgramChangesIt) {
     ASSERT_TRUE(shows({"B", "C"}));
     EXPECT_EQ(program->Form().List().Selected(), 0) << "the selection stays on its line";
     EXPECT_EQ(list->currentRow(), 0);
+}
+
+// The disk refuses the schedule's bytes after the start (as a full disk
+// would; the file size limit does it here, for root too): the line added is
+// kept, shown, and written at the next tick once the disk takes it.
+TEST_F(QtMainWindowTest, ALineTheDiskRefusedIsKeptAndWrittenAtTheNextTick) {
+    std::filesystem::create_directories(root + "/data/tolvane");
+    std::ofstream(root + "/data/tolvane/rebootdata.kx", std::ios::binary) << "A\r\n\r\n";
+    program->Start("");
+    const_cast<QTimer&>(Window().Timer()).stop();
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = before;
+    full.rlim_cur = 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    {
+        BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok});
+        AddEntry(ControlId::ScheduleReboot, ControlId::Repeat, "1", "05", "PM");
+        ASSERT_EQ(boxes.Seen().size(), 2u);
+        EXPECT_NE(boxes.Seen()[1].text.find("could not be saved"), std::string::npos)
+            << boxes.Seen()[1].text;
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
+    ::signal(SIGXFSZ, oldHandler);
+    const std::string line = "1:05 PM-Reboot-Repeat YES-Every Day";
+    EXPECT_EQ(Schedule(), "A\r\n\r\n");
+    auto* list = Get<QListWidget>(ControlId::ScheduleLines);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text().toStdString(), line);
+
+    program->Form().OnTimerTick();
+    EXPECT_EQ(Schedule(), ScheduleFileBytes({line, "A"}));
+    EXPECT_EQ(list->count(), 2);
 }
 
 TEST_F(QtMainWindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextStart) {
