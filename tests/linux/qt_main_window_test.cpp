@@ -435,10 +435,8 @@ TEST(QtMainWindowOptions, AClickNeverClearsAnOptionButtonAndEachGroupStandsAlone
                 ControlId clicked;
                 std::vector<ControlId> actionsOn, repeatsOn;
             } steps[] = {
-                {repeat, {}, {repeat}},
-                {action, {action}, {repeat}},
-                {action, {action}, {repeat}},
-                {repeat, {action}, {repeat}},
+                {repeat, {}, {repeat}},       {action, {action}, {repeat}},
+                {action, {action}, {repeat}}, {repeat, {action}, {repeat}},
                 {action, {action}, {repeat}},
             };
             for (std::size_t i = 0; i < std::size(steps); ++i) {
@@ -477,18 +475,20 @@ TEST(QtMainWindowOptions, AClickOnTheGrayedScheduleForceBoxClearsItForTheNextLin
 // control, it takes nothing out.
 TEST(QtMainWindowKeys, DeleteOnTheFocusedListRemovesTheSelectedLineAsRemoveItDoes) {
     using Texts = std::vector<std::string>;
-    const Texts both = {"7:05 AM-Reboot-Repeat NO-Every Day",
-                        "9:00 PM-LogOff-Repeat NO-Every Day"};
+    const Texts both = {"7:05 AM-Reboot-Repeat NO-Every Day", "9:00 PM-LogOff-Repeat NO-Every Day"};
     const struct {
         const char* name;
-        int line;          // clicked before the key; -1 none
-        ControlId focus;   // where the key is pressed
+        int line;         // clicked before the key; -1 none
+        ControlId focus;  // where the key is pressed
         Texts shown;
         Texts messages;
     } cases[] = {
         {"first line", 0, ControlId::ScheduleLines, {both[1]}, {}},
         {"second line", 1, ControlId::ScheduleLines, {both[0]}, {}},
-        {"no line selected", -1, ControlId::ScheduleLines, both,
+        {"no line selected",
+         -1,
+         ControlId::ScheduleLines,
+         both,
          {std::string(texts::kNothingSelected)}},
         {"focus on Remove It", 0, ControlId::RemoveFromSchedule, both, {}},
         {"focus on the hour", 0, ControlId::Hour, both, {}},

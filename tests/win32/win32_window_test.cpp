@@ -671,8 +671,8 @@ TEST_F(Win32WindowTest, DeleteOnTheFocusedListRemovesTheSelectedLineAsRemoveItDo
     using Lines = std::vector<std::string>;
     const Lines three = {"1:00 AM-Reboot-Repeat NO-Every Day", "2:00 AM-Lock-Repeat NO-Every Day",
                          "3:00 AM-LogOff-Repeat NO-Every Day"};
-    WriteWholeFile(folder + "\\rebootdata.kx", three[0] + "\r\n" + three[1] + "\r\n" + three[2] +
-                                                    "\r\n\r\n");
+    WriteWholeFile(folder + "\\rebootdata.kx",
+                   three[0] + "\r\n" + three[1] + "\r\n" + three[2] + "\r\n\r\n");
     Load();
     ASSERT_EQ(ListItems(), three);
     HWND list = Control(ScheduleLines);
