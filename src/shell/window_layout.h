@@ -56,6 +56,11 @@ inline constexpr int kClientHeightTwips = 5385;
 inline constexpr int kTimerIntervalMs = 45000;
 inline constexpr int kTwipsPerInch = 1440;
 
+// The button the Delete key presses while the schedule list has the focus:
+// the key takes out the selected line through the same handler, with the same
+// messages.
+inline constexpr ControlId kListDeleteKeyButton = ControlId::RemoveFromSchedule;
+
 // Controls in creation order: every container comes before what it holds.
 std::span<const ControlSpec> MainWindowControls();
 // Menus and items in display order, each menu followed by its items.

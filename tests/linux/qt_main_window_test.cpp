@@ -324,7 +324,9 @@ TEST_F(QtMainWindowTest, TheForceBoxReachesTheSettingsFileAndComesBackAtTheNextS
         << Settings();
 }
 
-TEST_F(QtMainWindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood) {
+// A click on a grayed box clears it, as on the Windows window; from then on
+// clicks check and clear, and each value reaches the settings file.
+TEST_F(QtMainWindowTest, AStoredGrayedForceBoxClearsAtTheFirstClickAndNeverGraysAgain) {
     WriteSettings("[options]\nc2=2\n");
     program = std::make_unique<LinuxProgram>(LinuxProgramSetup{
         root + "/program", root + "/data/tolvane", root + "/config/tolvane", &power, {}});
@@ -335,15 +337,18 @@ TEST_F(QtMainWindowTest, AStoredGrayedForceBoxLeavesGrayedAtTheFirstClickForGood
 
     // Through grayed, a box that still cycled three states would come back
     // to 2 at the third click.
-    for (const int expected : {1, 0, 1, 0, 1}) {
+    for (const int expected : {0, 1, 0, 1, 0, 1}) {
         ClickNearLeftEdge(box);
         EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), expected);
         EXPECT_NE(Settings().find("c2=" + std::to_string(expected) + "\n"), std::string::npos)
             << Settings();
     }
+    Window().SetCheckValue(ControlId::ForceNow, 2);
     QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 0) << "the keyboard does the same";
+    EXPECT_NE(Settings().find("c2=0\n"), std::string::npos) << Settings();
     QTest::keyClick(box, Qt::Key_Space);
-    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1) << "the keyboard cycles the same way";
+    EXPECT_EQ(Window().CheckValue(ControlId::ForceNow), 1);
     EXPECT_EQ(Settings().find("c2=2"), std::string::npos) << Settings();
 }
 
@@ -436,6 +441,112 @@ struct QtWindowOnFakes : testing::FakeWindowPlatform {
         return real;
     }
 };
+
+// Each group keeps exactly the button last clicked in it, whatever the other
+// group holds and however often the same button is clicked; Add It then finds
+// both choices.
+TEST(QtMainWindowOptions, AClickNeverClearsAnOptionButtonAndEachGroupStandsAlone) {
+    using enum ControlId;
+    const std::vector<ControlId> actions = {ScheduleReboot, ScheduleLock, ScheduleLogOff,
+                                            ScheduleShutDown};
+    const std::vector<ControlId> repeats = {OnlyOnce, Repeat};
+    for (const ControlId action : actions) {
+        for (const ControlId repeat : repeats) {
+            SCOPED_TRACE(std::string(Control(action).name) + " with " +
+                         std::string(Control(repeat).name));
+            QtWindowOnFakes w;
+            const auto selected = [&](const std::vector<ControlId>& group) {
+                std::vector<ControlId> on;
+                for (const ControlId id : group) {
+                    if (w.window.OptionValue(id)) on.push_back(id);
+                }
+                return on;
+            };
+            const auto click = [&](ControlId id) {
+                QWidget* button = w.window.ControlWidget(id);
+                QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+            };
+            // The repeat choice first, then the action, then each again.
+            const struct {
+                ControlId clicked;
+                std::vector<ControlId> actionsOn, repeatsOn;
+            } steps[] = {
+                {repeat, {}, {repeat}},       {action, {action}, {repeat}},
+                {action, {action}, {repeat}}, {repeat, {action}, {repeat}},
+                {action, {action}, {repeat}},
+            };
+            for (std::size_t i = 0; i < std::size(steps); ++i) {
+                click(steps[i].clicked);
+                EXPECT_EQ(selected(actions), steps[i].actionsOn) << "after click " << i + 1;
+                EXPECT_EQ(selected(repeats), steps[i].repeatsOn) << "after click " << i + 1;
+            }
+
+            QTest::mouseClick(w.window.ControlWidget(AddToSchedule), Qt::LeftButton);
+            ASSERT_FALSE(w.msgBox.Texts().empty());
+            EXPECT_TRUE(w.msgBox.Texts().front().starts_with(texts::kAddedFirstLine))
+                << w.msgBox.Texts().front();
+        }
+    }
+}
+
+// The schedule's Force box the same way: cleared by the click, so Add It
+// adds a plain line.
+TEST(QtMainWindowOptions, AClickOnTheGrayedScheduleForceBoxClearsItForTheNextLine) {
+    QtWindowOnFakes w;
+    w.window.SetCheckValue(ControlId::ScheduleForce, 2);
+    for (const ControlId id :
+         {ControlId::ScheduleForce, ControlId::ScheduleReboot, ControlId::OnlyOnce}) {
+        QWidget* widget = w.window.ControlWidget(id);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, widget->height() / 2));
+    }
+    EXPECT_EQ(w.window.CheckValue(ControlId::ScheduleForce), 0);
+    QTest::mouseClick(w.window.ControlWidget(ControlId::AddToSchedule), Qt::LeftButton);
+    const std::string& file = w.files.files[w.form.SchedulePath()];
+    EXPECT_NE(file.find("-Reboot-Repeat NO-Every Day\r\n"), std::string::npos) << file;
+    EXPECT_EQ(file.find("Force"), std::string::npos) << file;
+}
+
+// The Delete key on the schedule list is Remove It: the selected line goes,
+// and with none selected the same message comes. Pressed on any other
+// control, it takes nothing out.
+TEST(QtMainWindowKeys, DeleteOnTheFocusedListRemovesTheSelectedLineAsRemoveItDoes) {
+    using Texts = std::vector<std::string>;
+    const Texts both = {"7:05 AM-Reboot-Repeat NO-Every Day", "9:00 PM-LogOff-Repeat NO-Every Day"};
+    const struct {
+        const char* name;
+        int line;         // clicked before the key; -1 none
+        ControlId focus;  // where the key is pressed
+        Texts shown;
+        Texts messages;
+    } cases[] = {
+        {"first line", 0, ControlId::ScheduleLines, {both[1]}, {}},
+        {"second line", 1, ControlId::ScheduleLines, {both[0]}, {}},
+        {"no line selected",
+         -1,
+         ControlId::ScheduleLines,
+         both,
+         {std::string(texts::kNothingSelected)}},
+        {"focus on Remove It", 0, ControlId::RemoveFromSchedule, both, {}},
+        {"focus on the hour", 0, ControlId::Hour, both, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QtWindowOnFakes w;
+        if (c.line >= 0) w.ClickLine(c.line);
+        w.window.ControlWidget(c.focus)->setFocus(Qt::OtherFocusReason);
+        QWidget* focused = w.window.focusWidget();
+        ASSERT_NE(focused, nullptr);
+        // A combo's focus is its text field.
+        ASSERT_TRUE(focused == w.window.ControlWidget(c.focus) ||
+                    focused->parentWidget() == w.window.ControlWidget(c.focus));
+        QTest::keyClick(focused, Qt::Key_Delete);
+        EXPECT_EQ(w.Shown(), c.shown);
+        EXPECT_EQ(w.msgBox.Texts(), c.messages);
+        std::string file;
+        for (const std::string& line : c.shown) file += line + "\r\n";
+        EXPECT_EQ(w.files.files[w.form.SchedulePath()], file + "\r\n");
+    }
+}
 
 // A user's act on a control, by its kind, or on a menu item.
 void ActOn(QtWindowOnFakes& w, const std::variant<ControlId, MenuId>& target) {

@@ -581,6 +581,17 @@ TEST_F(Win32WindowTest, TheTwoOptionGroupsDoNotClearEachOther) {
     window.SetOptionValue(ScheduleLock, true);
     EXPECT_FALSE(window.OptionValue(ScheduleShutDown));
     EXPECT_TRUE(window.OptionValue(Repeat));
+
+    // A click on the selected button keeps it, in either group.
+    for (const ControlId button :
+         {ScheduleReboot, ScheduleLock, ScheduleLogOff, ScheduleShutDown, OnlyOnce, Repeat}) {
+        SCOPED_TRACE(tolvane::Control(button).name);
+        Click(button);
+        Click(button);
+        EXPECT_EQ(Checked(button), BST_CHECKED);
+    }
+    EXPECT_EQ(Checked(ScheduleShutDown), BST_CHECKED);
+    EXPECT_EQ(Checked(Repeat), BST_CHECKED);
 }
 
 // The check boxes are the window's to flip: a click checks a clear box and
@@ -606,6 +617,10 @@ TEST_F(Win32WindowTest, ACheckBoxFlipsAtAClickButRaisesNoneWhenSetFromCode) {
     Click(ForceNow);
     EXPECT_EQ(window.CheckValue(ForceNow), 0);
     EXPECT_EQ(StoredText("options", "c2"), "0");
+    // The schedule's box is the same control: grayed, a click clears it.
+    window.SetCheckValue(ScheduleForce, 2);
+    Click(ScheduleForce);
+    EXPECT_EQ(window.CheckValue(ScheduleForce), 0);
 }
 
 // ---- The schedule editor ----
@@ -647,6 +662,50 @@ TEST_F(Win32WindowTest, AddItAndRemoveItChangeTheListAndTheFile) {
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"7:05 AM-ShutDown-Repeat YES-Monday"}));
     EXPECT_EQ(ScheduleFileBytes(), "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
     EXPECT_EQ(SendMessageA(Control(ScheduleLines), LB_GETCURSEL, 0, 0), LB_ERR);
+}
+
+// The Delete key on the schedule list, while it has the focus, is Remove It:
+// the selected line goes, with none selected the same message comes, and on
+// any other control the key takes nothing out.
+TEST_F(Win32WindowTest, DeleteOnTheFocusedListRemovesTheSelectedLineAsRemoveItDoes) {
+    using Lines = std::vector<std::string>;
+    const Lines three = {"1:00 AM-Reboot-Repeat NO-Every Day", "2:00 AM-Lock-Repeat NO-Every Day",
+                         "3:00 AM-LogOff-Repeat NO-Every Day"};
+    WriteWholeFile(folder + "\\rebootdata.kx",
+                   three[0] + "\r\n" + three[1] + "\r\n" + three[2] + "\r\n\r\n");
+    Load();
+    ASSERT_EQ(ListItems(), three);
+    HWND list = Control(ScheduleLines);
+
+    ClickListLine(1);
+    for (const ControlId elsewhere : {RemoveFromSchedule, Hour, ScheduleReboot}) {
+        SCOPED_TRACE(tolvane::Control(elsewhere).name);
+        SetFocus(Control(elsewhere));
+        ASSERT_NE(GetFocus(), list);
+        PressKey(VK_DELETE);
+        EXPECT_EQ(ListItems(), three);
+        EXPECT_TRUE(msgBox.shown.empty());
+    }
+
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    PressKey(VK_DELETE);
+    EXPECT_EQ(ListItems(), (Lines{three[0], three[2]}));
+    EXPECT_EQ(ScheduleFileBytes(), three[0] + "\r\n" + three[2] + "\r\n\r\n");
+    EXPECT_TRUE(msgBox.shown.empty());
+
+    // Nothing selected now: Remove It's message, nothing taken out.
+    ASSERT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR);
+    PressKey(VK_DELETE);
+    ASSERT_EQ(msgBox.shown.size(), 1u);
+    EXPECT_EQ(msgBox.shown[0].text, texts::kNothingSelected);
+    EXPECT_EQ(ListItems(), (Lines{three[0], three[2]}));
+
+    ClickListLine(1);
+    ASSERT_EQ(GetFocus(), list);
+    PressKey(VK_DELETE);
+    EXPECT_EQ(ListItems(), (Lines{three[0]}));
+    EXPECT_EQ(ScheduleFileBytes(), three[0] + "\r\n\r\n");
 }
 
 // ---- Closing and ending the session ----

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "platform/linux/application_icon.h"
@@ -116,14 +119,24 @@ class TableSizedParts final : public QProxyStyle {
 // The schedule list shows four whole lines and nothing of a fifth, as the
 // native list does by sizing its lines to the font: the lines share the
 // list's height in four, and the few pixels left over stay blank below them.
+// The Delete key, pressed while the list has the focus, goes to `deleteKey`.
 class FourLineList final : public QListWidget {
   public:
-    explicit FourLineList(QWidget* parent) : QListWidget(parent) {
+    FourLineList(QWidget* parent, std::function<void()> deleteKey)
+        : QListWidget(parent), deleteKey_(std::move(deleteKey)) {
         setItemDelegate(new Lines(this));
     }
     int LineHeight() const { return contentsRect().height() / 4; }
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Delete) {
+            event->accept();
+            deleteKey_();
+            return;
+        }
+        QListWidget::keyPressEvent(event);
+    }
     void resizeEvent(QResizeEvent* event) override {
         setViewportMargins(0, 0, 0, contentsRect().height() - 4 * LineHeight());
         QListWidget::resizeEvent(event);
@@ -144,14 +157,17 @@ class FourLineList final : public QListWidget {
       private:
         FourLineList* list_;
     };
+
+    std::function<void()> deleteKey_;
 };
 
 constexpr int kIndicatorTwips = 180;
 constexpr int kDropButtonTwips = 255;  // 17 pixels at 96 dpi
 
 // A two-state box that the program may set to grayed: a click from grayed
-// checks it, and from then on clicks only check and clear, as the native
-// box does. Grayed comes back only when the program sets it again.
+// clears it, as a click on the Windows window's box does, and from then on
+// clicks only check and clear. Grayed comes back only when the program sets
+// it again.
 class TwoStateCheckBox final : public QCheckBox {
   public:
     using QCheckBox::QCheckBox;
@@ -160,7 +176,7 @@ class TwoStateCheckBox final : public QCheckBox {
     void nextCheckState() override {
         if (checkState() == Qt::PartiallyChecked) {
             setTristate(false);
-            setCheckState(Qt::Checked);
+            setCheckState(Qt::Unchecked);
             return;
         }
         QCheckBox::nextCheckState();
@@ -238,11 +254,18 @@ void QtMainWindow::BuildControls() {
                 widget = button;
                 break;
             }
-            case ControlKind::OptionButton:
-                // Option buttons with the same parent exclude each other: one
-                // group per container, as the table's frames make them.
-                widget = new QRadioButton(caption, parent);
+            case ControlKind::OptionButton: {
+                // One group per container, as the table's frames make them.
+                // Qt's own grouping of siblings would take in the buttons of
+                // a frame inside this one too, and then a click on the
+                // selected action could clear it while Only Once is set.
+                QButtonGroup*& group = optionGroups_[parent];
+                if (!group) group = new QButtonGroup(parent);
+                auto* button = new QRadioButton(caption, parent);
+                group->addButton(button);
+                widget = button;
                 break;
+            }
             case ControlKind::CheckBox: {
                 auto* box = new TwoStateCheckBox(caption, parent);
                 // clicked comes from the user only, after the value changed;
@@ -261,7 +284,10 @@ void QtMainWindow::BuildControls() {
                 break;
             }
             case ControlKind::ListBox:
-                list_ = new FourLineList(parent);
+                list_ = new FourLineList(parent, [this] {
+                    const ControlSpec& button = Control(kListDeleteKeyButton);
+                    Forward(button.name, button.click);
+                });
                 list_->setSelectionMode(QAbstractItemView::SingleSelection);
                 list_->setSortingEnabled(false);  // the schedule list keeps the order
                 // A long line is cut at the right edge, as the native list
@@ -367,10 +393,12 @@ void QtMainWindow::SetOptionValue(ControlId option, bool selected) {
         button->setChecked(selected);
         return;
     }
-    // An exclusive button refuses to be cleared directly.
-    button->setAutoExclusive(false);
+    // An exclusive group refuses to clear its selected button; the program
+    // may leave a group with none selected.
+    QButtonGroup* group = button->group();
+    group->setExclusive(false);
     button->setChecked(false);
-    button->setAutoExclusive(true);
+    group->setExclusive(true);
 }
 
 int QtMainWindow::CheckValue(ControlId check) {

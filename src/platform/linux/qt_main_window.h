@@ -12,6 +12,7 @@
 #include "shell/window_layout.h"
 
 class QAction;
+class QButtonGroup;
 class QListWidget;
 class QMenuBar;
 class QStyle;
@@ -76,6 +77,7 @@ class QtMainWindow final : public QWidget, public MainWindowView {
     QListWidget* list_ = nullptr;
     std::map<ControlId, QWidget*> controls_;
     std::map<MenuId, QAction*> menus_;
+    std::map<QWidget*, QButtonGroup*> optionGroups_;  // by the container they lie on
     QTimer timer_;
 };
 

@@ -86,8 +86,11 @@ ControlClass ClassFor(ControlKind kind) {
             return {"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0};
         case ControlKind::ListBox:
             // No LBS_SORT: the schedule decides the order and tells where each
-            // line goes.
-            return {"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
+            // line goes. Its keys come to the window first (WM_VKEYTOITEM), for
+            // the Delete key.
+            return {"LISTBOX",
+                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | WS_VSCROLL,
+                    WS_EX_CLIENTEDGE};
         case ControlKind::Label:
             return {"STATIC", SS_LEFT | WS_CLIPSIBLINGS, 0};
     }
@@ -446,6 +449,16 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
+        case WM_VKEYTOITEM:
+            // A key on the schedule list, which has the focus: Delete presses
+            // the button the table gives it; every other key is the list's.
+            if (LOWORD(wParam) == VK_DELETE &&
+                reinterpret_cast<HWND>(lParam) == ControlWindow(ControlId::ScheduleLines)) {
+                const ControlSpec& button = Control(kListDeleteKeyButton);
+                Run(button.name, [&](MainWindow& form) { (form.*button.click)(); });
+                return -2;
+            }
+            return -1;
         case WM_TIMER:
             if (wParam == kTimerId) Run("the timer", [](MainWindow& form) { form.OnTimerTick(); });
             return 0;
