@@ -246,8 +246,11 @@ TEST_F(Win32FileNodesTest, TheServiceCarriesOutNothingThroughASecondName) {
     service.Tick();
     EXPECT_TRUE(power.requests.empty());
     EXPECT_EQ(Contents(other), ScheduleFileBytes({"3:00 AM-Reboot-Repeat NO-Every Day"}));
-    ASSERT_EQ(log.errors.size(), 1u);
+    // The walk's refusal, and the service's word that nothing is carried out.
+    ASSERT_EQ(log.errors.size(), 2u);
     EXPECT_NE(log.errors[0].find("2 names"), std::string::npos) << log.errors[0];
+    EXPECT_NE(log.errors[1].find("nothing in it is carried out"), std::string::npos)
+        << log.errors[1];
 }
 
 }  // namespace
