@@ -1,19 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those missing.
+# Installs the Debian packages the project needs, only those missing.
+#
+#   install-deps.sh program   what building, running and packaging the Linux
+#                             program needs (and its screenshot without a
+#                             display); scripts/start.sh installs only these
+#   install-deps.sh [all]     those and everything the tests need: GoogleTest,
+#                             the Windows cross build, Wine, NSIS, the D-Bus
+#                             mocks, lintian, benchmarks, clang for fuzzing
+#   install-deps.sh --list program|tests|all
+#                             prints the names, one a line, and installs nothing
 set -euo pipefail
 
-packages=(
+program_packages=(
+    # Build: compiler, CMake with Ninja, Qt 6 Widgets and D-Bus, fontconfig.
     cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev libfontconfig-dev
+    # The Debian package the README makes from the build (dpkg-shlibdeps, and
+    # file, which CPack asks which installed files are programs).
+    dpkg-dev file
+    # No display: a virtual X server, the window's id and its picture.
+    xvfb xauth xdotool imagemagick
+)
+
+test_packages=(
     googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 fonts-wine nsis zip
-    qt6-base-dev libgl-dev libfontconfig-dev
-    xvfb xauth xdotool imagemagick trayer x11-utils
+    trayer x11-utils
     dbus python3-dbusmock xdg-utils faketime systemd
-    dpkg-dev lintian desktop-file-utils appstream
+    lintian desktop-file-utils appstream
     libbenchmark-dev
     clang libclang-rt-14-dev llvm
 )
+
+list_only=0
+if [ "${1:-}" = "--list" ]; then
+    list_only=1
+    shift
+fi
+case "${1:-all}" in
+    program) packages=("${program_packages[@]}") ;;
+    tests) packages=("${test_packages[@]}") ;;
+    all) packages=("${program_packages[@]}" "${test_packages[@]}") ;;
+    *) echo "usage: $0 [--list] [program|tests|all]" >&2; exit 2 ;;
+esac
+if [ "$list_only" -eq 1 ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

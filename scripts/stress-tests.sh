@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 linux_runs=${1:-10}
 windows_runs=${2:-3}
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh all
 # The load generator; one busy shell loop per core stands in where it is missing.
 if ! command -v stress-ng >/dev/null && [ "$(id -u)" -eq 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends stress-ng \
@@ -24,7 +24,7 @@ presets=(linux linux-asan)
 [ "$windows_runs" -gt 0 ] && presets+=(windows)
 for preset in "${presets[@]}"; do
     echo "== building $preset =="
-    cmake --preset "$preset" >/dev/null
+    cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
     cmake --build --preset "$preset" >/dev/null
 done
 

@@ -6,11 +6,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh all
 
 for preset in linux windows linux-asan fuzz; do
     echo "== $preset =="
-    cmake --preset "$preset"
+    if [ "$preset" = fuzz ]; then
+        cmake --preset "$preset"
+    else
+        # With the tests, also where scripts/start.sh configured the folder
+        # without them.
+        cmake --preset "$preset" -DBUILD_TESTING=ON
+    fi
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
