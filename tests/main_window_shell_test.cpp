@@ -338,6 +338,33 @@ TEST_F(MainWindowTest, EveryRouteToHelpOpensTheSamePage) {
     }
 }
 
+// Where the program installed its page, Help opens that copy, offline; only
+// without it the maker's page.
+TEST_F(MainWindowTest, HelpOpensTheInstalledPageWhenItIsThere) {
+    struct Case {
+        const char* installed;
+        bool there;
+        const char* opened;
+    };
+    const Case cases[] = {
+        {"/usr/share/doc/tolvane/tolvane.htm", true, "file:///usr/share/doc/tolvane/tolvane.htm"},
+        {"/opt/my apps/share/doc/tolvane/tolvane.htm", true,
+         "file:///opt/my%20apps/share/doc/tolvane/tolvane.htm"},
+        {"/usr/share/doc/tolvane/tolvane.htm", false, "http://www.quarnel.com/tolvane.htm"},
+        {"", false, "http://www.quarnel.com/tolvane.htm"},
+    };
+    for (const auto& c : cases) {
+        MainWindowPlatform platform = Platform();
+        platform.installedHelpPage = c.installed;
+        files.files.clear();
+        if (c.there) files.files[c.installed] = "<html>";
+        browser.opened.clear();
+        MainWindow window{platform};
+        window.OnHelp();
+        EXPECT_EQ(browser.opened, Texts{c.opened}) << c.installed;
+    }
+}
+
 TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
     const std::string said = "The request was not carried out:\r\n";
     power.refuse = true;

@@ -16,4 +16,21 @@ std::string FileNameOf(std::string_view path, std::string_view separators) {
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+std::string FileAddress(std::string_view absolutePath) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string address = "file://";
+    for (const char c : absolutePath) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= '0' && byte <= '9') || std::string_view("/-._~").find(c) != std::string_view::npos) {
+            address += c;
+        } else {
+            address += '%';
+            address += kHex[byte >> 4];
+            address += kHex[byte & 0xF];
+        }
+    }
+    return address;
+}
+
 }  // namespace tolvane

@@ -15,4 +15,8 @@ std::string FolderOf(std::string_view path, std::string_view separators);
 // What follows the path's last separator; the whole path when it has none.
 std::string FileNameOf(std::string_view path, std::string_view separators);
 
+// A file's address for a browser: "file://" and the absolute path, every byte
+// but letters, digits, "/" and "-._~" written as %XX.
+std::string FileAddress(std::string_view absolutePath);
+
 }  // namespace tolvane

@@ -4,6 +4,7 @@
 
 #include "power/pause.h"
 #include "power/run_power_action.h"
+#include "schedule/paths.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/text.h"
@@ -303,7 +304,12 @@ void MainWindow::OnHelp() {
     const auto failedLater = [this, alive] {
         if (!alive.expired()) Message(texts::CouldNotOpenHelp());
     };
-    if (!platform_.browser.OpenWebAddress(std::string(texts::kHelpPageAddress), failedLater)) {
+    // The installed copy needs no network; the maker's page is the same text.
+    const std::string& installed = platform_.installedHelpPage;
+    const std::string address = !installed.empty() && platform_.files.Exists(installed)
+                                    ? FileAddress(installed)
+                                    : std::string(texts::kHelpPageAddress);
+    if (!platform_.browser.OpenWebAddress(address, failedLater)) {
         Message(texts::CouldNotOpenHelp());
     }
 }

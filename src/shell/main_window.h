@@ -39,6 +39,9 @@ struct MainWindowPlatform {
     // The two files beside the program that install and remove the service.
     std::string installScript = "installs.bat";
     std::string removeScript = "removeit.bat";
+    // The help page as installed with the program, read without a network
+    // where it is there; empty where the program installs none.
+    std::string installedHelpPage;
 };
 
 // The main window's behaviour: every handler and procedure of the window,

@@ -8,6 +8,7 @@
 #include "platform/linux/logind_session_power.h"
 #include "platform/linux/xdg_folders.h"
 #include "schedule/log_text.h"
+#include "schedule/paths.h"
 
 namespace tolvane {
 
@@ -111,6 +112,10 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
     }
     platform.installScript = "installs.sh";
     platform.removeScript = "removeit.sh";
+    // Installed, the program lives in <prefix>/lib/tolvane and its page in
+    // <prefix>/share/doc/tolvane.
+    platform.installedHelpPage =
+        FolderOf(FolderOf(files_.ProgramFolder(), "/"), "/") + "/share/doc/tolvane/tolvane.htm";
     form_ = std::make_unique<MainWindow>(platform);
     window_->Attach(form_.get());
 }
