@@ -1,5 +1,7 @@
 #include "shell/command_line.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "schedule/text.h"
@@ -29,6 +31,25 @@ CommandLineRequest ParseCommandLine(std::string_view commandLine) {
         request.action = CommandLineAction::Invalid;
     }
     return request;
+}
+
+std::string CommandLineText(const std::vector<std::string>& arguments) {
+    static constexpr std::string_view kWords[] = {"reboot", "shutdown", "lock", "logoff", "force"};
+    std::string text;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) text += ' ';
+        const std::string_view argument = arguments[i];
+        const bool dashed =
+            argument.substr(0, 2) == "--" &&
+            std::find(std::begin(kWords), std::end(kWords), argument.substr(2)) != std::end(kWords);
+        if (dashed) {
+            text += '/';
+            text += argument.substr(2);
+        } else {
+            text += argument;
+        }
+    }
+    return text;
 }
 
 }  // namespace tolvane

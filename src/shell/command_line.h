@@ -1,6 +1,8 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvane {
 
@@ -17,5 +19,12 @@ struct CommandLineRequest {
 // every space removed, the rest must be exactly one of "/reboot", "/shutdown",
 // "/lock", "/logoff". Text that is empty from the start asks for nothing.
 CommandLineRequest ParseCommandLine(std::string_view commandLine);
+
+// The command-line text of a program started with separate arguments (a
+// Linux shell's): each joined to the next by one blank, with the options in
+// a Linux user's habit, "--reboot", "--shutdown", "--lock", "--logoff" and
+// "--force", written as the program's own "/reboot" ... "/force". Any other
+// argument stays as given.
+std::string CommandLineText(const std::vector<std::string>& arguments);
 
 }  // namespace tolvane

@@ -6,13 +6,18 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/linux/linux_program.h"
+#include "schedule/text.h"
+#include "shell/command_line.h"
+#include "shell/texts.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: tolvane [/reboot | /shutdown | /logoff | /lock] [/force]\n"
+    "       tolvane [--reboot | --shutdown | --logoff | --lock] [--force]\n"
     "Reboots, shuts down, logs off or locks the computer, now or at times of day\n"
     "you schedule in its window. An option acts at once (forced with /force),\n"
     "then the window starts as usual.\n"
@@ -33,12 +38,13 @@ int main(int argc, char** argv) {
         std::puts("tolvane " TOLVANE_VERSION);
         return 0;
     }
-    // The command-line text is every argument, as given, joined by single
-    // blanks; read before Qt takes out the options it knows.
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
+    // The command-line text is every argument joined by single blanks; read
+    // before Qt takes out the options it knows.
+    const std::string commandLine = tolvane::CommandLineText({argv + 1, argv + argc});
+    // Started from a shell, a mistyped option is told there too.
+    if (tolvane::ParseCommandLine(commandLine).action == tolvane::CommandLineAction::Invalid) {
+        const std::string said = tolvane::text::EraseAll(tolvane::texts::InvalidOption(), "\r");
+        std::fprintf(stderr, "tolvane: %s\n", said.c_str());
     }
 
     // Reading the font configuration (some sixty XML files) is the largest
