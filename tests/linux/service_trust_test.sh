@@ -188,7 +188,10 @@ as_user sh -c "printf '%s\r\n' '3:00 AM-Reboot-Repeat YES-Every Day' '3:00 AM-No
 cp "$held/rebootdata.kx" "$work/held-before"
 # One process holds it, with nothing of its own to leave behind when killed.
 as_user touch "$held/rebootdata.kx.lock"
-as_user bash -c 'exec 9>>"$1" && flock -x 9 && exec sleep infinity' holder "$held/rebootdata.kx.lock" &
+# Not through as_user: a function in the background is a subshell of its own,
+# and the PID to end must be the holder's (setpriv and bash exec into it).
+setpriv --reuid=$user --regid=$user --clear-groups \
+    bash -c 'exec 9>>"$1" && flock -x 9 && exec sleep infinity' holder "$held/rebootdata.kx.lock" &
 started $!
 lock_held() { ! flock -n -x "$held/rebootdata.kx.lock" true; }
 within lock_held || fail "the test's holder did not take the lock"
