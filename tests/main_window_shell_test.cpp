@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutA
     EXPECT_GE(clock.monotonic - start, 0.5);  // the pause of one second
     EXPECT_EQ(msgBox.shown.size(), 1u) << "nothing said before the script ended";
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
-    processes.started[0].ended(true, "");
+    processes.started[0].ended(true, "", "");
     EXPECT_EQ(settings.Get("Options", "Service"), "1");
     ASSERT_EQ(msgBox.shown.size(), 2u);
     EXPECT_EQ(msgBox.shown[0].text,
@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutA
     EXPECT_EQ(msgBox.shown[1].title, "Tolvane");
 
     form.OnSetService();
-    processes.started[1].ended(true, "");
+    processes.started[1].ended(true, "", "");
     EXPECT_EQ(processes.started[1].program, "C:\\Program Files\\Tolvane\\removeit.bat");
     EXPECT_EQ(settings.Get("options", "service"), "0");
     EXPECT_EQ(msgBox.shown[2].text,
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndS
         settings.Put("Options", "Service", stored);
         msgBox.shown.clear();
         form.OnSetService();
-        processes.started.back().ended(false, "It ended with status 126.");
+        processes.started.back().ended(false, "It ended with status 126.", "");
         EXPECT_EQ(settings.Get("Options", "Service"), stored);
         ASSERT_EQ(msgBox.shown.size(), 2u);
         const std::string& said = msgBox.shown[1].text;
@@ -256,12 +256,54 @@ TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndS
     }
 }
 
+// The script's own last words follow how it ended: the last line holding
+// more than blanks, one line with every control made visible, and short.
+TEST_F(MainWindowTest, AFailedSetServiceScriptsLastErrorLineIsShownSafelyAndBounded) {
+    settings.Put("Location", "Path", "C:\\Tolvane");
+    const std::string lead =
+        "The service script did not finish its work C:\\Tolvane\\installs.bat:\r\n"
+        "It ended with status 2.";
+    const std::string tail = "\r\n\r\nThe service setting was not changed.";
+    const std::string longLine(400, 'x');
+    const std::string cutLongLine = std::string(297, 'x') + "...";
+    // 296 bytes, then a two-byte letter across the cut, which goes whole.
+    const std::string longWide = std::string(296, 'y') + "\xC3\xA9" + std::string(50, 'y');
+    const struct {
+        const char* name;
+        std::string errorOutput;
+        std::string shown;  // empty: no line added
+    } cases[] = {
+        {"nothing written", "", ""},
+        {"only blank lines", "\n  \r\n\t\n", ""},
+        {"two lines, the last counts",
+         "installs.sh: first\ninstalls.sh: run installs.sh as that user\n",
+         "installs.sh: run installs.sh as that user"},
+        {"blank lines after it, CR LF, blanks around it",
+         "first\r\n  the reason \r\n\r\n   \n", "the reason"},
+        {"no line end", "only line", "only line"},
+        {"controls made visible", "bad\x1b[2Jline\x07", "bad\\x1b[2Jline\\x07"},
+        {"a leading < cannot pose as markup", "<b>x</b>", "\\x3cb>x</b>"},
+        {"a lone CR inside stays on the line", "50%\r100% done", "50%\\r100% done"},
+        {"cut to 300 bytes", longLine, cutLongLine},
+        {"never half a UTF-8 letter", longWide, std::string(296, 'y') + "..."},
+    };
+    for (const auto& c : cases) {
+        msgBox.shown.clear();
+        form.OnSetService();
+        processes.started.back().ended(false, "It ended with status 2.", c.errorOutput);
+        ASSERT_EQ(msgBox.shown.size(), 2u) << c.name;
+        EXPECT_EQ(msgBox.shown[1].text, c.shown.empty() ? lead + tail : lead + "\r\n" + c.shown + tail)
+            << c.name;
+        EXPECT_LE(c.shown.size(), 300u) << c.name;
+    }
+}
+
 TEST_F(MainWindowTest, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
     // A second window on the fixture's fakes, which outlive it.
     auto window = std::make_unique<MainWindow>(Platform());
     window->OnSetService();
     window.reset();
-    processes.started.back().ended(true, "");
+    processes.started.back().ended(true, "", "");
     EXPECT_EQ(msgBox.shown.size(), 1u);
     EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
 }

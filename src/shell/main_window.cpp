@@ -275,10 +275,11 @@ void MainWindow::OnSetService() {
     // Only a script that did its work changes the stored state: one that
     // failed, or whose request for rights was cancelled, leaves it.
     const std::weak_ptr<int> alive = alive_;
-    const auto ended = [this, alive, installed, script](bool succeeded, const std::string& how) {
+    const auto ended = [this, alive, installed, script](bool succeeded, const std::string& how,
+                                                        const std::string& errorOutput) {
         if (alive.expired()) return;
         if (!succeeded) {
-            Message(texts::ServiceScriptFailed(script, how));
+            Message(texts::ServiceScriptFailed(script, how, errorOutput));
             return;
         }
         Save("Options", "Service", installed ? "0" : "1");

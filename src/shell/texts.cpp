@@ -1,5 +1,7 @@
 #include "shell/texts.h"
 
+#include "schedule/log_text.h"
+
 namespace tolvane::texts {
 
 namespace {
@@ -69,8 +71,43 @@ std::string RequestFailed(std::string_view what) {
     return text;
 }
 
-std::string ServiceScriptFailed(std::string_view script, std::string_view how) {
-    return FileProblem("The service script did not finish its work", script, how,
+namespace {
+// The last line of `output` that holds more than blanks, trimmed of them.
+std::string_view LastNonBlankLine(std::string_view output) {
+    constexpr std::string_view kBlanks = " \t\r";
+    std::size_t end = output.size();
+    while (end > 0) {
+        const std::size_t newline = output.rfind('\n', end - 1);
+        const std::size_t from = newline == std::string_view::npos ? 0 : newline + 1;
+        const std::string_view line = output.substr(from, end - from);
+        const std::size_t first = line.find_first_not_of(kBlanks);
+        if (first != std::string_view::npos) {
+            return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
+        }
+        if (newline == std::string_view::npos) break;
+        end = newline;
+    }
+    return {};
+}
+
+// A script's words, shown in a message box: one line, no controls, and short.
+std::string ShownErrorLine(std::string_view errorOutput) {
+    std::string line = EscapeForLog(LastNonBlankLine(errorOutput), LogBytes::Utf8);
+    if (line.size() <= kShownErrorLineBytes) return line;
+    std::size_t cut = kShownErrorLineBytes - 3;
+    // Never half a UTF-8 sequence: back to the start of the one cut through.
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    line.resize(cut);
+    return line += "...";
+}
+}  // namespace
+
+std::string ServiceScriptFailed(std::string_view script, std::string_view how,
+                                std::string_view errorOutput) {
+    std::string reason(how);
+    const std::string said = ShownErrorLine(errorOutput);
+    if (!said.empty()) (reason += kCrLf) += said;
+    return FileProblem("The service script did not finish its work", script, reason,
                        "The service setting was not changed.");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -52,7 +53,12 @@ std::string NoticeQuestion(std::string_view noticeText);
 // Said when the system refused an exit or lock request, or nobody carried it out.
 std::string RequestFailed(std::string_view what);
 // Said when the service's install or remove script ended without doing its work.
-std::string ServiceScriptFailed(std::string_view script, std::string_view how);
+// `errorOutput`: the end of what the script wrote to its standard error. Its
+// last line holding more than blanks, made safe to show and cut to
+// kShownErrorLineBytes, follows `how` on a line of its own.
+std::string ServiceScriptFailed(std::string_view script, std::string_view how,
+                                std::string_view errorOutput = {});
+inline constexpr std::size_t kShownErrorLineBytes = 300;
 // Said once at start when the schedule file stands but cannot be read.
 std::string ScheduleUnreadable(std::string_view path, std::string_view reason);
 

@@ -6,6 +6,11 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
+#include <QDBusMessage>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 
 #include "logind_mock.h"
 #include "native_platform.h"
@@ -31,6 +36,44 @@ TEST(PrivateSystemBusGuard, RefusesAnUnsetAddressTheMachinesBusAndAnyOtherBus) {
               "");
     EXPECT_NE(testing::PrivateSystemBusProblem("unix:path=/tmp/elsewhere", ours), "");
     EXPECT_EQ(testing::PrivateSystemBusProblem(ours.c_str(), ours), "");
+}
+
+// A notification daemon or any other service the machine has installed must
+// never answer on a test's bus: a test that finds a name unowned, or serves
+// it itself, would then depend on the machine. Here the "installed" service
+// sits in the folders D-Bus's standard session configuration reads.
+TEST(PrivateBusTest, ActivatesNoServiceInstalledOnTheMachine) {
+    std::string scratch = "/tmp/tolvane-bus-XXXXXX";
+    ASSERT_NE(::mkdtemp(scratch.data()), nullptr);
+    const std::string services = scratch + "/share/dbus-1/services";
+    std::filesystem::create_directories(services);
+    std::ofstream(services + "/org.freedesktop.Notifications.service")
+        << "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n";
+    std::map<std::string, std::optional<std::string>> saved;
+    for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+        const char* value = ::getenv(name);
+        saved[name] = value ? std::optional<std::string>(value) : std::nullopt;
+        ::setenv(name, (scratch + "/share").c_str(), 1);
+    }
+    std::vector<std::string> activatable;
+    {
+        PrivateBus bus(scratch, "session");
+        const QDBusMessage reply = bus.Connection().call(QDBusMessage::createMethodCall(
+            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "ListActivatableNames"));
+        for (const QString& name : reply.arguments().value(0).toStringList()) {
+            activatable.push_back(name.toStdString());
+        }
+    }
+    for (const auto& [name, value] : saved) {
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
+    std::filesystem::remove_all(scratch);
+    EXPECT_EQ(activatable, std::vector<std::string>{"org.freedesktop.DBus"});
 }
 
 class LogindTest : public testing::LogindMockTest {

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <chrono>
@@ -27,6 +28,27 @@ QString Shown(const QVariant& value) {
     return value.toString();
 }
 
+// A bus listening on `socket` and nothing else: no service folder, so it
+// starts nothing on its own (a name is served only by what the test runs),
+// and anything goes between the test's own processes.
+QString BusConfig(const QString& socket) {
+    QString escaped = socket.toHtmlEscaped();
+    return QStringLiteral(
+               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig>\n"
+               "  <type>session</type>\n"
+               "  <listen>unix:path=%1</listen>\n"
+               "  <auth>EXTERNAL</auth>\n"
+               "  <policy context=\"default\">\n"
+               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+               "    <allow eavesdrop=\"true\"/>\n"
+               "    <allow own=\"*\"/>\n"
+               "  </policy>\n"
+               "</busconfig>\n")
+        .arg(escaped);
+}
+
 }  // namespace
 
 std::string PrivateSystemBusProblem(const char* address, const std::string& expected) {
@@ -44,9 +66,18 @@ std::string PrivateSystemBusProblem(const char* address, const std::string& expe
 PrivateBus::PrivateBus(const std::string& folder, const QString& name) : name_(name) {
     const QString socket = QString::fromStdString(folder) + "/" + name;
     address_ = ("unix:path=" + socket).toStdString();
+    // A configuration of its own: the standard session one would activate
+    // whatever the machine has installed (a notification daemon, say) for a
+    // name the test means to find unowned, or to serve itself.
+    const QString config = socket + ".conf";
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(BusConfig(socket).toUtf8()) < 0 || !file.flush()) {
+        throw std::runtime_error("the bus's configuration could not be written");
+    }
+    file.close();
     daemon_.setProgram("dbus-daemon");
-    daemon_.setArguments({"--session", "--nofork", "--nopidfile", "--nosyslog",
-                          "--address=" + QString::fromStdString(address_)});
+    daemon_.setArguments({"--config-file=" + config, "--nofork", "--nopidfile", "--nosyslog"});
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon_.start();
     if (!daemon_.waitForStarted(kHangGuardMs))

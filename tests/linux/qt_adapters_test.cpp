@@ -150,29 +150,51 @@ TEST_F(QtProcessStarterTest, PassesEachArgumentWhole) {
     EXPECT_EQ(WaitForMark(), "2:two \"quoted\" words; $(x)");
 }
 
-TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEnded) {
+TEST_F(QtProcessStarterTest, TellsHowAProgramWaitedForEndedAndTheEndOfItsErrorOutput) {
     std::filesystem::create_directories(folder);
     struct Case {
         const char* script;
         bool succeeded;
         std::string how;
+        std::string errorOutput;  // standard error only, never standard output
     };
+    // 50 lines of 100 letters: more than is kept.
+    const std::string line100(100, 'e');
+    std::string much;
+    for (int i = 0; i < 50; ++i) much += line100 + "\n";
+    const std::string writeMuch =
+        "i=0; while [ $i -lt 50 ]; do echo " + line100 + " >&2; i=$((i+1)); done; exit 1";
     const Case cases[] = {
-        {"exit 0", true, ""},
-        {"exit 126", false, "It ended with status 126."},
-        {"kill -9 $$", false, "It ended abnormally."},
+        {"exit 0", true, "", ""},
+        {"exit 126", false, "It ended with status 126.", ""},
+        {"kill -9 $$", false, "It ended abnormally.", ""},
+        {"echo to-output; printf 'first line\\nsecond line\\n' >&2; exit 2", false,
+         "It ended with status 2.", "first line\nsecond line\n"},
+        {writeMuch.c_str(), false,
+         "It ended with status 1.", much.substr(much.size() - ProcessStarter::kErrorOutputKept)},
     };
     for (const auto& c : cases) {
         const std::string path = folder + "/installs.sh";
         std::ofstream(path) << "#!/bin/sh\n" << c.script << "\n";
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        std::optional<std::pair<bool, std::string>> ended;
-        ASSERT_TRUE(starter.Start(path, {}, reason, [&](bool succeeded, const std::string& how) {
-            ended.emplace(succeeded, how);
-        })) << reason;
+        struct End {
+            bool succeeded;
+            std::string how, errorOutput;
+        };
+        std::optional<End> ended;
+        ASSERT_TRUE(starter.Start(path, {}, reason,
+                                  [&](bool succeeded, const std::string& how,
+                                      const std::string& errorOutput) {
+                                      ended = End{succeeded, how, errorOutput};
+                                  }))
+            << reason;
         ASSERT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 120'000)) << c.script;
-        EXPECT_EQ(ended->first, c.succeeded) << c.script;
-        EXPECT_EQ(ended->second, c.how) << c.script;
+        EXPECT_EQ(ended->succeeded, c.succeeded) << c.script;
+        EXPECT_EQ(ended->how, c.how) << c.script;
+        EXPECT_TRUE(ended->errorOutput == c.errorOutput)
+            << c.script << "\n" << ended->errorOutput.size() << " bytes kept, expected "
+            << c.errorOutput.size() << "; they end: " << ended->errorOutput.substr(
+                   ended->errorOutput.size() - std::min<std::size_t>(ended->errorOutput.size(), 40));
     }
 }
 
@@ -183,7 +205,8 @@ TEST_F(QtProcessStarterTest, SaysWhyWhenNothingCouldBeStarted) {
     for (const auto& program : cases) {
         reason.clear();
         EXPECT_FALSE(starter.Start(program, {}, reason, {})) << program;
-        EXPECT_FALSE(starter.Start(program, {}, reason, [](bool, const std::string&) {}))
+        EXPECT_FALSE(starter.Start(program, {}, reason,
+                                   [](bool, const std::string&, const std::string&) {}))
             << program;
         EXPECT_FALSE(reason.empty()) << program;
     }

@@ -201,23 +201,37 @@ TEST_F(Win32ProcessStarterTest, AMissingProgramIsReportedWithTheSystemsReason) {
     EXPECT_FALSE(reason.empty());
 }
 
-TEST_F(Win32ProcessStarterTest, TellsHowAProgramWaitedForEnded) {
-    const std::pair<const char*, std::string> cases[] = {
-        {"exit /b 0", ""},
-        {"exit /b 3", "It ended with status 3."},
+TEST_F(Win32ProcessStarterTest, TellsHowAProgramWaitedForEndedAndTheEndOfItsErrorOutput) {
+    const struct {
+        const char* lines;
+        std::string how;
+        std::string errorOutput;  // standard error only, never standard output
+    } cases[] = {
+        {"exit /b 0", "", ""},
+        {"exit /b 3", "It ended with status 3.", ""},
+        {"echo to-output\r\necho first 1>&2\r\necho reason 1>&2\r\nexit /b 2",
+         "It ended with status 2.", "first \r\nreason \r\n"},
     };
     int run = 0;
-    for (const auto& [line, how] : cases) {
+    for (const auto& c : cases) {
         const std::string script = scratch + "\\ends" + std::to_string(++run) + ".bat";
-        WriteWholeFile(script, std::string("@echo off\r\n") + line + "\r\n");
+        WriteWholeFile(script, std::string("@echo off\r\n") + c.lines + "\r\n");
         std::string reason;
-        std::optional<std::pair<bool, std::string>> ended;
-        ASSERT_TRUE(starter.Start(script, {}, reason, [&](bool succeeded, const std::string& said) {
-            ended.emplace(succeeded, said);
-        })) << reason;
-        ASSERT_TRUE(DispatchMessagesUntil([&] { return ended.has_value(); })) << line;
-        EXPECT_EQ(ended->first, how.empty()) << line;
-        EXPECT_EQ(ended->second, how) << line;
+        struct End {
+            bool succeeded;
+            std::string how, errorOutput;
+        };
+        std::optional<End> ended;
+        ASSERT_TRUE(starter.Start(script, {}, reason,
+                                  [&](bool succeeded, const std::string& how,
+                                      const std::string& errorOutput) {
+                                      ended = End{succeeded, how, errorOutput};
+                                  }))
+            << reason;
+        ASSERT_TRUE(DispatchMessagesUntil([&] { return ended.has_value(); })) << c.lines;
+        EXPECT_EQ(ended->succeeded, c.how.empty()) << c.lines;
+        EXPECT_EQ(ended->how, c.how) << c.lines;
+        EXPECT_EQ(ended->errorOutput, c.errorOutput) << c.lines;
     }
 }
 

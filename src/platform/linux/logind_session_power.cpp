@@ -212,20 +212,36 @@ void LogindSessionPower::Call(QDBusConnection& bus, const DBusMethod& method, bo
     message.setArguments(method.arguments);
     message.setInteractiveAuthorizationAllowed(interactive);
     message.setAutoStartService(startService);
+    ++outstanding_;
+    auto answered = [this, onReply = std::move(onReply),
+                     onError = std::move(onError)](const QDBusMessage& reply) {
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            onError(QDBusError(reply));
+        } else if (onReply) {
+            onReply(reply);
+        }
+        --outstanding_;  // after any call the answer led to
+    };
+    if (!bus.isConnected()) {
+        // A bus that could not be reached hands back a call that never
+        // finishes, so nothing would ever be told. Its failure comes from the
+        // event loop, as any other answer does, with why the bus is not there.
+        const QDBusError why = bus.lastError();
+        const QDBusMessage failed = QDBusMessage::createError(
+            QDBusError::Disconnected,
+            why.isValid() && !why.message().isEmpty() ? why.message()
+                                                      : QStringLiteral("Not connected to D-Bus"));
+        QTimer::singleShot(0, &context_, [answered = std::move(answered), failed] {
+            answered(failed);
+        });
+        return;
+    }
     auto* watcher = new QDBusPendingCallWatcher(
         bus.asyncCall(message, interactive ? kInteractiveTimeoutMs : -1), &context_);
-    ++outstanding_;
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &context_,
-                     [this, onReply = std::move(onReply),
-                      onError = std::move(onError)](QDBusPendingCallWatcher* finished) {
+                     [answered = std::move(answered)](QDBusPendingCallWatcher* finished) {
                          finished->deleteLater();
-                         const QDBusMessage reply = finished->reply();
-                         if (reply.type() == QDBusMessage::ErrorMessage) {
-                             onError(QDBusError(reply));
-                         } else if (onReply) {
-                             onReply(reply);
-                         }
-                         --outstanding_;  // after any call the answer led to
+                         answered(finished->reply());
                      });
 }
 

@@ -1,6 +1,8 @@
 #include "platform/linux/qt_process_starter.h"
 
 #include <QProcess>
+#include <cstdio>
+#include <memory>
 
 namespace tolvane {
 
@@ -25,8 +27,21 @@ bool QtProcessStarter::Start(const std::string& program, const std::vector<std::
     process->setProgram(QString::fromStdString(program));
     process->setArguments(pieces);
     process->setStandardInputFile(QProcess::nullDevice());
-    // Its output is not read here; it goes where the program's own goes.
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // Its output goes where the program's own goes; its error output is read
+    // for the end to tell, and passed on to this program's as it comes.
+    process->setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    auto errorOutput = std::make_shared<std::string>();
+    const auto readErrorOutput = [process, errorOutput] {
+        const QByteArray read = process->readAllStandardError();
+        if (read.isEmpty()) return;
+        std::fwrite(read.constData(), 1, std::size_t(read.size()), stderr);
+        std::fflush(stderr);
+        errorOutput->append(read.constData(), std::size_t(read.size()));
+        if (errorOutput->size() > kErrorOutputKept) {
+            errorOutput->erase(0, errorOutput->size() - kErrorOutputKept);
+        }
+    };
+    QObject::connect(process, &QProcess::readyReadStandardError, &running_, readErrorOutput);
     process->start();
     // Returns once the program runs or could not be run: a missing or
     // not runnable file is known here, not later.
@@ -36,14 +51,17 @@ bool QtProcessStarter::Start(const std::string& program, const std::vector<std::
         return false;
     }
     QObject::connect(process, &QProcess::finished, &running_,
-                     [process, ended = std::move(ended)](int code, QProcess::ExitStatus status) {
+                     [process, ended = std::move(ended), readErrorOutput,
+                      errorOutput](int code, QProcess::ExitStatus status) {
                          process->deleteLater();
+                         readErrorOutput();
                          if (status != QProcess::NormalExit) {
-                             ended(false, "It ended abnormally.");
+                             ended(false, "It ended abnormally.", *errorOutput);
                          } else if (code != 0) {
-                             ended(false, "It ended with status " + std::to_string(code) + ".");
+                             ended(false, "It ended with status " + std::to_string(code) + ".",
+                                   *errorOutput);
                          } else {
-                             ended(true, {});
+                             ended(true, {}, *errorOutput);
                          }
                      });
     return true;
@@ -52,7 +70,8 @@ bool QtProcessStarter::Start(const std::string& program, const std::vector<std::
 bool QtWebBrowser::OpenWebAddress(const std::string& address,
                                   std::function<void()> failedLater) {
     std::string reason;
-    const auto ended = [failedLater = std::move(failedLater)](bool succeeded, const std::string&) {
+    const auto ended = [failedLater = std::move(failedLater)](bool succeeded, const std::string&,
+                                                              const std::string&) {
         if (!succeeded && failedLater) failedLater();
     };
     return processes_.Start("xdg-open", {address}, reason, ended);

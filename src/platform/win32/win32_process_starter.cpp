@@ -3,7 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_process_command_line.h"
@@ -42,16 +46,51 @@ bool InterpreterWouldRewrite(std::string_view commandLine) {
 
 namespace {
 constexpr UINT kProgramEnded = WM_APP + 7;
+constexpr UINT kErrorOutputClosed = WM_APP + 8;
 constexpr char kReceiverClass[] = "TolvaneProgramEnded";
+
+// A started program's error output, read on a thread of its own until every
+// process that holds the pipe's writing end has closed it. The thread owns
+// this with the starter, so a starter that goes first frees nothing it reads.
+struct ErrorOutput {
+    UniqueHandle pipe;  // the reading end
+    std::string kept;   // the end of what came, at most kErrorOutputKept bytes
+    std::atomic<bool> closed{false};
+    HWND receiver = nullptr;
+    std::uint64_t id = 0;  // the record to tell, by its number
+};
+
+DWORD WINAPI ReadErrorOutput(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<ErrorOutput>> owned(
+        static_cast<std::shared_ptr<ErrorOutput>*>(parameter));
+    ErrorOutput& output = **owned;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(output.pipe.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        output.kept.append(buffer, read);
+        if (output.kept.size() > ProcessStarter::kErrorOutputKept) {
+            output.kept.erase(0, output.kept.size() - ProcessStarter::kErrorOutputKept);
+        }
+    }
+    output.closed.store(true, std::memory_order_release);
+    // The record is named by number: a freed record's address may be reused.
+    PostMessageA(output.receiver, kErrorOutputClosed, static_cast<WPARAM>(output.id), 0);
+    return 0;
+}
 }  // namespace
 
 struct Win32ProcessStarter::Waited {
     Win32ProcessStarter* starter = nullptr;
+    std::uint64_t id = 0;
     UniqueHandle process;
     // Declared after the process, so it goes first: ending the wait waits for
     // a callback under way, so none runs on a freed record.
     UniqueThreadPoolWait wait;
     Ended ended;
+    bool processEnded = false;
+    DWORD exitCode = 0;
+    DWORD exitCodeError = 0;  // why the exit code could not be read, or 0
+    std::shared_ptr<ErrorOutput> errorOutput;
 };
 
 Win32ProcessStarter::Win32ProcessStarter() {
@@ -90,27 +129,41 @@ void CALLBACK Win32ProcessStarter::ProcessEnded(void* waited, BOOLEAN) {
 
 LRESULT CALLBACK Win32ProcessStarter::WindowProcedure(HWND window, UINT message, WPARAM w,
                                                       LPARAM l) {
-    if (message != kProgramEnded) return DefWindowProcA(window, message, w, l);
+    if (message != kProgramEnded && message != kErrorOutputClosed) {
+        return DefWindowProcA(window, message, w, l);
+    }
     auto* starter =
         reinterpret_cast<Win32ProcessStarter*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    auto* record = reinterpret_cast<Waited*>(l);
-    const auto found =
-        std::find_if(starter->waited_.begin(), starter->waited_.end(),
-                     [&](const std::unique_ptr<Waited>& waited) { return waited.get() == record; });
+    const auto found = std::find_if(
+        starter->waited_.begin(), starter->waited_.end(), [&](const std::unique_ptr<Waited>& waited) {
+            return message == kProgramEnded ? waited.get() == reinterpret_cast<Waited*>(l)
+                                            : waited->id == static_cast<std::uint64_t>(w);
+        });
     if (found == starter->waited_.end()) return 0;
+    Waited& record = **found;
+    if (message == kProgramEnded && !record.processEnded) {
+        record.processEnded = true;
+        record.wait.Reset();
+        if (!GetExitCodeProcess(record.process.Get(), &record.exitCode)) {
+            record.exitCodeError = GetLastError();
+        }
+        record.process.Reset();
+    }
+    // Told once the program has ended and all it wrote to its error output is
+    // read: that output closes when the last process holding it ends.
+    const bool outputClosed =
+        !record.errorOutput || record.errorOutput->closed.load(std::memory_order_acquire);
+    if (!record.processEnded || !outputClosed) return 0;
     std::unique_ptr<Waited> done = std::move(*found);
     starter->waited_.erase(found);
-    done->wait.Reset();
-    DWORD code = 0;
-    const bool known = GetExitCodeProcess(done->process.Get(), &code) != 0;
-    const DWORD error = GetLastError();
-    done->process.Reset();
-    if (!known) {
-        done->ended(false, ErrorText(error));
-    } else if (code != 0) {
-        done->ended(false, "It ended with status " + std::to_string(code) + ".");
+    const std::string errorOutput = done->errorOutput ? done->errorOutput->kept : std::string();
+    if (done->exitCodeError != 0) {
+        done->ended(false, ErrorText(done->exitCodeError), errorOutput);
+    } else if (done->exitCode != 0) {
+        done->ended(false, "It ended with status " + std::to_string(done->exitCode) + ".",
+                    errorOutput);
     } else {
-        done->ended(true, {});
+        done->ended(true, {}, errorOutput);
     }
     return 0;
 }
@@ -144,16 +197,56 @@ bool Win32ProcessStarter::Start(const std::string& program,
         reason = ErrorText(receiverError_);
         return false;
     }
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_SHOWNORMAL;
+    DWORD creationFlags = 0;
+    // A program waited for writes its error output into a pipe that is read
+    // here; its input and output stay the console's (null handles in the
+    // startup information are given the new console's), and the pipe's
+    // writing end is the one handle it inherits.
+    UniqueHandle errorRead;
+    UniqueHandle errorWrite;
+    std::vector<char> attributes;
+    if (ended) {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributes.resize(size);
+        startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+        if (!CreatePipe(errorRead.Out(), errorWrite.Out(), &inheritable, 0) ||
+            !SetHandleInformation(errorRead.Get(), HANDLE_FLAG_INHERIT, 0) ||
+            !InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size)) {
+            reason = ErrorText(GetLastError());
+            return false;
+        }
+        HANDLE inheritOnly = errorWrite.Get();
+        const bool listed =
+            UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                      &inheritOnly, sizeof inheritOnly, nullptr, nullptr) != 0;
+        const DWORD listError = GetLastError();
+        if (!listed) {
+            DeleteProcThreadAttributeList(startup.lpAttributeList);
+            reason = ErrorText(listError);
+            return false;
+        }
+        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdError = errorWrite.Get();
+        creationFlags = EXTENDED_STARTUPINFO_PRESENT;
+    }
     PROCESS_INFORMATION started{};
     // CreateProcessA may write into the command line, so it gets its own copy.
     std::string writable = commandLine;
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
-        reason = ErrorText(GetLastError());
+    const bool created =
+        CreateProcessA(nullptr, writable.data(), nullptr, nullptr, ended ? TRUE : FALSE,
+                       creationFlags, nullptr, nullptr, &startup.StartupInfo, &started) != 0;
+    const DWORD createError = GetLastError();
+    if (startup.lpAttributeList) DeleteProcThreadAttributeList(startup.lpAttributeList);
+    // Only the program holds the writing end now: the pipe closes when it ends.
+    errorWrite.Reset();
+    if (!created) {
+        reason = ErrorText(createError);
         return false;
     }
     UniqueHandle thread(started.hThread);
@@ -161,14 +254,29 @@ bool Win32ProcessStarter::Start(const std::string& program,
     if (!ended) return true;  // nothing waits for it
     auto record = std::make_unique<Waited>();
     record->starter = this;
+    record->id = ++lastId_;
     record->ended = std::move(ended);
+    auto output = std::make_shared<ErrorOutput>();
+    output->pipe = std::move(errorRead);
+    output->receiver = receiver_.Get();
+    output->id = record->id;
+    auto* shared = new std::shared_ptr<ErrorOutput>(output);
+    UniqueHandle reader(CreateThread(nullptr, 0, ReadErrorOutput, shared, 0, nullptr));
+    if (!reader) {
+        delete shared;
+        // It runs; its error output is not read, and not waited for: with
+        // the reading end closed, its writes there fail instead of blocking.
+        output->pipe.Reset();
+        output->closed = true;
+    }
+    record->errorOutput = std::move(output);
     HANDLE wait = nullptr;
     if (!RegisterWaitForSingleObject(&wait, process.Get(), ProcessEnded, record.get(), INFINITE,
                                      WT_EXECUTEONLYONCE)) {
         // It runs; only its end cannot be heard.
         const DWORD error = GetLastError();
         process.Reset();
-        record->ended(false, "Its end could not be waited for: " + ErrorText(error));
+        record->ended(false, "Its end could not be waited for: " + ErrorText(error), {});
         return true;
     }
     record->process = std::move(process);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,11 @@ bool InterpreterWouldRewrite(std::string_view commandLine);
 // double quote, which the quoting cannot carry; a batch file whose command
 // line the interpreter would rewrite, or with an argument holding a quote,
 // which the interpreter reads by rules of its own.
-// A program waited for is watched by the thread pool; its end is handed to
-// the window's thread through a message-only window of the starter's own,
-// so it arrives in whatever message loop runs (a message box's, a pause's).
+// A program waited for is watched by the thread pool and its error output
+// read by a thread of its own (its console window shows the rest); its end
+// is handed to the window's thread through a message-only window of the
+// starter's own, so it arrives in whatever message loop runs (a message
+// box's, a pause's).
 class Win32ProcessStarter final : public ProcessStarter {
   public:
     Win32ProcessStarter();
@@ -46,6 +49,7 @@ class Win32ProcessStarter final : public ProcessStarter {
 
     UniqueWindow receiver_;
     DWORD receiverError_ = 0;  // why the receiver could not be made
+    std::uint64_t lastId_ = 0;
     // Gone before the receiver: each wait ends first, so nothing more is posted.
     std::vector<std::unique_ptr<Waited>> waited_;
 };
