@@ -42,6 +42,35 @@ TEST(ParseCommandLine, NormalisesThenComparesTheWholeText) {
     }
 }
 
+// A shell's separate arguments, long options among them, as the program's
+// own command line, and what that line then asks for.
+TEST(CommandLineText, TakesTheLongOptionsAsTheProgramsOwn) {
+    using A = CommandLineAction;
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string text;
+        CommandLineRequest request;
+    };
+    const Case cases[] = {
+        {{}, "", {false, A::None}},
+        {{"--reboot"}, "/reboot", {false, A::Reboot}},
+        {{"--force", "--shutdown"}, "/force /shutdown", {true, A::ShutDown}},
+        {{"--lock", "/force"}, "/lock /force", {true, A::Lock}},
+        {{"--logoff"}, "/logoff", {false, A::LogOff}},
+        {{"/LOCK"}, "/LOCK", {false, A::Lock}},
+        {{"--Reboot"}, "--Reboot", {false, A::Invalid}},  // long options are exact
+        {{"--rebootx"}, "--rebootx", {false, A::Invalid}},
+        {{"-reboot"}, "-reboot", {false, A::Invalid}},
+        {{"--"}, "--", {false, A::Invalid}},
+        {{"a b", "c"}, "a b c", {false, A::Invalid}},
+    };
+    for (const auto& c : cases) {
+        const std::string text = CommandLineText(c.arguments);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(ParseCommandLine(text), c.request) << text;
+    }
+}
+
 TEST(StoredValues, ConvertWhatTheProgramWritesAndRejectTheRest) {
     EXPECT_EQ(StoredBoolean("True"), true);
     EXPECT_EQ(StoredBoolean("false"), false);
