@@ -48,6 +48,13 @@ TEST_F(NoticeTest, FiveMinutesAndOneMinuteBeforeEachActionButALock) {
         EXPECT_EQ(shown.notice.skipLabel, "Skip this time");
         EXPECT_EQ(shown.notice.question, shown.notice.text + "\r\n\r\nSkip this time?");
     }
+    // The last minute's notice stays until dismissed, in the place of the
+    // earlier one for the same run.
+    EXPECT_FALSE(notices.shown[0].notice.urgent);
+    EXPECT_TRUE(notices.shown[2].notice.urgent);
+    EXPECT_EQ(notices.shown[0].notice.series, notices.shown[2].notice.series);
+    EXPECT_EQ(notices.shown[1].notice.series, notices.shown[3].notice.series);
+    EXPECT_NE(notices.shown[0].notice.series, notices.shown[1].notice.series);
     EXPECT_EQ(power.requests, (Texts{"forced reboot", "lock", "shutdown"}))
         << "the actions still run";
 }
@@ -87,7 +94,18 @@ TEST_F(NoticeTest, SkippingLeavesOutThatRunOnlyAndTakesAOneTimeLineOut) {
     window.OnLoad("");
     TickFrom(22, 25, 1);
     ASSERT_EQ(notices.shown.size(), 2u);
-    for (auto& shown : notices.shown) shown.skip();
+    notices.shown[0].skip();
+    notices.shown[1].skip();
+    // Each skip is told in a notice of its own, with nothing to choose, in
+    // the place of the one skipped.
+    ASSERT_EQ(notices.shown.size(), 4u);
+    EXPECT_EQ(notices.Texts()[2], "Skipped: reboot at 10:30 PM");
+    EXPECT_EQ(notices.Texts()[3], "Skipped: shut down at 10:30 PM");
+    for (std::size_t i : {2u, 3u}) {
+        EXPECT_EQ(notices.shown[i].notice.skipLabel, "");
+        EXPECT_FALSE(notices.shown[i].skip);
+        EXPECT_EQ(notices.shown[i].notice.series, notices.shown[i - 2].notice.series);
+    }
     EXPECT_EQ(ScheduleBytes(), ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"}));
     EXPECT_EQ(window.List().Items(), Texts{"10:30 PM-Reboot-Repeat YES-Every Day"});
 

@@ -42,17 +42,27 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
             if (action == PowerAction::None || action == PowerAction::Lock) continue;
             if (!IsDue(parts, then) || !shown_.emplace(line, at, before).second) continue;
 
+            const std::string time = parts.hour + ":" + parts.minute + " " + parts.amPm;
             DesktopNotice notice;
             notice.title = std::string(texts::kApplicationName);
-            notice.text = texts::NoticeText(action, parts.hour + ":" + parts.minute + " " +
-                                                        parts.amPm,
-                                            before);
+            notice.text = texts::NoticeText(action, time, before);
             notice.skipLabel = std::string(texts::kSkipThisTime);
             notice.question = texts::NoticeQuestion(notice.text);
+            // The last minute's notice must not go unseen; it takes the place
+            // of the earlier one for the same run.
+            notice.urgent = before == 1;
+            notice.series = line + '\n' + std::to_string(at);
+            // Once skipped, a short word of what was skipped takes its place.
+            DesktopNotice skipped;
+            skipped.title = notice.title;
+            skipped.text = texts::SkippedNotice(action, time);
+            skipped.series = notice.series;
             const bool oneTime = IsOneTime(parts.repeatPiece);
             const std::weak_ptr<int> alive = alive_;
-            notices->Show(notice, [this, alive, line, at, oneTime] {
-                if (!alive.expired()) file_.ClaimRun(line, at, oneTime);
+            notices->Show(notice, [this, alive, line, at, oneTime, notices, skipped] {
+                if (alive.expired()) return;
+                file_.ClaimRun(line, at, oneTime);
+                notices->Show(skipped, nullptr);
             });
         }
     }

@@ -1,6 +1,7 @@
 #include "shell/texts.h"
 
 #include "schedule/log_text.h"
+#include "schedule/text.h"
 
 namespace tolvane::texts {
 
@@ -41,7 +42,9 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
                        "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
-std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore) {
+namespace {
+
+std::string NoticeAction(PowerAction action) {
     std::string what;
     switch (action) {
         case PowerAction::Reboot: what = "Reboot"; break;
@@ -53,10 +56,23 @@ std::string NoticeText(PowerAction action, std::string_view time, int minutesBef
         case PowerAction::Lock: what = "Lock"; break;
         case PowerAction::None: break;
     }
+    return what;
+}
+
+}  // namespace
+
+std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore) {
+    std::string what = NoticeAction(action);
     (what += " at ") += time;
     what += minutesBefore == 1 ? ", in 1 minute."
                                : ", in " + std::to_string(minutesBefore) + " minutes.";
     return what;
+}
+
+std::string SkippedNotice(PowerAction action, std::string_view time) {
+    std::string text = "Skipped: " + text::ToLower(NoticeAction(action));
+    (text += " at ") += time;
+    return text;
 }
 
 std::string NoticeQuestion(std::string_view noticeText) {

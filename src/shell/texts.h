@@ -49,6 +49,8 @@ inline constexpr std::string_view kSkipThisTime = "Skip this time";
 // A notice `minutesBefore` a scheduled action at `time` ("10:30 PM").
 std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore);
 // The notice asked as a question: its text, then whether to skip this time.
+// What a notice says once its run was skipped: "Skipped: reboot at 10:30 PM".
+std::string SkippedNotice(PowerAction action, std::string_view time);
 std::string NoticeQuestion(std::string_view noticeText);
 // Said when the system refused an exit or lock request, or nobody carried it out.
 std::string RequestFailed(std::string_view what);

@@ -296,6 +296,40 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     invoke(2, "skip");
     ASSERT_TRUE(ServeEventsUntil([&] { return second == 1; }, kHangGuardMs));
     EXPECT_EQ(first, 1);
+
+    // A series: the last minute's notice, critical, in the place of the
+    // earlier one; then a word with nothing to choose in its place.
+    DesktopNotice earlier = notice;
+    earlier.series = "10:30 PM-Reboot-Repeat YES-Every Day\n1";
+    DesktopNotice last = earlier;
+    last.text = "Reboot at 10:30 PM, in 1 minute.";
+    last.urgent = true;
+    DesktopNotice skipped{"Tolvane 2.1", "Skipped: reboot at 10:30 PM", "", "", false, earlier.series};
+    int third = 0;
+    ASSERT_TRUE(notices.Show(earlier, [&] { ++third; }));
+    ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
+    ASSERT_TRUE(notices.Show(last, [&] { ++third; }));
+    ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
+    ASSERT_TRUE(notices.Show(skipped, nullptr));
+    ASSERT_TRUE(ServeEventsUntil(
+        [&] {
+            calls = MockCalls(sessionBus(), service, path);
+            return calls.size() == 5;
+        },
+        kHangGuardMs));
+    const std::string hints = "{desktop-entry: tolvane, urgency: ";
+    EXPECT_NE(calls[0].find(hints + "1}"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[0].find("Tolvane 2.1, 0, tolvane"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[3].find("Tolvane 2.1, 3, tolvane"), std::string::npos) << calls[3];
+    EXPECT_NE(calls[3].find(hints + "2}"), std::string::npos) << calls[3];
+    EXPECT_NE(calls[4].find("Tolvane 2.1, 3, tolvane"), std::string::npos) << calls[4];
+    EXPECT_NE(calls[4].find("Skipped: reboot at 10:30 PM, [], " + hints + "1}"), std::string::npos)
+        << calls[4];
+    // The word put in its place took the choice away.
+    invoke(3, "skip");
+    ASSERT_TRUE(notices.Show(skipped, nullptr));  // an event after the skip's would-be call
+    ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
+    EXPECT_EQ(third, 0);
 }
 
 }  // namespace

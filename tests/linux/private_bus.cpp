@@ -25,6 +25,40 @@ QString Shown(const QVariant& value) {
     if (value.metaType() == QMetaType::fromType<bool>()) {
         return value.toBool() ? "true" : "false";
     }
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        // Arrays and dictionaries, as [a, b] and {key: value}.
+        const auto argument = value.value<QDBusArgument>();
+        QStringList items;
+        if (argument.currentType() == QDBusArgument::MapType) {
+            argument.beginMap();
+            while (!argument.atEnd()) {
+                QString key;
+                QDBusVariant item;
+                argument.beginMapEntry();
+                argument >> key >> item;
+                argument.endMapEntry();
+                items << key + ": " + Shown(item.variant());
+            }
+            argument.endMap();
+            return "{" + items.join(", ") + "}";
+        }
+        if (argument.currentType() == QDBusArgument::ArrayType) {
+            argument.beginArray();
+            while (!argument.atEnd()) {
+                QString item;
+                argument >> item;
+                items << item;
+            }
+            argument.endArray();
+            return "[" + items.join(", ") + "]";
+        }
+    }
+    if (value.metaType() == QMetaType::fromType<uchar>()) {
+        return QString::number(value.value<uchar>());  // a D-Bus byte, as a number
+    }
+    if (value.metaType() == QMetaType::fromType<QStringList>()) {
+        return "[" + value.toStringList().join(", ") + "]";
+    }
     return value.toString();
 }
 

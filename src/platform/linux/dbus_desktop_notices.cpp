@@ -33,19 +33,35 @@ bool DBusDesktopNotices::Show(const DesktopNotice& notice, std::function<void()>
     QDBusMessage notify =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     const QString title = QString::fromStdString(notice.title);
-    notify << title << uint(0) << QStringLiteral("tolvane") << title
-           << QString::fromStdString(notice.text)
-           << QStringList{kSkipAction, QString::fromStdString(notice.skipLabel)} << QVariantMap{}
-           << int(-1);
+    // The service gives a replacing notice the number of the one it replaces.
+    const auto earlier = notice.series.empty() ? series_.end() : series_.find(notice.series);
+    const uint replaces = earlier == series_.end() ? 0 : earlier->second;
+    QStringList actions;
+    if (!notice.skipLabel.empty()) actions << kSkipAction << QString::fromStdString(notice.skipLabel);
+    // Critical stays until dismissed; the desktop entry names the program
+    // (its icon, its settings in the desktop's notification preferences).
+    const QVariantMap hints{
+        {QStringLiteral("urgency"), QVariant::fromValue(uchar(notice.urgent ? 2 : 1))},
+        {QStringLiteral("desktop-entry"), QStringLiteral("tolvane")},
+    };
+    notify << title << replaces << QStringLiteral("tolvane") << title
+           << QString::fromStdString(notice.text) << actions << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(notify), this);
     ++pending_;
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                     [this, skip = std::move(skip)](QDBusPendingCallWatcher* finished) {
-                         finished->deleteLater();
-                         --pending_;
-                         const QDBusPendingReply<uint> reply = *finished;
-                         if (!reply.isError()) skips_[reply.value()] = skip;
-                     });
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, series = notice.series, skip = std::move(skip)](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            --pending_;
+            const QDBusPendingReply<uint> reply = *finished;
+            if (reply.isError()) return;
+            if (!series.empty()) series_[series] = reply.value();
+            if (skip) {
+                skips_[reply.value()] = skip;
+            } else {
+                skips_.erase(reply.value());  // a replacement without the choice
+            }
+        });
     return true;
 }
 
@@ -59,6 +75,7 @@ void DBusDesktopNotices::ActionInvoked(uint id, const QString& action) {
 
 void DBusDesktopNotices::NotificationClosed(uint id, uint) {
     skips_.erase(id);
+    std::erase_if(series_, [&](const auto& entry) { return entry.second == id; });
 }
 
 }  // namespace tolvane

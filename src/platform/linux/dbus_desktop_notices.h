@@ -4,6 +4,7 @@
 #include <QObject>
 #include <functional>
 #include <map>
+#include <string>
 
 #include "platform/desktop_notices.h"
 
@@ -11,8 +12,9 @@ namespace tolvane {
 
 // Notices through the desktop's notification service
 // (org.freedesktop.Notifications on the session bus), the one choice as the
-// notice's action "skip". Where no service runs or can be started, Show says
-// so and nothing is shown.
+// notice's action "skip". Urgent notices are critical, every notice names the
+// program's desktop entry, and a notice of a series replaces the series' last.
+// Where no service runs or can be started, Show says so and nothing is shown.
 class DBusDesktopNotices final : public QObject, public DesktopNotices {
     Q_OBJECT
 
@@ -30,6 +32,7 @@ class DBusDesktopNotices final : public QObject, public DesktopNotices {
   private:
     QDBusConnection bus_;
     std::map<uint, std::function<void()>> skips_;  // by the notice's number
+    std::map<std::string, uint> series_;           // the last notice of each series
     int pending_ = 0;
 };
 
