@@ -264,8 +264,10 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     const QString service = "org.freedesktop.Notifications";
     const QString path = "/org/freedesktop/Notifications";
     DBusDesktopNotices notices(session_->Connection());
-    const DesktopNotice notice{"Tolvane 2.1", "Reboot at 10:30 PM, in 5 minutes.", "Skip this time",
-                               ""};
+    DesktopNotice notice;
+    notice.title = "Tolvane 2.1";
+    notice.text = "Reboot at 10:30 PM, in 5 minutes.";
+    notice.skipLabel = "Skip this time";
     int first = 0;
     int second = 0;
     EXPECT_FALSE(notices.Show(notice, [&] { ++first; })) << "no notification service yet";
@@ -304,19 +306,18 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     DesktopNotice last = earlier;
     last.text = "Reboot at 10:30 PM, in 1 minute.";
     last.urgent = true;
-    DesktopNotice skipped{"Tolvane 2.1", "Skipped: reboot at 10:30 PM", "", "", false, earlier.series};
+    DesktopNotice skipped = earlier;
+    skipped.text = "Skipped: reboot at 10:30 PM";
+    skipped.skipLabel.clear();
     int third = 0;
     ASSERT_TRUE(notices.Show(earlier, [&] { ++third; }));
     ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
     ASSERT_TRUE(notices.Show(last, [&] { ++third; }));
     ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
     ASSERT_TRUE(notices.Show(skipped, nullptr));
-    ASSERT_TRUE(ServeEventsUntil(
-        [&] {
-            calls = MockCalls(sessionBus(), service, path);
-            return calls.size() == 5;
-        },
-        kHangGuardMs));
+    ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
+    calls = MockCalls(sessionBus(), service, path);
+    ASSERT_EQ(calls.size(), 5u);
     const std::string hints = "{desktop-entry: tolvane, urgency: ";
     EXPECT_NE(calls[0].find(hints + "1}"), std::string::npos) << calls[0];
     EXPECT_NE(calls[0].find("Tolvane 2.1, 0, tolvane"), std::string::npos) << calls[0];
@@ -325,10 +326,14 @@ TEST_F(LogindTest, NoticesGoToTheNotificationServiceAndItsSkipComesBack) {
     EXPECT_NE(calls[4].find("Tolvane 2.1, 3, tolvane"), std::string::npos) << calls[4];
     EXPECT_NE(calls[4].find("Skipped: reboot at 10:30 PM, [], " + hints + "1}"), std::string::npos)
         << calls[4];
-    // The word put in its place took the choice away.
-    invoke(3, "skip");
-    ASSERT_TRUE(notices.Show(skipped, nullptr));  // an event after the skip's would-be call
+    // The word put in its place took the choice away: a skip of it is
+    // ignored, as a later skip of another notice (signals come in order) shows.
+    int fourth = 0;
+    ASSERT_TRUE(notices.Show(notice, [&] { ++fourth; }));
     ASSERT_TRUE(ServeEventsUntil([&] { return notices.Pending() == 0; }, kHangGuardMs));
+    invoke(3, "skip");
+    invoke(4, "skip");
+    ASSERT_TRUE(ServeEventsUntil([&] { return fourth == 1; }, kHangGuardMs));
     EXPECT_EQ(third, 0);
 }
 
