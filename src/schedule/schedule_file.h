@@ -78,7 +78,6 @@ class ScheduleFile {
     WriteResult RemoveLine(int index);
     // Makes the edits not yet saved, if any; what still fails stays kept.
     WriteResult SavePending();
-    bool HasPendingEdits() const { return !pending_.empty(); }
 
     // Whether this window carries out `line`, due at `minute`: no other
     // process has (see ScheduleStore::ClaimRun). Every copy of a one-time

@@ -100,7 +100,7 @@ void ScheduleService::CarryOut() {
     // lasts; past that they are not run late. A stop ends the wait at once.
     WallMinute newest = due.front().minute;
     for (const auto& run : due) newest = std::max(newest, run.minute);
-    const ScheduleStore::Claims claims = store_.ClaimRuns(
+    const std::vector<ScheduleStore::Claimed> claims = store_.ClaimRuns(
         due,
         [&] { return !stopping_() && WallMinuteOf(clock_.Now()) <= newest; },
         [](const std::string& found, const std::string& line) {
@@ -113,8 +113,8 @@ void ScheduleService::CarryOut() {
     // What a stop left unclaimed is not worth a word; what was claimed runs.
     const bool stopped = stopping_();
     for (std::size_t i = 0; i < due.size(); ++i) {
-        if (stopped && claims.runs[i].claim == ScheduleStore::Claim::Failed) continue;
-        if (Claimed(due[i].line, claims.runs[i])) Run(due[i].line, actions[i]);
+        if (stopped && claims[i].claim == ScheduleStore::Claim::Failed) continue;
+        if (Claimed(due[i].line, claims[i])) Run(due[i].line, actions[i]);
     }
 }
 

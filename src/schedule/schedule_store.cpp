@@ -112,10 +112,10 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
                                                bool oneTime, const Change& takeOut) {
     const DueRun run{line, minute, oneTime};
     auto steps = static_cast<int>(kScheduleLockWaitSeconds / kLockStepSeconds);
-    Claims claims = ClaimRuns(
+    std::vector<Claimed> claims = ClaimRuns(
         {run}, [&] { return --steps > 0; },
         [&](const std::string& found, const std::string&) { return takeOut(found); });
-    Claimed claimed = std::move(claims.runs.front());
+    Claimed claimed = std::move(claims.front());
     // The window's own memory keeps a repeating line from acting twice, and
     // its user is there to see it: it acts even past a holder of the lock.
     if (claimed.claim == Claim::Failed && !oneTime) claimed.claim = Claim::Run;
@@ -134,11 +134,10 @@ std::unique_ptr<FileLock> ScheduleStore::LockInSteps(const std::function<bool()>
     }
 }
 
-ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
+std::vector<ScheduleStore::Claimed> ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
                                                const std::function<bool()>& keepWaiting,
                                                const TakeOut& takeOut) {
-    Claims claims;
-    claims.runs.resize(runs.size());
+    std::vector<Claimed> claims(runs.size());
     if (runs.empty()) return claims;
     std::string reason;
     const auto lock = LockInSteps(keepWaiting, reason);
@@ -152,8 +151,8 @@ ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
         const bool held = files_.LockedElsewhere(path_ + std::string(kLockFileSuffix));
         const std::string problem = "the schedule could not be locked (" + reason + ")";
         for (std::size_t i = 0; i < runs.size(); ++i) {
-            claims.runs[i].problem = problem;
-            if (held || runs[i].oneTime) claims.runs[i].claim = Claim::Failed;
+            claims[i].problem = problem;
+            if (held || runs[i].oneTime) claims[i].claim = Claim::Failed;
         }
         return claims;
     }
@@ -164,7 +163,7 @@ ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
     bool anyOneTime = false;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         if (record.Ran(runs[i].line, runs[i].minute)) {
-            claims.runs[i].claim = Claim::AlreadyRan;
+            claims[i].claim = Claim::AlreadyRan;
         } else {
             anyOneTime = anyOneTime || runs[i].oneTime;
         }
@@ -176,25 +175,25 @@ ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
         const FileRead found = Read();
         std::optional<std::string> without;
         for (std::size_t i = 0; i < runs.size(); ++i) {
-            if (!runs[i].oneTime || claims.runs[i].claim != Claim::Run) continue;
+            if (!runs[i].oneTime || claims[i].claim != Claim::Run) continue;
             if (found.outcome == FileRead::Outcome::Missing) {
-                claims.runs[i].claim = Claim::Gone;
+                claims[i].claim = Claim::Gone;
             } else if (found.outcome != FileRead::Outcome::Read) {
-                claims.runs[i].claim = Claim::Failed;
-                claims.runs[i].problem = Unreadable(path_, found);
+                claims[i].claim = Claim::Failed;
+                claims[i].problem = Unreadable(path_, found);
             } else if (auto taken = takeOut(without ? *without : found.bytes, runs[i].line)) {
                 without = std::move(taken);
             } else {
-                claims.runs[i].claim = Claim::Gone;
+                claims[i].claim = Claim::Gone;
             }
         }
         if (without) {
             const WriteResult written = ReplaceFileContents(files_, path_, *without);
             if (!written) {
                 for (std::size_t i = 0; i < runs.size(); ++i) {
-                    if (!runs[i].oneTime || claims.runs[i].claim != Claim::Run) continue;
-                    claims.runs[i].claim = Claim::Failed;
-                    claims.runs[i].problem = "the one-time line could not be taken out of " +
+                    if (!runs[i].oneTime || claims[i].claim != Claim::Run) continue;
+                    claims[i].claim = Claim::Failed;
+                    claims[i].problem = "the one-time line could not be taken out of " +
                                              path_ + " (" + written.reason + ")";
                 }
             }
@@ -203,12 +202,12 @@ ScheduleStore::Claims ScheduleStore::ClaimRuns(const std::vector<DueRun>& runs,
 
     std::vector<const DueRun*> added;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        if (claims.runs[i].claim == Claim::Run) added.push_back(&runs[i]);
+        if (claims[i].claim == Claim::Run) added.push_back(&runs[i]);
     }
     if (!added.empty() && !SaveRecord(record, added, reason)) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
-            if (claims.runs[i].claim != Claim::Run) continue;
-            claims.runs[i].problem = "the run record could not be written (" + reason + ")";
+            if (claims[i].claim != Claim::Run) continue;
+            claims[i].problem = "the run record could not be written (" + reason + ")";
         }
     }
     return claims;

@@ -98,10 +98,8 @@ class ScheduleStore {
     };
     using TakeOut =
         std::function<std::optional<std::string>(const std::string& found, const std::string& line)>;
-    struct Claims {
-        std::vector<Claimed> runs;  // one for each DueRun, in their order
-    };
-    Claims ClaimRuns(const std::vector<DueRun>& runs, const std::function<bool()>& keepWaiting,
+    // One claim for each DueRun, in their order.
+    std::vector<Claimed> ClaimRuns(const std::vector<DueRun>& runs, const std::function<bool()>& keepWaiting,
                      const TakeOut& takeOut);
 
     // Held by a window while it runs; many windows can hold it at once.
