@@ -41,8 +41,6 @@ constexpr int kDueCopies = 3;
 std::vector<std::string> MakeLines(int count) {
     static const char* const kDays[] = {"Every Day", "Sunday",   "Monday",   "Tuesday",
                                         "Wednesday", "Thursday", "Saturday", "Friday"};
-    static const ActionWord kActions[] = {ActionWord::Reboot, ActionWord::LogOff,
-                                          ActionWord::ShutDown, ActionWord::Lock};
     std::mt19937 random(2026);
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(count));
@@ -55,8 +53,7 @@ std::vector<std::string> MakeLines(int count) {
         entry.Minute = (minute < 10 ? "0" : "") + std::to_string(minute);
         entry.AmPm = random() % 2 ? "AM" : "PM";
         entry.Day = kDays[random() % 8];
-        entry.Action = kActions[random() % 4];
-        entry.Force = random() % 2;
+        entry.Act = {AllActions()[random() % AllActions().size()].what, random() % 2 == 1};
         entry.Repeat = random() % 2;
         lines.push_back(ComposeScheduleLine(entry));
     }

@@ -7,62 +7,67 @@
 namespace tolvane {
 namespace {
 
-using A = CommandLineAction;
+using K = ActionKind;
+
+CommandLineRequest Asks(bool force, std::optional<ActionKind> what) {
+    return {force, what, false};
+}
+CommandLineRequest Invalid(bool force) {
+    return {force, std::nullopt, true};
+}
 
 TEST(ParseCommandLine, NormalisesThenComparesTheWholeText) {
     const std::pair<const char*, CommandLineRequest> cases[] = {
-        {"", {false, A::None}},
-        {"    ", {false, A::None}},
-        {"/reboot", {false, A::Reboot}},
-        {"  /REBOOT  ", {false, A::Reboot}},
-        {"/re boot", {false, A::Reboot}},
-        {"/shutdown", {false, A::ShutDown}},
-        {"/Lock", {false, A::Lock}},
-        {"/logoff", {false, A::LogOff}},
-        {"/reboot /force", {true, A::Reboot}},
-        {"/FORCE/reboot", {true, A::Reboot}},
-        {"/reb/forceoot", {true, A::Reboot}},  // "/force" may stand inside the option
-        {"/lock /force", {true, A::Lock}},
-        {"/force", {true, A::Invalid}},  // passes the empty test before "/force" goes
-        {"/force /force", {true, A::Invalid}},
-        {"/forcereboot", {true, A::Invalid}},
-        {"/fo/forcerce /reboot", {true, A::Invalid}},  // one pass: a new "/force" stays
-        {"/reboot /shutdown", {false, A::Invalid}},
-        {"reboot", {false, A::Invalid}},
-        {"-reboot", {false, A::Invalid}},
-        {"\t/reboot", {false, A::Invalid}},
-        {"/reboot\t", {false, A::Invalid}},
-        {"\"/reboot\"", {false, A::Invalid}},
-        {"/rebootx", {false, A::Invalid}},
+        {"", Asks(false, std::nullopt)},
+        {"    ", Asks(false, std::nullopt)},
+        {"/reboot", Asks(false, K::Reboot)},
+        {"  /REBOOT  ", Asks(false, K::Reboot)},
+        {"/re boot", Asks(false, K::Reboot)},
+        {"/shutdown", Asks(false, K::ShutDown)},
+        {"/Lock", Asks(false, K::Lock)},
+        {"/logoff", Asks(false, K::LogOff)},
+        {"/reboot /force", Asks(true, K::Reboot)},
+        {"/FORCE/reboot", Asks(true, K::Reboot)},
+        {"/reb/forceoot", Asks(true, K::Reboot)},  // "/force" may stand inside the option
+        {"/lock /force", Asks(true, K::Lock)},
+        {"/force", Invalid(true)},  // passes the empty test before "/force" goes
+        {"/force /force", Invalid(true)},
+        {"/forcereboot", Invalid(true)},
+        {"/fo/forcerce /reboot", Invalid(true)},  // one pass: a new "/force" stays
+        {"/reboot /shutdown", Invalid(false)},
+        {"reboot", Invalid(false)},
+        {"-reboot", Invalid(false)},
+        {"\t/reboot", Invalid(false)},
+        {"/reboot\t", Invalid(false)},
+        {"\"/reboot\"", Invalid(false)},
+        {"/rebootx", Invalid(false)},
     };
     for (const auto& [text, expected] : cases) {
         const auto got = ParseCommandLine(text);
-        EXPECT_EQ(got.force, expected.force) << text;
-        EXPECT_EQ(got.action, expected.action) << text;
+        EXPECT_EQ(got, expected) << text;
     }
 }
 
 // A shell's separate arguments, long options among them, as the program's
 // own command line, and what that line then asks for.
 TEST(CommandLineText, TakesTheLongOptionsAsTheProgramsOwn) {
-    using A = CommandLineAction;
     struct Case {
         std::vector<std::string> arguments;
         std::string text;
         CommandLineRequest request;
     };
     const Case cases[] = {
-        {{}, "", {false, A::None}},
-        {{"--reboot"}, "/reboot", {false, A::Reboot}},
-        {{"--force", "--shutdown"}, "/force /shutdown", {true, A::ShutDown}},
-        {{"--lock", "/force"}, "/lock /force", {true, A::Lock}},
-        {{"--logoff"}, "/logoff", {false, A::LogOff}},
-        {{"/LOCK"}, "/LOCK", {false, A::Lock}},
-        {{"--Reboot"}, "--Reboot", {false, A::Invalid}},  // long options are exact
-        {{"--rebootx"}, "--rebootx", {false, A::Invalid}},
-        {{"-reboot"}, "-reboot", {false, A::Invalid}},
-        {{"--"}, "--", {false, A::Invalid}},
-        {{"a b", "c"}, "a b c", {false, A::Invalid}},
+        {{}, "", Asks(false, std::nullopt)},
+        {{"--reboot"}, "/reboot", Asks(false, K::Reboot)},
+        {{"--force", "--shutdown"}, "/force /shutdown", Asks(true, K::ShutDown)},
+        {{"--lock", "/force"}, "/lock /force", Asks(true, K::Lock)},
+        {{"--logoff"}, "/logoff", Asks(false, K::LogOff)},
+        {{"/LOCK"}, "/LOCK", Asks(false, K::Lock)},
+        {{"--Reboot"}, "--Reboot", Invalid(false)},  // long options are exact
+        {{"--rebootx"}, "--rebootx", Invalid(false)},
+        {{"-reboot"}, "-reboot", Invalid(false)},
+        {{"--"}, "--", Invalid(false)},
+        {{"a b", "c"}, "a b c", Invalid(false)},
     };
     for (const auto& c : cases) {
         const std::string text = CommandLineText(c.arguments);

@@ -1,7 +1,6 @@
 // Start-up, the persisted options, the notification area, the service, About
 // and Help.
 #include "main_window_fixture.h"
-#include "shell/explorer_web_browser.h"
 #include "shell/texts.h"
 
 namespace tolvane::testing {
@@ -424,15 +423,6 @@ TEST_F(MainWindowTest, ARefusedRequestOrALockNobodyCarriedOutIsSaid) {
                      said + "The lock was refused.", said + "Nothing carried out the lock."}));
     { MainWindow gone{Platform()}; }
     EXPECT_FALSE(power.told) << "a window that is gone is told nothing more";
-}
-
-TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressAsItsArgument) {
-    FakeProcessStarter processes;
-    ExplorerWebBrowser browser(processes);
-    EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm", {}));
-    ASSERT_EQ(processes.started.size(), 1u);
-    EXPECT_EQ(processes.started[0].program, "explorer");
-    EXPECT_EQ(processes.started[0].arguments, Texts{"http://www.quarnel.com/tolvane.htm"});
 }
 
 }  // namespace

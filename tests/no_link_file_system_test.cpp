@@ -1,7 +1,7 @@
 // The Windows service's files: every path walked from its volume's root one
 // name at a time, and no link or second name used, whatever stands where on
 // the schedule's path and whenever it was put there.
-#include "schedule/no_link_file_system.h"
+#include "service/no_link_file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "fakes/fake_file_nodes.h"
 #include "fakes/fake_system_power.h"
 #include "schedule/schedule_file.h"
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 
 namespace tolvane::testing {
 namespace {

@@ -12,17 +12,17 @@ struct ComposeCase {
 
 TEST(ComposeScheduleLine, WritesEveryPieceAsGiven) {
     const ComposeCase cases[] = {
-        {{"10", "30", "PM", ActionWord::Reboot, true, false, "Every Day"},
+        {{"10", "30", "PM", {ActionKind::Reboot, true}, false, "Every Day"},
          "10:30 PM-Force Reboot-Repeat NO-Every Day"},
-        {{"7", "05", "AM", ActionWord::ShutDown, false, true, "Monday"},
+        {{"7", "05", "AM", {ActionKind::ShutDown, false}, true, "Monday"},
          "7:05 AM-ShutDown-Repeat YES-Monday"},
-        {{"12", "00", "AM", ActionWord::Lock, false, true, "Saturday"},
+        {{"12", "00", "AM", {ActionKind::Lock, false}, true, "Saturday"},
          "12:00 AM-LockWorkStation-Repeat YES-Saturday"},
-        {{"3", "45", "PM", ActionWord::LogOff, true, true, "Friday"},
+        {{"3", "45", "PM", {ActionKind::LogOff, true}, true, "Friday"},
          "3:45 PM-Force LogOff-Repeat YES-Friday"},
-        {{"", "", "", ActionWord::Reboot, false, false, "Every Day"},
+        {{"", "", "", {ActionKind::Reboot, false}, false, "Every Day"},
          ": -Reboot-Repeat NO-Every Day"},
-        {{"07", "5", "pm", ActionWord::Lock, true, false, " odd day "},
+        {{"07", "5", "pm", {ActionKind::Lock, true}, false, " odd day "},
          "07:5 pm-Force LockWorkStation-Repeat NO- odd day "},
     };
     for (const auto& c : cases) {
@@ -31,8 +31,8 @@ TEST(ComposeScheduleLine, WritesEveryPieceAsGiven) {
 }
 
 TEST(ComposeScheduleLine, ActionAndRepeatIsTheConfirmationsMiddle) {
-    EXPECT_EQ(ComposeActionAndRepeat(ActionWord::Reboot, true, false), "Force Reboot-Repeat NO");
-    EXPECT_EQ(ComposeActionAndRepeat(ActionWord::LogOff, false, true), "LogOff-Repeat YES");
+    EXPECT_EQ(ComposeActionAndRepeat({ActionKind::Reboot, true}, false), "Force Reboot-Repeat NO");
+    EXPECT_EQ(ComposeActionAndRepeat({ActionKind::LogOff, false}, true), "LogOff-Repeat YES");
 }
 
 TEST(SplitScheduleLine, GivesThePiecesAndTimeParts) {

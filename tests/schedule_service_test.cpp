@@ -1,4 +1,4 @@
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 
 #include <gtest/gtest.h>
 

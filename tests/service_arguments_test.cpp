@@ -2,7 +2,7 @@
 // sessions they may use.
 #include <gtest/gtest.h>
 
-#include "schedule/service_arguments.h"
+#include "service/service_arguments.h"
 
 namespace tolvane {
 namespace {

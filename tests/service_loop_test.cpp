@@ -1,6 +1,6 @@
 // The services' loop on a fake clock: when it ticks, how long it waits, and
 // when it stops.
-#include "schedule/service_loop.h"
+#include "service/service_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "schedule/service_arguments.h"
+#include "service/service_arguments.h"
 
 namespace tolvane {
 namespace {

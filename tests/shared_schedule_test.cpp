@@ -7,7 +7,7 @@
 
 #include "fakes/fake_system_power.h"
 #include "main_window_fixture.h"
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 #include "schedule/schedule_store.h"
 
 namespace tolvane::testing {

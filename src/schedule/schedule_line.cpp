@@ -6,30 +6,16 @@
 
 namespace tolvane {
 
-std::string_view ActionWordText(ActionWord action) {
-    switch (action) {
-        case ActionWord::Reboot:
-            return "Reboot";
-        case ActionWord::LogOff:
-            return "LogOff";
-        case ActionWord::ShutDown:
-            return "ShutDown";
-        case ActionWord::Lock:
-            return "LockWorkStation";
-    }
-    return {};
-}
-
-std::string ComposeActionAndRepeat(ActionWord action, bool force, bool repeat) {
-    std::string text = force ? "Force " : "";
-    text += ActionWordText(action);
+std::string ComposeActionAndRepeat(Action action, bool repeat) {
+    std::string text = action.force ? "Force " : "";
+    text += FactsOf(action.what).lineWord;
     text += repeat ? "-Repeat YES" : "-Repeat NO";
     return text;
 }
 
 std::string ComposeScheduleLine(const ScheduleEntry& entry) {
     return entry.Hour + ":" + entry.Minute + " " + entry.AmPm + "-" +
-           ComposeActionAndRepeat(entry.Action, entry.Force, entry.Repeat) + "-" + entry.Day;
+           ComposeActionAndRepeat(entry.Act, entry.Repeat) + "-" + entry.Day;
 }
 
 ScheduleLineParts SplitScheduleLine(std::string_view line) {

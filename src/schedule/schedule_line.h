@@ -3,13 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "power/action.h"
+
 namespace tolvane {
-
-enum class ActionWord { Reboot, LogOff, ShutDown, Lock };
-
-// The word as it stands in a schedule line: "Reboot", "LogOff", "ShutDown",
-// "LockWorkStation".
-std::string_view ActionWordText(ActionWord action);
 
 // The components a schedule line is composed from. Hour, minute, half-day and
 // day are free texts: whatever the editor's pickers hold goes in unchanged.
@@ -17,8 +13,8 @@ struct ScheduleEntry {
     std::string Hour;
     std::string Minute;
     std::string AmPm;
-    ActionWord Action = ActionWord::Reboot;
-    bool Force = false;
+    // Written as chosen: a forced lock is stored as "Force LockWorkStation".
+    Action Act;
     bool Repeat = false;
     std::string Day;
 };
@@ -29,7 +25,7 @@ std::string ComposeScheduleLine(const ScheduleEntry& entry);
 
 // The action piece followed by the repeat piece, as the editor's confirmation
 // quotes it: "Force Reboot-Repeat NO".
-std::string ComposeActionAndRepeat(ActionWord action, bool force, bool repeat);
+std::string ComposeActionAndRepeat(Action action, bool repeat);
 
 // The texts of a line taken apart. Nothing is trimmed, converted or re-cased.
 // Missing pieces or parts are empty, and `complete` says whether the line had

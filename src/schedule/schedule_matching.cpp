@@ -48,20 +48,14 @@ bool IsOneTime(std::string_view repeatPiece) {
     return text::ToLower(repeatPiece) == "repeat no";
 }
 
-PowerAction ChooseAction(std::string_view actionPiece) {
+std::optional<Action> ChooseAction(std::string_view actionPiece) {
     const std::string action = text::ToLower(actionPiece);
-    const bool forced = text::Contains(action, "force");
-    if (text::Contains(action, "reboot")) {
-        return forced ? PowerAction::RebootForced : PowerAction::Reboot;
+    for (const ActionFacts& facts : AllActions()) {
+        if (text::Contains(action, text::ToLower(facts.lineWord))) {
+            return MakeAction(facts.what, text::Contains(action, "force"));
+        }
     }
-    if (text::Contains(action, "logoff")) {
-        return forced ? PowerAction::LogOffForced : PowerAction::LogOff;
-    }
-    if (text::Contains(action, "shutdown")) {
-        return forced ? PowerAction::ShutDownForced : PowerAction::ShutDown;
-    }
-    if (text::Contains(action, "lockworkstation")) return PowerAction::Lock;
-    return PowerAction::None;
+    return std::nullopt;
 }
 
 }  // namespace tolvane

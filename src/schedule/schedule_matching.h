@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,19 +27,9 @@ const LocalTime* FirstDueMinute(const ScheduleLineParts& parts,
 // The repeat piece, lower-cased, is exactly "repeat no".
 bool IsOneTime(std::string_view repeatPiece);
 
-enum class PowerAction {
-    None,
-    Reboot,
-    RebootForced,
-    LogOff,
-    LogOffForced,
-    ShutDown,
-    ShutDownForced,
-    Lock,
-};
-
 // The first of "reboot", "logoff", "shutdown", "lockworkstation" found in the
 // lower-cased action piece decides; "force" anywhere makes it forced.
-PowerAction ChooseAction(std::string_view actionPiece);
+// Nothing when none is there.
+std::optional<Action> ChooseAction(std::string_view actionPiece);
 
 }  // namespace tolvane

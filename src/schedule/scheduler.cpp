@@ -1,6 +1,6 @@
 #include "schedule/scheduler.h"
 
-#include "power/run_power_action.h"
+#include "power/action.h"
 #include "schedule/schedule_matching.h"
 
 namespace tolvane {
@@ -26,8 +26,10 @@ void Scheduler::RunDueLines() {
 }
 
 void Scheduler::RunAction(std::string_view actionPiece) {
+    const std::optional<Action> action = ChooseAction(actionPiece);
+    if (!action) return;
     std::string reason;
-    if (!RunPowerAction(power_, ChooseAction(actionPiece), reason) && refused_) refused_(reason);
+    if (!tolvane::RunAction(power_, *action, reason) && refused_) refused_(reason);
 }
 
 }  // namespace tolvane

@@ -19,29 +19,28 @@ CommandLineRequest ParseCommandLine(std::string_view commandLine) {
     }
     t = text::EraseAll(t, " ");
 
-    if (t == "/reboot") {
-        request.action = CommandLineAction::Reboot;
-    } else if (t == "/shutdown") {
-        request.action = CommandLineAction::ShutDown;
-    } else if (t == "/lock") {
-        request.action = CommandLineAction::Lock;
-    } else if (t == "/logoff") {
-        request.action = CommandLineAction::LogOff;
-    } else {
-        request.action = CommandLineAction::Invalid;
+    for (const ActionFacts& facts : AllActions()) {
+        if (t.size() == facts.optionWord.size() + 1 && t[0] == '/' &&
+            t.substr(1) == facts.optionWord) {
+            request.what = facts.what;
+        }
     }
+    request.invalid = !request.what;
     return request;
 }
 
 std::string CommandLineText(const std::vector<std::string>& arguments) {
-    static constexpr std::string_view kWords[] = {"reboot", "shutdown", "lock", "logoff", "force"};
     std::string text;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (i > 0) text += ' ';
         const std::string_view argument = arguments[i];
+        const std::string_view word = argument.substr(std::min<std::size_t>(2, argument.size()));
+        const auto actions = AllActions();
         const bool dashed =
             argument.substr(0, 2) == "--" &&
-            std::find(std::begin(kWords), std::end(kWords), argument.substr(2)) != std::end(kWords);
+            (word == "force" ||
+             std::any_of(actions.begin(), actions.end(),
+                         [&](const ActionFacts& facts) { return facts.optionWord == word; }));
         if (dashed) {
             text += '/';
             text += argument.substr(2);

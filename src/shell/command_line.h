@@ -1,16 +1,20 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "power/action.h"
+
 namespace tolvane {
 
-enum class CommandLineAction { None, Reboot, ShutDown, Lock, LogOff, Invalid };
-
+// What a command line asks of the window: the Force box checked first, then
+// one of the Now buttons pressed; or nothing; or text none of the options.
 struct CommandLineRequest {
     bool force = false;
-    CommandLineAction action = CommandLineAction::None;
+    std::optional<ActionKind> what;
+    bool invalid = false;
     bool operator==(const CommandLineRequest&) const = default;
 };
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "power/pause.h"
-#include "power/run_power_action.h"
+#include "power/action.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
@@ -22,13 +22,13 @@ const std::string kApplication(texts::kApplicationName);
 // The action options in the order Add It asks them.
 struct ActionOption {
     ControlId option;
-    ActionWord action;
+    ActionKind action;
 };
 constexpr ActionOption kActionOptions[] = {
-    {ControlId::ScheduleReboot, ActionWord::Reboot},
-    {ControlId::ScheduleLogOff, ActionWord::LogOff},
-    {ControlId::ScheduleShutDown, ActionWord::ShutDown},
-    {ControlId::ScheduleLock, ActionWord::Lock},
+    {ControlId::ScheduleReboot, ActionKind::Reboot},
+    {ControlId::ScheduleLogOff, ActionKind::LogOff},
+    {ControlId::ScheduleShutDown, ActionKind::ShutDown},
+    {ControlId::ScheduleLock, ActionKind::Lock},
 };
 
 }  // namespace
@@ -54,24 +54,10 @@ MainWindow::~MainWindow() {
 void MainWindow::OnLoad(const std::string& commandLine) {
     const CommandLineRequest request = ParseCommandLine(commandLine);
     if (request.force) SetForceNow(1);
-    switch (request.action) {
-        case CommandLineAction::Reboot:
-            OnRebootNow();
-            break;
-        case CommandLineAction::ShutDown:
-            OnShutDownNow();
-            break;
-        case CommandLineAction::Lock:
-            OnLockNow();
-            break;
-        case CommandLineAction::LogOff:
-            OnLogOffNow();
-            break;
-        case CommandLineAction::Invalid:
-            Message(texts::InvalidOption());
-            break;
-        case CommandLineAction::None:
-            break;
+    if (request.invalid) {
+        Message(texts::InvalidOption());
+    } else if (request.what) {
+        ActNow(*request.what);
     }
 
     FillTimeChoices();
@@ -116,8 +102,7 @@ void MainWindow::OnAddToSchedule() {
     }
 
     ScheduleEntry entry;
-    entry.Action = chosen->action;
-    entry.Force = view.CheckValue(ControlId::ScheduleForce) == 1;
+    entry.Act = {chosen->action, view.CheckValue(ControlId::ScheduleForce) == 1};
     if (view.OptionValue(ControlId::OnlyOnce)) {
         entry.Repeat = false;
     } else if (view.OptionValue(ControlId::Repeat)) {
@@ -134,7 +119,7 @@ void MainWindow::OnAddToSchedule() {
     const WriteResult saved = file_.AddLine(ComposeScheduleLine(entry));
     Message(
         texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
-                                 ComposeActionAndRepeat(entry.Action, entry.Force, entry.Repeat)));
+                                 ComposeActionAndRepeat(entry.Act, entry.Repeat)));
     view.SetComboText(ControlId::Hour, "");
     view.SetComboText(ControlId::Minute, "");
     view.SetComboText(ControlId::AmPm, "");
@@ -153,14 +138,11 @@ void MainWindow::OnRemoveFromSchedule() {
 
 // ---- The immediate-action panel ----
 
-void MainWindow::ActNow(PowerAction plain, PowerAction forced) {
+void MainWindow::ActNow(ActionKind what) {
     // Only a box that is exactly checked forces; a grayed one does not.
-    Request(platform_.view.CheckValue(ControlId::ForceNow) == 1 ? forced : plain);
-}
-
-void MainWindow::Request(PowerAction action) {
+    const Action action = MakeAction(what, platform_.view.CheckValue(ControlId::ForceNow) == 1);
     std::string reason;
-    if (!RunPowerAction(platform_.power, action, reason)) SayRequestFailed(reason);
+    if (!RunAction(platform_.power, action, reason)) SayRequestFailed(reason);
 }
 
 void MainWindow::SayRequestFailed(const std::string& what) {
@@ -168,19 +150,19 @@ void MainWindow::SayRequestFailed(const std::string& what) {
 }
 
 void MainWindow::OnRebootNow() {
-    ActNow(PowerAction::Reboot, PowerAction::RebootForced);
+    ActNow(ActionKind::Reboot);
 }
 
 void MainWindow::OnLockNow() {
-    Request(PowerAction::Lock);
+    ActNow(ActionKind::Lock);
 }
 
 void MainWindow::OnLogOffNow() {
-    ActNow(PowerAction::LogOff, PowerAction::LogOffForced);
+    ActNow(ActionKind::LogOff);
 }
 
 void MainWindow::OnShutDownNow() {
-    ActNow(PowerAction::ShutDown, PowerAction::ShutDownForced);
+    ActNow(ActionKind::ShutDown);
 }
 
 void MainWindow::OnForceNowChanged() {

@@ -12,7 +12,7 @@
 #include "platform/settings_store.h"
 #include "platform/system_power.h"
 #include "platform/tray_icon.h"
-#include "platform/view.h"
+#include "shell/view.h"
 #include "platform/web_browser.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
@@ -41,7 +41,7 @@ struct MainWindowPlatform {
     std::string removeScript = "removeit.bat";
     // The help page as installed with the program, read without a network
     // where it is there; empty where the program installs none.
-    std::string installedHelpPage;
+    std::string installedHelpPage{};
 };
 
 // The main window's behaviour: every handler and procedure of the window,
@@ -112,8 +112,7 @@ class MainWindow {
 
   private:
     bool ShowTrayIcon();
-    void ActNow(PowerAction plain, PowerAction forced);
-    void Request(PowerAction action);
+    void ActNow(ActionKind what);
     void SayRequestFailed(const std::string& what);
     void ToggleCheckMark(MenuId item, const char* key);
     void Message(const std::string& text);

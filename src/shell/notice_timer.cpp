@@ -38,14 +38,14 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
         const std::vector<std::string> lines = list_.Items();
         for (const std::string& line : lines) {
             const ScheduleLineParts parts = SplitScheduleLine(line);
-            const PowerAction action = ChooseAction(parts.actionPiece);
-            if (action == PowerAction::None || action == PowerAction::Lock) continue;
+            const std::optional<Action> action = ChooseAction(parts.actionPiece);
+            if (!action || !FactsOf(action->what).announced) continue;
             if (!IsDue(parts, then) || !shown_.emplace(line, at, before).second) continue;
 
             const std::string time = parts.hour + ":" + parts.minute + " " + parts.amPm;
             DesktopNotice notice;
             notice.title = std::string(texts::kApplicationName);
-            notice.text = texts::NoticeText(action, time, before);
+            notice.text = texts::NoticeText(*action, time, before);
             notice.skipLabel = std::string(texts::kSkipThisTime);
             notice.question = texts::NoticeQuestion(notice.text);
             // The last minute's notice must not go unseen; it takes the place
@@ -55,7 +55,7 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
             // Once skipped, a short word of what was skipped takes its place.
             DesktopNotice skipped;
             skipped.title = notice.title;
-            skipped.text = texts::SkippedNotice(action, time);
+            skipped.text = texts::SkippedNotice(*action, time);
             skipped.series = notice.series;
             const bool oneTime = IsOneTime(parts.repeatPiece);
             const std::weak_ptr<int> alive = alive_;

@@ -42,35 +42,16 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason) {
                        "The list shows the change, but it will be lost when Tolvane ends.");
 }
 
-namespace {
-
-std::string NoticeAction(PowerAction action) {
-    std::string what;
-    switch (action) {
-        case PowerAction::Reboot: what = "Reboot"; break;
-        case PowerAction::RebootForced: what = "Forced reboot"; break;
-        case PowerAction::LogOff: what = "Log off"; break;
-        case PowerAction::LogOffForced: what = "Forced log off"; break;
-        case PowerAction::ShutDown: what = "Shut down"; break;
-        case PowerAction::ShutDownForced: what = "Forced shut down"; break;
-        case PowerAction::Lock: what = "Lock"; break;
-        case PowerAction::None: break;
-    }
-    return what;
-}
-
-}  // namespace
-
-std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore) {
-    std::string what = NoticeAction(action);
+std::string NoticeText(Action action, std::string_view time, int minutesBefore) {
+    std::string what = NoticeName(action);
     (what += " at ") += time;
     what += minutesBefore == 1 ? ", in 1 minute."
                                : ", in " + std::to_string(minutesBefore) + " minutes.";
     return what;
 }
 
-std::string SkippedNotice(PowerAction action, std::string_view time) {
-    std::string text = "Skipped: " + text::ToLower(NoticeAction(action));
+std::string SkippedNotice(Action action, std::string_view time) {
+    std::string text = "Skipped: " + text::ToLower(NoticeName(action));
     (text += " at ") += time;
     return text;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "schedule/schedule_matching.h"
+#include "power/action.h"
 
 // The program's own words: titles, messages and the maker's addresses, each
 // written once.
@@ -47,10 +47,10 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
 // The one choice a notice before a scheduled action offers.
 inline constexpr std::string_view kSkipThisTime = "Skip this time";
 // A notice `minutesBefore` a scheduled action at `time` ("10:30 PM").
-std::string NoticeText(PowerAction action, std::string_view time, int minutesBefore);
+std::string NoticeText(Action action, std::string_view time, int minutesBefore);
 // The notice asked as a question: its text, then whether to skip this time.
 // What a notice says once its run was skipped: "Skipped: reboot at 10:30 PM".
-std::string SkippedNotice(PowerAction action, std::string_view time);
+std::string SkippedNotice(Action action, std::string_view time);
 std::string NoticeQuestion(std::string_view noticeText);
 // Said when the system refused an exit or lock request, or nobody carried it out.
 std::string RequestFailed(std::string_view what);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/service_log.h"
 #include "platform/system_power.h"
 
 namespace tolvane::testing {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/view.h"
+#include "shell/view.h"
 
 namespace tolvane::testing {
 

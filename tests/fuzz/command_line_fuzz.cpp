@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text::TrimSpaces(textBytes).empty()) {
         FUZZ_CHECK(request == CommandLineRequest{});
     } else {
-        FUZZ_CHECK(request.action != CommandLineAction::None);
+        FUZZ_CHECK(request.what.has_value() != request.invalid);
     }
 
     // As the whole process command line on Windows, after the program's name.

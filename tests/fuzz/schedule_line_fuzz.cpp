@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.Reload();
 
     scheduler.RunDueLines();
-    const bool acts = ChooseAction(parts.actionPiece) != PowerAction::None;
+    const bool acts = ChooseAction(parts.actionPiece).has_value();
     FUZZ_CHECK(power.requests.size() == (due && acts ? 1u : 0u));
     const bool removed = due && IsOneTime(parts.repeatPiece);
     FUZZ_CHECK(list.Count() == (removed ? 0 : 1));

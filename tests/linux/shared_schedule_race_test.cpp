@@ -19,7 +19,7 @@
 #include "native_platform.h"
 #include "platform/linux/posix_file_system.h"
 #include "schedule/schedule_file.h"
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 #include "schedule/schedule_store.h"
 
 namespace tolvane {

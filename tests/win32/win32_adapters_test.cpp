@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/fake_shell_services.h"
 #include "native_platform.h"
+#include "platform/win32/explorer_web_browser.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_event_log.h"
@@ -390,6 +392,15 @@ TEST(Win32EventLog, AFailingHandlerOfTheWindowBecomesOneErrorEntry) {
         RunHandler(c.event, c.handler, failures);
         EXPECT_EQ(written, c.entries) << c.event;
     }
+}
+
+TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressAsItsArgument) {
+    FakeProcessStarter processes;
+    ExplorerWebBrowser browser(processes);
+    EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm", {}));
+    ASSERT_EQ(processes.started.size(), 1u);
+    EXPECT_EQ(processes.started[0].program, "explorer");
+    EXPECT_EQ(processes.started[0].arguments, Texts{"http://www.quarnel.com/tolvane.htm"});
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_system_power.h"
 #include "platform/win32/win32_file_nodes.h"
-#include "schedule/no_link_file_system.h"
+#include "service/no_link_file_system.h"
 #include "schedule/schedule_file.h"
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {

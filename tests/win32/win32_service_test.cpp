@@ -27,8 +27,8 @@
 #include "platform/win32/win32_system_power.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
-#include "schedule/schedule_service.h"
-#include "schedule/service_loop.h"
+#include "service/schedule_service.h"
+#include "service/service_loop.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {

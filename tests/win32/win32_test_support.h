@@ -11,7 +11,7 @@
 #include "platform/win32/win32_file_nodes.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_token_calls.h"
-#include "schedule/no_link_file_system.h"
+#include "service/no_link_file_system.h"
 
 namespace tolvane::testing {
 

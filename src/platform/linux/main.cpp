@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     // before Qt takes out the options it knows.
     const std::string commandLine = tolvane::CommandLineText({argv + 1, argv + argc});
     // Started from a shell, a mistyped option is told there too.
-    if (tolvane::ParseCommandLine(commandLine).action == tolvane::CommandLineAction::Invalid) {
+    if (tolvane::ParseCommandLine(commandLine).invalid) {
         const std::string said = tolvane::text::EraseAll(tolvane::texts::InvalidOption(), "\r");
         std::fprintf(stderr, "tolvane: %s\n", said.c_str());
     }

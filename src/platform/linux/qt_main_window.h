@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/view.h"
+#include "shell/view.h"
 #include "shell/window_layout.h"
 
 class QAction;

@@ -17,9 +17,9 @@
 #include "platform/linux/signal_service_waiter.h"
 #include "platform/linux/stderr_service_log.h"
 #include "schedule/paths.h"
-#include "schedule/schedule_service.h"
-#include "schedule/service_arguments.h"
-#include "schedule/service_loop.h"
+#include "service/schedule_service.h"
+#include "service/service_arguments.h"
+#include "service/service_loop.h"
 
 namespace {
 

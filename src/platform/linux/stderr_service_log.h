@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/system_power.h"
+#include "platform/service_log.h"
 #include "schedule/log_text.h"
 
 namespace tolvane {

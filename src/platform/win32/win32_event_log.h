@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/system_power.h"
+#include "platform/service_log.h"
 #include "shell/handler_guard.h"
 
 namespace tolvane {

@@ -15,7 +15,7 @@
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_file_lock.h"
 #include "platform/win32/win32_handles.h"
-#include "schedule/no_link_file_system.h"
+#include "service/no_link_file_system.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
 

@@ -19,7 +19,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "schedule/paths.h"
-#include "shell/explorer_web_browser.h"
+#include "platform/win32/explorer_web_browser.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/view.h"
+#include "shell/view.h"
 #include "platform/win32/win32_folder_watch.h"
 #include "platform/win32/win32_handles.h"
 #include "schedule/log_text.h"

@@ -16,7 +16,7 @@
 #include "schedule/log_text.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
-#include "schedule/service_loop.h"
+#include "service/service_loop.h"
 
 namespace tolvane {
 

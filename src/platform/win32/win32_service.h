@@ -14,9 +14,9 @@
 #include "platform/file_system.h"
 #include "platform/service_waiter.h"
 #include "platform/system_power.h"
-#include "schedule/no_link_file_system.h"
-#include "schedule/schedule_service.h"
-#include "schedule/service_arguments.h"
+#include "service/no_link_file_system.h"
+#include "service/schedule_service.h"
+#include "service/service_arguments.h"
 
 namespace tolvane {
 

@@ -12,7 +12,7 @@
 
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_service.h"
-#include "schedule/service_arguments.h"
+#include "service/service_arguments.h"
 
 namespace tolvane {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/win32/win32_error_text.h"
-#include "schedule/service_arguments.h"
+#include "service/service_arguments.h"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 
 #include "platform/file_nodes.h"
 #include "platform/file_system.h"
-#include "platform/system_power.h"
+#include "platform/service_log.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "schedule/service_loop.h"
+#include "service/service_loop.h"
 
 namespace tolvane {
 

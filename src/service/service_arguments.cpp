@@ -1,4 +1,4 @@
-#include "schedule/service_arguments.h"
+#include "service/service_arguments.h"
 
 #include <algorithm>
 #include <charconv>

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/service_log.h"
 #include "platform/system_power.h"
 #include "schedule/schedule_store.h"
 #include "schedule/wall_minutes.h"

@@ -1,44 +1,17 @@
-#include "schedule/schedule_service.h"
+#include "service/schedule_service.h"
 
 #include <algorithm>
 #include <exception>
 #include <set>
 #include <vector>
 
-#include "power/run_power_action.h"
+#include "power/action.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
 #include "schedule/text.h"
 
 namespace tolvane {
-
-namespace {
-
-// How the log names each action.
-std::string LoggedName(PowerAction action) {
-    switch (action) {
-        case PowerAction::Reboot:
-            return "reboot";
-        case PowerAction::RebootForced:
-            return "forced reboot";
-        case PowerAction::ShutDown:
-            return "shutdown";
-        case PowerAction::ShutDownForced:
-            return "forced shutdown";
-        case PowerAction::LogOff:
-            return "log-off";
-        case PowerAction::LogOffForced:
-            return "forced log-off";
-        case PowerAction::Lock:
-            return "lock";
-        case PowerAction::None:
-            break;
-    }
-    return "";
-}
-
-}  // namespace
 
 ScheduleService::ScheduleService(FileSystem& files, std::string schedulePath, Clock& clock,
                                  SystemPower& power, ServiceLog& log)
@@ -165,14 +138,14 @@ bool ScheduleService::Claimed(const std::string& line, const ScheduleStore::Clai
 }
 
 void ScheduleService::Run(const std::string& line, std::string_view actionPiece) {
-    const PowerAction action = ChooseAction(actionPiece);
-    if (action == PowerAction::None) {
+    const std::optional<Action> action = ChooseAction(actionPiece);
+    if (!action) {
         log_.Info("Nothing to do for: " + line);
         return;
     }
     std::string reason;
-    const bool done = RunPowerAction(power_, action, reason);
-    const std::string what = LoggedName(action);
+    const bool done = RunAction(power_, *action, reason);
+    const std::string what = LoggedName(*action);
     if (done) {
         log_.Info("Requested " + what + " for: " + line);
     } else {

@@ -1,4 +1,4 @@
-#include "schedule/no_link_file_system.h"
+#include "service/no_link_file_system.h"
 
 #include <algorithm>
 #include <memory>
