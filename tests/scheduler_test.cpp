@@ -204,7 +204,7 @@ TEST_F(SchedulerTest, AMalformedLineNeverStopsTheTick) {
     EXPECT_EQ(list.Count(), 5);
 }
 
-TEST_F(SchedulerTest, RunActionRequestsTheFirstMatchingAction) {
+TEST_F(SchedulerTest, ALinesActionPieceRequestsTheFirstActionItNames) {
     const std::pair<const char*, Requests> cases[] = {
         {"Reboot", {"reboot"}},
         {"REBOOT", {"reboot"}},
@@ -224,7 +224,8 @@ TEST_F(SchedulerTest, RunActionRequestsTheFirstMatchingAction) {
     };
     for (const auto& [actionPiece, requests] : cases) {
         power.requests.clear();
-        scheduler.RunAction(actionPiece);
+        std::string reason;
+        if (const auto action = ChooseAction(actionPiece)) RunAction(power, *action, reason);
         EXPECT_EQ(power.requests, requests) << actionPiece;
     }
 }

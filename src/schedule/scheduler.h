@@ -38,9 +38,6 @@ class Scheduler {
     // its action is requested.
     void RunDueLines();
 
-    // Requests the line's action; a refusal goes to `refused`.
-    void RunAction(std::string_view actionPiece);
-
   private:
     ScheduleList& list_;
     ScheduleFile& file_;

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <exception>
-#include <set>
 #include <vector>
 
 #include "power/action.h"
+#include "schedule/due_lines.h"
 #include "schedule/schedule_file.h"
-#include "schedule/schedule_line.h"
-#include "schedule/schedule_matching.h"
 #include "schedule/text.h"
 
 namespace tolvane {
@@ -51,20 +49,16 @@ void ScheduleService::CarryOut() {
     if (!bytes) return;  // no schedule yet, or one that is not read
 
     std::vector<ScheduleStore::DueRun> due;
-    std::vector<std::string> actions;
-    std::set<std::string> seen;  // copies of one line act once
+    std::vector<std::optional<Action>> actions;
+    DueLineWalk now(tick.due);
+    DueLineWalk asleep(tick.slept);
     for (const std::string& line : ScheduleFileLines(*bytes)) {
-        const auto parts = SplitScheduleLine(line);
-        const LocalTime* minute = FirstDueMinute(parts, tick.due);
-        if (!minute) {
-            if (FirstDueMinute(parts, tick.slept)) {
-                log_.Info("Not run, its minute passed while the machine was asleep: " + line);
-            }
-            continue;
+        if (std::optional<DueLine> found = now.Check(line)) {
+            due.push_back({line, found->minute, found->oneTime});
+            actions.push_back(found->action);
+        } else if (!now.Found(line) && asleep.Check(line)) {
+            log_.Info("Not run, its minute passed while the machine was asleep: " + line);
         }
-        if (!seen.insert(line).second) continue;
-        due.push_back({line, WallMinuteOf(*minute), IsOneTime(parts.repeatPiece)});
-        actions.emplace_back(parts.actionPiece);
     }
     Problem("");
     if (due.empty()) return;
@@ -137,8 +131,7 @@ bool ScheduleService::Claimed(const std::string& line, const ScheduleStore::Clai
     return false;
 }
 
-void ScheduleService::Run(const std::string& line, std::string_view actionPiece) {
-    const std::optional<Action> action = ChooseAction(actionPiece);
+void ScheduleService::Run(const std::string& line, const std::optional<Action>& action) {
     if (!action) {
         log_.Info("Nothing to do for: " + line);
         return;

@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/service_log.h"
 #include "platform/system_power.h"
+#include "power/action.h"
 #include "schedule/schedule_store.h"
 #include "schedule/wall_minutes.h"
 
@@ -54,7 +55,7 @@ class ScheduleService {
     void Problem(const std::string& text);
     // Whether this process carries the line out; says why not in the log.
     bool Claimed(const std::string& line, const ScheduleStore::Claimed& claimed);
-    void Run(const std::string& line, std::string_view actionPiece);
+    void Run(const std::string& line, const std::optional<Action>& action);
 
     ScheduleStore store_;
     Clock& clock_;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "schedule/schedule_line.h"
-#include "schedule/schedule_matching.h"
+#include "schedule/due_lines.h"
 #include "schedule/text.h"
 #include "shell/texts.h"
 
@@ -36,16 +36,17 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
         const LocalTime then = StartOfWallMinute(at);
         // A copy: a skip can change the list while the notices go out.
         const std::vector<std::string> lines = list_.Items();
+        DueLineWalk walk({then});
         for (const std::string& line : lines) {
-            const ScheduleLineParts parts = SplitScheduleLine(line);
-            const std::optional<Action> action = ChooseAction(parts.actionPiece);
-            if (!action || !FactsOf(action->what).announced) continue;
-            if (!IsDue(parts, then) || !shown_.emplace(line, at, before).second) continue;
+            const std::optional<DueLine> due = walk.Check(line);
+            if (!due || !due->action || !FactsOf(due->action->what).announced) continue;
+            if (!shown_.emplace(line, at, before).second) continue;
 
-            const std::string time = parts.hour + ":" + parts.minute + " " + parts.amPm;
+            const Action action = *due->action;
+            const std::string& time = due->time;
             DesktopNotice notice;
             notice.title = std::string(texts::kApplicationName);
-            notice.text = texts::NoticeText(*action, time, before);
+            notice.text = texts::NoticeText(action, time, before);
             notice.skipLabel = std::string(texts::kSkipThisTime);
             notice.question = texts::NoticeQuestion(notice.text);
             // The last minute's notice must not go unseen; it takes the place
@@ -55,9 +56,9 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
             // Once skipped, a short word of what was skipped takes its place.
             DesktopNotice skipped;
             skipped.title = notice.title;
-            skipped.text = texts::SkippedNotice(*action, time);
+            skipped.text = texts::SkippedNotice(action, time);
             skipped.series = notice.series;
-            const bool oneTime = IsOneTime(parts.repeatPiece);
+            const bool oneTime = due->oneTime;
             const std::weak_ptr<int> alive = alive_;
             notices->Show(notice, [this, alive, line, at, oneTime, notices, skipped] {
                 if (alive.expired()) return;
