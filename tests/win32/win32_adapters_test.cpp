@@ -400,7 +400,8 @@ TEST(ExplorerWebBrowser, RunsExplorerWithTheAddressAsItsArgument) {
     EXPECT_TRUE(browser.OpenWebAddress("http://www.quarnel.com/tolvane.htm", {}));
     ASSERT_EQ(processes.started.size(), 1u);
     EXPECT_EQ(processes.started[0].program, "explorer");
-    EXPECT_EQ(processes.started[0].arguments, Texts{"http://www.quarnel.com/tolvane.htm"});
+    EXPECT_EQ(processes.started[0].arguments,
+              std::vector<std::string>{"http://www.quarnel.com/tolvane.htm"});
 }
 
 }  // namespace
