@@ -11,6 +11,12 @@ struct LocalTime {
     int hour = 0;                       // 0 to 23
     int minute = 0;                     // 0 to 59
     double secondsSinceMidnight = 0.0;  // with its fraction
+
+    // A reading from a system's calendar fields; `second` with its fraction.
+    static LocalTime Of(int year, int month, int day, int weekday, int hour, int minute,
+                        double second) {
+        return {year, month, day, weekday, hour, minute, hour * 3600.0 + minute * 60.0 + second};
+    }
 };
 
 class Clock {

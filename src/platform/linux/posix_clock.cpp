@@ -13,17 +13,8 @@ LocalTime PosixClock::Now() {
 LocalTime PosixClock::LocalTimeOf(const timespec& instant) {
     tm local{};
     localtime_r(&instant.tv_sec, &local);
-
-    LocalTime t;
-    t.year = local.tm_year + 1900;
-    t.month = local.tm_mon + 1;
-    t.day = local.tm_mday;
-    t.weekday = local.tm_wday;
-    t.hour = local.tm_hour;
-    t.minute = local.tm_min;
-    t.secondsSinceMidnight =
-        local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + instant.tv_nsec / 1e9;
-    return t;
+    return LocalTime::Of(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+                         local.tm_hour, local.tm_min, local.tm_sec + instant.tv_nsec / 1e9);
 }
 
 double PosixClock::MonotonicSeconds() {

@@ -7,16 +7,8 @@ namespace tolvane {
 LocalTime Win32Clock::Now() {
     SYSTEMTIME local{};
     GetLocalTime(&local);
-    LocalTime t;
-    t.year = local.wYear;
-    t.month = local.wMonth;
-    t.day = local.wDay;
-    t.weekday = local.wDayOfWeek;
-    t.hour = local.wHour;
-    t.minute = local.wMinute;
-    t.secondsSinceMidnight =
-        local.wHour * 3600.0 + local.wMinute * 60.0 + local.wSecond + local.wMilliseconds / 1000.0;
-    return t;
+    return LocalTime::Of(local.wYear, local.wMonth, local.wDay, local.wDayOfWeek, local.wHour,
+                         local.wMinute, local.wSecond + local.wMilliseconds / 1000.0);
 }
 
 double Win32Clock::MonotonicSeconds() {
