@@ -67,5 +67,30 @@ TEST(LargestSizeThatFits, TakesTheFirstFittingSizeGoingDownWithinTheBounds) {
     }
 }
 
+TEST(MarginsThatFit, GiveWayRightFirstThenLeftOnlyAsFarAsTheWidestTextNeeds) {
+    struct Case {
+        const char* what;
+        EditMargins own;
+        int width;
+        int widest;
+        EditMargins expected;
+    };
+    const Case cases[] = {
+        {"room to spare: the font's own", {3, 3}, 18, 8, {3, 3}},
+        {"exactly a pixel to spare: the font's own", {3, 3}, 18, 11, {3, 3}},
+        {"a pixel short: the right gives one", {3, 3}, 18, 12, {3, 2}},
+        {"the right gives all before the left gives any", {3, 3}, 18, 14, {3, 0}},
+        {"then the left", {3, 3}, 18, 16, {1, 0}},
+        {"a pixel to spare only without margins", {3, 3}, 18, 17, {0, 0}},
+        {"too wide even then: none", {3, 3}, 18, 30, {0, 0}},
+        {"uneven margins keep the left", {2, 5}, 20, 14, {2, 3}},
+        {"nothing to show: the font's own", {4, 4}, 28, 0, {4, 4}},
+    };
+    for (const Case& c : cases) {
+        const EditMargins got = MarginsThatFit(c.own, c.width, c.widest);
+        EXPECT_EQ(got, c.expected) << c.what << ": got " << got.left << "/" << got.right;
+    }
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -50,4 +50,11 @@ int LargestSizeThatFits(int largest, int smallest, const std::function<bool(int 
     return std::min(largest, smallest);
 }
 
+EditMargins MarginsThatFit(EditMargins own, int width, int widest) {
+    const int room = std::max(width - widest - 1, 0);
+    if (own.left + own.right <= room) return own;
+    const int right = std::clamp(room - own.left, 0, own.right);
+    return {std::clamp(room - right, 0, own.left), right};
+}
+
 }  // namespace tolvane

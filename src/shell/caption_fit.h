@@ -24,4 +24,19 @@ std::vector<std::string> TextsToShowWhole(const ControlSpec& spec);
 // and never above `largest`.
 int LargestSizeThatFits(int largest, int smallest, const std::function<bool(int size)>& fits);
 
+// The blank room, in pixels, an edit keeps on each side of its text.
+struct EditMargins {
+    int left;
+    int right;
+    bool operator==(const EditMargins&) const = default;
+};
+
+// The margins a combo's edit, `width` pixels wide, keeps so that `widest`,
+// the widest text it must show, fits with a pixel to spare: the margins its
+// font gives it (`own`) where they leave that room; otherwise the right one
+// gives way first (past the last letter it only holds the caret), then the
+// left, never below none. The time combos are narrow for their items, and
+// the margins give way before the window's font has to.
+EditMargins MarginsThatFit(EditMargins own, int width, int widest);
+
 }  // namespace tolvane

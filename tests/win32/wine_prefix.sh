@@ -41,6 +41,15 @@ ready_prefix() {
 draw_own_frames() {
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >/dev/null 2>&1 </dev/null
+    add_wine_fonts "$@"
+}
+
+#   add_wine_fonts FONT...
+# Gives the prefix these of Wine's own fonts (by name, without .ttf). This
+# Wine does not find them where the package puts them, and draws a font it
+# lacks with one of the machine's instead: without Tahoma, the face of its
+# message font, the window's texts would be in the far wider DejaVu Sans.
+add_wine_fonts() {
     for font in "$@"; do
         if [ -f "/usr/share/wine/fonts/$font.ttf" ]; then
             cp "/usr/share/wine/fonts/$font.ttf" "$WINEPREFIX/drive_c/windows/Fonts/"

@@ -198,6 +198,27 @@ bool TextFits(HDC dc, HWND control, const ControlSpec& spec, const std::string& 
     return true;
 }
 
+// Narrows a combo's edit margins, as MarginsThatFit says, so that its widest
+// text in the font selected into `dc` fits. Setting a font resets them to the
+// font's own, so this follows every change of font.
+void FitEditMargins(HDC dc, HWND combo, const ControlSpec& spec) {
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetComboBoxInfo(combo, &info) || !info.hwndItem) return;
+    int widest = 0;
+    for (const std::string& text : TextsToShowWhole(spec)) {
+        widest = std::max(widest, static_cast<int>(TextSize(dc, text).cx));
+    }
+    RECT client;
+    GetClientRect(info.hwndItem, &client);
+    const auto own = static_cast<DWORD>(SendMessageA(info.hwndItem, EM_GETMARGINS, 0, 0));
+    const EditMargins current{LOWORD(own), HIWORD(own)};
+    const EditMargins fitted = MarginsThatFit(current, client.right - client.left, widest);
+    if (fitted == current) return;
+    SendMessageA(info.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(fitted.left, fitted.right));
+}
+
 std::string WindowText(HWND window) {
     std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
     const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
@@ -376,6 +397,14 @@ void Win32MainWindow::FitFont() {
         }
         font_.Reset(next);
         applied = size;
+        if (!dc) return;
+        const HGDIOBJ before = SelectObject(dc, next);
+        for (const ControlSpec& spec : MainWindowControls()) {
+            if (spec.kind == ControlKind::DropDownCombo) {
+                FitEditMargins(dc, ControlWindow(spec.id), spec);
+            }
+        }
+        SelectObject(dc, before);
     };
     const int chosen = LargestSizeThatFits(largest, smallest, [&](int size) {
         apply(size);

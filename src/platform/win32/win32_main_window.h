@@ -103,7 +103,8 @@ class Win32MainWindow final : public MainWindowView {
     void CreateControls(HINSTANCE instance);
     // The largest size of the system's message font, not above its own, at
     // which every text shows whole on its control (measured on the controls
-    // as laid out), given to every control.
+    // as laid out), given to every control. A combo's edit margins give way
+    // for its items before the font does.
     void FitFont();
     void FitComboHeights();
     void FitClientArea();
