@@ -2,6 +2,7 @@
 // from Add It to the reboot request.
 #include "main_window_fixture.h"
 #include "schedule/schedule_file.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane::testing {
 namespace {
@@ -177,7 +178,10 @@ TEST_F(MainWindowTest, TheForceBoxIsSavedAtEveryChange) {
     form.OnForceNowChanged();
     form.SetForceNow(0);  // no change: no click
     form.SetForceNow(1);
-    EXPECT_EQ(settings.saves, (Texts{"options\\c2=1", "options\\c2=0", "options\\c2=1"}));
+    const auto saved = [](const char* value) {
+        return FakeSettingsStore::Saved(settings_keys::kForceNow, value);
+    };
+    EXPECT_EQ(settings.saves, (Texts{saved("1"), saved("0"), saved("1")}));
 }
 
 TEST_F(MainWindowTest, TheRoadOfOneEntryFromAddItToTheReboot) {

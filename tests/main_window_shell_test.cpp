@@ -1,12 +1,17 @@
 // Start-up, the persisted options, the notification area, the service, About
 // and Help.
+#include <set>
+
 #include "main_window_fixture.h"
+#include "shell/settings_keys.h"
 #include "shell/texts.h"
 
 namespace tolvane::testing {
 namespace {
 
+using namespace settings_keys;
 using Texts = std::vector<std::string>;
+constexpr auto Saved = FakeSettingsStore::Saved;
 
 const std::string kInvalidOption =
     "Invaild Option!\r\n"
@@ -33,7 +38,7 @@ TEST_F(MainWindowTest, StartUpRunsItsStepsInOrderAndShowsTheWindow) {
     EXPECT_TRUE(view.menuChecks[MenuId::ShowSchedule]);
     EXPECT_TRUE(view.menuChecks[MenuId::ShowNowPanel]);
     EXPECT_EQ(view.checks[ControlId::ForceNow], 0);
-    EXPECT_EQ(settings.saves, Texts{"Location\\Path=C:\\Program Files\\Tolvane"});
+    EXPECT_EQ(settings.saves, Texts{Saved(kProgramFolder, "C:\\Program Files\\Tolvane")});
     EXPECT_TRUE(view.visible);
     EXPECT_TRUE(tray.shows.empty());
 }
@@ -79,17 +84,17 @@ TEST_F(MainWindowTest, TheCommandLineActsFirstWithTheForceBoxSavedBeforeTheActio
         }
         EXPECT_EQ(fresh.view.checks[ControlId::ForceNow], c.check2) << c.commandLine;
         if (c.check2 == 1) {
-            EXPECT_EQ(fresh.settings.Get("options", "c2"), "1") << c.commandLine;
+            EXPECT_EQ(fresh.settings.Get(kForceNow), "1") << c.commandLine;
             if (!c.requests.empty()) {
-                EXPECT_EQ(savedAtAction, Texts{"options\\c2=1"});
+                EXPECT_EQ(savedAtAction, Texts{Saved(kForceNow, "1")});
             }
         } else {
             // Only /force stores the box; any other start leaves it as stored.
             for (const auto& save : fresh.settings.saves) {
-                EXPECT_NE(save.rfind("options\\c2=", 0), 0u) << c.commandLine << ": " << save;
+                EXPECT_NE(save.rfind(Saved(kForceNow, ""), 0), 0u) << c.commandLine << ": " << save;
             }
         }
-        EXPECT_EQ(fresh.settings.Get("Location", "Path"), "C:\\Program Files\\Tolvane");
+        EXPECT_EQ(fresh.settings.Get(kProgramFolder), "C:\\Program Files\\Tolvane");
         EXPECT_TRUE(fresh.view.visible) << c.commandLine;
     }
 }
@@ -120,10 +125,11 @@ TEST_F(MainWindowTest, StoredOptionsAreRestoredAndOddValuesCountAsAbsent) {
     };
     for (const auto& c : cases) {
         FakeWindowPlatform fresh;
+        // Names in other letter cases than the program's find the same values.
         fresh.settings.Put("runit", "RunMinimized", c.runMinimized);
         fresh.settings.Put("RUNIT", "showrebootschedulem", c.showSchedule);
-        fresh.settings.Put("Runit", "ShowShowRebootNowM", c.showNow);
-        fresh.settings.Put("options", "c2", c.c2);
+        fresh.settings.Put(kShowNowPanel, c.showNow);
+        fresh.settings.Put(kForceNow, c.c2);
         MainWindow window(fresh.Platform());
         window.OnLoad("");
         EXPECT_EQ(fresh.view.menuChecks[MenuId::MinimizeOnStart], c.minimized) << c.runMinimized;
@@ -143,12 +149,28 @@ TEST_F(MainWindowTest, CheckMarkTogglesFlipAndStoreOnlyTheirOwnKey) {
     form.OnToggleShowNowPanel();
     form.OnToggleMinimizeOnStart();
     form.OnToggleMinimizeOnStart();
-    EXPECT_EQ(settings.saves,
-              (Texts{"Runit\\ShowRebootScheduleM=False", "Runit\\ShowRebootScheduleM=True",
-                     "Runit\\ShowShowRebootNowM=False", "Runit\\RunMinimized=True",
-                     "Runit\\RunMinimized=False"}));
+    EXPECT_EQ(settings.saves, (Texts{Saved(kShowSchedule, "False"), Saved(kShowSchedule, "True"),
+                                     Saved(kShowNowPanel, "False"), Saved(kRunMinimized, "True"),
+                                     Saved(kRunMinimized, "False")}));
     EXPECT_TRUE(view.visible);  // nothing is hidden now
     EXPECT_EQ(view.hides, 0);
+}
+
+// The names users' settings already hold, letter case included: the store
+// finds a name in any case but creates it as spelt, so another spelling
+// would split a section or leave a stored value behind.
+TEST_F(MainWindowTest, EverySettingIsReadAndWrittenUnderTheNameStoredSettingsHave) {
+    form.OnLoad("");
+    form.OnToggleMinimizeOnStart();
+    form.OnToggleShowSchedule();
+    form.OnToggleShowNowPanel();
+    form.SetForceNow(1);
+    form.OnSetService();
+    processes.started.back().ended(true, "", "");
+    EXPECT_EQ(settings.names,
+              (std::set<std::string>{"Location\\Path", "Options\\NoticeMinutes", "Options\\Service",
+                                     "Runit\\RunMinimized", "Runit\\ShowRebootScheduleM",
+                                     "Runit\\ShowShowRebootNowM", "options\\c2"}));
 }
 
 // ---- The notification area ----
@@ -169,8 +191,7 @@ TEST_F(MainWindowTest, ActivatingTheIconShowsTheWindowWhichCanBeHiddenAgain) {
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(tray.shows.size(), 2u);
     EXPECT_TRUE(tray.present);
-    form.OnTaskbarRestarted();  // shown again: the icon is not the way back now
-    EXPECT_EQ(tray.shows.size(), 2u);
+    EXPECT_FALSE(tray.kept);  // shown again: the icon is not the way back now
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaTheWindowComesBack) {
@@ -178,16 +199,22 @@ TEST_F(MainWindowTest, WithoutANotificationAreaTheWindowComesBack) {
     form.OnHideToTray();
     EXPECT_TRUE(view.visible);
     EXPECT_EQ(view.hides, 1);
+    // A notification area that starts later gets no icon for a shown window.
+    EXPECT_FALSE(tray.kept);
 }
 
-TEST_F(MainWindowTest, ARestartedTaskbarGetsTheIconBackWhileTheWindowIsHidden) {
-    form.OnTaskbarRestarted();  // shown, no icon: nothing to restore
-    EXPECT_TRUE(tray.shows.empty());
+// The tray puts a kept icon back after a restart of the notification area;
+// the window keeps it only while it is hidden there.
+TEST_F(MainWindowTest, TheIconIsKeptOnlyWhileTheWindowIsHiddenToIt) {
+    form.OnLoad("");
+    EXPECT_FALSE(tray.kept);  // shown, no icon: nothing to restore
     form.OnHideToTray();
-    tray.present = false;  // the new taskbar knows no icon
-    form.OnTaskbarRestarted();
-    EXPECT_EQ(tray.shows, Texts(2, "Tolvane 2.1 - Quarnel"));
-    EXPECT_TRUE(tray.present);
+    EXPECT_TRUE(tray.kept);
+    form.OnTrayIconActivated();
+    EXPECT_FALSE(tray.kept);
+    form.OnHideToTray();  // the icon is there already: the showing is refused
+    EXPECT_FALSE(view.visible);
+    EXPECT_TRUE(tray.kept);
 }
 
 TEST_F(MainWindowTest, ClosingIsRefusedAndExitEndsTheProgram) {
@@ -205,7 +232,7 @@ TEST_F(MainWindowTest, ClosingIsRefusedAndExitEndsTheProgram) {
 // ---- Service installation ----
 
 TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutArguments) {
-    settings.Put("Location", "Path", "  C:\\Program Files\\Tolvane  ");
+    settings.Put(kProgramFolder, "  C:\\Program Files\\Tolvane  ");
     const double start = clock.monotonic;
     form.OnSetService();
     ASSERT_EQ(processes.started.size(), 1u);
@@ -213,9 +240,9 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutA
     EXPECT_TRUE(processes.started[0].arguments.empty());
     EXPECT_GE(clock.monotonic - start, 0.5);  // the pause of one second
     EXPECT_EQ(msgBox.shown.size(), 1u) << "nothing said before the script ended";
-    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
     processes.started[0].ended(true, "", "");
-    EXPECT_EQ(settings.Get("Options", "Service"), "1");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "1");
     ASSERT_EQ(msgBox.shown.size(), 2u);
     EXPECT_EQ(msgBox.shown[0].text,
               "The service is currently not installed. Would you like to install the server for "
@@ -230,7 +257,7 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutA
     form.OnSetService();
     processes.started[1].ended(true, "", "");
     EXPECT_EQ(processes.started[1].program, "C:\\Program Files\\Tolvane\\removeit.bat");
-    EXPECT_EQ(settings.Get("options", "service"), "0");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "0");
     EXPECT_EQ(msgBox.shown[2].text,
               "The service is already installed. Would you like to remove the service for Tolvane "
               "now?");
@@ -238,13 +265,13 @@ TEST_F(MainWindowTest, SetServiceInstallsThenRemovesThroughTheBatchFilesWithoutA
 }
 
 TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndSaysWhy) {
-    settings.Put("Location", "Path", "C:\\Tolvane");
+    settings.Put(kProgramFolder, "C:\\Tolvane");
     for (const char* stored : {"0", "1"}) {
-        settings.Put("Options", "Service", stored);
+        settings.Put(kServiceInstalled, stored);
         msgBox.shown.clear();
         form.OnSetService();
         processes.started.back().ended(false, "It ended with status 126.", "");
-        EXPECT_EQ(settings.Get("Options", "Service"), stored);
+        EXPECT_EQ(settings.Get(kServiceInstalled), stored);
         ASSERT_EQ(msgBox.shown.size(), 2u);
         const std::string& said = msgBox.shown[1].text;
         EXPECT_NE(
@@ -258,7 +285,7 @@ TEST_F(MainWindowTest, ASetServiceScriptThatFailsOrIsCancelledChangesNothingAndS
 // The script's own last words follow how it ended: the last line holding
 // more than blanks, one line with every control made visible, and short.
 TEST_F(MainWindowTest, AFailedSetServiceScriptsLastErrorLineIsShownSafelyAndBounded) {
-    settings.Put("Location", "Path", "C:\\Tolvane");
+    settings.Put(kProgramFolder, "C:\\Tolvane");
     const std::string lead =
         "The service script did not finish its work C:\\Tolvane\\installs.bat:\r\n"
         "It ended with status 2.";
@@ -304,7 +331,7 @@ TEST_F(MainWindowTest, AScriptEndingAfterTheWindowIsGoneIsNotReported) {
     window.reset();
     processes.started.back().ended(true, "", "");
     EXPECT_EQ(msgBox.shown.size(), 1u);
-    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
 }
 
 TEST_F(MainWindowTest, SetServiceReadsTheFlagAsANumber) {
@@ -312,7 +339,7 @@ TEST_F(MainWindowTest, SetServiceReadsTheFlagAsANumber) {
                                                   {" 2 ", true},  {"-1", true},  {"0.0", false},
                                                   {"yes", false}, {"", false}};
     for (const auto& [flag, installed] : cases) {
-        settings.Put("Options", "Service", flag);
+        settings.Put(kServiceInstalled, flag);
         msgBox.answers = {MsgBox::Answer::No};
         form.OnSetService();
         EXPECT_EQ(msgBox.shown.back().text.substr(0, 16),
@@ -327,13 +354,13 @@ TEST_F(MainWindowTest, SetServiceDeclinedClosedOrUnstartableChangesNothing) {
         form.OnSetService();
     }
     EXPECT_TRUE(processes.started.empty());
-    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
     EXPECT_EQ(msgBox.shown.size(), 2u);
 
     // The platform's reason for not starting it is shown with the path.
     processes.fail = true;
     form.OnSetService();  // no Path stored: the file name alone
-    EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+    EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
     ASSERT_EQ(msgBox.shown.size(), 4u);
     EXPECT_NE(msgBox.shown[3].text.find("\\installs.bat"), std::string::npos);
     EXPECT_NE(msgBox.shown[3].text.find("cannot find the file"), std::string::npos);

@@ -4,6 +4,7 @@
 #include "fakes/fake_desktop_notices.h"
 #include "main_window_fixture.h"
 #include "shell/notice_timer.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane::testing {
 namespace {
@@ -75,7 +76,7 @@ TEST_F(NoticeTest, TheStoredMinutesChooseTheLeadAndZeroTurnsNoticesOff) {
     files.files[schedulePath] = ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"});
     int day = 1;
     for (const auto& c : cases) {
-        settings.Put("Options", "NoticeMinutes", c.stored);
+        settings.Put(settings_keys::kNoticeMinutes, c.stored);
         notices.shown.clear();
         MainWindow started{Platform(WithNotices())};
         started.OnLoad("");

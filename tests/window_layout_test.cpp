@@ -5,6 +5,7 @@
 #include <set>
 
 #include "main_window_fixture.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane::testing {
 namespace {
@@ -100,10 +101,10 @@ TEST_F(MainWindowTest, TheTablesClicksReachTheirCommands) {
     click(ControlId::LockNow);
     EXPECT_EQ(power.requests, (std::vector<std::string>{"forced reboot", "forced log-off",
                                                         "forced shutdown", "lock"}));
-    EXPECT_EQ(settings.Get("options", "c2"), "1");
+    EXPECT_EQ(settings.Get(settings_keys::kForceNow), "1");
 
     choose(MenuId::ShowNowPanel);
-    EXPECT_EQ(settings.Get("Runit", "ShowShowRebootNowM"), "True");
+    EXPECT_EQ(settings.Get(settings_keys::kShowNowPanel), "True");
     msgBox.answers = {MsgBox::Answer::No};
     choose(MenuId::SetService);
     EXPECT_EQ(msgBox.shown.back().title, "Tolvane - Quarnel");

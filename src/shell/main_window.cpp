@@ -10,6 +10,7 @@
 #include "schedule/text.h"
 #include "shell/caption_fit.h"
 #include "shell/command_line.h"
+#include "shell/settings_keys.h"
 #include "shell/stored_values.h"
 #include "shell/texts.h"
 
@@ -70,7 +71,7 @@ void MainWindow::OnLoad(const std::string& commandLine) {
 
     std::string folder = platform_.files.ProgramFolder();
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    Save("Location", "Path", folder);
+    Save(settings_keys::kProgramFolder, folder);
 
     if (!hiddenToTray_) platform_.view.ShowWindow();
 }
@@ -166,7 +167,7 @@ void MainWindow::OnShutDownNow() {
 }
 
 void MainWindow::OnForceNowChanged() {
-    Save("options", "c2", std::to_string(platform_.view.CheckValue(ControlId::ForceNow)));
+    Save(settings_keys::kForceNow, std::to_string(platform_.view.CheckValue(ControlId::ForceNow)));
 }
 
 void MainWindow::SetForceNow(int value) {
@@ -179,34 +180,34 @@ void MainWindow::SetForceNow(int value) {
 
 void MainWindow::LoadOptions() {
     auto& view = platform_.view;
-    auto stored = [&](const char* key, bool absent) {
-        return StoredBoolean(Setting("Runit", key, BooleanText(absent))).value_or(absent);
+    auto stored = [&](SettingKey key, bool absent) {
+        return StoredBoolean(Setting(key, BooleanText(absent))).value_or(absent);
     };
-    view.SetMenuChecked(MenuId::MinimizeOnStart, stored("RunMinimized", false));
-    view.SetMenuChecked(MenuId::ShowSchedule, stored("ShowRebootScheduleM", true));
-    view.SetMenuChecked(MenuId::ShowNowPanel, stored("ShowShowRebootNowM", true));
-    SetForceNow(StoredCheckValue(Setting("options", "c2", "0")).value_or(0));
+    view.SetMenuChecked(MenuId::MinimizeOnStart, stored(settings_keys::kRunMinimized, false));
+    view.SetMenuChecked(MenuId::ShowSchedule, stored(settings_keys::kShowSchedule, true));
+    view.SetMenuChecked(MenuId::ShowNowPanel, stored(settings_keys::kShowNowPanel, true));
+    SetForceNow(StoredCheckValue(Setting(settings_keys::kForceNow, "0")).value_or(0));
     notices_.SetMinutes(StoredNoticeMinutes(
-        Setting("Options", "NoticeMinutes", std::to_string(NoticeTimer::kDefaultMinutes))));
+        Setting(settings_keys::kNoticeMinutes, std::to_string(NoticeTimer::kDefaultMinutes))));
     if (view.MenuChecked(MenuId::MinimizeOnStart)) OnHideToTray();
 }
 
-void MainWindow::ToggleCheckMark(MenuId item, const char* key) {
+void MainWindow::ToggleCheckMark(MenuId item, SettingKey key) {
     auto& view = platform_.view;
     view.SetMenuChecked(item, !view.MenuChecked(item));
-    Save("Runit", key, BooleanText(view.MenuChecked(item)));
+    Save(key, BooleanText(view.MenuChecked(item)));
 }
 
 void MainWindow::OnToggleMinimizeOnStart() {
-    ToggleCheckMark(MenuId::MinimizeOnStart, "RunMinimized");
+    ToggleCheckMark(MenuId::MinimizeOnStart, settings_keys::kRunMinimized);
 }
 
 void MainWindow::OnToggleShowSchedule() {
-    ToggleCheckMark(MenuId::ShowSchedule, "ShowRebootScheduleM");
+    ToggleCheckMark(MenuId::ShowSchedule, settings_keys::kShowSchedule);
 }
 
 void MainWindow::OnToggleShowNowPanel() {
-    ToggleCheckMark(MenuId::ShowNowPanel, "ShowShowRebootNowM");
+    ToggleCheckMark(MenuId::ShowNowPanel, settings_keys::kShowNowPanel);
 }
 
 // ---- The notification area ----
@@ -215,10 +216,7 @@ void MainWindow::OnHideToTray() {
     platform_.view.HideWindow();
     hiddenToTray_ = true;
     // Without an icon there would be no way back to a hidden window.
-    if (!ShowTrayIcon() && !iconAdded_) {
-        hiddenToTray_ = false;
-        platform_.view.ShowWindow();
-    }
+    if (!ShowTrayIcon() && !iconAdded_) BringBackFromTray();
 }
 
 bool MainWindow::ShowTrayIcon() {
@@ -228,12 +226,16 @@ bool MainWindow::ShowTrayIcon() {
 }
 
 void MainWindow::OnTrayIconActivated() {
-    hiddenToTray_ = false;
-    platform_.view.ShowWindow();
+    BringBackFromTray();
 }
 
-void MainWindow::OnTaskbarRestarted() {
-    if (hiddenToTray_) ShowTrayIcon();
+// The icon is the way back only to a hidden window: once the window is shown
+// the icon stays where it is, but a notification area that loses it (its
+// program restarted) does not get it again.
+void MainWindow::BringBackFromTray() {
+    hiddenToTray_ = false;
+    platform_.tray.StopKeeping();
+    platform_.view.ShowWindow();
 }
 
 void MainWindow::OnExit() {
@@ -243,13 +245,13 @@ void MainWindow::OnExit() {
 // ---- Service installation ----
 
 void MainWindow::OnSetService() {
-    const bool installed = StoredServiceInstalled(Setting("Options", "Service", "0"));
+    const bool installed = StoredServiceInstalled(Setting(settings_keys::kServiceInstalled, "0"));
     const auto question = installed ? texts::kRemoveQuestion : texts::kInstallQuestion;
     const MsgBox::Answer answer = platform_.msgBox.Show(
         std::string(question), std::string(texts::kServiceQuestionTitle), MsgBox::Buttons::YesNo);
     if (answer != MsgBox::Answer::Yes) return;
 
-    const std::string folder(text::TrimSpaces(Setting("Location", "Path", "")));
+    const std::string folder(text::TrimSpaces(Setting(settings_keys::kProgramFolder, "")));
     const std::string script =
         JoinPath(folder, platform_.files.PathSeparator(),
                  installed ? platform_.removeScript : platform_.installScript);
@@ -264,7 +266,7 @@ void MainWindow::OnSetService() {
             Message(texts::ServiceScriptFailed(script, how, errorOutput));
             return;
         }
-        Save("Options", "Service", installed ? "0" : "1");
+        Save(settings_keys::kServiceInstalled, installed ? "0" : "1");
         Message(installed ? std::string(texts::kRemoved) : texts::Installed());
     };
     // The path is one piece however odd its characters; what the platform
@@ -303,13 +305,12 @@ void MainWindow::Message(const std::string& text) {
     platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBox::Buttons::Ok);
 }
 
-std::string MainWindow::Setting(const char* section, const char* key,
-                                const std::string& defaultValue) {
-    return platform_.settings.GetSetting(kApplication, section, key, defaultValue);
+std::string MainWindow::Setting(SettingKey key, const std::string& defaultValue) {
+    return platform_.settings.GetSetting(kApplication, key.section, key.key, defaultValue);
 }
 
-void MainWindow::Save(const char* section, const char* key, const std::string& value) {
-    platform_.settings.SaveSetting(kApplication, section, key, value);
+void MainWindow::Save(SettingKey key, const std::string& value) {
+    platform_.settings.SaveSetting(kApplication, key.section, key.key, value);
 }
 
 }  // namespace tolvane

@@ -19,6 +19,7 @@
 #include "schedule/schedule_matching.h"
 #include "schedule/scheduler.h"
 #include "shell/notice_timer.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane {
 
@@ -100,8 +101,6 @@ class MainWindow {
     void OnHideToTray();
     // The user asked for the window back through the icon.
     void OnTrayIconActivated();
-    // The taskbar was restarted and forgot the icon.
-    void OnTaskbarRestarted();
     // A request to close the window; a value other than 0 refuses it.
     void OnCloseRequested(int& cancel) { cancel = 1; }
     void OnExit();
@@ -112,12 +111,13 @@ class MainWindow {
 
   private:
     bool ShowTrayIcon();
+    void BringBackFromTray();
     void ActNow(ActionKind what);
     void SayRequestFailed(const std::string& what);
-    void ToggleCheckMark(MenuId item, const char* key);
+    void ToggleCheckMark(MenuId item, SettingKey key);
     void Message(const std::string& text);
-    std::string Setting(const char* section, const char* key, const std::string& defaultValue);
-    void Save(const char* section, const char* key, const std::string& value);
+    std::string Setting(SettingKey key, const std::string& defaultValue);
+    void Save(SettingKey key, const std::string& value);
 
     MainWindowPlatform platform_;
     ScheduleList list_;

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/tray_icon.h"
 #include "platform/web_browser.h"
 #include "schedule/text.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane::testing {
 
@@ -49,6 +51,7 @@ class FakeSettingsStore final : public SettingsStore {
   public:
     std::map<std::string, std::string> values;  // "application\section\key", lower case
     std::vector<std::string> saves;             // "section\key=value", in order, as written
+    std::set<std::string> names;                // "section\key" of every read and write, as spelt
 
     static std::string Key(const std::string& application, const std::string& section,
                            const std::string& key) {
@@ -56,19 +59,29 @@ class FakeSettingsStore final : public SettingsStore {
     }
     std::string GetSetting(const std::string& application, const std::string& section,
                            const std::string& key, const std::string& defaultValue) override {
+        names.insert(section + "\\" + key);
         const auto found = values.find(Key(application, section, key));
         return found == values.end() ? defaultValue : found->second;
     }
     void SaveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override {
         values[Key(application, section, key)] = value;
+        names.insert(section + "\\" + key);
         saves.push_back(section + "\\" + key + "=" + value);
     }
     void Put(const std::string& section, const std::string& key, const std::string& value) {
         values[Key("Tolvane 2.1", section, key)] = value;
     }
+    void Put(SettingKey setting, const std::string& value) {
+        Put(setting.section, setting.key, value);
+    }
     std::string Get(const std::string& section, const std::string& key) {
         return GetSetting("Tolvane 2.1", section, key, "<absent>");
+    }
+    std::string Get(SettingKey setting) { return Get(setting.section, setting.key); }
+    // How `saves` records the writing of `value` to `setting`.
+    static std::string Saved(SettingKey setting, const std::string& value) {
+        return std::string(setting.section) + "\\" + setting.key + "=" + value;
     }
 };
 
@@ -112,13 +125,16 @@ class FakeTrayIcon final : public TrayIcon {
   public:
     std::vector<std::string> shows;  // the tip of every showing asked for
     bool present = false;
+    bool kept = false;  // to be put back after a restart of the notification area
     bool noNotificationArea = false;
     bool Show(const std::string& tip) override {
         shows.push_back(tip);
+        kept = true;
         if (noNotificationArea || present) return false;
         present = true;
         return true;
     }
+    void StopKeeping() override { kept = false; }
 };
 
 }  // namespace tolvane::testing

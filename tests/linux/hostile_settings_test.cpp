@@ -27,11 +27,13 @@
 #include "platform/linux/ini_settings_store.h"
 #include "platform/linux/posix_file_system.h"
 #include "shell/main_window.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane {
 namespace {
 
 using namespace std::string_literals;
+using namespace settings_keys;
 
 TEST(IniDocument, CarriageReturnsBeforeTheLineFeedBelongToTheLineEnd) {
     // A file passed through CR LF conversion twice ends its lines in CR CR LF.
@@ -169,7 +171,8 @@ TEST_F(HostileSettings, AnythingThatIsNoValidStateCountsAsAbsent) {
         EXPECT_TRUE(view.visible);
         EXPECT_TRUE(msgBox.shown.empty());
         // Start-up recorded the folder, and the file still reads.
-        EXPECT_EQ(ini.GetSetting("Tolvane 2.1", "Location", "Path", "?"), programFolder);
+        EXPECT_EQ(ini.GetSetting("Tolvane 2.1", kProgramFolder.section, kProgramFolder.key, "?"),
+                  programFolder);
     }
     EXPECT_TRUE(reports.empty());
 }
@@ -182,7 +185,7 @@ TEST_F(HostileSettings, ARewriteKeepsWhatTheProgramDoesNotUnderstand) {
     const std::string after = ReadFile(SettingsFile());
     EXPECT_EQ(after.rfind("; a comment\n[Unknown]\nkey=value\n", 0), 0u);
     const IniDocument reread(after);
-    EXPECT_EQ(reread.Get("Runit", "RunMinimized"), "True");
+    EXPECT_EQ(reread.Get(kRunMinimized.section, kRunMinimized.key), "True");
     EXPECT_EQ(reread.Get("Unknown", "key"), "value");
 }
 
@@ -284,15 +287,16 @@ TEST(IniSettingsStore, AFileThatExistsButCannotBeReadIsNotWrittenOver) {
     files.failRead = true;
     std::vector<std::string> reports;
     IniSettingsStore store("C:\\cfg", files, [&](const std::string& r) { reports.push_back(r); });
-    store.SaveSetting("Tolvane 2.1", "Location", "Path", "C:\\Tools");
+    const auto [section, key] = kProgramFolder;
+    store.SaveSetting("Tolvane 2.1", section, key, "C:\\Tools");
     EXPECT_EQ(files.files[path], "[Runit]\nRunMinimized=True\n[options]\nc2=1\n");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("Location/Path was not saved"), std::string::npos) << reports[0];
 
     files.failRead = false;  // once it reads again, saving works as before
-    store.SaveSetting("Tolvane 2.1", "Location", "Path", "C:\\Tools");
-    EXPECT_EQ(store.GetSetting("Tolvane 2.1", "options", "c2", "?"), "1");
-    EXPECT_EQ(store.GetSetting("Tolvane 2.1", "Location", "Path", "?"), "C:\\Tools");
+    store.SaveSetting("Tolvane 2.1", section, key, "C:\\Tools");
+    EXPECT_EQ(store.GetSetting("Tolvane 2.1", kForceNow.section, kForceNow.key, "?"), "1");
+    EXPECT_EQ(store.GetSetting("Tolvane 2.1", section, key, "?"), "C:\\Tools");
 }
 
 }  // namespace

@@ -9,9 +9,12 @@
 #include "platform/linux/ini_document.h"
 #include "platform/linux/ini_settings_store.h"
 #include "platform/linux/posix_file_system.h"
+#include "shell/settings_keys.h"
 
 namespace tolvane {
 namespace {
+
+using namespace settings_keys;
 
 const std::string kApp = "Tolvane 2.1";
 
@@ -117,8 +120,8 @@ class IniSettingsStoreOnDisk : public ::testing::Test {
 
 TEST_F(IniSettingsStoreOnDisk, TheFirstSaveMakesTheFolderAndTheFileNamedAfterTheApplication) {
     files.CreateOnFirstWrite(folder);
-    EXPECT_EQ(store.GetSetting(kApp, "Runit", "RunMinimized", "False"), "False");
-    store.SaveSetting(kApp, "Runit", "RunMinimized", "True");
+    EXPECT_EQ(store.GetSetting(kApp, kRunMinimized.section, kRunMinimized.key, "False"), "False");
+    store.SaveSetting(kApp, kRunMinimized.section, kRunMinimized.key, "True");
     EXPECT_EQ(store.FilePath(kApp), folder + "/Tolvane 2.1.ini");
     EXPECT_EQ(files.ReadWholeFile(folder + "/Tolvane 2.1.ini"), "[Runit]\nRunMinimized=True\n");
     EXPECT_EQ(store.GetSetting(kApp, "RUNIT", "runminimized", "False"), "True");
@@ -129,8 +132,8 @@ TEST_F(IniSettingsStoreOnDisk, TheFirstSaveMakesTheFolderAndTheFileNamedAfterThe
 
 TEST_F(IniSettingsStoreOnDisk, EverySaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     files.CreateOnFirstWrite(folder);
-    store.SaveSetting(kApp, "options", "c2", "1");
-    store.SaveSetting(kApp, "Location", "Path", "/usr/lib/tolvane");
+    store.SaveSetting(kApp, kForceNow.section, kForceNow.key, "1");
+    store.SaveSetting(kApp, kProgramFolder.section, kProgramFolder.key, "/usr/lib/tolvane");
     store.SaveSetting(kApp, "Options", "C2", "0");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -143,7 +146,7 @@ TEST_F(IniSettingsStoreOnDisk, EverySaveReplacesTheFileWholeAndLeavesNoTemporary
 
 TEST_F(IniSettingsStoreOnDisk, AFailedWriteIsReportedWithTheSystemsReason) {
     // The folder is missing and not one to be made on demand, so the write fails.
-    store.SaveSetting(kApp, "options", "c2", "1");
+    store.SaveSetting(kApp, kForceNow.section, kForceNow.key, "1");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("options/c2"), std::string::npos) << reports[0];
     EXPECT_NE(reports[0].find("No such file or directory"), std::string::npos) << reports[0];
@@ -159,7 +162,7 @@ TEST(IniSettingsStore, AFailedReplaceKeepsTheOldFileIntact) {
     for (bool failTemporary : {true, false}) {
         files.failTemporaryWrite = failTemporary;
         files.failMoveOver = !failTemporary;
-        store.SaveSetting(kApp, "options", "c2", "0");
+        store.SaveSetting(kApp, kForceNow.section, kForceNow.key, "0");
         EXPECT_EQ(files.files[path], "[options]\nc2=1\n");
         EXPECT_EQ(files.files.size(), 1u) << "no temporary file is left behind";
     }
@@ -171,10 +174,10 @@ TEST(IniSettingsStore, AValueSavedAgainUnchangedLeavesTheFileUnwritten) {
     const std::string path = "C:\\cfg\\Tolvane 2.1.ini";
     files.files[path] = "[Location]\nPath=/usr/lib/tolvane\n";
     IniSettingsStore store("C:\\cfg", files, {});
-    store.SaveSetting(kApp, "Location", "Path", "/usr/lib/tolvane");
+    store.SaveSetting(kApp, kProgramFolder.section, kProgramFolder.key, "/usr/lib/tolvane");
     EXPECT_EQ(files.temporaryFilesCreated, 0);
     EXPECT_EQ(files.files[path], "[Location]\nPath=/usr/lib/tolvane\n");
-    store.SaveSetting(kApp, "Location", "Path", "/opt/tolvane");
+    store.SaveSetting(kApp, kProgramFolder.section, kProgramFolder.key, "/opt/tolvane");
     EXPECT_EQ(files.temporaryFilesCreated, 1);
     EXPECT_EQ(files.files[path], "[Location]\nPath=/opt/tolvane\n");
 }

@@ -30,6 +30,7 @@
 #include "native_platform.h"
 #include "platform/linux/linux_program.h"
 #include "qt_test_support.h"
+#include "shell/settings_keys.h"
 #include "shell/texts.h"
 #include "shell/window_layout.h"
 
@@ -594,20 +595,20 @@ TEST(QtMainWindowDispatch, EveryControlAndMenuItemReachesItsHandler) {
         return [expected](QtWindowOnFakes& w) { EXPECT_EQ(w.power.requests, expected); };
     };
     // One click flips the mark once (Qt's own flip is undone) and stores it.
-    const auto flipsMark = [](MenuId item, bool before, const char* key, const char* stored) {
+    const auto flipsMark = [](MenuId item, bool before, SettingKey key, const char* stored) {
         return std::pair<Check, Check>{
             [=](QtWindowOnFakes& w) { ASSERT_EQ(w.window.MenuAction(item)->isChecked(), before); },
             [=](QtWindowOnFakes& w) {
                 EXPECT_EQ(w.window.MenuAction(item)->isChecked(), !before);
-                EXPECT_EQ(w.settings.Get("Runit", key), stored);
+                EXPECT_EQ(w.settings.Get(key), stored);
             }};
     };
     const auto [minimizeBefore, minimizeAfter] =
-        flipsMark(MenuId::MinimizeOnStart, false, "RunMinimized", "True");
+        flipsMark(MenuId::MinimizeOnStart, false, settings_keys::kRunMinimized, "True");
     const auto [scheduleBefore, scheduleAfter] =
-        flipsMark(MenuId::ShowSchedule, true, "ShowRebootScheduleM", "False");
+        flipsMark(MenuId::ShowSchedule, true, settings_keys::kShowSchedule, "False");
     const auto [nowBefore, nowAfter] =
-        flipsMark(MenuId::ShowNowPanel, true, "ShowShowRebootNowM", "False");
+        flipsMark(MenuId::ShowNowPanel, true, settings_keys::kShowNowPanel, "False");
 
     const struct Row {
         std::variant<ControlId, MenuId> target;
@@ -655,7 +656,7 @@ TEST(QtMainWindowDispatch, EveryControlAndMenuItemReachesItsHandler) {
         {ControlId::ShutDownNow, {}, requests({"shutdown"})},
         {ControlId::ForceNow,
          {},
-         [](QtWindowOnFakes& w) { EXPECT_EQ(w.settings.Get("options", "c2"), "1"); }},
+         [](QtWindowOnFakes& w) { EXPECT_EQ(w.settings.Get(settings_keys::kForceNow), "1"); }},
         {MenuId::HideToTray, {}, hidesToTray},
         {MenuId::FileAbout, {}, showsAbout},
         {MenuId::Exit, {}, endsTheProgram},

@@ -18,10 +18,14 @@
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/qt_process_starter.h"
 #include "shell/main_window.h"
+#include "shell/settings_keys.h"
 #include "wait_until.h"
 
 namespace tolvane {
 namespace {
+
+using settings_keys::kProgramFolder;
+using settings_keys::kServiceInstalled;
 
 namespace fs = std::filesystem;
 
@@ -39,8 +43,7 @@ class ServiceScriptPath : public ::testing::Test, protected testing::FakeWindowP
 
     // The stored flag, once the script's end has come through the event loop.
     bool StoredOnceEnded(const std::string& value) {
-        return QTest::qWaitFor([&] { return settings.Get("Options", "Service") == value; },
-                               120'000);
+        return QTest::qWaitFor([&] { return settings.Get(kServiceInstalled) == value; }, 120'000);
     }
     // A script that adds its own path to the log, so the log says which ran.
     void Script(const std::string& path) {
@@ -113,8 +116,8 @@ TEST_F(ServiceScriptPath, TheScriptInTheFolderRunsWhateverCharactersTheFolderHol
         // Where a path cut at its first blank, or read by a shell, would lead.
         const auto blank = name.find_first_of(" \t");
         if (blank != std::string::npos) Script(root + "/" + name.substr(0, blank));
-        settings.Put("Options", "Service", "0");
-        settings.Put("Location", "Path", folder);
+        settings.Put(kServiceInstalled, "0");
+        settings.Put(kProgramFolder, folder);
         form.OnSetService();
         EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
         EXPECT_TRUE(StoredOnceEnded("1"));
@@ -126,11 +129,11 @@ TEST_F(ServiceScriptPath, BlanksAroundThePathAndASeparatorAtItsEndStillFindTheFo
     const std::string folder = root + "/lib/tolvane";
     Script(folder + "/installs.sh");
     Script(folder + "/removeit.sh");
-    settings.Put("Location", "Path", "  " + folder + "/  ");
+    settings.Put(kProgramFolder, "  " + folder + "/  ");
     form.OnSetService();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "/installs.sh"});
     ASSERT_TRUE(StoredOnceEnded("1"));
-    settings.Put("Location", "Path", folder + "//");
+    settings.Put(kProgramFolder, folder + "//");
     form.OnSetService();
     EXPECT_EQ(Ran(), std::vector<std::string>{folder + "//removeit.sh"});
     EXPECT_TRUE(StoredOnceEnded("0"));
@@ -146,9 +149,9 @@ TEST_F(ServiceScriptPath, WhatCannotBeStartedExactlyStartsNothingAndChangesNothi
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         msgBox.shown.clear();
-        settings.Put("Location", "Path", path);
+        settings.Put(kProgramFolder, path);
         form.OnSetService();
-        EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+        EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
     }

@@ -13,10 +13,14 @@
 #include "fakes/fake_window_platform.h"
 #include "platform/win32/win32_process_starter.h"
 #include "shell/main_window.h"
+#include "shell/settings_keys.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
 namespace {
+
+using settings_keys::kProgramFolder;
+using settings_keys::kServiceInstalled;
 
 TEST(InterpreterWouldRewrite, OnlyABatchFileWithSignsTheInterpreterReadsItsOwnWay) {
     const std::pair<const char*, bool> cases[] = {
@@ -62,11 +66,11 @@ class ServiceScriptPath : public ::testing::Test, protected FakeWindowPlatform {
     // Dispatches the window's messages until the script's end has set the
     // stored flag to `value`; on a failure, says what the window was told.
     ::testing::AssertionResult FlagBecomes(const char* value) {
-        if (DispatchMessagesUntil([&] { return settings.Get("Options", "Service") == value; })) {
+        if (DispatchMessagesUntil([&] { return settings.Get(kServiceInstalled) == value; })) {
             return ::testing::AssertionSuccess();
         }
         auto failure = ::testing::AssertionFailure()
-                       << "the flag stayed \"" << settings.Get("Options", "Service") << "\"";
+                       << "the flag stayed \"" << settings.Get(kServiceInstalled) << "\"";
         for (const auto& shown : msgBox.shown) failure << "; the window said: " << shown.text;
         return failure;
     }
@@ -119,8 +123,8 @@ TEST_F(ServiceScriptPath, TheBatchFileInTheFolderRunsWhateverCharactersTheFolder
         const std::string mark = "ran-" + std::to_string(++run);
         Script(folder + "\\installs.bat", mark);
         Script(scratch + "\\" + c.decoy, "decoy-" + std::to_string(run));
-        settings.Put("Options", "Service", "0");
-        settings.Put("Location", "Path", folder);
+        settings.Put(kServiceInstalled, "0");
+        settings.Put(kProgramFolder, folder);
         form.OnSetService();
         // Its end is heard first: until then the starter holds the process.
         EXPECT_TRUE(FlagBecomes("1"));
@@ -134,11 +138,11 @@ TEST_F(ServiceScriptPath, ATrailingBackslashOrBlanksAroundThePathStillFindTheFol
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     Script(folder + "\\installs.bat", "installed");
     Script(folder + "\\removeit.bat", "removed");
-    settings.Put("Location", "Path", folder + "\\");
+    settings.Put(kProgramFolder, folder + "\\");
     form.OnSetService();
     ASSERT_TRUE(FlagBecomes("1"));
     EXPECT_EQ(Ran({"installed", "removed"}), std::vector<std::string>{"installed"});
-    settings.Put("Location", "Path", "  " + folder + "\\  ");
+    settings.Put(kProgramFolder, "  " + folder + "\\  ");
     form.OnSetService();
     EXPECT_TRUE(FlagBecomes("0"));
     EXPECT_EQ(Ran({"installed", "removed"}), (std::vector<std::string>{"installed", "removed"}));
@@ -160,9 +164,9 @@ TEST_F(ServiceScriptPath, APathTheQuotingOrTheCommandInterpreterCannotCarryStart
         if (CreateDirectoryA(folder.c_str(), nullptr)) Script(folder + "\\installs.bat", mark);
         marks.push_back(mark);
         msgBox.shown.clear();
-        settings.Put("Location", "Path", folder);
+        settings.Put(kProgramFolder, folder);
         form.OnSetService();
-        EXPECT_EQ(settings.Get("Options", "Service"), "<absent>");
+        EXPECT_EQ(settings.Get(kServiceInstalled), "<absent>");
         ASSERT_EQ(msgBox.shown.size(), 2u);
         EXPECT_EQ(msgBox.shown[1].text.rfind("Could not start", 0), 0u) << msgBox.shown[1].text;
         if (name.find('"') != std::string::npos) {

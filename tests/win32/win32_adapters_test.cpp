@@ -20,12 +20,14 @@
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_main_window.h"
 #include "platform/win32/win32_msg_box.h"
 #include "platform/win32/win32_process_command_line.h"
 #include "platform/win32/win32_process_starter.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
 #include "shell/handler_guard.h"
+#include "shell/settings_keys.h"
 #include "win32_test_support.h"
 
 namespace tolvane::testing {
@@ -47,6 +49,8 @@ std::unique_ptr<Clock> MakeNativeClock() {
 }
 
 namespace {
+
+using namespace settings_keys;
 
 TEST(Win32FileSystem, ProgramFolderIsTheExesFolderWithoutTrailingSeparator) {
     Win32FileSystem fs;
@@ -107,52 +111,62 @@ class Win32SettingsStoreTest : public ::testing::Test {
     ~Win32SettingsStoreTest() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, applicationKey.c_str());
     }
+    std::string Get(SettingKey setting, const std::string& defaultValue) {
+        return store.GetSetting(application, setting.section, setting.key, defaultValue);
+    }
+    void Save(SettingKey setting, const std::string& value) {
+        store.SaveSetting(application, setting.section, setting.key, value);
+    }
 };
 
 TEST_F(Win32SettingsStoreTest, AnAbsentApplicationSectionOrKeyGivesTheDefault) {
-    EXPECT_EQ(store.GetSetting(application, "Runit", "RunMinimized", "False"), "False");
-    store.SaveSetting(application, "Runit", "ShowRebootScheduleM", "True");
-    EXPECT_EQ(store.GetSetting(application, "Runit", "RunMinimized", "False"), "False");
-    EXPECT_EQ(store.GetSetting(application, "Location", "Path", ""), "");
-    EXPECT_EQ(store.GetSetting(application, "Runit", "ShowRebootScheduleM", "x"), "True");
+    EXPECT_EQ(Get(kRunMinimized, "False"), "False");
+    Save(kShowSchedule, "True");
+    EXPECT_EQ(Get(kRunMinimized, "False"), "False");
+    EXPECT_EQ(Get(kProgramFolder, ""), "");
+    EXPECT_EQ(Get(kShowSchedule, "x"), "True");
 }
 
 TEST_F(Win32SettingsStoreTest, AValueIsTextUnderTheApplicationAndSectionKeys) {
-    store.SaveSetting(application, "Location", "Path", "C:\\Program Files\\Tolvane");
-    const auto stored = ReadRegistryValue(applicationKey + "\\Location", "Path");
+    Save(kProgramFolder, "C:\\Program Files\\Tolvane");
+    const auto stored =
+        ReadRegistryValue(applicationKey + "\\" + kProgramFolder.section, kProgramFolder.key);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(stored->data, "C:\\Program Files\\Tolvane");
 }
 
 TEST_F(Win32SettingsStoreTest, SectionAndKeyNamesIgnoreLetterCase) {
-    store.SaveSetting(application, "options", "c2", "1");
-    store.SaveSetting(application, "Options", "Service", "0");
+    // The program writes one section under two spellings.
+    Save(kForceNow, "1");
+    Save(kServiceInstalled, "0");
     EXPECT_EQ(store.GetSetting(application, "OPTIONS", "C2", "0"), "1");
     EXPECT_EQ(store.GetSetting(application, "options", "service", "1"), "0");
     store.SaveSetting(application, "Options", "C2", "0");
-    EXPECT_EQ(store.GetSetting(application, "options", "c2", "x"), "0");
+    EXPECT_EQ(Get(kForceNow, "x"), "0");
 }
 
 TEST_F(Win32SettingsStoreTest, ValuesSurviveAnewStoreAndLongTextsComeBackWhole) {
     const std::string longText(5000, 'p');
-    store.SaveSetting(application, "Location", "Path", longText);
+    Save(kProgramFolder, longText);
     Win32SettingsStore later;
-    EXPECT_EQ(later.GetSetting(application, "Location", "Path", ""), longText);
-    store.SaveSetting(application, "Location", "Path", "");
-    EXPECT_EQ(later.GetSetting(application, "Location", "Path", "default"), "");
+    const auto [section, key] = kProgramFolder;
+    EXPECT_EQ(later.GetSetting(application, section, key, ""), longText);
+    Save(kProgramFolder, "");
+    EXPECT_EQ(later.GetSetting(application, section, key, "default"), "");
 }
 
 TEST_F(Win32SettingsStoreTest, AValueThatIsNoTextCountsAsAbsent) {
-    store.SaveSetting(application, "options", "c2", "1");
+    Save(kForceNow, "1");
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (applicationKey + "\\options").c_str(), 0,
-                            KEY_SET_VALUE, &key),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (applicationKey + "\\" + kForceNow.section).c_str(),
+                            0, KEY_SET_VALUE, &key),
               ERROR_SUCCESS);
     const DWORD number = 1;
-    RegSetValueExA(key, "c2", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegSetValueExA(key, kForceNow.key, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
     RegCloseKey(key);
-    EXPECT_EQ(store.GetSetting(application, "options", "c2", "0"), "0");
+    EXPECT_EQ(Get(kForceNow, "0"), "0");
 }
 
 // ---- Starting programs ----
@@ -333,7 +347,10 @@ TEST(Win32TrayIcon, TheRecordTakesThePlatformsFirstLayout) {
     EXPECT_EQ(data.uID, 0x5e01u);
     EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(data.uFlags, 7u);
-    EXPECT_EQ(data.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+    // The window's own message, in the range kept for a program's own.
+    EXPECT_EQ(data.uCallbackMessage, Win32MainWindow::kTrayIconMessage);
+    EXPECT_GE(data.uCallbackMessage, static_cast<UINT>(WM_APP));
+    EXPECT_LT(data.uCallbackMessage, 0xC000u);
     EXPECT_EQ(data.hIcon, icon);
     // The tip, a NUL, and blanks to the end of the first layout's 64 bytes.
     EXPECT_EQ(std::string(data.szTip, 64), tip + '\0' + std::string(42, ' '));

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,6 +33,7 @@
 #include "schedule/schedule_file.h"
 #include "shell/caption_fit.h"
 #include "shell/main_window.h"
+#include "shell/settings_keys.h"
 #include "shell/texts.h"
 #include "win32_test_support.h"
 
@@ -39,6 +41,7 @@ namespace tolvane::testing {
 namespace {
 
 using enum ControlId;
+using namespace settings_keys;
 
 std::string ClassOf(HWND window) {
     char name[64] = {};
@@ -112,11 +115,11 @@ class Win32WindowTest : public ::testing::Test, protected FakeWindowPlatform {
                 MF_CHECKED) != 0;
     }
     // A value the program stored, read straight from the registry.
-    std::optional<RegistryValue> Stored(const std::string& section, const std::string& key) {
-        return ReadRegistryValue(settingsRoot + "\\Tolvane 2.1\\" + section, key);
+    std::optional<RegistryValue> Stored(SettingKey setting) {
+        return ReadRegistryValue(settingsRoot + "\\Tolvane 2.1\\" + setting.section, setting.key);
     }
-    std::string StoredText(const std::string& section, const std::string& key) {
-        const auto value = Stored(section, key);
+    std::string StoredText(SettingKey setting) {
+        const auto value = Stored(setting);
         if (!value) return "<absent>";
         return value->type == REG_SZ ? value->data : "<not text>";
     }
@@ -667,18 +670,18 @@ TEST_F(Win32WindowTest, ACheckBoxFlipsAtAClickButRaisesNoneWhenSetFromCode) {
     window.SetCheckValue(ForceNow, 1);
     EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
     EXPECT_EQ(window.CheckValue(ForceNow), 1);
-    EXPECT_EQ(StoredText("options", "c2"), "<absent>");
+    EXPECT_EQ(StoredText(kForceNow), "<absent>");
 
     Click(ForceNow);
     EXPECT_EQ(window.CheckValue(ForceNow), 0);
-    EXPECT_EQ(StoredText("options", "c2"), "0");
+    EXPECT_EQ(StoredText(kForceNow), "0");
     Click(ForceNow);
     EXPECT_EQ(window.CheckValue(ForceNow), 1);
-    EXPECT_EQ(StoredText("options", "c2"), "1");
+    EXPECT_EQ(StoredText(kForceNow), "1");
     window.SetCheckValue(ForceNow, 2);
     Click(ForceNow);
     EXPECT_EQ(window.CheckValue(ForceNow), 0);
-    EXPECT_EQ(StoredText("options", "c2"), "0");
+    EXPECT_EQ(StoredText(kForceNow), "0");
     // The schedule's box is the same control: grayed, a click clears it.
     window.SetCheckValue(ScheduleForce, 2);
     Click(ScheduleForce);
@@ -853,10 +856,10 @@ TEST_F(Win32WindowTest, EveryClickReachesItsHandler) {
         return [this, request] { EXPECT_EQ(power.requests, std::vector<std::string>{request}); };
     };
     // A check mark item, from its mark at start to `marked`.
-    const auto marks = [this](MenuId item, const char* key, bool marked) {
+    const auto marks = [this](MenuId item, SettingKey key, bool marked) {
         return [this, item, key, marked] {
             EXPECT_EQ(MenuMarked(item), marked);
-            EXPECT_EQ(StoredText("Runit", key), marked ? "True" : "False");
+            EXPECT_EQ(StoredText(key), marked ? "True" : "False");
         };
     };
     const Row rows[] = {
@@ -875,14 +878,14 @@ TEST_F(Win32WindowTest, EveryClickReachesItsHandler) {
         {ForceNow,
          [this] {
              EXPECT_EQ(Checked(ForceNow), BST_CHECKED);
-             EXPECT_EQ(StoredText("options", "c2"), "1");
+             EXPECT_EQ(StoredText(kForceNow), "1");
          }},
         {MenuId::HideToTray, hidesToTheTray},
         {MenuId::FileAbout, says(about)},
         {MenuId::Exit, endsTheProgram},
-        {MenuId::MinimizeOnStart, marks(MenuId::MinimizeOnStart, "RunMinimized", true)},
-        {MenuId::ShowSchedule, marks(MenuId::ShowSchedule, "ShowRebootScheduleM", false)},
-        {MenuId::ShowNowPanel, marks(MenuId::ShowNowPanel, "ShowShowRebootNowM", false)},
+        {MenuId::MinimizeOnStart, marks(MenuId::MinimizeOnStart, kRunMinimized, true)},
+        {MenuId::ShowSchedule, marks(MenuId::ShowSchedule, kShowSchedule, false)},
+        {MenuId::ShowNowPanel, marks(MenuId::ShowNowPanel, kShowNowPanel, false)},
         {MenuId::SetService,
          [this] {
              // Asked, and answered yes by the stand-in: the script in the stored folder.
@@ -935,21 +938,32 @@ TEST_F(Win32WindowTest, EveryClickReachesItsHandler) {
 
 TEST_F(Win32WindowTest, OnlyALeftOrRightPressOnTheIconShowsTheWindow) {
     Load();
+    const UINT tray = Win32MainWindow::kTrayIconMessage;
+    const UINT notice = Win32MainWindow::kNoticeIconMessage;
     struct Case {
+        UINT message;
         UINT mouseMessage;
         bool shows;
     };
     const Case cases[] = {
-        {WM_MOUSEMOVE, false},  {WM_LBUTTONUP, false},   {WM_LBUTTONDBLCLK, false},
-        {WM_RBUTTONUP, false},  {WM_MBUTTONDOWN, false}, {WM_LBUTTONDOWN, true},
-        {WM_RBUTTONDOWN, true},
+        {tray, WM_MOUSEMOVE, false},
+        {tray, WM_LBUTTONUP, false},
+        {tray, WM_LBUTTONDBLCLK, false},
+        {tray, WM_RBUTTONUP, false},
+        {tray, WM_MBUTTONDOWN, false},
+        {tray, WM_LBUTTONDOWN, true},
+        {tray, WM_RBUTTONDOWN, true},
+        {notice, WM_LBUTTONDOWN, true},
+        // A move of the mouse over the window, whatever its numbers.
+        {WM_MOUSEMOVE, WM_LBUTTONDOWN, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mouseMessage);
+        SCOPED_TRACE(::testing::Message() << c.message << " " << c.mouseMessage);
         Choose(MenuId::HideToTray);
         EXPECT_FALSE(IsWindowVisible(window.Handle()));
         // What the notification area sends: the icon's id and the mouse message.
-        SendMessageA(window.Handle(), WM_MOUSEMOVE, window.TrayIconId(), c.mouseMessage);
+        const UINT icon = c.message == notice ? window.NoticeIconId() : window.TrayIconId();
+        SendMessageA(window.Handle(), c.message, icon, c.mouseMessage);
         EXPECT_EQ(IsWindowVisible(window.Handle()) != 0, c.shows);
     }
 }
@@ -974,7 +988,7 @@ TEST_F(Win32WindowTest, TheIconsRecordNamesThisWindowItsSmallIconAndTheTip) {
     EXPECT_EQ(data.uID, static_cast<UINT>(reinterpret_cast<std::uintptr_t>(small)));
     EXPECT_EQ(data.uID, window.TrayIconId());
     EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_EQ(data.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(data.uCallbackMessage, Win32MainWindow::kTrayIconMessage);
     EXPECT_EQ(std::string(data.szTip, 64),
               std::string("Tolvane 2.1 - Quarnel") + '\0' + std::string(42, ' '));
 
@@ -985,13 +999,62 @@ TEST_F(Win32WindowTest, TheIconsRecordNamesThisWindowItsSmallIconAndTheTip) {
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
 }
 
-TEST_F(Win32WindowTest, TheTaskbarsRestartReachesTheWindow) {
+// A restarted taskbar has forgotten every icon and tells each top-level
+// window by a message registered under this name. The icon adds itself again
+// with the record it was shown with, only while it is kept.
+TEST_F(Win32WindowTest, ARestartedTaskbarGetsTheIconAgainOnlyWhileItIsKept) {
     Load();
-    Click(HideToTrayButton);
-    tray.present = false;  // the new taskbar has forgotten it
+    const UINT restarted = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_NE(restarted, 0u);
+    const std::string tip(texts::kTrayTip);
+    enum Step { Show, Refused, StopKeeping, Restart };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        int adds;  // NIM_ADD calls, each with the shown record
+    };
+    const Case cases[] = {
+        {"never shown", {Restart}, 0},
+        {"shown", {Show, Restart}, 2},
+        {"shown, restarted twice", {Show, Restart, Restart}, 3},
+        // Hidden again while the icon was still there: it is the way back.
+        {"shown when it was there", {Refused, Restart}, 2},
+        {"no longer kept", {Show, StopKeeping, Restart}, 1},
+        {"kept again", {Show, StopKeeping, Show, Restart}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<DWORD, NOTIFYICONDATAA>> calls;
+        bool refuse = false;
+        Win32TrayIcon icon(window, [&](DWORD action, NOTIFYICONDATAA& data) {
+            calls.emplace_back(action, data);
+            return !refuse;
+        });
+        for (const Step step : c.steps) {
+            refuse = step == Refused;
+            if (step == Show || step == Refused) icon.Show(tip);
+            if (step == StopKeeping) icon.StopKeeping();
+            if (step == Restart) SendMessageA(window.Handle(), restarted, 0, 0);
+        }
+        ASSERT_EQ(calls.size(), static_cast<std::size_t>(c.adds));
+        const NOTIFYICONDATAA shown =
+            TrayIconData(window.Handle(), window.TrayIconId(), window.SmallIcon(), tip);
+        for (const auto& [action, data] : calls) {
+            EXPECT_EQ(action, static_cast<DWORD>(NIM_ADD));
+            EXPECT_EQ(std::memcmp(&data, &shown, NOTIFYICONDATAA_V1_SIZE), 0);
+        }
+    }
+}
+
+TEST_F(Win32WindowTest, AnIconThatIsGoneHearsNoRestart) {
+    Load();
+    int adds = 0;
+    {
+        Win32TrayIcon icon(window, [&](DWORD, NOTIFYICONDATAA&) { return ++adds > 0; });
+        icon.Show(std::string(texts::kTrayTip));
+    }
     SendMessageA(window.Handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_EQ(tray.shows.size(), 2u);
-    EXPECT_TRUE(tray.present);
+    EXPECT_EQ(adds, 1);
 }
 
 TEST_F(Win32WindowTest, TheRealNotificationAreaAcceptsTheRecord) {
@@ -1050,7 +1113,9 @@ class Win32NoticesTest : public Win32WindowTest {
     }
     // What the notification area sends for `event` on the icon `iconId`.
     void Balloon(UINT iconId, UINT event) {
-        SendMessageA(window.Handle(), WM_MOUSEMOVE, iconId, event);
+        const UINT message = iconId == window.TrayIconId() ? Win32MainWindow::kTrayIconMessage
+                                                           : Win32MainWindow::kNoticeIconMessage;
+        SendMessageA(window.Handle(), message, iconId, event);
     }
     std::function<void()> CountSkips() {
         return [this] { ++skips; };
@@ -1096,7 +1161,7 @@ TEST_F(Win32NoticesTest, WithTheWindowShownTheNoticeAddsAnIconOfItsOwnUntilTheBa
         EXPECT_EQ(added.uID, window.NoticeIconId());
         EXPECT_NE(added.uID, window.TrayIconId());
         EXPECT_EQ(added.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
-        EXPECT_EQ(added.uCallbackMessage, static_cast<UINT>(WM_MOUSEMOVE));
+        EXPECT_EQ(added.uCallbackMessage, Win32MainWindow::kNoticeIconMessage);
         EXPECT_EQ(added.hIcon, reinterpret_cast<HICON>(
                                    SendMessageA(window.Handle(), WM_GETICON, ICON_SMALL, 0)));
         EXPECT_EQ(std::string(added.szInfoTitle), "Reboot in 5 minutes");
@@ -1216,8 +1281,50 @@ TEST_F(Win32NoticesTest, ASkipThatThrowsLeavesTheWindowRunning) {
     Balloon(window.TrayIconId(), NIN_BALLOONUSERCLICK);
     EXPECT_EQ(msgBox.shown.size(), 1u);
     // The window still answers its icon.
-    SendMessageA(window.Handle(), WM_MOUSEMOVE, window.TrayIconId(), WM_LBUTTONDOWN);
+    Balloon(window.TrayIconId(), WM_LBUTTONDOWN);
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+// A balloon's click fails as a button's does: logged with what failed and
+// why, never lost.
+TEST_F(Win32NoticesTest, AFailingBalloonClickIsLoggedAsAFailingButtonIs) {
+    std::vector<std::string> logged;
+    window.SetFailureLog([&](const std::string& line) { logged.push_back(line); });
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"a button",
+         [this] {
+             msgBox.whileShown = [] { throw std::runtime_error("no screen"); };
+             Click(AboutButton);
+         },
+         "tolvane: AboutButton failed: no screen"},
+        {"a balloon's click",
+         [this] {
+             msgBox.whileShown = [] { throw std::runtime_error("no screen"); };
+             ASSERT_TRUE(notices.Show(notice, CountSkips()));
+             Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+         },
+         "tolvane: the notice's balloon failed: no screen"},
+        {"a balloon's choice",
+         [this] {
+             msgBox.whileShown = nullptr;
+             msgBox.answers = {MsgBox::Answer::Yes};
+             ASSERT_TRUE(notices.Show(notice, [] { throw std::runtime_error("lost"); }));
+             Balloon(window.NoticeIconId(), NIN_BALLOONUSERCLICK);
+         },
+         "tolvane: the notice's balloon failed: lost"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        logged.clear();
+        c.act();
+        EXPECT_EQ(logged, std::vector<std::string>{c.line});
+    }
+    EXPECT_EQ(skips, 0);
 }
 
 TEST_F(Win32NoticesTest, WithoutANotificationAreaShowFailsAndAClickAsksNothing) {
@@ -1405,7 +1512,7 @@ TEST_F(Win32WindowTest, WaitingWakesForAQueuedClickAndProcessingRunsIt) {
     // guards a hang).
     loop.WaitForEvents(24 * 3600.0);
     loop.ProcessPendingEvents();
-    EXPECT_EQ(StoredText("options", "c2"), "1");
+    EXPECT_EQ(StoredText(kForceNow), "1");
 }
 
 // On a thread of its own, with no window and no timer, only what the test

@@ -20,6 +20,9 @@ class QtTrayIcon final : public TrayIcon {
     // only while a tray is there to show it; a window hidden without one
     // could not be brought back.
     bool Show(const std::string& tip) override;
+    // Qt hands a shown icon to a panel that restarts by itself; the icon
+    // stays shown after the window comes back, so there is nothing to stop.
+    void StopKeeping() override {}
 
     // Made on first use: Qt's icon asks the session bus for a tray host as
     // it is made, which a window that never hides to the tray can do without.

@@ -61,7 +61,7 @@ bool Win32DesktopNotices::Show(const DesktopNotice& notice, std::function<void()
     } else {
         NOTIFYICONDATAA own = Balloon(window_.NoticeIconId(), notice);
         own.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
-        own.uCallbackMessage = WM_MOUSEMOVE;
+        own.uCallbackMessage = Win32MainWindow::kNoticeIconMessage;
         own.hIcon = window_.SmallIcon();
         CopyField(own.szTip, notice.title);
         // A restarted taskbar has forgotten an icon added before it.

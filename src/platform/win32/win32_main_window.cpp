@@ -268,7 +268,6 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, int dotsPerInch,
     smallIcon_.Reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(TOLVANE_ICON),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), 0)));
-    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 
     // Owned here until the window takes the menu bar (and its menus) over.
     UniqueMenu menuBar(CreateMenu());
@@ -479,78 +478,120 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_VKEYTOITEM:
-            // A key on the schedule list, which has the focus: Delete presses
-            // the button the table gives it; every other key is the list's.
-            if (LOWORD(wParam) == VK_DELETE &&
-                reinterpret_cast<HWND>(lParam) == ControlWindow(ControlId::ScheduleLines)) {
-                const ControlSpec& button = Control(kListDeleteKeyButton);
-                Run(button.name, [&](MainWindow& form) { (form.*button.click)(); });
-                return -2;
-            }
-            return -1;
+            return OnListKey(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         case WM_TIMER:
-            if (wParam == kTimerId) Run("the timer", [](MainWindow& form) { form.OnTimerTick(); });
+            OnTimer(wParam);
             return 0;
         case kFolderChangedMessage:
-            if (watch_) watch_->Handled();
-            Run("the schedule's watch", [](MainWindow& form) { form.OnScheduleFileChanged(); });
+            OnFolderChanged();
             return 0;
-        case WM_MOUSEMOVE:
-            // Also the notification area's message (the icon's callback is
-            // this very number): then lParam is the mouse message on the icon,
-            // and a left or right button going down there asks for the window.
-            // A balloon's event comes the same way, told from a move over the
-            // window by the icon's id in wParam (a move has key flags there).
-            if (balloonEvents_ && lParam >= NIN_BALLOONSHOW && lParam <= NIN_BALLOONUSERCLICK &&
-                (wParam == TrayIconId() || wParam == NoticeIconId())) {
-                try {
-                    balloonEvents_(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
-                } catch (...) {
-                    // Nothing may unwind through the system's code.
-                }
-                return 0;
-            }
-            if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) {
-                Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
-            }
+        case kTrayIconMessage:
+        case kNoticeIconMessage:
+            OnIconEvent(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
             return 0;
-        case WM_CLOSE: {
-            // Title-bar button, system menu, Alt+F4: the window decides.
-            int cancel = 1;
-            if (form_) {
-                cancel = 0;
-                Run("closing the window", [&](MainWindow& form) { form.OnCloseRequested(cancel); });
-            }
-            if (!cancel) EndProgram();
+        case WM_CLOSE:
+            OnClose();
             return 0;
-        }
         case WM_QUERYENDSESSION:
             // Never hold up a log-off or shutdown, the program's own included.
             return TRUE;
         case WM_ENDSESSION:
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(window_, focus)) lastFocus_ = focus;
-            } else {
-                RestoreFocus();
-            }
+            OnActivate(LOWORD(wParam));
             return 0;
         case WM_SETFOCUS:
             RestoreFocus();
             return 0;
         case WM_DESTROY:
-            // Only the program's end destroys the window from outside.
-            if (!destroying_) PostQuitMessage(0);
+            OnDestroy();
             return 0;
         default:
-            if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-                Run("the taskbar's restart", [](MainWindow& form) { form.OnTaskbarRestarted(); });
-                return 0;
-            }
+            if (RunAddedHandler(message)) return 0;
             return DefWindowProcA(window_, message, wParam, lParam);
     }
+}
+
+// ---- Keyboard ----
+
+LRESULT Win32MainWindow::OnListKey(int key, HWND list) {
+    // The schedule list has the focus: Delete presses the button the table
+    // gives it; every other key is the list's.
+    if (key != VK_DELETE || list != ControlWindow(ControlId::ScheduleLines)) return -1;
+    const ControlSpec& button = Control(kListDeleteKeyButton);
+    Run(button.name, [&](MainWindow& form) { (form.*button.click)(); });
+    return -2;
+}
+
+// ---- The timer and the schedule's watch ----
+
+void Win32MainWindow::OnTimer(UINT_PTR id) {
+    if (id == kTimerId) Run("the timer", [](MainWindow& form) { form.OnTimerTick(); });
+}
+
+void Win32MainWindow::OnFolderChanged() {
+    if (watch_) watch_->Handled();
+    Run("the schedule's watch", [](MainWindow& form) { form.OnScheduleFileChanged(); });
+}
+
+// ---- The notification area ----
+
+void Win32MainWindow::OnIconEvent(UINT iconId, UINT event) {
+    if (event >= NIN_BALLOONSHOW && event <= NIN_BALLOONUSERCLICK) {
+        if (balloonEvents_) {
+            RunHandler(
+                "the notice's balloon", [&] { balloonEvents_(iconId, event); }, failureLog_);
+        }
+        return;
+    }
+    // A left or right button going down on the icon asks for the window.
+    if (event == WM_LBUTTONDOWN || event == WM_RBUTTONDOWN) {
+        Run("the tray icon", [](MainWindow& form) { form.OnTrayIconActivated(); });
+    }
+}
+
+void Win32MainWindow::SetMessageHandler(UINT message, std::string event,
+                                        std::function<void()> handler) {
+    std::erase_if(addedHandlers_,
+                  [&](const AddedHandler& added) { return added.message == message; });
+    if (handler) addedHandlers_.push_back({message, std::move(event), std::move(handler)});
+}
+
+bool Win32MainWindow::RunAddedHandler(UINT message) {
+    const auto found =
+        std::find_if(addedHandlers_.begin(), addedHandlers_.end(),
+                     [&](const AddedHandler& added) { return added.message == message; });
+    if (found == addedHandlers_.end()) return false;
+    // A copy: the handler may replace or remove itself while it runs.
+    const AddedHandler added = *found;
+    RunHandler(added.event, added.handler, failureLog_);
+    return true;
+}
+
+// ---- The window's state ----
+
+void Win32MainWindow::OnClose() {
+    // Title-bar button, system menu, Alt+F4: the window decides.
+    int cancel = 1;
+    if (form_) {
+        cancel = 0;
+        Run("closing the window", [&](MainWindow& form) { form.OnCloseRequested(cancel); });
+    }
+    if (!cancel) EndProgram();
+}
+
+void Win32MainWindow::OnActivate(int state) {
+    if (state == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+    } else {
+        RestoreFocus();
+    }
+}
+
+void Win32MainWindow::OnDestroy() {
+    // Only the program's end destroys the window from outside.
+    if (!destroying_) PostQuitMessage(0);
 }
 
 void Win32MainWindow::RestoreFocus() {
@@ -558,6 +599,8 @@ void Win32MainWindow::RestoreFocus() {
     if (!target) target = GetNextDlgTabItem(window_, nullptr, FALSE);
     if (target) SetFocus(target);
 }
+
+// ---- Commands ----
 
 void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     if (id == IDOK) {

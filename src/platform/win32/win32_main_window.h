@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/view.h"
 #include "platform/win32/win32_folder_watch.h"
@@ -56,15 +57,18 @@ class Win32MainWindow final : public MainWindowView {
     // The identifiers in WM_COMMAND: a control's child id, a menu item's command.
     static int ControlCommand(ControlId id);
     static UINT MenuCommand(MenuId id);
-    // The message Explorer broadcasts when the taskbar (re)starts.
-    UINT TaskbarCreatedMessage() const { return taskbarCreated_; }
+    // Runs `handler` whenever the window receives `message`, a number
+    // another adapter registered with the system; guarded as every handler
+    // is, its failure logged under `event`. A null handler stops it; a
+    // message has one handler at most.
+    void SetMessageHandler(UINT message, std::string event, std::function<void()> handler);
     // The small image of the program's icon, the one the notification area
     // shows.
     HICON SmallIcon() const { return smallIcon_.Get(); }
     // The id the window's notification-area icon is added with (the icon's
     // handle), and a second id, never the first, for an icon added only to
-    // carry a notice. A press on the first one's icon (left or right button
-    // down) is told to the form as the icon's activation.
+    // carry a notice. A press on either icon (left or right button down) is
+    // told to the form as the icon's activation.
     UINT TrayIconId() const {
         return static_cast<UINT>(reinterpret_cast<std::uintptr_t>(smallIcon_.Get()));
     }
@@ -78,6 +82,12 @@ class Win32MainWindow final : public MainWindowView {
     static constexpr UINT_PTR kTimerId = 1;
     // Posted by the folder's watch.
     static constexpr UINT kFolderChangedMessage = WM_APP + 1;
+    // What the notification area sends about the window's icon and about
+    // the notice's icon: the icon's id in wParam, the mouse message or the
+    // balloon's event in lParam. Numbers of the window's own, so that nothing
+    // the system sends the window itself can pass for them.
+    static constexpr UINT kTrayIconMessage = WM_APP + 2;
+    static constexpr UINT kNoticeIconMessage = WM_APP + 3;
 
     // MainWindowView
     bool OptionValue(ControlId option) override;
@@ -99,7 +109,19 @@ class Win32MainWindow final : public MainWindowView {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Menu items, buttons, check boxes and the list's selection.
     void OnCommand(int id, int code, HWND control);
+    // A key on the schedule list; the result is WM_VKEYTOITEM's.
+    LRESULT OnListKey(int key, HWND list);
+    void OnTimer(UINT_PTR id);
+    void OnFolderChanged();
+    // A press on an icon, or a balloon's event.
+    void OnIconEvent(UINT iconId, UINT event);
+    void OnClose();
+    void OnActivate(int state);
+    void OnDestroy();
+    // Whether an adapter's handler took `message`.
+    bool RunAddedHandler(UINT message);
     void CreateControls(HINSTANCE instance);
     // The largest size of the system's message font, not above its own, at
     // which every text shows whole on its control (measured on the controls
@@ -121,11 +143,16 @@ class Win32MainWindow final : public MainWindowView {
     DWORD creationError_ = 0;
     HWND lastFocus_ = nullptr;
     int dotsPerInch_;
-    UINT taskbarCreated_ = 0;
     bool destroying_ = false;
     MainWindow* form_ = nullptr;
     std::function<void()> endProgram_;
     std::function<void(UINT, UINT)> balloonEvents_;
+    struct AddedHandler {
+        UINT message;
+        std::string event;
+        std::function<void()> handler;
+    };
+    std::vector<AddedHandler> addedHandlers_;
     std::unique_ptr<Win32FolderWatch> watch_;
     HandlerFailureLog failureLog_ = [](const std::string& line) {
         std::fprintf(stderr, "%s\n", EscapeForLog(line, LogBytes::CodePage).c_str());
