@@ -7,6 +7,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "schedule/service_arguments.h"
 
 namespace tolvane {
@@ -18,30 +20,30 @@ TEST(TakeServiceUserTest, TakesOnlyTheUserItMayActForAndThatUsersRightsOnlyAsRoo
         const char* name;
         uid_t runningAs;
         std::optional<std::uint32_t> user;
-        bool known;          // the user database has the user
-        uid_t databaseUid;   // the uid it answers with
-        bool rightsTaken;    // the kernel takes the user's file identity
+        bool known;         // the user database has the user
+        uid_t databaseUid;  // the uid it answers with
+        bool rightsTaken;   // the kernel takes the user's file identity
         int exitStatus;
         const char* problem;  // a part of it
         std::optional<uid_t> lookedUp;
         std::optional<uid_t> rightsOf;
     };
+    // clang-format off
     const Case cases[] = {
         {"a user for itself", kAlice, std::nullopt, true, kAlice, true, 0, "", {}, {}},
         {"a user naming itself", kAlice, kAlice, true, kAlice, true, 0, "", {}, {}},
         {"a user naming another", kAlice, 1001, true, 1001, true, kServiceRefused,
          "only root can act for user 1001", {}, {}},
-        {"root with no user", 0, std::nullopt, true, 0, true, kServiceRefused, "needs --user", {},
-         {}},
+        {"root with no user", 0, std::nullopt, true, 0, true, kServiceRefused, "needs --user", {}, {}},
         {"root for root", 0, 0, true, 0, true, kServiceRefused, "does not act for root", {}, {}},
         {"root for an unknown user", 0, 4242, false, 4242, true, kServiceRefused,
          "no user with the number 4242", 4242, {}},
         {"root for a user", 0, kAlice, true, kAlice, true, 0, "", kAlice, kAlice},
-        {"root, the user's rights refused", 0, kAlice, true, kAlice, false, 1, "groups", kAlice,
-         kAlice},
-        {"root, the database answering for another user", 0, kAlice, true, 0, true,
-         kServiceRefused, "gave uid 0 for the number 1000", kAlice, {}},
+        {"root, the user's rights refused", 0, kAlice, true, kAlice, false, 1, "groups", kAlice, kAlice},
+        {"root, the database answering for another user", 0, kAlice, true, 0, true, kServiceRefused,
+         "gave uid 0 for the number 1000", kAlice, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         std::optional<uid_t> lookedUp, rightsOf;
         UserIdentitySteps steps;
@@ -60,7 +62,8 @@ TEST(TakeServiceUserTest, TakesOnlyTheUserItMayActForAndThatUsersRightsOnlyAsRoo
         };
         const LinuxServiceStart start = TakeServiceUser(c.runningAs, c.user, steps);
         EXPECT_EQ(start.exitStatus, c.exitStatus) << c.name << ": " << start.problem;
-        EXPECT_NE(start.problem.find(c.problem), std::string::npos) << c.name << ": " << start.problem;
+        EXPECT_NE(start.problem.find(c.problem), std::string::npos)
+            << c.name << ": " << start.problem;
         if (c.exitStatus == 0) {
             EXPECT_EQ(start.problem, "") << c.name;
             EXPECT_EQ(start.owner, c.user.value_or(c.runningAs)) << c.name;

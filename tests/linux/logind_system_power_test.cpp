@@ -43,10 +43,9 @@ class ManagerCallMonitor {
         char* rules[] = {rule, nullptr};
         ok_ = sd_bus_set_address(bus, address.c_str()) >= 0 && sd_bus_set_monitor(bus, 1) >= 0 &&
               sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
-              sd_bus_message_new_method_call(bus, &become, "org.freedesktop.DBus",
-                                             "/org/freedesktop/DBus",
-                                             "org.freedesktop.DBus.Monitoring",
-                                             "BecomeMonitor") >= 0 &&
+              sd_bus_message_new_method_call(
+                  bus, &become, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                  "org.freedesktop.DBus.Monitoring", "BecomeMonitor") >= 0 &&
               sd_bus_message_append_strv(become, rules) >= 0 &&
               sd_bus_message_append(become, "u", 0u) >= 0 &&
               sd_bus_call(bus, become, kHangGuardMicroseconds, &error, nullptr) >= 0;
@@ -68,10 +67,10 @@ class ManagerCallMonitor {
                 const char* interface = sd_bus_message_get_interface(message);
                 if (type == SD_BUS_MESSAGE_METHOD_CALL && interface &&
                     std::string(interface) == "org.freedesktop.login1.Manager") {
-                    seen.push_back({sd_bus_message_get_member(message),
-                                    sd_bus_message_get_signature(message, 1),
-                                    sd_bus_message_get_allow_interactive_authorization(message) >
-                                        0});
+                    seen.push_back(
+                        {sd_bus_message_get_member(message),
+                         sd_bus_message_get_signature(message, 1),
+                         sd_bus_message_get_allow_interactive_authorization(message) > 0});
                 }
                 sd_bus_message_unref(message);
                 continue;

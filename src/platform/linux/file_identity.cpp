@@ -79,9 +79,10 @@ std::string ReadAll(int fd) {
     const Answer answer{user ? 1u : 0u, user ? user->uid : 0, user ? user->gid : 0,
                         user ? static_cast<std::uint32_t>(user->groups.size()) : 0,
                         static_cast<std::uint32_t>(error.size())};
-    const bool sent = WriteAll(fd, &answer, sizeof answer) &&
-                      (!user || WriteAll(fd, user->groups.data(), user->groups.size() * sizeof(gid_t))) &&
-                      WriteAll(fd, error.data(), error.size());
+    const bool sent =
+        WriteAll(fd, &answer, sizeof answer) &&
+        (!user || WriteAll(fd, user->groups.data(), user->groups.size() * sizeof(gid_t))) &&
+        WriteAll(fd, error.data(), error.size());
     // No exit handlers: they belong to the parent.
     ::_exit(sent ? 0 : 1);
 }

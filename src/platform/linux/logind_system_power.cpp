@@ -60,7 +60,9 @@ bool CallManager(sd_bus* bus, const char* method, std::string& reason, bool* unk
 
 }  // namespace
 
-void SystemBusCloser::operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+void SystemBusCloser::operator()(sd_bus* bus) const {
+    sd_bus_flush_close_unref(bus);
+}
 
 SystemBus OpenSystemBus(std::string& error) {
     sd_bus* opened = nullptr;
@@ -118,16 +120,15 @@ std::vector<std::string> LogindSystemPower::UserSessions(std::string& reason) {
     int result = sd_bus_message_enter_container(reply.get(), 'a', "(susso)");
     const char *id = nullptr, *name = nullptr, *seat = nullptr, *path = nullptr;
     std::uint32_t uid = 0;
-    while (result > 0 &&
-           (result = sd_bus_message_read(reply.get(), "(susso)", &id, &uid, &name, &seat, &path)) >
-               0) {
+    while (result > 0 && (result = sd_bus_message_read(reply.get(), "(susso)", &id, &uid, &name,
+                                                       &seat, &path)) > 0) {
         if (uid == user_) sessions.emplace_back(id);
     }
     if (result < 0) {
         // Half a list could leave out a session of the user's: none is acted on.
         sessions.clear();
-        reason = std::string("logind's list of sessions could not be read: ") +
-                 std::strerror(-result);
+        reason =
+            std::string("logind's list of sessions could not be read: ") + std::strerror(-result);
         return sessions;
     }
     if (sessions.empty()) reason = "no session of user " + std::to_string(user_);
