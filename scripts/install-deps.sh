@@ -12,9 +12,10 @@
 set -euo pipefail
 
 program_packages=(
-    # Build: compiler, CMake with Ninja, Qt 6 Widgets and D-Bus, fontconfig.
+    # Build: compiler, CMake with Ninja, Qt 6 Widgets and D-Bus, fontconfig;
+    # libsystemd's sd-bus for the service, which has no Qt.
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libgl-dev libfontconfig-dev
+    qt6-base-dev libgl-dev libfontconfig-dev libsystemd-dev
     # The Debian package the README makes from the build (dpkg-shlibdeps, and
     # file, which CPack asks which installed files are programs).
     dpkg-dev file

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,12 @@ Opened Open(const Arguments& arguments,
             std::optional<Options> (*parse)(const std::vector<std::string>&, std::string&),
             const char* usage) {
     Opened opened;
-    std::ostringstream out;
     opened.goesOn =
         OpenServiceProgram(
             arguments, parse, usage,
-            [&](const std::string& why) { opened.refusals.push_back(why); }, opened.exitStatus, out)
+            [&](const std::string& why) { opened.refusals.push_back(why); }, opened.exitStatus,
+            [&](const char* text) { opened.out += text; })
             .has_value();
-    opened.out = out.str();
     return opened;
 }
 

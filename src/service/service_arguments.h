@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <iostream>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,7 +45,8 @@ inline constexpr int kServiceNeedsRights = 4;
 // The opening both service programs share, before any step of their
 // platform's: the arguments after the program's name read with `parse`, a
 // refusal handed to `refuse` (which writes why where the platform's user will
-// see it), and --help answered with `usage` on `out`. Returns the options to
+// see it), and --help answered with `usage` through `show` (standard output
+// when none is given; stdio, not streams, keeps the root service small). Returns the options to
 // go on with; nothing when the program ends here, with `exitStatus` to end
 // with (kServiceRefused, or 0 after the usage).
 template <typename Options>
@@ -53,7 +54,7 @@ std::optional<Options> OpenServiceProgram(
     const std::vector<std::string>& arguments,
     std::optional<Options> (*parse)(const std::vector<std::string>&, std::string&),
     const char* usage, const std::function<void(const std::string& why)>& refuse, int& exitStatus,
-    std::ostream& out = std::cout) {
+    const std::function<void(const char* text)>& show = {}) {
     std::string error;
     auto options = parse(arguments, error);
     if (!options) {
@@ -62,7 +63,11 @@ std::optional<Options> OpenServiceProgram(
         return std::nullopt;
     }
     if (options->help) {
-        out << usage;
+        if (show) {
+            show(usage);
+        } else {
+            std::fputs(usage, stdout);
+        }
         exitStatus = 0;
         return std::nullopt;
     }

@@ -1,8 +1,14 @@
 // The service's power requests, made to a logind mock (python3-dbusmock) on a
 // private system bus this test starts; it refuses to run on any other bus.
+// A monitor on that bus sees each call as it was sent: its argument types and
+// its no-interaction flag, which the mock's record does not show.
 #include "platform/linux/logind_system_power.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <systemd/sd-bus.h>
+
+#include <map>
 
 #include "logind_mock.h"
 
@@ -12,6 +18,73 @@ namespace {
 using Calls = std::vector<std::string>;
 
 constexpr uid_t kOwner = 1000;
+// Only guards against a hang: a loaded machine takes its time.
+constexpr std::uint64_t kHangGuardMicroseconds = 120ull * 1000 * 1000;
+
+// Every call to logind's manager on the bus at `address`, as the bus carried
+// it, from the moment this is made.
+class ManagerCallMonitor {
+  public:
+    struct Seen {
+        std::string member;
+        std::string signature;
+        bool interactive = false;
+    };
+
+    explicit ManagerCallMonitor(const std::string& address) {
+        sd_bus* bus = nullptr;
+        sd_bus_new(&bus);
+        bus_.reset(bus);
+        sd_bus_message* become = nullptr;
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        char rule[] =
+            "type='method_call',destination='org.freedesktop.login1',"
+            "interface='org.freedesktop.login1.Manager'";
+        char* rules[] = {rule, nullptr};
+        ok_ = sd_bus_set_address(bus, address.c_str()) >= 0 && sd_bus_set_monitor(bus, 1) >= 0 &&
+              sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+              sd_bus_message_new_method_call(
+                  bus, &become, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                  "org.freedesktop.DBus.Monitoring", "BecomeMonitor") >= 0 &&
+              sd_bus_message_append_strv(become, rules) >= 0 &&
+              sd_bus_message_append(become, "u", 0u) >= 0 &&
+              sd_bus_call(bus, become, kHangGuardMicroseconds, &error, nullptr) >= 0;
+        sd_bus_message_unref(become);
+        sd_bus_error_free(&error);
+    }
+    bool Ok() const { return ok_; }
+
+    // The next `count` calls, waiting for them; fewer when the wait gives up.
+    std::vector<Seen> Take(std::size_t count) {
+        std::vector<Seen> seen;
+        while (seen.size() < count) {
+            sd_bus_message* message = nullptr;
+            const int processed = sd_bus_process(bus_.get(), &message);
+            if (processed < 0) break;
+            if (message) {
+                uint8_t type = 0;
+                sd_bus_message_get_type(message, &type);
+                const char* interface = sd_bus_message_get_interface(message);
+                if (type == SD_BUS_MESSAGE_METHOD_CALL && interface &&
+                    std::string(interface) == "org.freedesktop.login1.Manager") {
+                    seen.push_back(
+                        {sd_bus_message_get_member(message),
+                         sd_bus_message_get_signature(message, 1),
+                         sd_bus_message_get_allow_interactive_authorization(message) > 0});
+                }
+                sd_bus_message_unref(message);
+                continue;
+            }
+            if (processed > 0) continue;
+            if (sd_bus_wait(bus_.get(), kHangGuardMicroseconds) <= 0) break;
+        }
+        return seen;
+    }
+
+  private:
+    SystemBus bus_;
+    bool ok_ = false;
+};
 
 class LogindSystemPowerTest : public testing::LogindMockTest {
   protected:
@@ -24,10 +97,16 @@ class LogindSystemPowerTest : public testing::LogindMockTest {
                                        {QString(id), QString("seat0"), uid, QString("u"), true}));
         }
         ClearLogindCalls();
-        power = std::make_unique<LogindSystemPower>(systemBus, kOwner);
+        // The bus the service would open: SetUp pointed the variable at the
+        // test's own.
+        std::string error;
+        bus = OpenSystemBus(error);
+        ASSERT_TRUE(bus) << error;
+        power = std::make_unique<LogindSystemPower>(bus.get(), kOwner);
     }
     void TearDown() override {
         power.reset();
+        bus.reset();
         LogindMockTest::TearDown();
     }
     // The manager's calls only; listing the sessions is how they are found.
@@ -40,6 +119,7 @@ class LogindSystemPowerTest : public testing::LogindMockTest {
         return requests;
     }
 
+    SystemBus bus;
     std::unique_ptr<LogindSystemPower> power;
 };
 
@@ -74,6 +154,35 @@ TEST_F(LogindSystemPowerTest, EachActionMakesItsNonInteractiveCall) {
     EXPECT_EQ(Requests(), (Calls{"LockSession(c1)", "LockSession(c3)"}));
 }
 
+// The mock takes a call whatever its argument types and flags: the bus shows
+// them as logind would get them.
+TEST_F(LogindSystemPowerTest, EveryCallHasLogindsArgumentTypesAndAsksNobody) {
+    ManagerCallMonitor monitor(::getenv("DBUS_SYSTEM_BUS_ADDRESS"));
+    ASSERT_TRUE(monitor.Ok()) << "no monitor on the test's bus";
+    std::string reason;
+    for (const bool force : {false, true}) {
+        EXPECT_TRUE(power->Reboot(force, reason)) << reason;
+        EXPECT_TRUE(power->ShutDown(force, reason)) << reason;
+        EXPECT_TRUE(power->LogOff(force, reason)) << reason;
+    }
+    EXPECT_TRUE(power->Lock(reason)) << reason;
+    const std::map<std::string, std::string> signatures = {
+        {"RebootWithFlags", "t"}, {"PowerOffWithFlags", "t"}, {"Reboot", "b"},
+        {"PowerOff", "b"},        {"TerminateSession", "s"},  {"LockSession", "s"},
+        {"ListSessions", ""},
+    };
+    // What the mock answered, in order, is what the bus must have carried.
+    const Calls recorded = LogindCalls();
+    const auto seen = monitor.Take(recorded.size());
+    ASSERT_EQ(seen.size(), recorded.size());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(recorded[i].substr(0, recorded[i].find('(')), seen[i].member);
+        ASSERT_TRUE(signatures.contains(seen[i].member)) << seen[i].member;
+        EXPECT_EQ(seen[i].signature, signatures.at(seen[i].member)) << seen[i].member;
+        EXPECT_FALSE(seen[i].interactive) << seen[i].member << " may ask for a password";
+    }
+}
+
 TEST_F(LogindSystemPowerTest, FallsBackWhereLogindLacksTheWithFlagsMethodsAndReportsErrors) {
     MakeLogindFail("RebootWithFlags", "t", "org.freedesktop.DBus.Error.UnknownMethod", "no");
     MakeLogindFail("PowerOffWithFlags", "t", "org.freedesktop.login1.BlockedByInhibitorLock",
@@ -90,12 +199,38 @@ TEST_F(LogindSystemPowerTest, FallsBackWhereLogindLacksTheWithFlagsMethodsAndRep
 }
 
 TEST_F(LogindSystemPowerTest, WithNobodyLoggedOnLogOffAndLockFailWithAReason) {
-    LogindSystemPower stranger(systemBus, 4242);
+    LogindSystemPower stranger(bus.get(), 4242);
     std::string reason;
     EXPECT_FALSE(stranger.Lock(reason));
     EXPECT_NE(reason.find("4242"), std::string::npos) << reason;
     EXPECT_FALSE(stranger.LogOff(true, reason));
     EXPECT_EQ(Requests(), Calls{});
+}
+
+// A session that fails does not keep the user's others from being tried, and
+// the reason names each failed one with logind's error.
+TEST_F(LogindSystemPowerTest, EverySessionIsTriedAndEachFailureIsNamed) {
+    MakeLogindFail("LockSession", "s", "org.freedesktop.login1.NoSuchSession", "gone");
+    if (HasFatalFailure()) return;
+    std::string reason;
+    EXPECT_FALSE(power->Lock(reason));
+    EXPECT_EQ(Requests(), (Calls{"LockSession(c1)", "LockSession(c3)"}));
+    EXPECT_NE(reason.find("session c1: org.freedesktop.login1.NoSuchSession: gone"),
+              std::string::npos)
+        << reason;
+    EXPECT_NE(reason.find("session c3: "), std::string::npos) << reason;
+}
+
+TEST_F(LogindSystemPowerTest, NoBusAtTheAddressIsNoSystemBusWithTheReason) {
+    const std::string ours = ::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string missing = "unix:path=" + folder + "/no-bus";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", missing.c_str(), 1);
+    std::string error;
+    const SystemBus none = OpenSystemBus(error);
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ours.c_str(), 1);
+    EXPECT_FALSE(none);
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 # one-time reboot is requested and leaves the file first; the repeating lock
 # locks the owner's session and stays. Run as root with the schedule in another
 # user's folder, as the installed service does, the file is rewritten with
-# that user's rights. SIGTERM, as systemd stops it, ends it with status 0.
+# that user's rights. SIGTERM, as systemd stops it, ends it with status 0; with
+# no system bus it says so and ends with status 1.
 #
 #   service_end_to_end_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
 set -u
@@ -77,3 +78,13 @@ wait "$service_pid"
 status=$?
 [ $status -eq 0 ] || { cat "$work/service.log" >&2; fail "stopped by SIGTERM, it ended with status $status"; }
 echo "SIGTERM ended it with status 0"
+
+# No system bus at its address: one line in the log and status 1, so systemd
+# starts it again (Restart=on-failure) once the bus is there.
+status=0
+DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" "${limit[@]}" "$service" --schedule "$schedule" \
+    --user "$owner" 2>"$work/no-bus.log" || status=$?
+[ $status -eq 1 ] || fail "with no system bus, it ended with status $status: $(cat "$work/no-bus.log")"
+grep -qxF "<3>No system bus: Failed to connect to unix:path=$work/no-bus: No such file or directory" \
+    "$work/no-bus.log" || fail "with no system bus, it said: $(cat "$work/no-bus.log")"
+echo "no system bus: said so, status 1"

@@ -123,7 +123,7 @@ command -v systemd-analyze >/dev/null || fail "systemd-analyze is missing"
     echo "the unit's exposure score: $score"
 }
 # Limits that keep the machine responsive whatever the service meets.
-for setting in CPUQuota=20% IOWeight=10 Nice=10 IOSchedulingClass=idle; do
+for setting in CPUQuota=20% IOWeight=10 Nice=10 IOSchedulingClass=idle MemoryMax=32M; do
     grep -qxF "$setting" "$unit" || fail "the unit lacks $setting"
 done
 grep -q '^WantedBy=multi-user.target$' "$unit" || fail "the unit is not started at boot"

@@ -1,16 +1,21 @@
 #include "platform/linux/file_identity.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/fsuid.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace tolvane {
 
-std::optional<UserIdentity> LookUpUser(uid_t uid, std::string& error) {
+namespace {
+
+std::optional<UserIdentity> ReadUserDatabase(uid_t uid, std::string& error) {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -33,6 +38,98 @@ std::optional<UserIdentity> LookUpUser(uid_t uid, std::string& error) {
     }
     groups.resize(static_cast<std::size_t>(count));
     user.groups = std::move(groups);
+    return user;
+}
+
+// The child's answer on the pipe: this, then the groups, then the error's bytes.
+struct Answer {
+    std::uint32_t found;
+    uid_t uid;
+    gid_t gid;
+    std::uint32_t groups;
+    std::uint32_t errorBytes;
+};
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, next, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::string ReadAll(int fd) {
+    std::string read;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return read;
+        read.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+[[noreturn]] void AnswerFromChild(int fd, uid_t uid) {
+    std::string error;
+    const auto user = ReadUserDatabase(uid, error);
+    const Answer answer{user ? 1u : 0u, user ? user->uid : 0, user ? user->gid : 0,
+                        user ? static_cast<std::uint32_t>(user->groups.size()) : 0,
+                        static_cast<std::uint32_t>(error.size())};
+    const bool sent =
+        WriteAll(fd, &answer, sizeof answer) &&
+        (!user || WriteAll(fd, user->groups.data(), user->groups.size() * sizeof(gid_t))) &&
+        WriteAll(fd, error.data(), error.size());
+    // No exit handlers: they belong to the parent.
+    ::_exit(sent ? 0 : 1);
+}
+
+}  // namespace
+
+std::optional<UserIdentity> LookUpUser(uid_t uid, std::string& error) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        error = std::string("the user database could not be asked: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        AnswerFromChild(ends[1], uid);
+    }
+    const int forkError = errno;
+    ::close(ends[1]);
+    const std::string answered = child > 0 ? ReadAll(ends[0]) : std::string();
+    ::close(ends[0]);
+    if (child < 0) {
+        error = std::string("the user database could not be asked: ") + std::strerror(forkError);
+        return std::nullopt;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    Answer answer{};
+    bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && answered.size() >= sizeof answer;
+    if (whole) {
+        std::memcpy(&answer, answered.data(), sizeof answer);
+        whole = answered.size() ==
+                sizeof answer + std::size_t{answer.groups} * sizeof(gid_t) + answer.errorBytes;
+    }
+    if (!whole) {
+        error = "the user database gave no answer for the number " + std::to_string(uid);
+        return std::nullopt;
+    }
+    const char* groups = answered.data() + sizeof answer;
+    const char* errorText = groups + std::size_t{answer.groups} * sizeof(gid_t);
+    if (!answer.found) {
+        error.assign(errorText, answer.errorBytes);
+        return std::nullopt;
+    }
+    UserIdentity user{answer.uid, answer.gid, std::vector<gid_t>(answer.groups)};
+    std::memcpy(user.groups.data(), groups, user.groups.size() * sizeof(gid_t));
     return user;
 }
 

@@ -17,7 +17,11 @@ struct UserIdentity {
 };
 
 // The identity of the user with this number, from the user database; nothing,
-// with the reason in `error`, when there is no such user.
+// with the reason in `error`, when there is no such user. The database is read
+// in a child process, so the modules nsswitch.conf names (systemd, sss,
+// ldap...) and the libraries they bring are never loaded into the caller,
+// which may run for months. It forks: call it while the process has one
+// thread.
 std::optional<UserIdentity> LookUpUser(uid_t uid, std::string& error);
 
 // From now on every file operation of this process is checked as `user`'s:

@@ -1,45 +1,99 @@
 #include "platform/linux/logind_system_power.h"
 
-#include <QDBusArgument>
-#include <QDBusError>
-#include <QDBusMessage>
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 namespace tolvane {
 
 namespace {
 
-const QString kLogind = "org.freedesktop.login1";
-const QString kLogindPath = "/org/freedesktop/login1";
-const QString kManager = "org.freedesktop.login1.Manager";
-constexpr quint64 kBlockInhibitorsForRoot = 1;
+constexpr const char* kLogind = "org.freedesktop.login1";
+constexpr const char* kLogindPath = "/org/freedesktop/login1";
+constexpr const char* kManager = "org.freedesktop.login1.Manager";
+constexpr std::uint64_t kBlockInhibitorsForRoot = 1;
 
-std::string Describe(const QDBusError& error) {
-    return (error.name() + ": " + error.message()).toStdString();
+struct MessageUnref {
+    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
+
+// Frees what sd-bus put in the error, whichever way the call ends.
+struct Error {
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    ~Error() { sd_bus_error_free(&error); }
+};
+
+std::string Describe(const sd_bus_error& error, int result) {
+    if (!sd_bus_error_is_set(&error)) return std::strerror(-result);
+    return std::string(error.name) + ": " + (error.message ? error.message : "");
+}
+
+// One method of logind's manager, called with nobody to ask: the message says
+// no interactive authorization may be started for it. Waits for the answer;
+// false with the reason (and whether logind lacks the method) on an error.
+template <typename... Arguments>
+bool CallManager(sd_bus* bus, const char* method, std::string& reason, bool* unknownMethod,
+                 Message* reply, const char* signature, Arguments... arguments) {
+    Error error;
+    sd_bus_message* made = nullptr;
+    int result = sd_bus_message_new_method_call(bus, &made, kLogind, kLogindPath, kManager, method);
+    const Message call(made);
+    if (result >= 0) result = sd_bus_message_set_allow_interactive_authorization(made, 0);
+    if (result >= 0 && signature) result = sd_bus_message_append(made, signature, arguments...);
+    sd_bus_message* answer = nullptr;
+    // 0: sd-bus's own time limit for an answer (25 s, as libdbus has it).
+    if (result >= 0) result = sd_bus_call(bus, made, 0, &error.error, &answer);
+    Message answered(answer);
+    if (result < 0) {
+        reason = Describe(error.error, result);
+        if (unknownMethod) {
+            *unknownMethod = sd_bus_error_has_name(&error.error, SD_BUS_ERROR_UNKNOWN_METHOD);
+        }
+        return false;
+    }
+    if (reply) *reply = std::move(answered);
+    return true;
 }
 
 }  // namespace
 
-LogindSystemPower::LogindSystemPower(QDBusConnection systemBus, uid_t user)
-    : bus_(std::move(systemBus)), user_(user) {}
-
-bool LogindSystemPower::Call(const QString& method, const QVariantList& arguments,
-                             std::string& reason) {
-    auto message = QDBusMessage::createMethodCall(kLogind, kLogindPath, kManager, method);
-    message.setArguments(arguments);
-    message.setInteractiveAuthorizationAllowed(false);
-    const QDBusMessage reply = bus_.call(message);
-    if (reply.type() != QDBusMessage::ErrorMessage) return true;
-    reason = Describe(QDBusError(reply));
-    return false;
+void SystemBusCloser::operator()(sd_bus* bus) const {
+    sd_bus_flush_close_unref(bus);
 }
 
-bool LogindSystemPower::EndMachine(const QString& withFlags, const QString& plain, bool force,
+SystemBus OpenSystemBus(std::string& error) {
+    sd_bus* opened = nullptr;
+    int result = sd_bus_open_system(&opened);
+    SystemBus bus(opened);
+    // Connecting may finish later; the bus's greeting (our unique name) shows
+    // that it is there and takes us, as a connection made at once would.
+    const char* unique = nullptr;
+    if (result >= 0) result = sd_bus_get_unique_name(bus.get(), &unique);
+    if (result >= 0) return bus;
+    // The address sd-bus took, for the log: it reads the same variable.
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    error = std::string("Failed to connect to ") +
+            (address && *address ? address : "unix:path=/run/dbus/system_bus_socket") + ": " +
+            std::strerror(-result);
+    return nullptr;
+}
+
+LogindSystemPower::LogindSystemPower(sd_bus* systemBus, uid_t user)
+    : bus_(systemBus), user_(user) {}
+
+bool LogindSystemPower::EndMachine(const char* withFlags, const char* plain, bool force,
                                    std::string& reason) {
     if (!force) {
-        if (Call(withFlags, {QVariant::fromValue(kBlockInhibitorsForRoot)}, reason)) return true;
-        if (reason.rfind("org.freedesktop.DBus.Error.UnknownMethod", 0) != 0) return false;
+        bool unknown = false;
+        if (CallManager(bus_, withFlags, reason, &unknown, nullptr, "t", kBlockInhibitorsForRoot)) {
+            return true;
+        }
+        if (!unknown) return false;
     }
-    return Call(plain, {false}, reason);
+    return CallManager(bus_, plain, reason, nullptr, nullptr, "b", 0);
 }
 
 bool LogindSystemPower::Reboot(bool force, std::string& reason) {
@@ -58,40 +112,37 @@ bool LogindSystemPower::Lock(std::string& reason) {
     return ForEachSession("LockSession", reason);
 }
 
-QStringList LogindSystemPower::UserSessions(std::string& reason) {
-    QStringList sessions;
-    const QDBusMessage reply =
-        bus_.call(QDBusMessage::createMethodCall(kLogind, kLogindPath, kManager, "ListSessions"));
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        reason = Describe(QDBusError(reply));
+std::vector<std::string> LogindSystemPower::UserSessions(std::string& reason) {
+    std::vector<std::string> sessions;
+    Message reply;
+    if (!CallManager(bus_, "ListSessions", reason, nullptr, &reply, nullptr)) return sessions;
+    // a(susso): id, uid, user name, seat, object path.
+    int result = sd_bus_message_enter_container(reply.get(), 'a', "(susso)");
+    const char *id = nullptr, *name = nullptr, *seat = nullptr, *path = nullptr;
+    std::uint32_t uid = 0;
+    while (result > 0 && (result = sd_bus_message_read(reply.get(), "(susso)", &id, &uid, &name,
+                                                       &seat, &path)) > 0) {
+        if (uid == user_) sessions.emplace_back(id);
+    }
+    if (result < 0) {
+        // Half a list could leave out a session of the user's: none is acted on.
+        sessions.clear();
+        reason =
+            std::string("logind's list of sessions could not be read: ") + std::strerror(-result);
         return sessions;
     }
-    // a(susso): id, uid, user name, seat, object path.
-    const QDBusArgument list = reply.arguments().value(0).value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        QString id, name, seat;
-        uint uid = 0;
-        QDBusObjectPath path;
-        list.beginStructure();
-        list >> id >> uid >> name >> seat >> path;
-        list.endStructure();
-        if (uid == user_) sessions << id;
-    }
-    list.endArray();
-    if (sessions.isEmpty()) reason = "no session of user " + std::to_string(user_);
+    if (sessions.empty()) reason = "no session of user " + std::to_string(user_);
     return sessions;
 }
 
-bool LogindSystemPower::ForEachSession(const QString& method, std::string& reason) {
-    const QStringList sessions = UserSessions(reason);
-    bool all = !sessions.isEmpty();
-    for (const QString& id : sessions) {
+bool LogindSystemPower::ForEachSession(const char* method, std::string& reason) {
+    const std::vector<std::string> sessions = UserSessions(reason);
+    bool all = !sessions.empty();
+    for (const std::string& id : sessions) {
         std::string failed;
-        if (!Call(method, {id}, failed)) {
+        if (!CallManager(bus_, method, failed, nullptr, nullptr, "s", id.c_str())) {
             all = false;
-            reason +=
-                (reason.empty() ? "" : "; ") + ("session " + id.toStdString() + ": " + failed);
+            reason += (reason.empty() ? "" : "; ") + ("session " + id + ": " + failed);
         }
     }
     return all;

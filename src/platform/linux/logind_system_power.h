@@ -2,15 +2,27 @@
 
 #include <sys/types.h>
 
-#include <QDBusConnection>
-#include <QString>
-#include <QStringList>
-#include <QVariantList>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/system_power.h"
 
+struct sd_bus;
+
 namespace tolvane {
+
+struct SystemBusCloser {
+    void operator()(sd_bus* bus) const;
+};
+// A connection to the system bus through libsystemd's sd-bus, closed (after
+// what is queued has gone out) when it goes.
+using SystemBus = std::unique_ptr<sd_bus, SystemBusCloser>;
+
+// The system bus, connected and greeted (as sd-bus finds it: the address in
+// DBUS_SYSTEM_BUS_ADDRESS, or the machine's own socket). Nothing, with the
+// reason in `error`, when there is none to talk to.
+SystemBus OpenSystemBus(std::string& error);
 
 // What the service does to the machine through systemd-logind. The service
 // runs as root with nobody to ask, so every call is non-interactive:
@@ -23,10 +35,12 @@ namespace tolvane {
 //                       no desktop of its own to ask, plain and forced are one
 //   lock                LockSession of each of the user's sessions
 // Shut down means power off: logind's halt leaves the machine running.
-// "The user" is the one whose schedule the service carries out.
+// "The user" is the one whose schedule the service carries out. Each call
+// waits for logind's answer, so no event loop needs to run.
 class LogindSystemPower final : public SystemPower {
   public:
-    LogindSystemPower(QDBusConnection systemBus, uid_t user);
+    // `systemBus` stays the caller's and must outlive this.
+    LogindSystemPower(sd_bus* systemBus, uid_t user);
 
     bool Reboot(bool force, std::string& reason) override;
     bool ShutDown(bool force, std::string& reason) override;
@@ -34,13 +48,11 @@ class LogindSystemPower final : public SystemPower {
     bool Lock(std::string& reason) override;
 
   private:
-    bool Call(const QString& method, const QVariantList& arguments, std::string& reason);
-    bool EndMachine(const QString& withFlags, const QString& plain, bool force,
-                    std::string& reason);
-    bool ForEachSession(const QString& method, std::string& reason);
-    QStringList UserSessions(std::string& reason);
+    bool EndMachine(const char* withFlags, const char* plain, bool force, std::string& reason);
+    bool ForEachSession(const char* method, std::string& reason);
+    std::vector<std::string> UserSessions(std::string& reason);
 
-    QDBusConnection bus_;
+    sd_bus* bus_;
     uid_t user_;
 };
 

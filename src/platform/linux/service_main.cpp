@@ -2,15 +2,12 @@
 // system service. Usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusError>
 #include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/linux/file_identity.h"
+#include "platform/linux/linux_service_start.h"
 #include "platform/linux/logind_system_power.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/posix_file_system.h"
@@ -43,9 +40,16 @@ int main(int argc, char** argv) {
         std::puts("tolvane-service " TOLVANE_VERSION);
         return 0;
     }
-    std::string error = ServiceUserProblem(::geteuid(), options->user);
-    if (!error.empty()) return Refuse(error);
-    const uid_t owner = options->user.value_or(::geteuid());
+    // The user's identity for files, before the schedule's path is looked at
+    // even once (the schedule lives where its user decides what stands on its
+    // path), and before any thread starts, so all inherit it.
+    const LinuxServiceStart start = TakeServiceUser(::geteuid(), options->user);
+    if (start.exitStatus == kServiceRefused) return Refuse(start.problem);
+    if (start.exitStatus != 0) {
+        std::fprintf(stderr, "tolvane-service: %s\n", start.problem.c_str());
+        return start.exitStatus;
+    }
+    const uid_t owner = start.owner;
     // A session of its own, so no terminal a user names as the schedule can
     // become the service's (systemd starts it so already; by hand, it may
     // already lead a process group, and stays in the caller's session).
@@ -59,33 +63,18 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The schedule lives where its user decides what stands on its path (a
-    // link, a folder that is not there yet, another user's file). Before the
-    // path is looked at even once, every file operation becomes the user's:
-    // a link can then lead only where the user could go anyway. Root keeps its
-    // uid for the calls to logind alone. No thread runs yet, so all inherit it.
-    if (::geteuid() == 0) {
-        const auto user = LookUpUser(owner, error);
-        if (!user) return Refuse(error);
-        if (!UseUsersRightsForFiles(*user, error)) {
-            std::fprintf(stderr, "tolvane-service: %s\n", error.c_str());
-            return 1;
-        }
-    }
-
-    // Qt's D-Bus wants an application object; its calls to logind block until
-    // answered on D-Bus's own thread, so no event loop needs to run.
-    QCoreApplication app(argc, argv);
-    QDBusConnection bus = QDBusConnection::systemBus();
+    // Every call to logind waits for its answer, so no event loop runs.
     StderrServiceLog log;
-    if (!bus.isConnected()) {
-        log.Error("No system bus: " + bus.lastError().message().toStdString());
+    std::string error;
+    const SystemBus bus = OpenSystemBus(error);
+    if (!bus) {
+        log.Error("No system bus: " + error);
         return 1;
     }
 
     PosixFileSystem files(FolderOf(options->schedule, "/"));
     PosixClock clock;
-    LogindSystemPower power(bus, owner);
+    LogindSystemPower power(bus.get(), owner);
     ScheduleService service(files, options->schedule, clock, power, log);
     service.StopWhen([&] { return !waiter.WaitFor(0); });
     log.Info("Carrying out " + options->schedule + " for user " + std::to_string(owner) +

@@ -10,8 +10,8 @@ namespace tolvane {
 // (Ctrl+C). Both signals are blocked and read from a signalfd instead, so a
 // stop never lands in the middle of a tick: the loop ends at its next wait.
 // A signal is blocked only for the thread that blocks it and the threads it
-// starts later, so make this before any other thread starts (Qt's D-Bus
-// thread among them).
+// starts later, so make this before any other thread starts (the thread
+// that waits for a schedule's lock among them).
 class SignalServiceWaiter final : public ServiceWaiter {
   public:
     SignalServiceWaiter();
