@@ -1,9 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <set>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "platform/clock.h"
