@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "platform/action_journal.h"
+
 namespace tolvane {
 
-// Where a service writes what it did: the system's log.
-class ServiceLog {
+// Where a service writes what it did: the system's log. Records of actions
+// carry their facts as fields where the log keeps fields.
+class ServiceLog : public ActionJournal {
   public:
-    virtual ~ServiceLog() = default;
     virtual void Info(const std::string& text) = 0;
     virtual void Error(const std::string& text) = 0;
 };

@@ -25,6 +25,20 @@ class SystemPower {
     // platform whose answers come later tells any; an empty `told` stops it.
     using Failed = std::function<void(const std::string& what)>;
     virtual void TellFailures(Failed told) { static_cast<void>(told); }
+
+    // For the machine's schedule: tells everyone on the machine, as the
+    // system's own delayed shutdown does, that it reboots (`reboot`) or
+    // shuts down in `secondsFromNow`; a second announcement takes the
+    // first's place. Only an announcement: the action itself is requested
+    // as ever, after CancelAnnouncement. Platforms without one do nothing.
+    virtual bool AnnounceEnd(bool reboot, double secondsFromNow, std::string& reason) {
+        static_cast<void>(reboot), static_cast<void>(secondsFromNow), static_cast<void>(reason);
+        return true;
+    }
+    virtual bool CancelAnnouncement(std::string& reason) {
+        static_cast<void>(reason);
+        return true;
+    }
 };
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/admin_only.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/service_log.h"
@@ -26,6 +27,37 @@ inline constexpr std::size_t kServiceMaxScheduleBytes = 4 * 1024 * 1024;
 // of its own.
 class ScheduleService {
   public:
+    // The machine's schedule, run for everybody: the administrators' file,
+    // read and never rewritten; refused (logged once, nothing run) while
+    // others than administrators can change it.
+    struct Machine {
+        std::string stateFolder;  // its lock, run record and done record
+        AdminOnlyCheck* adminOnly = nullptr;
+        // How long before a reboot or shutdown line's minute the machine is
+        // told of it (SystemPower::AnnounceEnd); 0: never.
+        int noticeMinutes = 5;
+    };
+    // A user's schedule beside the machine's: at a minute where a line of
+    // the machine's is due, the machine's service acts and the user's lines
+    // of that minute are not run.
+    struct MachineBeside {
+        std::string schedulePath;
+        std::string stateFolder;
+        AdminOnlyCheck* adminOnly = nullptr;
+    };
+    struct Setup {
+        FileSystem& files;
+        std::string schedulePath;
+        Clock& clock;
+        SystemPower& power;
+        ServiceLog& log;
+        // Whom it acts for, as records of actions name it: the user's name
+        // (or number), or kRecordAllUsers for the machine.
+        std::string user;
+        std::optional<Machine> machine{};
+        std::optional<MachineBeside> machineBeside{};
+    };
+    explicit ScheduleService(const Setup& setup);
     ScheduleService(FileSystem& files, std::string schedulePath, Clock& clock, SystemPower& power,
                     ServiceLog& log);
 

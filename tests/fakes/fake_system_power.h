@@ -43,8 +43,13 @@ class FakeServiceLog final : public ServiceLog {
   public:
     std::vector<std::string> infos;
     std::vector<std::string> errors;
+    std::vector<ActionRecord> records;  // also among infos or errors, by their message
     void Info(const std::string& text) override { infos.push_back(text); }
     void Error(const std::string& text) override { errors.push_back(text); }
+    void Record(const ActionRecord& record) override {
+        records.push_back(record);
+        (record.error ? errors : infos).push_back(record.message);
+    }
 };
 
 }  // namespace tolvane::testing

@@ -15,6 +15,9 @@ class StderrServiceLog final : public ServiceLog {
   public:
     void Info(const std::string& text) override { Write("<6>", text); }
     void Error(const std::string& text) override { Write("<3>", text); }
+    void Record(const ActionRecord& record) override {
+        Write(record.error ? "<3>" : "<6>", record.message);
+    }
 
   private:
     static void Write(const char* priority, const std::string& text) {

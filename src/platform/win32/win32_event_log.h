@@ -35,6 +35,9 @@ class Win32EventLog final : public ServiceLog {
         write_(EVENTLOG_INFORMATION_TYPE, kEventInfo, text);
     }
     void Error(const std::string& text) override { write_(EVENTLOG_ERROR_TYPE, kEventError, text); }
+    void Record(const ActionRecord& record) override {
+        record.error ? Error(record.message) : Info(record.message);
+    }
 
   private:
     Writer write_;

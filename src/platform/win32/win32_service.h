@@ -109,6 +109,9 @@ class ConsoleLog final : public ServiceLog {
   public:
     void Info(const std::string& text) override { Write("info", text); }
     void Error(const std::string& text) override { Write("error", text); }
+    void Record(const ActionRecord& record) override {
+        Write(record.error ? "error" : "info", record.message);
+    }
 
   private:
     static void Write(const char* kind, const std::string& text);
