@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +26,27 @@ inline constexpr std::string_view kMachineStateFolderName = "state";
 inline constexpr std::string_view kMachineScheduleName = "rebootdata.kx";
 
 // In the state folder, beside the run record: the one-time lines of the
-// machine's schedule that ran, each as written, one per CR LF line. A line
-// stays there while it stands in the schedule; removed from the schedule, it
-// leaves the record, and added again it runs again.
+// machine's schedule that ran, one per CR LF line, each as the minute it ran
+// at, a tab and the line as written. A line stays there while it stands in
+// the schedule; removed from the schedule, it leaves the record, and added
+// again it runs again.
 inline constexpr std::string_view kMachineDoneName = "rebootdata.kx.done";
+
+// The most of the machine's schedule, or of its done record, that is read:
+// as much as a user's schedule may hold.
+inline constexpr std::size_t kMachineScheduleMaxBytes = 4 * 1024 * 1024;
+
+// Whether a line runs only once ("Repeat NO").
+bool IsOneTimeLine(const std::string& line);
+
+struct SpentLine {
+    long long minute = 0;  // a WallMinute
+    std::string line;
+    bool operator==(const SpentLine&) const = default;
+};
+// The done record's entries; what is not an entry is passed over.
+std::vector<SpentLine> ReadDoneRecord(std::string_view bytes);
+std::string DoneRecordBytes(const std::vector<SpentLine>& spent);
 
 // The machine's schedule as a user's window and service see it.
 struct MachineLines {
@@ -39,8 +57,11 @@ struct MachineLines {
     // cannot be read); empty when it is read, or simply missing.
     std::string problem;
 };
+// One-time lines that ran are left out, except those that ran at
+// `keepSpentFrom` or later (the machine acted at that minute after all).
 MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath,
-                              const std::string& stateFolder, AdminOnlyCheck& adminOnly);
+                              const std::string& stateFolder, AdminOnlyCheck& adminOnly,
+                              long long keepSpentFrom = (1LL << 62));
 
 // The state folder's done record, for `stateFolder` written with `separator`.
 std::string MachineDonePath(const std::string& stateFolder, char separator);

@@ -66,16 +66,20 @@ std::optional<std::string> RemoveEveryScheduleLine(std::string_view bytes,
     return ScheduleFileBytes(lines);
 }
 
-ScheduleStore::ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes)
-    : files_(files), path_(std::move(path)), maxBytes_(maxBytes) {}
+ScheduleStore::ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes,
+                             std::string sharedFiles)
+    : files_(files),
+      path_(std::move(path)),
+      maxBytes_(maxBytes),
+      shared_(sharedFiles.empty() ? path_ : std::move(sharedFiles)) {}
 
 std::unique_ptr<FileLock> ScheduleStore::Lock(std::string& reason) {
-    return files_.LockFile(path_ + std::string(kLockFileSuffix), LockKind::Exclusive,
+    return files_.LockFile(shared_ + std::string(kLockFileSuffix), LockKind::Exclusive,
                            kScheduleLockWaitSeconds, reason);
 }
 
 std::unique_ptr<FileLock> ScheduleStore::HoldWindowLock(std::string& reason) {
-    return files_.LockFile(path_ + std::string(kWindowLockSuffix), LockKind::Shared,
+    return files_.LockFile(shared_ + std::string(kWindowLockSuffix), LockKind::Shared,
                            kScheduleLockWaitSeconds, reason);
 }
 
@@ -124,7 +128,7 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
 
 std::unique_ptr<FileLock> ScheduleStore::LockInSteps(const std::function<bool()>& keepWaiting,
                                                      std::string& reason) {
-    const std::string path = path_ + std::string(kLockFileSuffix);
+    const std::string path = shared_ + std::string(kLockFileSuffix);
     for (;;) {
         auto lock = files_.LockFile(path, LockKind::Exclusive, kLockStepSeconds, reason);
         if (lock || !keepWaiting()) return lock;
@@ -148,7 +152,7 @@ std::vector<ScheduleStore::Claimed> ScheduleStore::ClaimRuns(const std::vector<D
         // nobody: a repeating line acts, as a schedule without a record
         // would, and the tick's minutes keep it from acting twice; a
         // one-time line that cannot be taken out is not run.
-        const bool held = files_.LockedElsewhere(path_ + std::string(kLockFileSuffix));
+        const bool held = files_.LockedElsewhere(shared_ + std::string(kLockFileSuffix));
         const std::string problem = "the schedule could not be locked (" + reason + ")";
         for (std::size_t i = 0; i < runs.size(); ++i) {
             claims[i].problem = problem;
@@ -214,7 +218,7 @@ std::vector<ScheduleStore::Claimed> ScheduleStore::ClaimRuns(const std::vector<D
 }
 
 ScheduleStore::RunRecord ScheduleStore::LoadRecord(WallMinute minute) {
-    const FileRead found = files_.ReadFile(path_ + std::string(kRunRecordSuffix), kRunRecordMaxBytes);
+    const FileRead found = files_.ReadFile(shared_ + std::string(kRunRecordSuffix), kRunRecordMaxBytes);
     RunRecord record;
     // Each entry: the minute's number, a tab, the line, CR LF. Entries far
     // from this minute are dropped, so the record stays a day's worth.
@@ -242,7 +246,7 @@ bool ScheduleStore::SaveRecord(RunRecord& record, const std::vector<const DueRun
         record.kept += kLineEnd;
     }
     const WriteResult written =
-        ReplaceFileContents(files_, path_ + std::string(kRunRecordSuffix), record.kept);
+        ReplaceFileContents(files_, shared_ + std::string(kRunRecordSuffix), record.kept);
     reason = written.reason;
     return written.ok;
 }

@@ -40,7 +40,11 @@ inline constexpr WallMinute kRunRecordMinutes = 24 * 60;
 // the shared lock, to the file as it is at that moment, never to an older copy.
 class ScheduleStore {
   public:
-    ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes);
+    // `sharedFiles`: where the lock, run record and window lock stand, as a
+    // path their suffixes are added to; the schedule's own path when empty.
+    // A schedule nobody may write beside (the machine's) keeps them elsewhere.
+    ScheduleStore(FileSystem& files, std::string path, std::size_t maxBytes,
+                  std::string sharedFiles = {});
 
     const std::string& Path() const { return path_; }
     std::size_t MaxBytes() const { return maxBytes_; }
@@ -104,7 +108,7 @@ class ScheduleStore {
 
     // Held by a window while it runs; many windows can hold it at once.
     std::unique_ptr<FileLock> HoldWindowLock(std::string& reason);
-    bool WindowRunning() { return files_.LockedElsewhere(path_ + std::string(kWindowLockSuffix)); }
+    bool WindowRunning() { return files_.LockedElsewhere(shared_ + std::string(kWindowLockSuffix)); }
 
   private:
     struct RunRecord {
@@ -128,6 +132,7 @@ class ScheduleStore {
     FileSystem& files_;
     std::string path_;
     std::size_t maxBytes_;
+    std::string shared_;
 };
 
 // The file's bytes without every line equal to `line` (compared as the reader

@@ -29,6 +29,16 @@ class FakeSystemPower final : public SystemPower {
     }
     bool Lock(std::string& reason) override { return Record(false, "lock", reason); }
     void TellFailures(Failed failed) override { told = std::move(failed); }
+    // Among the requests as "announce reboot in 270 s" and "take back the announcement".
+    bool AnnounceEnd(bool reboot, double secondsFromNow, std::string& reason) override {
+        return Record(false,
+                      std::string("announce ") + (reboot ? "reboot" : "shutdown") + " in " +
+                          std::to_string(static_cast<long>(secondsFromNow)) + " s",
+                      reason);
+    }
+    bool CancelAnnouncement(std::string& reason) override {
+        return Record(false, "take back the announcement", reason);
+    }
 
   private:
     bool Record(bool force, const std::string& what, std::string& reason) {
