@@ -60,7 +60,9 @@ TEST(WindowLayout, TheMachinesLinesStandBelowBothPanelsUnderTheirLabel) {
     EXPECT_LE(label.top + label.height, lines.top);
     EXPECT_EQ(lines.height, Control(ControlId::ScheduleLines).height) << "four lines show";
     for (const auto& c : MainWindowControls()) {
-        if (c.id != ControlId::MachineLines) EXPECT_NE(c.kind, ControlKind::ShownLines) << c.name;
+        if (c.id != ControlId::MachineLines) {
+            EXPECT_NE(c.kind, ControlKind::ShownLines) << c.name;
+        }
     }
 }
 
