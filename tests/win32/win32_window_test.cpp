@@ -209,6 +209,7 @@ Expected ExpectedFor(ControlKind kind) {
         case ControlKind::DropDownCombo:
             return {"ComboBox", CBS_DROPDOWN};
         case ControlKind::ListBox:
+        case ControlKind::ShownLines:
             return {"ListBox", 0};
         case ControlKind::Label:
             return {"Static", SS_LEFT};
@@ -234,7 +235,7 @@ TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
     RECT client;
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, 442);
-    EXPECT_EQ(client.bottom, 359);
+    EXPECT_EQ(client.bottom, 444);
 
     int children = 0;
     for (HWND c = GetWindow(window.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -253,10 +254,13 @@ TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
             EXPECT_EQ(style & 3u, expected.typeBits);
         } else if (spec.kind == ControlKind::ListBox) {
             EXPECT_EQ(style & LBS_SORT, 0u) << "the program orders the lines itself";
+        } else if (spec.kind == ControlKind::ShownLines) {
+            EXPECT_EQ(style & LBS_SORT, 0u) << "the lines keep the file's order";
+            EXPECT_NE(style & LBS_NOSEL, 0u) << "read, never chosen";
         } else {
             EXPECT_EQ(style & 0xFu, expected.typeBits);
         }
-        if (spec.kind == ControlKind::ListBox) {
+        if (spec.kind == ControlKind::ListBox || spec.kind == ControlKind::ShownLines) {
             EXPECT_EQ(TextOf(control), "");
         } else {
             EXPECT_EQ(TextOf(control), spec.caption);
@@ -468,6 +472,7 @@ std::vector<std::string> CutTexts(Win32MainWindow& window) {
                 }
                 case ControlKind::BorderlessFrame:
                 case ControlKind::ListBox:
+                case ControlKind::ShownLines:
                     break;
             }
         }
