@@ -19,7 +19,8 @@ std::vector<LocalTime> EveryMinuteOfAWeek() {
     std::vector<LocalTime> minutes;
     for (int w = 0; w < 7; ++w) {
         for (int h = 0; h < 24; ++h) {
-            for (int m = 0; m < 60; ++m) minutes.push_back(LocalTime::Of(2026, 12, 6 + w, w, h, m, 0));
+            for (int m = 0; m < 60; ++m)
+                minutes.push_back(LocalTime::Of(2026, 12, 6 + w, w, h, m, 0));
         }
     }
     return minutes;
@@ -103,7 +104,9 @@ const LineCase kLines[] = {
     {"7\0:05 AM-Reboot-Repeat YES-Every Day"s, false, "no such hour"},
     {"7:05 AM-Reb\0oot-Repeat YES-Every Day"s, false, "no action"},
     {"7:05 AM-Reboot\0-Repeat YES-Every Day"s, true, ""},  // still holds the word
-    {"\xEF\xBB\xBF" "7:05 AM-Reboot-Repeat YES-Every Day", false, "byte order mark"},
+    {"\xEF\xBB\xBF"
+     "7:05 AM-Reboot-Repeat YES-Every Day",
+     false, "byte order mark"},
     {"\xD9\xA7:05 AM-Reboot-Repeat YES-Every Day", false, "no such hour"},  // an Arabic 7
     {"7:05 AM-Reboot-Repeat YES-Every\tDay", false, "no such day"},
     {"7:05 AM-Reboot-Repeat YES-Every Day\r", false, "no such day"},
@@ -158,15 +161,21 @@ TEST(CheckScheduleLines, TakesTheLinesTheServiceReadsAndReportsWhatItNeverReads)
         {"the last line without CR LF", good + "\r\n" + good, {{2, "no CR LF ends it"}}},
         {"a single line without CR LF", good, {{1, "no CR LF ends it"}}},
         {"a bad last line without CR LF", bad, {{1, "no CR LF ends it"}}},
-        {"lines ended by LF alone", good + "\n" + good + "\n\n",
+        {"lines ended by LF alone",
+         good + "\n" + good + "\n\n",
          {{1, "ends with LF alone"}, {2, "ends with LF alone"}}},
-        {"lines ended by LF alone after a read one", good + "\r\n" + good + "\n" + good + "\n",
+        {"lines ended by LF alone after a read one",
+         good + "\r\n" + good + "\n" + good + "\n",
          {{2, "ends with LF alone"}, {3, "ends with LF alone"}}},
-        {"an LF joining two lines", good + "\n" + good + "\r\n" + bad + "\r\n",
+        {"an LF joining two lines",
+         good + "\n" + good + "\r\n" + bad + "\r\n",
          {{1, "joins this and the next line"}, {3, "no such hour"}}},
         {"a CR joining two lines", good + "\r" + good + "\r\n", {{1, "no such day"}}},
         {"a line ended by CR CR LF", good + "\r\r\n", {{1, "no such day"}}},
-        {"UTF-16", "7\0:\0""0\0""5\0 \0A\0M\0\r\0\n\0"s,
+        {"UTF-16",
+         "7\0:\0"
+         "0\0"
+         "5\0 \0A\0M\0\r\0\n\0"s,
          {{1, "ends with LF alone"}, {2, "no CR LF ends it"}}},
     };
     for (const Case& c : cases) {
@@ -187,14 +196,21 @@ TEST(CheckReport, NamesEachLineAndReasonAndShowsNoByteThatCouldSteerATerminal) {
     const std::vector<LineProblem> problems = {
         {3, "13:00 PM-Reboot-Repeat NO-Every Day", "no such hour: \"13\""},
         {4, "7:05 AM-Reboot-Repeat NO-\x1b]0;owned\x07", "no such day: \"\x1b]0;owned\x07\""},
-        {5, "7:05 AM-Reboot-Repeat NO-\xC2\x9B" "31m", "no such day"},
+        {5,
+         "7:05 AM-Reboot-Repeat NO-\xC2\x9B"
+         "31m",
+         "no such day"},
     };
-    EXPECT_EQ(CheckReport(problems, LogBytes::Utf8),
-              "line 3: no such hour: \"13\": 13:00 PM-Reboot-Repeat NO-Every Day\n"
-              "line 4: no such day: \"\\x1b]0;owned\\x07\": 7:05 AM-Reboot-Repeat NO-\\x1b]0;owned\\x07\n"
-              "line 5: no such day: 7:05 AM-Reboot-Repeat NO-\\u009b31m\n");
+    EXPECT_EQ(
+        CheckReport(problems, LogBytes::Utf8),
+        "line 3: no such hour: \"13\": 13:00 PM-Reboot-Repeat NO-Every Day\n"
+        "line 4: no such day: \"\\x1b]0;owned\\x07\": 7:05 AM-Reboot-Repeat NO-\\x1b]0;owned\\x07\n"
+        "line 5: no such day: 7:05 AM-Reboot-Repeat NO-\\u009b31m\n");
     // A Windows console shows every byte above 0x7F as a character of its code page.
-    EXPECT_NE(CheckReport(problems, LogBytes::CodePage).find("NO-\xC2\x9B" "31m\n"), std::string::npos);
+    EXPECT_NE(CheckReport(problems, LogBytes::CodePage)
+                  .find("NO-\xC2\x9B"
+                        "31m\n"),
+              std::string::npos);
     EXPECT_EQ(CheckReport({}, LogBytes::Utf8), "");
 }
 

@@ -109,8 +109,8 @@ std::vector<std::string> WhyNeverRuns(const ScheduleLineParts& parts) {
     // reported, never passed as one that runs.
     const bool afternoon = parts.amPm == "PM";
     const int weekday = *WeekdayOf(parts.dayPiece);
-    const LocalTime minute = LocalTime::Of(2026, 12, 6 + weekday, weekday,
-                                           *HourOf(parts.hour, afternoon), *MinuteOf(parts.minute), 0);
+    const LocalTime minute = LocalTime::Of(
+        2026, 12, 6 + weekday, weekday, *HourOf(parts.hour, afternoon), *MinuteOf(parts.minute), 0);
     if (!IsDue(parts, minute)) whys.push_back("never due");
     return whys;
 }
