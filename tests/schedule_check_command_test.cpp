@@ -59,7 +59,7 @@ TEST(CheckScheduleFile, ExitsWithWhatConfigurationToolsTestAndSaysWhy) {
     }
 }
 
-TEST(CheckScheduleFile, ShowsAPathOrReasonOnlyAsText) {
+TEST(CheckScheduleFile, ShowsAPathOnlyAsText) {
     FakeFileSystem files;
     const std::string path = "/tmp/\x1b[2J\r\n<0>evil.kx";
     const ScheduleCheckOutcome missing = CheckScheduleFile(files, path, LogBytes::Utf8);
