@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <systemd/sd-bus.h>
 
+#include <time.h>
+
 #include <map>
 
 #include "logind_mock.h"
@@ -166,10 +168,12 @@ TEST_F(LogindSystemPowerTest, EveryCallHasLogindsArgumentTypesAndAsksNobody) {
         EXPECT_TRUE(power->LogOff(force, reason)) << reason;
     }
     EXPECT_TRUE(power->Lock(reason)) << reason;
+    EXPECT_TRUE(power->AnnounceEnd(true, 60, reason)) << reason;
+    EXPECT_TRUE(power->CancelAnnouncement(reason)) << reason;
     const std::map<std::string, std::string> signatures = {
-        {"RebootWithFlags", "t"}, {"PowerOffWithFlags", "t"}, {"Reboot", "b"},
-        {"PowerOff", "b"},        {"TerminateSession", "s"},  {"LockSession", "s"},
-        {"ListSessions", ""},
+        {"RebootWithFlags", "t"},  {"PowerOffWithFlags", "t"},      {"Reboot", "b"},
+        {"PowerOff", "b"},         {"TerminateSession", "s"},       {"LockSession", "s"},
+        {"ListSessions", ""},      {"ScheduleShutdown", "st"},      {"CancelScheduledShutdown", ""},
     };
     // What the mock answered, in order, is what the bus must have carried.
     const Calls recorded = LogindCalls();
@@ -231,6 +235,99 @@ TEST_F(LogindSystemPowerTest, NoBusAtTheAddressIsNoSystemBusWithTheReason) {
     EXPECT_FALSE(none);
     EXPECT_NE(error.find(missing), std::string::npos) << error;
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+// ---- The machine's: every user's sessions, and its end announced ----
+
+class MachinePowerTest : public LogindSystemPowerTest {
+  protected:
+    void SetUp() override {
+        LogindSystemPowerTest::SetUp();
+        if (HasFatalFailure()) return;
+        // Beside the fixture's c1, c2 (another user) and c3: a display
+        // manager's login screen, nobody's work.
+        ASSERT_TRUE(CallLogindMock("AddSession", {QString("g1"), QString("seat0"), 120u,
+                                                  QString("Debian-gdm"), false}));
+        SetClass("g1", "greeter");
+        ClearLogindCalls();
+        machine = std::make_unique<LogindSystemPower>(bus.get());
+    }
+    void SetClass(const QString& session, const QString& sessionClass) {
+        ASSERT_TRUE(testing::CallMock(systemBus, kLogind, "/org/freedesktop/login1/session/" + session,
+                             "UpdateProperties",
+                             {QString("org.freedesktop.login1.Session"),
+                              QVariantMap{{"Class", sessionClass}}}));
+    }
+    static std::uint64_t RealTimeMicroseconds() {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return std::uint64_t(now.tv_sec) * 1000000u + std::uint64_t(now.tv_nsec) / 1000u;
+    }
+
+    std::unique_ptr<LogindSystemPower> machine;
+};
+
+TEST_F(MachinePowerTest, LogOffAndLockActOnEveryPersonsSessionsAndTheMachineAsAUsersWould) {
+    std::string reason;
+    EXPECT_TRUE(machine->LogOff(false, reason)) << reason;
+    EXPECT_EQ(Requests(), (Calls{"TerminateSession(c1)", "TerminateSession(c2)",
+                                 "TerminateSession(c3)"}));
+    EXPECT_TRUE(machine->Lock(reason)) << reason;
+    EXPECT_EQ(Requests(), (Calls{"LockSession(c1)", "LockSession(c2)", "LockSession(c3)"}));
+    EXPECT_TRUE(machine->Reboot(false, reason)) << reason;
+    EXPECT_TRUE(machine->ShutDown(true, reason)) << reason;
+    EXPECT_EQ(Requests(), (Calls{"RebootWithFlags(1)", "PowerOff(false)"}));
+}
+
+TEST_F(MachinePowerTest, WithOnlyTheLoginScreenThereNobodyIsLoggedOnAndNothingIsEnded) {
+    for (const char* session : {"c1", "c2", "c3"}) SetClass(session, "lock-screen");
+    if (HasFatalFailure()) return;
+    std::string reason;
+    EXPECT_FALSE(machine->LogOff(true, reason));
+    EXPECT_EQ(reason, "nobody is logged on");
+    EXPECT_FALSE(machine->Lock(reason));
+    EXPECT_EQ(reason, "nobody is logged on");
+    EXPECT_EQ(Requests(), Calls{});
+}
+
+// The announcement is logind's dry kind, so logind itself never acts on
+// it; its moment is the real-time clock's, seconds ahead.
+TEST_F(MachinePowerTest, TheEndIsAnnouncedAsADryScheduledShutdownAndTakenBack) {
+    const struct {
+        bool reboot;
+        double seconds;
+        const char* type;
+    } cases[] = {{true, 300, "dry-reboot"}, {false, 59.5, "dry-poweroff"}, {true, -3, "dry-reboot"}};
+    for (const auto& c : cases) {
+        std::string reason;
+        const std::uint64_t before = RealTimeMicroseconds();
+        ASSERT_TRUE(machine->AnnounceEnd(c.reboot, c.seconds, reason)) << c.type << ": " << reason;
+        const std::uint64_t after = RealTimeMicroseconds();
+        const Calls calls = Requests();
+        ASSERT_EQ(calls.size(), 1u) << c.type;
+        const std::string prefix = std::string("ScheduleShutdown(") + c.type + ", ";
+        ASSERT_EQ(calls[0].rfind(prefix, 0), 0u) << calls[0];
+        const std::uint64_t when = std::stoull(calls[0].substr(prefix.size()));
+        // A moment already past is announced as now, never as a time before.
+        const auto ahead = std::uint64_t(std::max(c.seconds, 0.0) * 1e6);
+        EXPECT_GE(when, before + ahead) << calls[0];
+        EXPECT_LE(when, after + ahead) << calls[0];
+
+        EXPECT_TRUE(machine->CancelAnnouncement(reason)) << reason;
+        EXPECT_EQ(Requests(), Calls{"CancelScheduledShutdown()"});
+    }
+}
+
+TEST_F(MachinePowerTest, ARefusedAnnouncementIsAFailureWithLogindsWords) {
+    MakeLogindFail("ScheduleShutdown", "st", "org.freedesktop.DBus.Error.AccessDenied", "denied");
+    MakeLogindFail("CancelScheduledShutdown", "", "org.freedesktop.DBus.Error.AccessDenied",
+                   "not yours");
+    if (HasFatalFailure()) return;
+    std::string reason;
+    EXPECT_FALSE(machine->AnnounceEnd(false, 120, reason));
+    EXPECT_EQ(reason, "org.freedesktop.DBus.Error.AccessDenied: denied");
+    EXPECT_FALSE(machine->CancelAnnouncement(reason));
+    EXPECT_EQ(reason, "org.freedesktop.DBus.Error.AccessDenied: not yours");
 }
 
 }  // namespace

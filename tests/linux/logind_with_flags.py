@@ -3,6 +3,10 @@
 dbusmock's stock logind template predates RebootWithFlags and
 PowerOffWithFlags; this adds them, refusing unknown flag bits as logind does
 (only 0x1, block inhibitors apply to root too, and 0x2, reboot via kexec).
+It lacks the scheduled shutdown too: ScheduleShutdown takes the types
+logind 252 takes (poweroff, reboot, halt, kexec, each also with "dry-" in
+front) and refuses others as it does; CancelScheduledShutdown answers
+whether one was scheduled.
 '''
 import dbus  # noqa: F401 (used by the method bodies)
 from dbusmock.templates import logind
@@ -17,9 +21,21 @@ CHECK_FLAGS = ('if args[0] & ~3: raise dbus.exceptions.DBusException('
                '"Invalid flags parameter", name="org.freedesktop.DBus.Error.InvalidArgs")')
 
 
+CHECK_SHUTDOWN_TYPE = (
+    'kind = args[0][4:] if args[0].startswith("dry-") else args[0]\n'
+    'if kind not in ("poweroff", "reboot", "halt", "kexec"): '
+    'raise dbus.exceptions.DBusException("Unsupported shutdown type: " + kind, '
+    'name="org.freedesktop.DBus.Error.InvalidArgs")\n'
+    'self.scheduled_shutdown = (args[0], args[1])')
+CANCEL_SHUTDOWN = ('ret = getattr(self, "scheduled_shutdown", None) is not None\n'
+                   'self.scheduled_shutdown = None')
+
+
 def load(mock, parameters):
     logind.load(mock, parameters)
     mock.AddMethods(MAIN_IFACE, [
         ('RebootWithFlags', 't', '', CHECK_FLAGS),
         ('PowerOffWithFlags', 't', '', CHECK_FLAGS),
+        ('ScheduleShutdown', 'st', '', CHECK_SHUTDOWN_TYPE),
+        ('CancelScheduledShutdown', '', 'b', CANCEL_SHUTDOWN),
     ])

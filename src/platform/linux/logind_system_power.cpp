@@ -2,9 +2,11 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace tolvane {
 
@@ -13,6 +15,7 @@ namespace {
 constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
+constexpr const char* kSession = "org.freedesktop.login1.Session";
 constexpr std::uint64_t kBlockInhibitorsForRoot = 1;
 
 struct MessageUnref {
@@ -84,6 +87,8 @@ SystemBus OpenSystemBus(std::string& error) {
 LogindSystemPower::LogindSystemPower(sd_bus* systemBus, uid_t user)
     : bus_(systemBus), user_(user) {}
 
+LogindSystemPower::LogindSystemPower(sd_bus* systemBus) : bus_(systemBus) {}
+
 bool LogindSystemPower::EndMachine(const char* withFlags, const char* plain, bool force,
                                    std::string& reason) {
     if (!force) {
@@ -112,32 +117,85 @@ bool LogindSystemPower::Lock(std::string& reason) {
     return ForEachSession("LockSession", reason);
 }
 
-std::vector<std::string> LogindSystemPower::UserSessions(std::string& reason) {
+bool LogindSystemPower::AnnounceEnd(bool reboot, double secondsFromNow, std::string& reason) {
+    // logind takes the moment as microseconds of the real-time clock.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const double ahead = std::isfinite(secondsFromNow) && secondsFromNow > 0 ? secondsFromNow : 0;
+    const std::uint64_t when = std::uint64_t(now.tv_sec) * 1000000u +
+                               std::uint64_t(now.tv_nsec) / 1000u +
+                               std::uint64_t(std::llround(ahead * 1e6));
+    return CallManager(bus_, "ScheduleShutdown", reason, nullptr, nullptr, "st",
+                       reboot ? "dry-reboot" : "dry-poweroff", when);
+}
+
+bool LogindSystemPower::CancelAnnouncement(std::string& reason) {
+    // Its answer says whether anything was scheduled: either way none is now.
+    return CallManager(bus_, "CancelScheduledShutdown", reason, nullptr, nullptr, nullptr);
+}
+
+bool LogindSystemPower::IsPersonsSession(const char* path, std::string& reason) {
+    Error error;
+    char* sessionClass = nullptr;
+    const int result =
+        sd_bus_get_property_string(bus_, kLogind, path, kSession, "Class", &error.error,
+                                   &sessionClass);
+    if (result < 0) {
+        if (!sd_bus_error_has_name(&error.error, SD_BUS_ERROR_UNKNOWN_OBJECT)) {
+            reason = Describe(error.error, result);
+        }
+        return false;
+    }
+    const bool person = std::strcmp(sessionClass, "user") == 0;
+    std::free(sessionClass);
+    return person;
+}
+
+std::vector<std::string> LogindSystemPower::Sessions(std::string& reason) {
     std::vector<std::string> sessions;
+    std::vector<std::string> unread;
     Message reply;
     if (!CallManager(bus_, "ListSessions", reason, nullptr, &reply, nullptr)) return sessions;
     // a(susso): id, uid, user name, seat, object path.
     int result = sd_bus_message_enter_container(reply.get(), 'a', "(susso)");
     const char *id = nullptr, *name = nullptr, *seat = nullptr, *path = nullptr;
     std::uint32_t uid = 0;
+    std::vector<std::pair<std::string, std::string>> listed;
     while (result > 0 && (result = sd_bus_message_read(reply.get(), "(susso)", &id, &uid, &name,
                                                        &seat, &path)) > 0) {
-        if (uid == user_) sessions.emplace_back(id);
+        if (!user_ || uid == *user_) listed.emplace_back(id, path);
     }
     if (result < 0) {
         // Half a list could leave out a session of the user's: none is acted on.
-        sessions.clear();
         reason =
             std::string("logind's list of sessions could not be read: ") + std::strerror(-result);
         return sessions;
     }
-    if (sessions.empty()) reason = "no session of user " + std::to_string(user_);
+    for (const auto& [session, object] : listed) {
+        // A user's own service acts on whatever that user has open.
+        if (user_) {
+            sessions.push_back(session);
+            continue;
+        }
+        std::string problem;
+        if (IsPersonsSession(object.c_str(), problem)) sessions.push_back(session);
+        if (!problem.empty()) unread.push_back("session " + session + ": " + problem);
+    }
+    if (!unread.empty()) {
+        // A session that may be somebody's is not passed over in silence:
+        // the others are acted on, and the whole is a failure.
+        reason = "not known whether these are a person's, so not acted on: ";
+        for (std::size_t i = 0; i < unread.size(); ++i) reason += (i ? "; " : "") + unread[i];
+    } else if (sessions.empty()) {
+        reason = user_ ? "no session of user " + std::to_string(*user_) : "nobody is logged on";
+    }
     return sessions;
 }
 
 bool LogindSystemPower::ForEachSession(const char* method, std::string& reason) {
-    const std::vector<std::string> sessions = UserSessions(reason);
-    bool all = !sessions.empty();
+    reason.clear();
+    const std::vector<std::string> sessions = Sessions(reason);
+    bool all = !sessions.empty() && reason.empty();
     for (const std::string& id : sessions) {
         std::string failed;
         if (!CallManager(bus_, method, failed, nullptr, nullptr, "s", id.c_str())) {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,26 +35,44 @@ SystemBus OpenSystemBus(std::string& error);
 //   log off             TerminateSession of each of the user's sessions; with
 //                       no desktop of its own to ask, plain and forced are one
 //   lock                LockSession of each of the user's sessions
+//   announce the end    ScheduleShutdown("dry-reboot" / "dry-poweroff", when):
+//                       logind warns every terminal and refuses new logins in
+//                       the last five minutes, as for `shutdown +N`, but the
+//                       dry type leaves the action to the service, which
+//                       requests it as above and so keeps inhibitors and its
+//                       record of the outcome; left behind by a service that
+//                       ended, it lapses at its time and nothing happens
+//   take it back        CancelScheduledShutdown
 // Shut down means power off: logind's halt leaves the machine running.
-// "The user" is the one whose schedule the service carries out. Each call
-// waits for logind's answer, so no event loop needs to run.
+// "The user" is the one whose schedule the service carries out; for the
+// machine's schedule, every user: each session of class "user" (a display
+// manager's greeter or lock screen is nobody's work to end). Each call waits
+// for logind's answer, so no event loop needs to run.
 class LogindSystemPower final : public SystemPower {
   public:
-    // `systemBus` stays the caller's and must outlive this.
+    // `systemBus` stays the caller's and must outlive this. Log off and lock
+    // act on `user`'s sessions.
     LogindSystemPower(sd_bus* systemBus, uid_t user);
+    // The machine's: log off and lock act on every user's sessions.
+    explicit LogindSystemPower(sd_bus* systemBus);
 
     bool Reboot(bool force, std::string& reason) override;
     bool ShutDown(bool force, std::string& reason) override;
     bool LogOff(bool force, std::string& reason) override;
     bool Lock(std::string& reason) override;
+    bool AnnounceEnd(bool reboot, double secondsFromNow, std::string& reason) override;
+    bool CancelAnnouncement(std::string& reason) override;
 
   private:
     bool EndMachine(const char* withFlags, const char* plain, bool force, std::string& reason);
     bool ForEachSession(const char* method, std::string& reason);
-    std::vector<std::string> UserSessions(std::string& reason);
+    std::vector<std::string> Sessions(std::string& reason);
+    // Whether the session at `path` is a person's ("user" class); a session
+    // gone since it was listed is not.
+    bool IsPersonsSession(const char* path, std::string& reason);
 
     sd_bus* bus_;
-    uid_t user_;
+    std::optional<uid_t> user_;  // nothing: every user's
 };
 
 }  // namespace tolvane
