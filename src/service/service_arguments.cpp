@@ -45,12 +45,13 @@ enum class Option {
     Ticks,
     Interval,
     Schedule,
-    User
+    User,
+    Check
 };
 
 bool TakesValue(Option option) {
     return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
-           option == Option::User;
+           option == Option::User || option == Option::Check;
 }
 
 enum class Refusal {
@@ -142,6 +143,12 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
                 options.user = rules.readUser(value);
                 valid = options.user.has_value();
                 break;
+            case Option::Check:
+                // Run by hand or by a tool from its own folder: any path the
+                // shell can name, relative ones too.
+                options.check = value;
+                valid = !value.empty();
+                break;
             case Option::Interval:
                 // Longer than the platform allows could let a minute pass without a tick.
                 if (rules.wholeSeconds) {
@@ -173,9 +180,9 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     Option concerned = Option::Help;
     // These answer one question or do one thing; what else was asked could
     // only be a mistake.
-    for (const Option alone :
-         {Option::PrintUser, Option::PrintSchedule, Option::CanInstall, Option::Remove}) {
-        if (was(alone) && arguments.size() != 1) {
+    for (const Option alone : {Option::PrintUser, Option::PrintSchedule, Option::CanInstall,
+                               Option::Remove, Option::Check}) {
+        if (was(alone) && given.size() != 1) {
             refused = Refusal::NotAlone;
             concerned = alone;
         }
@@ -188,7 +195,7 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     } else if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
                !options.console) {
         refused = Refusal::LoopWithoutConsole;
-    } else if (rules.needsSchedule && !was(Option::Schedule)) {
+    } else if (rules.needsSchedule && !was(Option::Schedule) && !was(Option::Check)) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {
@@ -216,7 +223,10 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
             if (option == Option::User) {
                 return "--user needs a user's number (uid), once: \"" + text + "\"";
             }
+            if (option == Option::Check) return "--check needs the schedule file to check, once";
             return "--interval needs whole seconds from 1 to 59, once: \"" + text + "\"";
+        case Refusal::NotAlone:
+            return "--check FILE goes alone";
         default:  // the options that lead to these are Windows' alone
             return "unknown argument";
     }
@@ -227,7 +237,8 @@ const CommandLineRules kLinuxRules = {
               {"--version", Option::Version},
               {"--schedule", Option::Schedule},
               {"--user", Option::User},
-              {"--interval", Option::Interval}},
+              {"--interval", Option::Interval},
+              {"--check", Option::Check}},
     .isFullPath = [](std::string_view path) { return !path.empty() && path.front() == '/'; },
     .separators = "/",
     .readUser = [](const std::string& text) -> std::optional<std::string> {
@@ -257,6 +268,7 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             return std::string(option == Option::PrintUser       ? "--print-user"
                                : option == Option::PrintSchedule ? "--print-schedule"
                                : option == Option::CanInstall    ? "--can-install"
+                               : option == Option::Check         ? "--check FILE"
                                                                  : "--remove") +
                    " goes alone.";
         case Refusal::InstallNeeds:
@@ -265,6 +277,8 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             break;
     }
     switch (option) {
+        case Option::Check:
+            return "--check needs the schedule file to check, once.";
         case Option::Ticks:
             return "--ticks needs a whole number of at least 1.";
         case Option::Interval:
@@ -294,7 +308,8 @@ const CommandLineRules kWindowsRules = {
               {"--ticks", Option::Ticks},
               {"--interval", Option::Interval},
               {"--schedule", Option::Schedule},
-              {"--user", Option::User}},
+              {"--user", Option::User},
+              {"--check", Option::Check}},
     .isFullPath = IsFullWindowsPath,
     .separators = "\\/",
     .readUser = [](const std::string& text) { return CanonicalSid(text); },
@@ -323,6 +338,7 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     read.help = options->help;
     read.version = options->version;
     read.schedule = options->schedule;
+    read.check = options->check;
     if (options->user) {
         // The rules wrote it back as a plain number within the type.
         std::uint32_t uid = 0;

@@ -1,5 +1,6 @@
 // tolvane-service: carries out a user's schedule file with no window, as a
 // system service. Usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
+// or tolvane-service --check FILE
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include "platform/linux/signal_service_waiter.h"
 #include "platform/linux/stderr_service_log.h"
 #include "schedule/paths.h"
+#include "service/schedule_check_command.h"
 #include "service/schedule_service.h"
 #include "service/service_arguments.h"
 #include "service/service_loop.h"
@@ -39,6 +41,18 @@ int main(int argc, char** argv) {
     if (options->version) {
         std::puts("tolvane-service " TOLVANE_VERSION);
         return 0;
+    }
+    if (options->check) {
+        // Read with the rights of whoever asks, as the file is named: nothing
+        // is written, no identity taken, no bus opened.
+        PosixFileSystem files(".");
+        const ScheduleCheckOutcome checked =
+            CheckScheduleFile(files, *options->check, LogBytes::Utf8);
+        std::fputs(checked.report.c_str(), stdout);
+        if (!checked.problem.empty()) {
+            std::fprintf(stderr, "tolvane-service: %s", checked.problem.c_str());
+        }
+        return checked.exitStatus;
     }
     // The user's identity for files, before the schedule's path is looked at
     // even once (the schedule lives where its user decides what stands on its
