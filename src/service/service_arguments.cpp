@@ -1,5 +1,7 @@
 #include "service/service_arguments.h"
 
+#include "schedule/machine_schedule.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -46,12 +48,14 @@ enum class Option {
     Interval,
     Schedule,
     User,
+    Machine,
+    State,
     Check
 };
 
 bool TakesValue(Option option) {
     return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
-           option == Option::User || option == Option::Check;
+           option == Option::User || option == Option::State || option == Option::Check;
 }
 
 enum class Refusal {
@@ -63,6 +67,8 @@ enum class Refusal {
     LoopWithoutConsole,  // --ticks or --interval without --console
     NotAlone,            // `option` goes alone
     InstallNeeds,        // --install without --user and --schedule, or with others
+    StateWithoutMachine,  // --state for a user's schedule
+    MachineWithUser,      // --machine acts for everybody, never for one user
 };
 
 // How one service program reads its command line, and what it says when it
@@ -118,6 +124,7 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
             if (option == Option::Install) options.install = true;
             if (option == Option::Remove) options.remove = true;
             if (option == Option::Console) options.console = true;
+            if (option == Option::Machine) options.machine = true;
             continue;
         }
         if (i + 1 >= arguments.size()) {
@@ -138,6 +145,11 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
                 valid = rules.isFullPath(value) &&
                         rules.separators.find(value.back()) == std::string_view::npos;
                 options.schedule = value;
+                break;
+            case Option::State:
+                valid = rules.isFullPath(value) &&
+                        rules.separators.find(value.back()) == std::string_view::npos;
+                options.state = value;
                 break;
             case Option::User:
                 options.user = rules.readUser(value);
@@ -195,7 +207,12 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     } else if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
                !options.console) {
         refused = Refusal::LoopWithoutConsole;
-    } else if (rules.needsSchedule && !was(Option::Schedule) && !was(Option::Check)) {
+    } else if (was(Option::State) && !options.machine) {
+        refused = Refusal::StateWithoutMachine;
+    } else if (options.machine && was(Option::User)) {
+        refused = Refusal::MachineWithUser;
+    } else if (rules.needsSchedule && !was(Option::Schedule) && !was(Option::Check) &&
+               !options.machine) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {
@@ -214,7 +231,11 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
         case Refusal::NoValue:
             return text + " needs a value";
         case Refusal::NoSchedule:
-            return "--schedule is required";
+            return "--schedule is required (or --machine)";
+        case Refusal::StateWithoutMachine:
+            return "--state goes with --machine";
+        case Refusal::MachineWithUser:
+            return "--machine acts for every user: no --user";
         case Refusal::Repeated:
         case Refusal::Invalid:
             if (option == Option::Schedule) {
@@ -222,6 +243,9 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
             }
             if (option == Option::User) {
                 return "--user needs a user's number (uid), once: \"" + text + "\"";
+            }
+            if (option == Option::State) {
+                return "--state needs a folder's absolute path, once: \"" + text + "\"";
             }
             if (option == Option::Check) return "--check needs the schedule file to check, once";
             return "--interval needs whole seconds from 1 to 59, once: \"" + text + "\"";
@@ -238,6 +262,8 @@ const CommandLineRules kLinuxRules = {
               {"--schedule", Option::Schedule},
               {"--user", Option::User},
               {"--interval", Option::Interval},
+              {"--machine", Option::Machine},
+              {"--state", Option::State},
               {"--check", Option::Check}},
     .isFullPath = [](std::string_view path) { return !path.empty() && path.front() == '/'; },
     .separators = "/",
@@ -338,6 +364,11 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     read.help = options->help;
     read.version = options->version;
     read.schedule = options->schedule;
+    read.machine = options->machine;
+    if (read.machine) {
+        if (read.schedule.empty()) read.schedule = kLinuxMachineSchedule;
+        read.state = options->state.empty() ? std::string(kLinuxMachineState) : options->state;
+    }
     read.check = options->check;
     if (options->user) {
         // The rules wrote it back as a plain number within the type.
@@ -347,6 +378,12 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     }
     read.intervalSeconds = static_cast<int>(options->intervalSeconds);
     return read;
+}
+
+std::string MachineServiceProblem(std::uint32_t runningAs) {
+    if (runningAs == 0) return "";
+    return "only root runs the machine's schedule (this is user " + std::to_string(runningAs) +
+           "): it acts on every user's sessions and keeps its record in root's folder";
 }
 
 std::string ServiceUserProblem(std::uint32_t runningAs, const std::optional<std::uint32_t>& user) {
