@@ -31,6 +31,8 @@ struct ServiceOptions {
     // --user: the one user whose schedule and sessions these are, as the
     // program writes a user (a uid on Linux, a SID on Windows).
     std::optional<std::string> user;
+    bool machine = false;  // --machine (Linux): the machine's schedule, for every user
+    std::string state;     // --state (Linux): the machine's state folder; empty when not given
 };
 
 // The exit status of a service program that refuses its command line.

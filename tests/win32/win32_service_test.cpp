@@ -308,6 +308,61 @@ TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnTh
     }
 }
 
+// The machine's schedule acts on every user's sessions: log off ends the
+// active and disconnected ones that have a user, lock disconnects the active
+// ones; reboot and shutdown are the same requests as for one user.
+TEST(Win32SystemPower, ForTheMachineActsOnEveryUsersSessions) {
+    const auto Joined = [](std::initializer_list<Texts> parts) {
+        Texts all;
+        for (const Texts& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const auto on = [](const std::string& act, DWORD session) {
+        return act + "(this server, " + std::to_string(session) + ", no wait)";
+    };
+    const Texts noUser = {"WTSQueryUserToken(0)"};
+    struct Case {
+        const char* name;
+        std::vector<WTS_SESSION_INFOA> sessions;
+        Action act;
+        bool done;
+        Texts calls;
+        std::string reason;
+    };
+    const Action logOff = [](SystemPower& p, std::string& r) { return p.LogOff(true, r); };
+    const Action lock = [](SystemPower& p, std::string& r) { return p.Lock(r); };
+    const Texts list = {"WTSEnumerateSessions(this server, 0, 1)"};
+    const Texts freed = {"WTSFreeMemory(sessions)"};
+    const Case cases[] = {
+        {"log off", TypicalSessions(), logOff, true,
+         Joined({list, noUser, WhoseIs(1), {on("WTSLogoffSession", 1)}, WhoseIs(2),
+                 {on("WTSLogoffSession", 2)}, WhoseIs(3), {on("WTSLogoffSession", 3)}, WhoseIs(5),
+                 {on("WTSLogoffSession", 5)}, freed}),
+         ""},
+        {"lock", TypicalSessions(), lock, true,
+         Joined({list, WhoseIs(1), {on("WTSDisconnectSession", 1)}, WhoseIs(2),
+                 {on("WTSDisconnectSession", 2)}, WhoseIs(5), {on("WTSDisconnectSession", 5)},
+                 freed}),
+         ""},
+        {"nobody logged on", {Session(0, WTSDisconnected), Session(4, WTSConnected)}, logOff,
+         false, Joined({list, noUser, freed}), "Nobody is logged on."},
+        {"reboot", TypicalSessions(),
+         [](SystemPower& p, std::string& r) { return p.Reboot(false, r); }, true,
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x4, 0x80000000)"}), ""},
+    };
+    for (const Case& c : cases) {
+        RecordedCalls recorded;
+        recorded.sessions = c.sessions;
+        TypicalUsers(recorded);
+        recorded.sessionUsers[2] = kOtherUser;
+        Win32SystemPower power(Win32SystemPower::EveryUser{}, recorded.Table());
+        std::string reason;
+        EXPECT_EQ(c.act(power, reason), c.done) << c.name << ": " << reason;
+        EXPECT_EQ(recorded.calls, c.calls) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
+    }
+}
+
 // The real token functions with only the shutdown request itself recorded:
 // the privilege the service enables exists and the system lets it be enabled.
 TEST(Win32SystemPower, TheRealPrivilegeStepsLeadToTheRequest) {

@@ -1,10 +1,13 @@
 // tolvane-service.exe: the schedule carried out by the service manager's
-// service "Tolvane", or in the foreground with --console.
+// service "Tolvane" (a user's) or "TolvaneMachine" (the machine's, with
+// --machine), or in the foreground with --console.
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
@@ -64,20 +67,59 @@ int main(int argc, char** argv) {
         std::printf("%s\n", problem.c_str());
         return kServiceNotAllUsers;
     }
-    if (options->install) return InstallService(*options, identity, stdout);
-    if (options->remove) return RemoveService(stdout);
+    if (options->install) {
+        return options->machine ? InstallMachineService(stdout)
+                                : InstallService(*options, identity, stdout);
+    }
+    if (options->remove) return options->machine ? RemoveMachineService(stdout) : RemoveService(stdout);
     std::string user;
     const std::string error = ServiceStartProblem(*options, identity, user);
     if (!error.empty()) return Refuse(arguments, error);
-    if (options->console) {
+    ServiceOptions run = *options;
+    if (!run.machine) run.user = user;
+
+    // The machine's schedule: its folders made when missing, and the check
+    // that only administrators (or, run by a person, that person) can
+    // change them.
+    static std::optional<MachineRun> machine;
+    static RealSecurityReader securityReader;
+    static std::optional<Win32AdminOnlyCheck> adminOnly;
+    std::vector<std::string> folderProblems;
+    if (run.machine) {
+        const std::string home = MachineHome();
+        if (home.empty() && (run.schedule.empty() || run.state.empty())) {
+            return Refuse(arguments, "the ProgramData folder could not be read");
+        }
+        machine = MachinePlaces(run, home);
+        if (run.schedule.empty() || run.state.empty()) {
+            if (const auto why = MakeMachineFolder(home); !why.empty()) {
+                folderProblems.push_back(home + " could not be made: " + why);
+            }
+        }
+        const std::string& state = machine->machine.stateFolder;
+        if (const auto why = MakeMachineFolder(state); !why.empty()) {
+            folderProblems.push_back(state + " could not be made: " + why);
+        }
+        adminOnly.emplace(securityReader, identity.runningAs().value_or(""));
+        machine->machine.adminOnly = &*adminOnly;
+        machine->machine.noticeMinutes = ReadMachineNoticeMinutes();
+    }
+    if (run.console) {
         // Every file of the service's is reached through the no-link walk.
         Win32FileNodes nodes;
         ConsoleLog consoleLog;
+        for (const auto& problem : folderProblems) consoleLog.Error(problem);
         NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                               FolderOf(options->schedule, "\\/"), &consoleLog);
+                               FolderOf(machine ? machine->schedule : run.schedule, "\\/"),
+                               &consoleLog);
         Win32Clock clock;
+        if (machine) {
+            Win32SystemPower power(Win32SystemPower::EveryUser{});
+            return RunConsole(run, files, clock, power, consoleLog, &*machine);
+        }
         Win32SystemPower power(user);
-        return RunConsole(*options, files, clock, power, consoleLog);
+        return RunConsole(run, files, clock, power, consoleLog);
     }
-    return RunAsService(*options);
+    for (const auto& problem : folderProblems) Win32EventLog().Error(problem);
+    return RunAsService(run, machine ? &*machine : nullptr);
 }
