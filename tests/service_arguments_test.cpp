@@ -72,6 +72,76 @@ TEST(LinuxServiceArguments, AreRefusedWithOneLineSayingWhy) {
     }
 }
 
+TEST(LinuxServiceArguments, MachineTakesItsDefaultsOrTheFilesGivenAndNoUser) {
+    const struct {
+        Arguments arguments;
+        bool machine;
+        std::string schedule;
+        std::string state;
+    } cases[] = {
+        {{"--machine"}, true, "/etc/tolvane/rebootdata.kx", "/var/lib/tolvane"},
+        {{"--machine", "--machine", "--interval", "1"},
+         true,
+         "/etc/tolvane/rebootdata.kx",
+         "/var/lib/tolvane"},
+        {{"--state", "/srv/t/state", "--machine"},
+         true,
+         "/etc/tolvane/rebootdata.kx",
+         "/srv/t/state"},
+        {{"--machine", "--schedule", "/srv/t/m.kx", "--state", "/srv/t/s"},
+         true,
+         "/srv/t/m.kx",
+         "/srv/t/s"},
+        // A user's schedule has no state folder of its own.
+        {{"--schedule", "/h/r.kx"}, false, "/h/r.kx", ""},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto options = ParseLinuxServiceArguments(c.arguments, error);
+        ASSERT_TRUE(options) << c.arguments[0] << ": " << error;
+        EXPECT_EQ(options->machine, c.machine) << c.arguments[0];
+        EXPECT_EQ(options->schedule, c.schedule) << c.arguments[0];
+        EXPECT_EQ(options->state, c.state) << c.arguments[0];
+        EXPECT_FALSE(options->user) << c.arguments[0];
+    }
+
+    const struct {
+        Arguments arguments;
+        std::string says;
+    } refused[] = {
+        {{"--state", "/s"}, "--state goes with --machine"},
+        {{"--schedule", "/a", "--state", "/s"}, "--state goes with --machine"},
+        {{"--machine", "--user", "1000"}, "--machine acts for every user: no --user"},
+        {{"--user", "0", "--machine"}, "--machine acts for every user: no --user"},
+        {{"--machine", "--state"}, "--state needs a value"},
+        {{"--machine", "--state", "state"}, "--state needs a folder's absolute path, once: \"state\""},
+        {{"--machine", "--state", ""}, "--state needs a folder's absolute path, once: \"\""},
+        {{"--machine", "--state", "/s/"}, "--state needs a folder's absolute path, once: \"/s/\""},
+        {{"--machine", "--state", "/a", "--state", "/a"},
+         "--state needs a folder's absolute path, once: \"/a\""},
+        {{"--machine", "--schedule", "m.kx"},
+         "--schedule needs the schedule file's absolute path, once: \"m.kx\""},
+    };
+    for (const auto& c : refused) {
+        std::string error;
+        EXPECT_FALSE(ParseLinuxServiceArguments(c.arguments, error)) << c.says;
+        EXPECT_EQ(error, c.says);
+    }
+    // Windows takes neither.
+    std::string error;
+    EXPECT_FALSE(ParseWindowsServiceArguments({"--console", "--machine"}, error));
+    EXPECT_FALSE(ParseWindowsServiceArguments({"--console", "--state", "C:\\s"}, error));
+}
+
+TEST(ServiceUser, OnlyRootRunsTheMachinesSchedule) {
+    EXPECT_EQ(MachineServiceProblem(0), "");
+    for (const std::uint32_t user : {1u, 1000u, 65534u}) {
+        const std::string problem = MachineServiceProblem(user);
+        EXPECT_NE(problem.find("only root"), std::string::npos) << problem;
+        EXPECT_NE(problem.find(std::to_string(user)), std::string::npos) << problem;
+    }
+}
+
 TEST(ServiceUser, RootActsOnlyForTheUserNamedAndNobodyElseForAnother) {
     const struct {
         std::uint32_t runningAs;

@@ -1,5 +1,7 @@
 #include "service/service_arguments.h"
 
+#include "schedule/machine_schedule.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -45,12 +47,14 @@ enum class Option {
     Ticks,
     Interval,
     Schedule,
-    User
+    User,
+    Machine,
+    State
 };
 
 bool TakesValue(Option option) {
     return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
-           option == Option::User;
+           option == Option::User || option == Option::State;
 }
 
 enum class Refusal {
@@ -62,6 +66,8 @@ enum class Refusal {
     LoopWithoutConsole,  // --ticks or --interval without --console
     NotAlone,            // `option` goes alone
     InstallNeeds,        // --install without --user and --schedule, or with others
+    StateWithoutMachine,  // --state for a user's schedule
+    MachineWithUser,      // --machine acts for everybody, never for one user
 };
 
 // How one service program reads its command line, and what it says when it
@@ -117,6 +123,7 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
             if (option == Option::Install) options.install = true;
             if (option == Option::Remove) options.remove = true;
             if (option == Option::Console) options.console = true;
+            if (option == Option::Machine) options.machine = true;
             continue;
         }
         if (i + 1 >= arguments.size()) {
@@ -137,6 +144,11 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
                 valid = rules.isFullPath(value) &&
                         rules.separators.find(value.back()) == std::string_view::npos;
                 options.schedule = value;
+                break;
+            case Option::State:
+                valid = rules.isFullPath(value) &&
+                        rules.separators.find(value.back()) == std::string_view::npos;
+                options.state = value;
                 break;
             case Option::User:
                 options.user = rules.readUser(value);
@@ -188,7 +200,11 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     } else if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
                !options.console) {
         refused = Refusal::LoopWithoutConsole;
-    } else if (rules.needsSchedule && !was(Option::Schedule)) {
+    } else if (was(Option::State) && !options.machine) {
+        refused = Refusal::StateWithoutMachine;
+    } else if (options.machine && was(Option::User)) {
+        refused = Refusal::MachineWithUser;
+    } else if (rules.needsSchedule && !was(Option::Schedule) && !options.machine) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {
@@ -207,7 +223,11 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
         case Refusal::NoValue:
             return text + " needs a value";
         case Refusal::NoSchedule:
-            return "--schedule is required";
+            return "--schedule is required (or --machine)";
+        case Refusal::StateWithoutMachine:
+            return "--state goes with --machine";
+        case Refusal::MachineWithUser:
+            return "--machine acts for every user: no --user";
         case Refusal::Repeated:
         case Refusal::Invalid:
             if (option == Option::Schedule) {
@@ -215,6 +235,9 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
             }
             if (option == Option::User) {
                 return "--user needs a user's number (uid), once: \"" + text + "\"";
+            }
+            if (option == Option::State) {
+                return "--state needs a folder's absolute path, once: \"" + text + "\"";
             }
             return "--interval needs whole seconds from 1 to 59, once: \"" + text + "\"";
         default:  // the options that lead to these are Windows' alone
@@ -227,7 +250,9 @@ const CommandLineRules kLinuxRules = {
               {"--version", Option::Version},
               {"--schedule", Option::Schedule},
               {"--user", Option::User},
-              {"--interval", Option::Interval}},
+              {"--interval", Option::Interval},
+              {"--machine", Option::Machine},
+              {"--state", Option::State}},
     .isFullPath = [](std::string_view path) { return !path.empty() && path.front() == '/'; },
     .separators = "/",
     .readUser = [](const std::string& text) -> std::optional<std::string> {
@@ -323,6 +348,11 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     read.help = options->help;
     read.version = options->version;
     read.schedule = options->schedule;
+    read.machine = options->machine;
+    if (read.machine) {
+        if (read.schedule.empty()) read.schedule = kLinuxMachineSchedule;
+        read.state = options->state.empty() ? std::string(kLinuxMachineState) : options->state;
+    }
     if (options->user) {
         // The rules wrote it back as a plain number within the type.
         std::uint32_t uid = 0;
@@ -331,6 +361,12 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     }
     read.intervalSeconds = static_cast<int>(options->intervalSeconds);
     return read;
+}
+
+std::string MachineServiceProblem(std::uint32_t runningAs) {
+    if (runningAs == 0) return "";
+    return "only root runs the machine's schedule (this is user " + std::to_string(runningAs) +
+           "): it acts on every user's sessions and keeps its record in root's folder";
 }
 
 std::string ServiceUserProblem(std::uint32_t runningAs, const std::optional<std::uint32_t>& user) {

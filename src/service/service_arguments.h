@@ -80,28 +80,47 @@ std::optional<Options> OpenServiceProgram(
 
 // What the Linux service program was asked to do on its command line:
 //   tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
+//   tolvane-service --machine [--schedule FILE] [--state DIR] [--interval SECONDS]
 //   tolvane-service --help | --version
 struct LinuxServiceOptions {
     bool help = false;
     bool version = false;
-    std::string schedule;               // absolute path of the user's schedule file
+    // Absolute path of the schedule file: the user's, or the machine's
+    // (kLinuxMachineSchedule unless --schedule names another).
+    std::string schedule;
     std::optional<std::uint32_t> user;  // whose file and sessions these are
     int intervalSeconds = 45;
+    // The machine's schedule, for every user, with its state folder
+    // (kLinuxMachineState unless --state names another).
+    bool machine = false;
+    std::string state;
 };
 
 inline constexpr const char* kLinuxServiceUsage =
     "usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]\n"
+    "       tolvane-service --machine [--schedule FILE] [--state DIR] [--interval SECONDS]\n"
     "       tolvane-service --help | --version\n"
-    "  FILE      the schedule file's absolute path\n"
+    "  FILE      the schedule file's absolute path; for the machine,\n"
+    "            /etc/tolvane/rebootdata.kx when not given\n"
     "  UID       the user whose schedule and sessions these are; required as root\n"
-    "  SECONDS   whole seconds between checks of the schedule, 1 to 59 (45)\n";
+    "  DIR       where the machine's schedule keeps what has run (/var/lib/tolvane)\n"
+    "  SECONDS   whole seconds between checks of the schedule, 1 to 59 (45)\n"
+    "  --machine carries out the administrators' schedule for the whole machine,\n"
+    "            as root only\n";
 
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they are not what the service takes. --help or --version
 // among arguments it takes asks for that alone; otherwise --schedule is
-// required.
+// required, except with --machine; --state goes with --machine alone, and
+// --user never does.
 std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
+
+// Whether the machine's schedule may run: it acts on every user's sessions,
+// and only the machine's own administrator (root) may do that; a user's
+// process asking for it is refused at its start rather than at every tick.
+// Empty when running may go on.
+std::string MachineServiceProblem(std::uint32_t runningAs);
 
 // Whose rights the service may take for its files, and whose sessions it may
 // act on: the user named at installation. Root never acts for itself (that

@@ -8,6 +8,11 @@
 # scripts); --help and --version answer without a window. Removed, it takes an
 # installed service with it (a stand-in systemctl records the calls) and
 # leaves nothing behind, and nobody's schedule or settings are touched.
+# The machine's units: systemd reads them without a complaint, the service's
+# exposure (systemd-analyze security --offline) is at most 2.0, installing
+# enables the path unit in the package's root and starts it only on the
+# running system, and removal stops and purges them but keeps the
+# administrators' /etc/tolvane.
 # Usage: deb_package_test.sh build-folder [sanitized]
 set -euo pipefail
 build=$1
@@ -60,6 +65,30 @@ for entry in \
     "./usr/share/icons/hicolor/128x128/apps/tolvane.png"; do
     grep -qxF "$entry" "$work/listing" || fail "the package lacks $entry"
 done
+# The machine's units, where this system keeps its packages' units.
+unit_dir=$(grep -oE '^\./(usr/)?lib/systemd/system/tolvane-machine\.service$' "$work/listing" |
+    sed 's/tolvane-machine\.service$//')
+[ -n "$unit_dir" ] || fail "the package lacks tolvane-machine.service"
+grep -qxF "${unit_dir}tolvane-machine.path" "$work/listing" || fail "the package lacks tolvane-machine.path"
+units="$work/contents/${unit_dir#./}"
+# Read by systemd itself, the program named as it is unpacked here.
+mkdir -p "$work/verify"
+sed "s|=/usr/lib/tolvane/|=$work/contents/usr/lib/tolvane/|" "$units/tolvane-machine.service" \
+    >"$work/verify/tolvane-machine.service"
+cp "$units/tolvane-machine.path" "$work/verify/"
+grep -q "^ExecStart=$work/contents/usr/lib/tolvane/tolvane-service --machine\$" \
+    "$work/verify/tolvane-machine.service" || fail "the machine's unit does not start tolvane-service --machine"
+systemd-analyze verify --man=no "$work/verify/tolvane-machine.service" "$work/verify/tolvane-machine.path" \
+    >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "systemd refuses the machine's units"; }
+[ ! -s "$work/verify.log" ] || { cat "$work/verify.log"; fail "systemd complains of the machine's units"; }
+systemd-analyze security --offline=true --no-pager "$units/tolvane-machine.service" \
+    >"$work/security.log" 2>&1 || true
+exposure=$(sed -n 's/.*Overall exposure level for tolvane-machine\.service: \([0-9.]*\).*/\1/p' \
+    "$work/security.log")
+[ -n "$exposure" ] || { cat "$work/security.log"; fail "no exposure figure for tolvane-machine.service"; }
+echo "exposure of tolvane-machine.service: $exposure"
+awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' ||
+    { cat "$work/security.log"; fail "tolvane-machine.service is exposed above 2.0"; }
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "no dependency on Qt Widgets"
 dpkg-deb -f "$deb" Recommends | grep -q 'pkexec' || fail "pkexec is not recommended"
 dpkg-deb -f "$deb" Package | grep -qx tolvane || fail "the package is not called tolvane"
@@ -71,12 +100,39 @@ root="$work/root"
 touch "$root/var/lib/dpkg/status"
 mkdir -p "$work/bin"
 printf '#!/bin/sh\necho "systemctl $*" >>"%s/systemctl.calls"\n' "$work" >"$work/bin/systemctl"
-chmod 755 "$work/bin/systemctl"
+printf '#!/bin/sh\necho "deb-systemd-invoke $*" >>"%s/systemctl.calls"\n' "$work" \
+    >"$work/bin/deb-systemd-invoke"
+# deb-systemd-helper acts for real, but only on the scratch root, and only
+# where it knows DPKG_ROOT; elsewhere its calls are recorded alone.
+cat >"$work/bin/deb-systemd-helper" <<HELPER
+#!/bin/sh
+echo "deb-systemd-helper \$*" >>"$work/helper.calls"
+if [ "\${DPKG_ROOT:-}" = "$root" ] && grep -q DPKG_ROOT /usr/bin/deb-systemd-helper; then
+    exec /usr/bin/deb-systemd-helper "\$@"
+fi
+HELPER
+chmod 755 "$work/bin/systemctl" "$work/bin/deb-systemd-invoke" "$work/bin/deb-systemd-helper"
 dpkg_root() {
     PATH="$work/bin:$PATH" dpkg --root="$root" --force-script-chrootless --force-depends \
         --log="$work/dpkg.log" "$@" >>"$work/dpkg.out" 2>&1 || { cat "$work/dpkg.out"; fail "dpkg $*"; }
 }
 dpkg_root -i "$deb"
+# Enabled in the package's root, and nothing started on the running system.
+grep -qxF "deb-systemd-helper enable tolvane-machine.path" "$work/helper.calls" ||
+    fail "the machine's path unit is not enabled: $(cat "$work/helper.calls")"
+if grep -q DPKG_ROOT /usr/bin/deb-systemd-helper; then
+    wanted="$root/etc/systemd/system/multi-user.target.wants/tolvane-machine.path"
+    [ "$(readlink "$wanted")" = "/${unit_dir#./}tolvane-machine.path" ] ||
+        fail "multi-user.target does not want tolvane-machine.path: $(ls -l "$wanted" 2>&1)"
+fi
+[ ! -e "$work/systemctl.calls" ] || fail "installing into a root acted on this system: $(cat "$work/systemctl.calls")"
+# On the running system (no DPKG_ROOT) the same script starts the path unit.
+# (Only postinst is run so: prerm would reach this system's removeit.sh.)
+dpkg-deb -e "$deb" "$work/control"
+PATH="$work/bin:$PATH" sh "$work/control/postinst" configure "" || fail "postinst on the running system"
+grep -qxF "deb-systemd-invoke start tolvane-machine.path" "$work/systemctl.calls" ||
+    fail "postinst does not start the path unit: $(cat "$work/systemctl.calls")"
+rm -f "$work/systemctl.calls"
 
 isolated_home "$work/home/.config" "$work/home/.local/share"
 unset DISPLAY
@@ -114,11 +170,21 @@ printf '[Service]\nExecStart=/usr/lib/tolvane/tolvane-service --schedule /x --us
     >"$root/etc/systemd/system/tolvane.service"
 cp "$service" "$root/usr/local/lib/tolvane/tolvane-service"
 cp -a "$HOME" "$work/home-before"
+# The administrators' schedule, and the service's record of one-time lines.
+(umask 022 && mkdir -p "$root/etc/tolvane" "$root/var/lib/tolvane")
+printf '6:00 PM-Shutdown-Repeat YES-Every Day\r\n' >"$root/etc/tolvane/rebootdata.kx"
+cp "$root/etc/tolvane/rebootdata.kx" "$work/machine-before"
+printf 'x\n' >"$root/var/lib/tolvane/done"
 
 dpkg_root --purge tolvane
 [ "$(cat "$work/systemctl.calls")" = "$(printf 'systemctl disable --now tolvane.service\nsystemctl daemon-reload')" ] ||
     fail "systemctl calls on removal: $(cat "$work/systemctl.calls" 2>/dev/null)"
+grep -qxF "deb-systemd-helper purge tolvane-machine.path" "$work/helper.calls" ||
+    fail "the machine's path unit is not purged: $(cat "$work/helper.calls")"
+cmp -s "$work/machine-before" "$root/etc/tolvane/rebootdata.kx" || fail "the machine's schedule changed"
+rm -r "$root/etc/tolvane"
 left=$(cd "$root" && find . -mindepth 1 -not -path './var/lib/dpkg*' -not -type d)
 [ -z "$left" ] || fail "left behind: $left"
+[ ! -e "$root/var/lib/tolvane" ] || fail "purge kept the record of one-time lines"
 diff -r "$work/home-before" "$HOME" || fail "the user's files changed"
-echo "removed: the service went with it, nothing left, the user's schedule and settings kept"
+echo "removed: the services went with it, nothing left, the user's and the machine's schedules kept"

@@ -53,7 +53,7 @@ TEST(TakeServiceUserTest, TakesOnlyTheUserItMayActForAndThatUsersRightsOnlyAsRoo
                 error = "no user with the number " + std::to_string(uid);
                 return std::nullopt;
             }
-            return UserIdentity{c.databaseUid, 100, {100, 27}};
+            return UserIdentity{c.databaseUid, 100, {100, 27}, "alice"};
         };
         steps.useRightsForFiles = [&](const UserIdentity& user, std::string& error) {
             rightsOf = user.uid;
@@ -67,6 +67,10 @@ TEST(TakeServiceUserTest, TakesOnlyTheUserItMayActForAndThatUsersRightsOnlyAsRoo
         if (c.exitStatus == 0) {
             EXPECT_EQ(start.problem, "") << c.name;
             EXPECT_EQ(start.owner, c.user.value_or(c.runningAs)) << c.name;
+            // As the records name the user: the database's name where root
+            // looked it up, the number where the user runs its own.
+            EXPECT_EQ(start.ownerName, c.runningAs == 0 ? "alice" : std::to_string(kAlice))
+                << c.name;
         }
         EXPECT_EQ(lookedUp, c.lookedUp) << c.name;
         EXPECT_EQ(rightsOf, c.rightsOf) << c.name;
@@ -81,6 +85,7 @@ TEST(LookUpUserTest, GivesTheRunningUsersIdentityAndRefusesANumberNobodyHas) {
     const passwd* entry = ::getpwuid(::getuid());
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(me->gid, entry->pw_gid);
+    EXPECT_EQ(me->name, entry->pw_name);
     // The primary group counts among the groups the kernel checks.
     EXPECT_NE(std::find(me->groups.begin(), me->groups.end(), entry->pw_gid), me->groups.end());
 

@@ -29,7 +29,7 @@ std::optional<UserIdentity> ReadUserDatabase(uid_t uid, std::string& error) {
                 (failed != 0 ? std::string(": ") + std::strerror(failed) : std::string());
         return std::nullopt;
     }
-    UserIdentity user{entry.pw_uid, entry.pw_gid, {}};
+    UserIdentity user{entry.pw_uid, entry.pw_gid, {}, entry.pw_name};
     int count = 32;
     std::vector<gid_t> groups(static_cast<std::size_t>(count));
     while (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
@@ -41,13 +41,14 @@ std::optional<UserIdentity> ReadUserDatabase(uid_t uid, std::string& error) {
     return user;
 }
 
-// The child's answer on the pipe: this, then the groups, then the error's bytes.
+// The child's answer on the pipe: this, then the groups, then the text: the
+// user's name when found, the error otherwise.
 struct Answer {
     std::uint32_t found;
     uid_t uid;
     gid_t gid;
     std::uint32_t groups;
-    std::uint32_t errorBytes;
+    std::uint32_t textBytes;
 };
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
@@ -76,13 +77,14 @@ std::string ReadAll(int fd) {
 [[noreturn]] void AnswerFromChild(int fd, uid_t uid) {
     std::string error;
     const auto user = ReadUserDatabase(uid, error);
+    const std::string& text = user ? user->name : error;
     const Answer answer{user ? 1u : 0u, user ? user->uid : 0, user ? user->gid : 0,
                         user ? static_cast<std::uint32_t>(user->groups.size()) : 0,
-                        static_cast<std::uint32_t>(error.size())};
+                        static_cast<std::uint32_t>(text.size())};
     const bool sent =
         WriteAll(fd, &answer, sizeof answer) &&
         (!user || WriteAll(fd, user->groups.data(), user->groups.size() * sizeof(gid_t))) &&
-        WriteAll(fd, error.data(), error.size());
+        WriteAll(fd, text.data(), text.size());
     // No exit handlers: they belong to the parent.
     ::_exit(sent ? 0 : 1);
 }
@@ -116,19 +118,20 @@ std::optional<UserIdentity> LookUpUser(uid_t uid, std::string& error) {
     if (whole) {
         std::memcpy(&answer, answered.data(), sizeof answer);
         whole = answered.size() ==
-                sizeof answer + std::size_t{answer.groups} * sizeof(gid_t) + answer.errorBytes;
+                sizeof answer + std::size_t{answer.groups} * sizeof(gid_t) + answer.textBytes;
     }
     if (!whole) {
         error = "the user database gave no answer for the number " + std::to_string(uid);
         return std::nullopt;
     }
     const char* groups = answered.data() + sizeof answer;
-    const char* errorText = groups + std::size_t{answer.groups} * sizeof(gid_t);
+    const char* text = groups + std::size_t{answer.groups} * sizeof(gid_t);
     if (!answer.found) {
-        error.assign(errorText, answer.errorBytes);
+        error.assign(text, answer.textBytes);
         return std::nullopt;
     }
-    UserIdentity user{answer.uid, answer.gid, std::vector<gid_t>(answer.groups)};
+    UserIdentity user{answer.uid, answer.gid, std::vector<gid_t>(answer.groups),
+                      std::string(text, answer.textBytes)};
     std::memcpy(user.groups.data(), groups, user.groups.size() * sizeof(gid_t));
     return user;
 }

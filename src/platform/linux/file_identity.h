@@ -14,6 +14,7 @@ struct UserIdentity {
     uid_t uid = 0;
     gid_t gid = 0;
     std::vector<gid_t> groups;
+    std::string name;  // as the user database has it, for the records of actions
 };
 
 // The identity of the user with this number, from the user database; nothing,

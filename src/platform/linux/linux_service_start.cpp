@@ -13,6 +13,7 @@ LinuxServiceStart TakeServiceUser(uid_t runningAs, const std::optional<std::uint
         return start;
     }
     start.owner = user.value_or(runningAs);
+    start.ownerName = std::to_string(start.owner);
     if (runningAs != 0) return start;
     const auto identity = steps.lookUp(start.owner, start.problem);
     if (!identity) {
@@ -27,6 +28,7 @@ LinuxServiceStart TakeServiceUser(uid_t runningAs, const std::optional<std::uint
         start.exitStatus = kServiceRefused;
         return start;
     }
+    if (!identity->name.empty()) start.ownerName = identity->name;
     if (!steps.useRightsForFiles(*identity, start.problem)) start.exitStatus = 1;
     return start;
 }

@@ -26,6 +26,9 @@ struct LinuxServiceStart {
     int exitStatus = 0;
     std::string problem;  // why not, when exitStatus is not 0
     uid_t owner = 0;      // the user whose files and sessions these are
+    // The owner as records of actions name it: the user database's name
+    // where root looked it up, else the number.
+    std::string ownerName;
 };
 
 // The service's user, taken before any path is looked at: the --user given
