@@ -31,8 +31,8 @@ struct ServiceOptions {
     // --user: the one user whose schedule and sessions these are, as the
     // program writes a user (a uid on Linux, a SID on Windows).
     std::optional<std::string> user;
-    bool machine = false;  // --machine (Linux): the machine's schedule, for every user
-    std::string state;     // --state (Linux): the machine's state folder; empty when not given
+    bool machine = false;  // --machine: the machine's schedule, for every user
+    std::string state;     // --state: the machine's state folder; empty when not given
 };
 
 // The exit status of a service program that refuses its command line.
@@ -161,6 +161,12 @@ inline constexpr const char* kWindowsServiceUsage =
     "  tolvane-service.exe --install --user SID --schedule FILE | --remove\n"
     "      registers and starts the service for that user, or stops and deletes it\n"
     "      (as administrator, from the all-users installation only).\n"
+    "  tolvane-service.exe --machine [--console] [--schedule FILE] [--state DIR] ...\n"
+    "  tolvane-service.exe --install --machine | --remove --machine\n"
+    "      the machine's schedule (%ProgramData%\\Tolvane\\rebootdata.kx, its run\n"
+    "      state in DIR, %ProgramData%\\Tolvane\\state), for every user, refused\n"
+    "      while others than administrators can change it; its service\n"
+    "      \"TolvaneMachine\" runs as LocalSystem.\n"
     "\n"
     "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
     "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
@@ -172,7 +178,9 @@ inline constexpr const char* kWindowsServiceUsage =
 // `error`, when they ask for something the program does not do. --ticks and
 // --interval go with --console; --print-user, --print-schedule,
 // --can-install and --remove alone; --install with --user and --schedule
-// only; --help or /? among arguments it takes asks for the usage alone.
+// only; --machine (with --state) never with --user, and --install and
+// --remove take it as their only companion; --help or /? among arguments it
+// takes asks for the usage alone.
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

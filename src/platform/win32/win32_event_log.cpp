@@ -44,9 +44,9 @@ std::string RecordText(const ActionRecord& record, const char* separator) {
     const auto safe = [](const std::string& text) {
         return text.empty() ? std::string("(none)") : EscapeForLog(text, LogBytes::CodePage);
     };
-    return EscapeForLog(record.message, LogBytes::CodePage) + separator + "Line: " +
-           safe(record.line) + separator + "Schedule: " + safe(record.schedule) + separator +
-           "User: " + safe(record.user) + separator + "Result: " + safe(record.result);
+    return EscapeForLog(record.message, LogBytes::CodePage) + separator +
+           "Line: " + safe(record.line) + separator + "Schedule: " + safe(record.schedule) +
+           separator + "User: " + safe(record.user) + separator + "Result: " + safe(record.result);
 }
 
 HandlerFailureLog EventLogFailures(Win32EventLog log) {

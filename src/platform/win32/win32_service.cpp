@@ -97,8 +97,8 @@ std::string MachineHome() {
 std::string MakeMachineFolder(const std::string& path) {
     // Owned by Administrators where the account may give it to them (an
     // administrator, LocalSystem); otherwise by the account itself.
-    for (const std::string sddl : {std::string(kMachineFolderSddl),
-                                   std::string(kMachineFolderSddl).substr(5)}) {
+    for (const std::string sddl :
+         {std::string(kMachineFolderSddl), std::string(kMachineFolderSddl).substr(5)}) {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
                 sddl.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
@@ -264,14 +264,12 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     // main() made the machine's folders and checked --user before it
     // started the dispatcher.
     Win32FileNodes nodes;
-    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                           FolderOf(process.machine ? process.machine->schedule : options.schedule,
-                                    "\\/"),
-                           &log);
+    NoLinkFileSystem files(
+        nodes, Win32FileSystem().ProgramFolder(),
+        FolderOf(process.machine ? process.machine->schedule : options.schedule, "\\/"), &log);
     Win32Clock clock;
-    Win32SystemPower power = options.machine
-                                 ? Win32SystemPower(Win32SystemPower::EveryUser{})
-                                 : Win32SystemPower(options.user.value_or(""));
+    Win32SystemPower power = options.machine ? Win32SystemPower(Win32SystemPower::EveryUser{})
+                                             : Win32SystemPower(options.user.value_or(""));
     {
         ScheduleService service(
             process.machine

@@ -2,8 +2,8 @@
 // service "Tolvane" (a user's) or "TolvaneMachine" (the machine's, with
 // --machine), or in the foreground with --console.
 #include <algorithm>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +22,8 @@
 namespace {
 
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
-    std::fprintf(stderr, "%s\n\n%s", tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
+    std::fprintf(stderr, "%s\n\n%s",
+                 tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
                  tolvane::kWindowsServiceUsage);
     // Started by the service manager, nobody sees standard error; run by a
     // person (the console, the setup's steps), the person does.
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
         return options->machine ? InstallMachineService(stdout)
                                 : InstallService(*options, identity, stdout);
     }
-    if (options->remove) return options->machine ? RemoveMachineService(stdout) : RemoveService(stdout);
+    if (options->remove)
+        return options->machine ? RemoveMachineService(stdout) : RemoveService(stdout);
     std::string user;
     const std::string error = ServiceStartProblem(*options, identity, user);
     if (!error.empty()) return Refuse(arguments, error);

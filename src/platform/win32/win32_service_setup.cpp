@@ -66,10 +66,11 @@ std::string SidText(PSID sid) {
 // reading its permissions counts as a writer, so nothing goes unchecked.
 std::vector<std::string> BroadWritersOf(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD error = GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
-                                              DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                              nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) return {"(its permissions could not be read: " + ErrorText(error) + ")"};
+    const DWORD error =
+        GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        return {"(its permissions could not be read: " + ErrorText(error) + ")"};
     UniqueLocalMemory owned(descriptor);
     return BroadWriters(descriptor);
 }
@@ -160,10 +161,10 @@ int RegisterAndStart(const ServiceNames& which, const std::string& program,
             return 1;
         }
     } else {
-        service.Reset(CreateServiceA(manager.Get(), which.name, which.displayName, SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                     SERVICE_ERROR_NORMAL, imagePath.c_str(), nullptr, nullptr,
-                                     nullptr, nullptr, nullptr));
+        service.Reset(CreateServiceA(manager.Get(), which.name, which.displayName,
+                                     SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                     SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, imagePath.c_str(),
+                                     nullptr, nullptr, nullptr, nullptr, nullptr));
         if (!service) {
             std::fprintf(out, "Not installed: %s\n", ErrorText(GetLastError()).c_str());
             return 1;
@@ -192,8 +193,9 @@ int RegisterAndStart(const ServiceNames& which, const std::string& program,
     }
 
     if (!StartServiceA(service.Get(), 0, nullptr)) {
-        std::fprintf(out, "The %s service is installed but did not start (%s): the event "
-                          "log may say why.\n",
+        std::fprintf(out,
+                     "The %s service is installed but did not start (%s): the event "
+                     "log may say why.\n",
                      which.name, ErrorText(GetLastError()).c_str());
         return 1;
     }
@@ -201,7 +203,6 @@ int RegisterAndStart(const ServiceNames& which, const std::string& program,
                  imagePath.c_str());
     return 0;
 }
-
 
 }  // namespace
 
@@ -232,8 +233,8 @@ std::optional<std::string> ServiceImagePath(const std::string& program, const st
             const auto byte = static_cast<unsigned char>(c);
             shown += byte < 0x20 || byte == 0x7f ? '?' : c;
         }
-        problem = what + " cannot go into the service's command line (" + why + "): \"" + shown +
-                  "\"";
+        problem =
+            what + " cannot go into the service's command line (" + why + "): \"" + shown + "\"";
         return std::nullopt;
     };
     for (const auto& [what, value] :
@@ -328,9 +329,9 @@ int InstallService(const ServiceOptions& options, const Win32Identity& identity,
     if (problem.empty() && !identity.isUserAccount(*options.user)) {
         problem = "--user names no user's account on this computer: " + *options.user;
     }
-    const auto imagePath =
-        problem.empty() ? ServiceImagePath(program, *options.user, options.schedule, problem)
-                        : std::nullopt;
+    const auto imagePath = problem.empty()
+                               ? ServiceImagePath(program, *options.user, options.schedule, problem)
+                               : std::nullopt;
     if (!imagePath) {
         std::fprintf(out, "Not installed: %s\n", problem.c_str());
         return kServiceRefused;
@@ -407,8 +408,8 @@ int RemoveService(std::FILE* out) {
 
 std::optional<std::string> MachineServiceImagePath(const std::string& program,
                                                    std::string& problem) {
-    std::string why = IsFullWindowsPath(program) ? ImagePathArgumentProblem(program)
-                                                 : "it is not a full path";
+    std::string why =
+        IsFullWindowsPath(program) ? ImagePathArgumentProblem(program) : "it is not a full path";
     if (!why.empty()) {
         problem = "The program's path cannot go into the service's command line (" + why + ")";
         return std::nullopt;

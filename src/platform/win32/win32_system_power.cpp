@@ -124,8 +124,8 @@ bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD
     calls_.freeMemory(sessions);
     if (ours == 0) {
         reason = everyUser_ ? std::string("Nobody is logged on.")
-                            : "No session of user " + (user_.empty() ? std::string("(none)") : user_) +
-                                  " is active.";
+                            : "No session of user " +
+                                  (user_.empty() ? std::string("(none)") : user_) + " is active.";
         return false;
     }
     if (!failures.empty()) {
