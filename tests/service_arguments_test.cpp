@@ -2,6 +2,8 @@
 // sessions they may use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "service/service_arguments.h"
 
 namespace tolvane {
@@ -136,6 +138,45 @@ TEST(ServiceUser, OnlyRootRunsTheMachinesSchedule) {
         EXPECT_NE(problem.find("only root"), std::string::npos) << problem;
         EXPECT_NE(problem.find(std::to_string(user)), std::string::npos) << problem;
     }
+}
+
+// --check FILE on both programs: any path the shell names, and nothing else
+// beside it (but --help, which asks for the usage alone).
+struct CheckCase {
+    Arguments arguments;
+    std::optional<std::string> check;  // nothing: refused
+    const char* says;
+};
+const CheckCase kCheckCases[] = {
+    {{"--check", "rebootdata.kx"}, "rebootdata.kx", ""},
+    {{"--check", "../a b/\"50%\" $x.kx"}, "../a b/\"50%\" $x.kx", ""},
+    {{"--check", "-"}, "-", ""},
+    {{"--check", "--user"}, "--user", ""},  // the value, whatever it looks like
+    {{"--check"}, std::nullopt, "--check needs"},
+    {{"--check", ""}, std::nullopt, "--check needs"},
+    {{"--check", "a", "--check", "b"}, std::nullopt, "once"},
+    {{"--check", "a", "--schedule", "/a"}, std::nullopt, "--check FILE goes alone"},
+    {{"--schedule", "/a", "--check", "a"}, std::nullopt, "--check FILE goes alone"},
+    {{"--check", "a", "--interval", "5"}, std::nullopt, "--check FILE goes alone"},
+    {{"--user", "1000", "--check", "a"}, std::nullopt, "--check FILE goes alone"},
+    {{"--check", "a", "b"}, std::nullopt, "nknown argument: b"},
+};
+
+TEST(LinuxServiceArguments, TakeCheckAlone) {
+    for (const CheckCase& c : kCheckCases) {
+        std::string error;
+        const auto options = ParseLinuxServiceArguments(c.arguments, error);
+        ASSERT_EQ(options.has_value(), c.check.has_value()) << c.arguments[0] << ": " << error;
+        if (options) {
+            EXPECT_EQ(options->check, c.check);
+            EXPECT_TRUE(options->schedule.empty());
+        } else {
+            EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        }
+    }
+    std::string error;
+    EXPECT_TRUE(ParseLinuxServiceArguments({"--check", "a", "--help"}, error)->help);
+    EXPECT_FALSE(ParseLinuxServiceArguments({"--schedule", "/a"}, error)->check);
 }
 
 TEST(ServiceUser, RootActsOnlyForTheUserNamedAndNobodyElseForAnother) {
@@ -586,6 +627,41 @@ TEST(ServiceArguments, AnOptionWithAValueIsTakenOnceAFlagAsOftenAsSaid) {
         ParseWindowsServiceArguments({"--console", "--console", "--ticks", "1"}, error);
     ASSERT_TRUE(options) << error;
     EXPECT_TRUE(options->console);
+}
+
+TEST(WindowsServiceArguments, TakeCheckAlone) {
+    // Beside the cases both programs share, the Windows program's own options.
+    std::vector<CheckCase> cases(std::begin(kCheckCases), std::end(kCheckCases));
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [](const CheckCase& c) {
+                                   return std::find(c.arguments.begin(), c.arguments.end(), "/a") !=
+                                              c.arguments.end() ||
+                                          std::find(c.arguments.begin(), c.arguments.end(),
+                                                    "1000") != c.arguments.end();
+                               }),
+                cases.end());
+    const CheckCase windows[] = {
+        {{"--check", "C:\\x y\\rebootdata.kx"}, "C:\\x y\\rebootdata.kx", ""},
+        {{"--check", "a", "--console"}, std::nullopt, "--check FILE goes alone"},
+        {{"--check", "a", "--user", kAnn}, std::nullopt, "--check FILE goes alone"},
+        {{"--install", "--check", "a"}, std::nullopt, "goes alone"},
+        {{"--check", "a", "--remove"}, std::nullopt, "goes alone"},
+    };
+    cases.insert(cases.end(), std::begin(windows), std::end(windows));
+    for (const CheckCase& c : cases) {
+        std::string error;
+        const auto options = ParseWindowsServiceArguments(c.arguments, error);
+        ASSERT_EQ(options.has_value(), c.check.has_value()) << c.arguments[0] << ": " << error;
+        if (options) {
+            EXPECT_EQ(options->check, c.check);
+            EXPECT_FALSE(options->console || options->install || options->user);
+        } else {
+            EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        }
+    }
+    std::string error;
+    EXPECT_TRUE(ParseWindowsServiceArguments({"/?", "--check", "a"}, error)->help);
+    EXPECT_FALSE(ParseWindowsServiceArguments({"--console"}, error)->check);
 }
 
 }  // namespace

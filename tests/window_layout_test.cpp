@@ -22,7 +22,7 @@ TEST(WindowLayout, ContainersComeFirstAndNamesAreUnique) {
         created.insert(c.id);
         EXPECT_TRUE(names.insert(c.name).second) << c.name;
     }
-    EXPECT_EQ(created.size(), 30u);
+    EXPECT_EQ(created.size(), 32u);
 }
 
 TEST(WindowLayout, TabOrderStartsAtMinimizeAndIsAPermutation) {
@@ -30,7 +30,7 @@ TEST(WindowLayout, TabOrderStartsAtMinimizeAndIsAPermutation) {
     for (const auto& c : MainWindowControls()) tabs.insert(c.tabIndex);
     EXPECT_EQ(tabs.size(), MainWindowControls().size());
     EXPECT_EQ(*tabs.begin(), 0);
-    EXPECT_EQ(*tabs.rbegin(), 29);
+    EXPECT_EQ(*tabs.rbegin(), 31);
     EXPECT_EQ(Control(ControlId::HideToTrayButton).tabIndex, 0);
     EXPECT_EQ(Control(ControlId::HideToTrayButton).caption, "Minimize");
 }
@@ -41,6 +41,28 @@ TEST(WindowLayout, EveryControlFitsInsideItsContainer) {
         const int height = c.container ? Control(*c.container).height : kClientHeightTwips;
         EXPECT_LE(c.left + c.width, width) << c.name;
         EXPECT_LE(c.top + c.height, height) << c.name;
+    }
+}
+
+// The machine's lines stand apart from the user's: below both panels, over
+// the window's width, never inside the schedule panel whose buttons edit.
+TEST(WindowLayout, TheMachinesLinesStandBelowBothPanelsUnderTheirLabel) {
+    const ControlSpec& label = Control(ControlId::MachineLinesLabel);
+    const ControlSpec& lines = Control(ControlId::MachineLines);
+    EXPECT_EQ(lines.kind, ControlKind::ShownLines);
+    EXPECT_EQ(lines.click, nullptr);
+    EXPECT_FALSE(lines.container);
+    EXPECT_FALSE(label.container);
+    EXPECT_EQ(label.caption, "Scheduled by your administrator:");
+    for (const ControlId panel : {ControlId::SchedulePanel, ControlId::NowPanel}) {
+        EXPECT_LE(Control(panel).top + Control(panel).height, label.top);
+    }
+    EXPECT_LE(label.top + label.height, lines.top);
+    EXPECT_EQ(lines.height, Control(ControlId::ScheduleLines).height) << "four lines show";
+    for (const auto& c : MainWindowControls()) {
+        if (c.id != ControlId::MachineLines) {
+            EXPECT_NE(c.kind, ControlKind::ShownLines) << c.name;
+        }
     }
 }
 
@@ -64,7 +86,7 @@ TEST(WindowLayout, MenusHaveTheirItemsInOrderWithOneSeparatorAndThreeCheckMarks)
 
 TEST(WindowLayout, ConvertsTwipsAtTheScreensResolution) {
     EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 96), 442);
-    EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 359);
+    EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 444);
     EXPECT_EQ(TwipsToPixels(1455, 96), 97);
     EXPECT_EQ(TwipsToPixels(1455, 144), 146);  // 150 % scale
     EXPECT_EQ(CaptionWithoutAccessKey("E&xit"), "Exit");

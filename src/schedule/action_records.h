@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "power/action.h"
 
 namespace tolvane {
 
@@ -13,5 +16,11 @@ inline constexpr std::string_view kRecordSkipped = "skipped";  // not run: skipp
 // Whom a machine line acts for: every user, and the machine itself. No
 // user's name can be written so.
 inline constexpr std::string_view kRecordAllUsers = "(all users)";
+
+// The sentences of the records, the same from the window and the services.
+std::string RequestedRecord(Action action, std::string_view line);
+std::string FailedRecord(Action action, std::string_view line, std::string_view reason);
+std::string MachineActsRecord(std::string_view line);
+std::string NothingToDoRecord(std::string_view line);
 
 }  // namespace tolvane

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "schedule/due_lines.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
@@ -77,6 +78,23 @@ MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath
         if (!spent) result.lines.push_back(std::move(line));
     }
     return result;
+}
+
+std::vector<WallMinute> MachineActingMinutes(FileSystem& files, const MachineScheduleSource& machine,
+                                             const std::vector<WallMinute>& minutes) {
+    std::vector<WallMinute> acts;
+    if (minutes.empty() || !machine.adminOnly) return acts;
+    // A one-time line the machine ran in these minutes acted in them.
+    const WallMinute oldest = *std::min_element(minutes.begin(), minutes.end());
+    const MachineLines lines = ReadMachineLines(files, machine.schedulePath, machine.stateFolder,
+                                                *machine.adminOnly, oldest);
+    for (const WallMinute minute : minutes) {
+        DueLineWalk walk({StartOfWallMinute(minute)});
+        const bool due = std::any_of(lines.lines.begin(), lines.lines.end(),
+                                     [&](const std::string& line) { return walk.Check(line).has_value(); });
+        if (due) acts.push_back(minute);
+    }
+    return acts;
 }
 
 }  // namespace tolvane

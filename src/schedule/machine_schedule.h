@@ -7,6 +7,7 @@
 
 #include "platform/admin_only.h"
 #include "platform/file_system.h"
+#include "schedule/wall_minutes.h"
 
 namespace tolvane {
 
@@ -62,6 +63,20 @@ struct MachineLines {
 MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath,
                               const std::string& stateFolder, AdminOnlyCheck& adminOnly,
                               long long keepSpentFrom = (1LL << 62));
+
+// Where a user's window or service finds the machine's schedule beside the
+// user's own.
+struct MachineScheduleSource {
+    std::string schedulePath;
+    std::string stateFolder;
+    AdminOnlyCheck* adminOnly = nullptr;
+};
+
+// The minutes among `minutes` at which a line of the machine's schedule is
+// due: there the machine's service acts, and a user's lines give way. Read
+// afresh; a schedule that is refused or missing acts at no minute.
+std::vector<WallMinute> MachineActingMinutes(FileSystem& files, const MachineScheduleSource& machine,
+                                             const std::vector<WallMinute>& minutes);
 
 // The state folder's done record, for `stateFolder` written with `separator`.
 std::string MachineDonePath(const std::string& stateFolder, char separator);

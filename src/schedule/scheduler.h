@@ -2,7 +2,11 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
+
+#include "platform/action_journal.h"
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -36,7 +40,22 @@ class Scheduler {
     // its action is requested.
     void RunDueLines();
 
+    // Every line run, failed or not run becomes a record in `journal`,
+    // naming `user` as whom it acted for; none without one.
+    void RecordTo(ActionJournal* journal, std::string user) {
+        journal_ = journal;
+        user_ = std::move(user);
+    }
+    // The minutes, among those given, at which the machine's schedule acts.
+    // There the machine's service acts for everybody: the user's lines due
+    // then are claimed as usual and then not run.
+    using MachineActs = std::function<std::vector<WallMinute>(const std::vector<WallMinute>&)>;
+    void GiveWayTo(MachineActs machineActs) { machineActs_ = std::move(machineActs); }
+
   private:
+    void Note(std::string_view result, const std::string& message, const std::string& line,
+              bool error = false);
+
     ScheduleList& list_;
     ScheduleFile& file_;
     SystemPower& power_;
@@ -44,6 +63,9 @@ class Scheduler {
     EventPump& pump_;
     Refused refused_;
     WallMinutes minutes_;
+    ActionJournal* journal_ = nullptr;
+    std::string user_;
+    MachineActs machineActs_;
 };
 
 }  // namespace tolvane

@@ -131,8 +131,7 @@ void ScheduleService::CarryOut() {
         const std::string& line = due[i].line;
         if (!Claimed(line, claims[i])) continue;
         if (std::find(machineActs.begin(), machineActs.end(), due[i].minute) != machineActs.end()) {
-            Note(kRecordSkipped, "Not run, the machine's schedule acts at this minute: " + line,
-                 line);
+            Note(kRecordSkipped, MachineActsRecord(line), line);
             continue;
         }
         if (machine_ && due[i].oneTime && !RecordSpent(spent, line, due[i].minute)) continue;
@@ -212,7 +211,7 @@ bool ScheduleService::Claimed(const std::string& line, const ScheduleStore::Clai
 
 void ScheduleService::Run(const std::string& line, const std::optional<Action>& action) {
     if (!action) {
-        Note(kRecordSkipped, "Nothing to do for: " + line, line);
+        Note(kRecordSkipped, NothingToDoRecord(line), line);
         return;
     }
     // The announcement was a warning only; the action itself must meet the
@@ -222,11 +221,10 @@ void ScheduleService::Run(const std::string& line, const std::optional<Action>& 
     }
     std::string reason;
     const bool done = RunAction(power_, *action, reason);
-    const std::string what = LoggedName(*action);
     if (done) {
-        Note(kRecordDone, "Requested " + what + " for: " + line, line);
+        Note(kRecordDone, RequestedRecord(*action, line), line);
     } else {
-        Note(kRecordFailed, "The " + what + " for \"" + line + "\" failed: " + reason, line, true);
+        Note(kRecordFailed, FailedRecord(*action, line, reason), line, true);
     }
 }
 
@@ -264,23 +262,11 @@ bool ScheduleService::RecordSpent(std::vector<SpentLine> spent, const std::strin
 
 std::vector<WallMinute> ScheduleService::MachineMinutes(
     const std::vector<ScheduleStore::DueRun>& due) {
-    std::vector<WallMinute> acts;
-    if (!beside_ || !beside_->adminOnly) return acts;
-    WallMinute oldest = due.front().minute;
-    for (const auto& run : due) oldest = std::min(oldest, run.minute);
-    // A one-time line the machine ran in these minutes acted in them.
-    const MachineLines machine = ReadMachineLines(files_, beside_->schedulePath,
-                                                  beside_->stateFolder, *beside_->adminOnly, oldest);
-    for (const auto& run : due) {
-        DueLineWalk walk({StartOfWallMinute(run.minute)});
-        for (const std::string& line : machine.lines) {
-            if (walk.Check(line)) {
-                acts.push_back(run.minute);
-                break;
-            }
-        }
-    }
-    return acts;
+    if (!beside_) return {};
+    std::vector<WallMinute> minutes;
+    for (const auto& run : due) minutes.push_back(run.minute);
+    return MachineActingMinutes(
+        files_, {beside_->schedulePath, beside_->stateFolder, beside_->adminOnly}, minutes);
 }
 
 void ScheduleService::Announce(const std::optional<std::string>& bytes,

@@ -49,12 +49,13 @@ enum class Option {
     Schedule,
     User,
     Machine,
-    State
+    State,
+    Check
 };
 
 bool TakesValue(Option option) {
     return option == Option::Ticks || option == Option::Interval || option == Option::Schedule ||
-           option == Option::User || option == Option::State;
+           option == Option::User || option == Option::State || option == Option::Check;
 }
 
 enum class Refusal {
@@ -154,6 +155,12 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
                 options.user = rules.readUser(value);
                 valid = options.user.has_value();
                 break;
+            case Option::Check:
+                // Run by hand or by a tool from its own folder: any path the
+                // shell can name, relative ones too.
+                options.check = value;
+                valid = !value.empty();
+                break;
             case Option::Interval:
                 // Longer than the platform allows could let a minute pass without a tick.
                 if (rules.wholeSeconds) {
@@ -185,8 +192,8 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     Option concerned = Option::Help;
     // These answer one question or do one thing; what else was asked could
     // only be a mistake.
-    for (const Option alone :
-         {Option::PrintUser, Option::PrintSchedule, Option::CanInstall, Option::Remove}) {
+    for (const Option alone : {Option::PrintUser, Option::PrintSchedule, Option::CanInstall,
+                               Option::Remove, Option::Check}) {
         // The machine's service is removed as the user's is, with --machine.
         const bool withMachine = alone == Option::Remove && options.machine;
         if (was(alone) && given.size() != (withMachine ? 2u : 1u)) {
@@ -207,7 +214,8 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
         refused = Refusal::StateWithoutMachine;
     } else if (options.machine && was(Option::User)) {
         refused = Refusal::MachineWithUser;
-    } else if (rules.needsSchedule && !was(Option::Schedule) && !options.machine) {
+    } else if (rules.needsSchedule && !was(Option::Schedule) && !options.machine &&
+               !was(Option::Check)) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {
@@ -242,7 +250,10 @@ std::string LinuxRefusal(Refusal why, Option option, const std::string& text) {
             if (option == Option::State) {
                 return "--state needs a folder's absolute path, once: \"" + text + "\"";
             }
+            if (option == Option::Check) return "--check needs the schedule file to check, once";
             return "--interval needs whole seconds from 1 to 59, once: \"" + text + "\"";
+        case Refusal::NotAlone:
+            return "--check FILE goes alone";
         default:  // the options that lead to these are Windows' alone
             return "unknown argument";
     }
@@ -255,7 +266,8 @@ const CommandLineRules kLinuxRules = {
               {"--user", Option::User},
               {"--interval", Option::Interval},
               {"--machine", Option::Machine},
-              {"--state", Option::State}},
+              {"--state", Option::State},
+              {"--check", Option::Check}},
     .isFullPath = [](std::string_view path) { return !path.empty() && path.front() == '/'; },
     .separators = "/",
     .readUser = [](const std::string& text) -> std::optional<std::string> {
@@ -285,6 +297,7 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             return std::string(option == Option::PrintUser       ? "--print-user"
                                : option == Option::PrintSchedule ? "--print-schedule"
                                : option == Option::CanInstall    ? "--can-install"
+                               : option == Option::Check         ? "--check FILE"
                                                                  : "--remove") +
                    (option == Option::Remove ? " goes alone, or with --machine." : " goes alone.");
         case Refusal::InstallNeeds:
@@ -298,6 +311,8 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             break;
     }
     switch (option) {
+        case Option::Check:
+            return "--check needs the schedule file to check, once.";
         case Option::Ticks:
             return "--ticks needs a whole number of at least 1.";
         case Option::Interval:
@@ -332,7 +347,8 @@ const CommandLineRules kWindowsRules = {
               {"--schedule", Option::Schedule},
               {"--user", Option::User},
               {"--machine", Option::Machine},
-              {"--state", Option::State}},
+              {"--state", Option::State},
+              {"--check", Option::Check}},
     .isFullPath = IsFullWindowsPath,
     .separators = "\\/",
     .readUser = [](const std::string& text) { return CanonicalSid(text); },
@@ -366,6 +382,7 @@ std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
         if (read.schedule.empty()) read.schedule = kLinuxMachineSchedule;
         read.state = options->state.empty() ? std::string(kLinuxMachineState) : options->state;
     }
+    read.check = options->check;
     if (options->user) {
         // The rules wrote it back as a plain number within the type.
         std::uint32_t uid = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +20,8 @@ struct ServiceOptions {
     // user running this, and end.
     bool printSchedule = false;
     bool canInstall = false;  // --can-install (Windows): whether this copy may be installed
-    bool install = false;     // --install (Windows): register the service, with --user and --schedule
-    bool remove = false;      // --remove (Windows): stop and delete the service
+    bool install = false;  // --install (Windows): register the service, with --user and --schedule
+    bool remove = false;   // --remove (Windows): stop and delete the service
     bool console =
         false;      // --console (Windows): the loop in the foreground, the log on standard error
     int ticks = 0;  // --ticks (Windows): stop after this many ticks; 0: until stopped
@@ -33,6 +33,8 @@ struct ServiceOptions {
     std::optional<std::string> user;
     bool machine = false;  // --machine: the machine's schedule, for every user
     std::string state;     // --state: the machine's state folder; empty when not given
+    // --check FILE: say which lines of that schedule can never run, and end.
+    std::optional<std::string> check;
 };
 
 // The exit status of a service program that refuses its command line.
@@ -81,10 +83,13 @@ std::optional<Options> OpenServiceProgram(
 // What the Linux service program was asked to do on its command line:
 //   tolvane-service --schedule FILE [--user UID] [--interval SECONDS]
 //   tolvane-service --machine [--schedule FILE] [--state DIR] [--interval SECONDS]
+//   tolvane-service --check FILE
 //   tolvane-service --help | --version
 struct LinuxServiceOptions {
     bool help = false;
     bool version = false;
+    // A schedule to check (any path, as the shell names it), and nothing else.
+    std::optional<std::string> check;
     // Absolute path of the schedule file: the user's, or the machine's
     // (kLinuxMachineSchedule unless --schedule names another).
     std::string schedule;
@@ -99,9 +104,12 @@ struct LinuxServiceOptions {
 inline constexpr const char* kLinuxServiceUsage =
     "usage: tolvane-service --schedule FILE [--user UID] [--interval SECONDS]\n"
     "       tolvane-service --machine [--schedule FILE] [--state DIR] [--interval SECONDS]\n"
+    "       tolvane-service --check FILE\n"
     "       tolvane-service --help | --version\n"
     "  FILE      the schedule file's absolute path; for the machine,\n"
-    "            /etc/tolvane/rebootdata.kx when not given\n"
+    "            /etc/tolvane/rebootdata.kx when not given; for --check, any path\n"
+    "  --check   prints each line of FILE that can never run, and why; exits 0 when\n"
+    "            every line can run, 1 when some cannot, 2 when FILE cannot be read\n"
     "  UID       the user whose schedule and sessions these are; required as root\n"
     "  DIR       where the machine's schedule keeps what has run (/var/lib/tolvane)\n"
     "  SECONDS   whole seconds between checks of the schedule, 1 to 59 (45)\n"
@@ -110,9 +118,9 @@ inline constexpr const char* kLinuxServiceUsage =
 
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they are not what the service takes. --help or --version
-// among arguments it takes asks for that alone; otherwise --schedule is
-// required, except with --machine; --state goes with --machine alone, and
-// --user never does.
+// among arguments it takes asks for that alone; --check goes alone;
+// otherwise --schedule is required, except with --machine; --state goes with
+// --machine alone, and --user never does.
 std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 
@@ -160,13 +168,17 @@ inline constexpr const char* kWindowsServiceUsage =
     "      says whether this copy stands where only administrators can change it;\n"
     "  tolvane-service.exe --install --user SID --schedule FILE | --remove\n"
     "      registers and starts the service for that user, or stops and deletes it\n"
-    "      (as administrator, from the all-users installation only).\n"
+    "      (as administrator, from the all-users installation only);\n"
     "  tolvane-service.exe --machine [--console] [--schedule FILE] [--state DIR] ...\n"
     "  tolvane-service.exe --install --machine | --remove --machine\n"
     "      the machine's schedule (%ProgramData%\\Tolvane\\rebootdata.kx, its run\n"
     "      state in DIR, %ProgramData%\\Tolvane\\state), for every user, refused\n"
     "      while others than administrators can change it; its service\n"
-    "      \"TolvaneMachine\" runs as LocalSystem.\n"
+    "      \"TolvaneMachine\" runs as LocalSystem;\n"
+    "  tolvane-service.exe --check FILE\n"
+    "      says which lines of the schedule FILE (any path) can never run, for any\n"
+    "      user; exits with 0 when every line can run, 1 when some cannot, 2 when\n"
+    "      FILE cannot be read.\n"
     "\n"
     "FILE is the schedule file's full path (C:\\...\\rebootdata.kx); without it,\n"
     "rebootdata.kx beside tolvane-service.exe. SID is the security identifier of\n"
@@ -177,10 +189,10 @@ inline constexpr const char* kWindowsServiceUsage =
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they ask for something the program does not do. --ticks and
 // --interval go with --console; --print-user, --print-schedule,
-// --can-install and --remove alone; --install with --user and --schedule
-// only; --machine (with --state) never with --user, and --install and
-// --remove take it as their only companion; --help or /? among arguments it
-// takes asks for the usage alone.
+// --can-install, --remove and --check alone; --install with --user and
+// --schedule only; --machine (with --state) never with --user, and --install
+// and --remove take it as their only companion; --help or /? among arguments
+// it takes asks for the usage alone.
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

@@ -37,6 +37,7 @@ std::vector<std::string> TextsToShowWhole(const ControlSpec& spec) {
         }
         case ControlKind::BorderlessFrame:  // never drawn
         case ControlKind::ListBox:          // scrolls its lines sideways
+        case ControlKind::ShownLines:
             return {};
         default:
             return {CaptionWithoutAccessKey(spec.caption)};

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-#include "power/pause.h"
 #include "power/action.h"
+#include "power/pause.h"
+#include "schedule/action_records.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_line.h"
 #include "schedule/schedule_matching.h"
@@ -42,7 +44,20 @@ MainWindow::MainWindow(const MainWindowPlatform& platform)
     list_.SetObserver(&platform_.view);
     // A refused reboot or a lock nobody carried out would otherwise pass
     // for done.
-    platform_.power.TellFailures([this](const std::string& what) { SayRequestFailed(what); });
+    platform_.power.TellFailures([this](const std::string& what) {
+        Note(kRecordFailed, "A requested action failed: " + what, "", true);
+        SayRequestFailed(what);
+    });
+    scheduler_.RecordTo(platform_.journal, platform_.userName);
+    notices_.WhenSkipped([this](const std::string& line) {
+        Note(kRecordSkipped, "Not run, its user skipped it from the notice: " + line, line);
+    });
+    if (platform_.machine) {
+        notices_.SetMachineMinutes(platform_.machine->noticeMinutes);
+        scheduler_.GiveWayTo([this](const std::vector<WallMinute>& minutes) {
+            return MachineActingMinutes(platform_.files, platform_.machine->source, minutes);
+        });
+    }
 }
 
 MainWindow::~MainWindow() {
@@ -67,6 +82,7 @@ void MainWindow::OnLoad(const std::string& commandLine) {
     windowLock_ = file_.Store().HoldWindowLock(reason);
     const std::string unreadable = file_.GetRebootData();
     if (!unreadable.empty()) Message(texts::ScheduleUnreadable(file_.Path(), unreadable));
+    ShowMachineLines();
     LoadOptions();
 
     std::string folder = platform_.files.ProgramFolder();
@@ -74,6 +90,31 @@ void MainWindow::OnLoad(const std::string& commandLine) {
     Save(settings_keys::kProgramFolder, folder);
 
     if (!hiddenToTray_) platform_.view.ShowWindow();
+}
+
+// ---- The timer ----
+
+void MainWindow::OnTimerTick() {
+    // Edits the file refused earlier are tried again; the user was told
+    // when they were made.
+    file_.SavePending();
+    file_.Reload();
+    // No watcher sees the machine's file: it is looked at with every tick.
+    ShowMachineLines();
+    if (platform_.notices) notices_.Tick(platform_.clock.Now(), platform_.notices, machineLines_);
+    scheduler_.RunDueLines();
+}
+
+// Only a schedule that is the administrators' alone is shown: what others can
+// change the machine's service refuses and never runs.
+void MainWindow::ShowMachineLines() {
+    if (!platform_.machine || !platform_.machine->source.adminOnly) return;
+    const MachineScheduleSource& source = platform_.machine->source;
+    MachineLines read = ReadMachineLines(platform_.files, source.schedulePath,
+                                         source.stateFolder, *source.adminOnly);
+    if (read.lines == machineLines_) return;
+    machineLines_ = std::move(read.lines);
+    platform_.view.SetShownLines(ControlId::MachineLines, machineLines_);
 }
 
 // ---- The schedule editor ----
@@ -143,7 +184,14 @@ void MainWindow::ActNow(ActionKind what) {
     // Only a box that is exactly checked forces; a grayed one does not.
     const Action action = MakeAction(what, platform_.view.CheckValue(ControlId::ForceNow) == 1);
     std::string reason;
-    if (!RunAction(platform_.power, action, reason)) SayRequestFailed(reason);
+    const std::string named = LoggedName(action);
+    if (RunAction(platform_.power, action, reason)) {
+        Note(kRecordDone, "Requested " + named + " now, from the window", "");
+        return;
+    }
+    Note(kRecordFailed, "The " + named + " asked for now, from the window, failed: " + reason, "",
+         true);
+    SayRequestFailed(reason);
 }
 
 void MainWindow::SayRequestFailed(const std::string& what) {
@@ -300,6 +348,13 @@ void MainWindow::OnHelp() {
 }
 
 // ---- Helpers ----
+
+void MainWindow::Note(std::string_view result, const std::string& message,
+                      const std::string& line, bool error) {
+    if (!platform_.journal) return;
+    platform_.journal->Record(
+        {message, line, file_.Path(), platform_.userName, std::string(result), error});
+}
 
 void MainWindow::Message(const std::string& text) {
     platform_.msgBox.Show(text, std::string(texts::kMessageTitle), MsgBox::Buttons::Ok);

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/action_journal.h"
 
 #include "platform/clock.h"
 #include "platform/desktop_notices.h"
@@ -14,6 +19,7 @@
 #include "platform/tray_icon.h"
 #include "shell/view.h"
 #include "platform/web_browser.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/schedule_file.h"
 #include "schedule/schedule_list.h"
 #include "schedule/schedule_matching.h"
@@ -43,6 +49,17 @@ struct MainWindowPlatform {
     // The help page as installed with the program, read without a network
     // where it is there; empty where the program installs none.
     std::string installedHelpPage{};
+    // Where every action the window carries out, fails or skips is recorded,
+    // and the user's name those records give; no records without one.
+    ActionJournal* journal = nullptr;
+    std::string userName{};
+    // The machine's schedule, where there is one to look at: the window lists
+    // its lines and gives their notices; the machine's service runs them.
+    struct Machine {
+        MachineScheduleSource source;
+        int noticeMinutes = NoticeTimer::kDefaultMinutes;
+    };
+    std::optional<Machine> machine{};
 };
 
 // The main window's behaviour: every handler and procedure of the window,
@@ -56,6 +73,8 @@ class MainWindow {
     MainWindow& operator=(const MainWindow&) = delete;
 
     ScheduleList& List() { return list_; }
+    // The machine's lines as the window lists them.
+    const std::vector<std::string>& ShownMachineLines() const { return machineLines_; }
 
     // Start-up, once, before the window is first shown. `commandLine` is the
     // text after the program's name.
@@ -63,14 +82,7 @@ class MainWindow {
 
     // Every 45 seconds from the window's creation. The file is looked at
     // first, for a change no watcher reported.
-    void OnTimerTick() {
-        // Edits the file refused earlier are tried again; the user was told
-        // when they were made.
-        file_.SavePending();
-        file_.Reload();
-        if (platform_.notices) notices_.Tick(platform_.clock.Now(), platform_.notices);
-        scheduler_.RunDueLines();
-    }
+    void OnTimerTick();
     // The front end's watcher saw the schedule file change on disk.
     void OnScheduleFileChanged() { file_.Reload(); }
     std::string SchedulePath() { return file_.Path(); }
@@ -113,6 +125,9 @@ class MainWindow {
     bool ShowTrayIcon();
     void BringBackFromTray();
     void ActNow(ActionKind what);
+    void ShowMachineLines();
+    void Note(std::string_view result, const std::string& message, const std::string& line,
+              bool error = false);
     void SayRequestFailed(const std::string& what);
     void ToggleCheckMark(MenuId item, SettingKey key);
     void Message(const std::string& text);
@@ -125,6 +140,7 @@ class MainWindow {
     Scheduler scheduler_;
     NoticeTimer notices_{list_, file_};
     std::unique_ptr<FileLock> windowLock_;
+    std::vector<std::string> machineLines_;
     // Gone with the window: what a program that ends later reports is then
     // not shown.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

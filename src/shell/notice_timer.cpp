@@ -23,50 +23,68 @@ int StoredNoticeMinutes(const std::string& text) {
     return minutes;
 }
 
-void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices) {
+void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices,
+                       const std::vector<std::string>& machineLines) {
     const WallMinute minute = WallMinuteOf(now);
     // What lies behind can no longer be shown again.
-    std::erase_if(shown_, [&](const auto& entry) { return std::get<1>(entry) < minute; });
-    if (!notices || minutes_ <= 0) return;
+    std::erase_if(shown_, [&](const auto& entry) { return std::get<2>(entry) < minute; });
+    if (!notices) return;
+    // A copy: a skip can change the list while the notices go out.
+    Announce(minute, notices, list_.Items(), minutes_, false);
+    Announce(minute, notices, machineLines, machineMinutes_, true);
+}
 
-    std::vector<int> leads{minutes_};
-    if (minutes_ != 1) leads.push_back(1);
+void NoticeTimer::Announce(WallMinute minute, DesktopNotices* notices,
+                           const std::vector<std::string>& lines, int minutes, bool machine) {
+    if (minutes <= 0) return;
+    std::vector<int> leads{minutes};
+    if (minutes != 1) leads.push_back(1);
     for (const int before : leads) {
         const WallMinute at = minute + before;
-        const LocalTime then = StartOfWallMinute(at);
-        // A copy: a skip can change the list while the notices go out.
-        const std::vector<std::string> lines = list_.Items();
-        DueLineWalk walk({then});
+        DueLineWalk walk({StartOfWallMinute(at)});
         for (const std::string& line : lines) {
             const std::optional<DueLine> due = walk.Check(line);
             if (!due || !due->action || !FactsOf(due->action->what).announced) continue;
-            if (!shown_.emplace(line, at, before).second) continue;
+            if (!shown_.emplace(machine, line, at, before).second) continue;
 
-            const Action action = *due->action;
-            const std::string& time = due->time;
-            DesktopNotice notice;
-            notice.title = std::string(texts::kApplicationName);
-            notice.text = texts::NoticeText(action, time, before);
-            notice.skipLabel = std::string(texts::kSkipThisTime);
-            notice.question = texts::NoticeQuestion(notice.text);
-            // The last minute's notice must not go unseen; it takes the place
-            // of the earlier one for the same run.
-            notice.urgent = before == 1;
-            notice.series = line + '\n' + std::to_string(at);
+            const DesktopNotice notice = NoticeOf(*due, before, machine, at);
+            if (machine) {
+                notices->Show(notice, nullptr);
+                continue;
+            }
             // Once skipped, a short word of what was skipped takes its place.
             DesktopNotice skipped;
             skipped.title = notice.title;
-            skipped.text = texts::SkippedNotice(action, time);
+            skipped.text = texts::SkippedNotice(*due->action, due->time);
             skipped.series = notice.series;
             const bool oneTime = due->oneTime;
             const std::weak_ptr<int> alive = alive_;
             notices->Show(notice, [this, alive, line, at, oneTime, notices, skipped] {
                 if (alive.expired()) return;
-                file_.ClaimRun(line, at, oneTime);
+                const bool claimed = file_.ClaimRun(line, at, oneTime);
                 notices->Show(skipped, nullptr);
+                if (claimed && skipped_) skipped_(line);
             });
         }
     }
+}
+
+DesktopNotice NoticeTimer::NoticeOf(const DueLine& due, int before, bool machine,
+                                    WallMinute at) const {
+    DesktopNotice notice;
+    notice.title = std::string(texts::kApplicationName);
+    if (machine) {
+        notice.text = texts::MachineNoticeText(*due.action, due.time, before);
+    } else {
+        notice.text = texts::NoticeText(*due.action, due.time, before);
+        notice.skipLabel = std::string(texts::kSkipThisTime);
+        notice.question = texts::NoticeQuestion(notice.text);
+    }
+    // The last minute's notice must not go unseen; it takes the place of the
+    // earlier one for the same run.
+    notice.urgent = before == 1;
+    notice.series = (machine ? "machine\n" : "") + due.line + '\n' + std::to_string(at);
+    return notice;
 }
 
 }  // namespace tolvane

@@ -50,6 +50,12 @@ std::string NoticeText(Action action, std::string_view time, int minutesBefore) 
     return what;
 }
 
+std::string MachineNoticeText(Action action, std::string_view time, int minutesBefore) {
+    std::string text = NoticeText(action, time, minutesBefore);
+    text.pop_back();  // its full stop
+    return text += ", scheduled by your administrator.";
+}
+
 std::string SkippedNotice(Action action, std::string_view time) {
     std::string text = "Skipped: " + text::ToLower(NoticeName(action));
     (text += " at ") += time;

@@ -48,6 +48,8 @@ std::string ScheduleNotSaved(std::string_view path, std::string_view reason);
 inline constexpr std::string_view kSkipThisTime = "Skip this time";
 // A notice `minutesBefore` a scheduled action at `time` ("10:30 PM").
 std::string NoticeText(Action action, std::string_view time, int minutesBefore);
+// The notice before a line of the machine's schedule: no skip is offered.
+std::string MachineNoticeText(Action action, std::string_view time, int minutesBefore);
 // The notice asked as a question: its text, then whether to skip this time.
 // What a notice says once its run was skipped: "Skipped: reboot at 10:30 PM".
 std::string SkippedNotice(Action action, std::string_view time);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "schedule/schedule_list.h"
 #include "shell/window_ids.h"
@@ -26,6 +27,9 @@ class MainWindowView : public ScheduleListObserver {
     virtual std::string ComboText(ControlId combo) = 0;
     virtual void SetComboText(ControlId combo, const std::string& text) = 0;
     virtual void AddComboItem(ControlId combo, const std::string& item) = 0;
+
+    // Lists shown to be read: their lines, all of them at once, in order.
+    virtual void SetShownLines(ControlId list, const std::vector<std::string>& lines) = 0;
 
     virtual bool MenuChecked(MenuId item) = 0;
     virtual void SetMenuChecked(MenuId item, bool checked) = 0;

@@ -34,6 +34,8 @@ enum class ControlId {
     ShutDownNow,
     ForceNow,
     NowLabel,
+    MachineLinesLabel,
+    MachineLines,
 };
 
 enum class MenuId {

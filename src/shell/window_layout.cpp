@@ -42,6 +42,8 @@ constexpr ControlSpec kControls[] = {
     {ShutDownNow,         "ShutDownNow",         K::PushButton,       "ShutDown Now",                               NowPanel,       120,   2520,  1695,  615,    19,  &MainWindow::OnShutDownNow},
     {ForceNow,            "ForceNow",            K::CheckBox,         "Force",                                      NowPanel,       480,   3240,  1095,  255,    20,  &MainWindow::OnForceNowChanged},
     {NowLabel,            "NowLabel",            K::Label,            "These Buttons will reboot your system Now",  NowPanel,       360,   3600,  1215,  615,    24,  nullptr},
+    {MachineLinesLabel,   "MachineLinesLabel",   K::Label,            "Scheduled by your administrator:",           std::nullopt,   120,   5400,  6375,  255,    30,  nullptr},
+    {MachineLines,        "MachineLines",        K::ShownLines,       "",                                           std::nullopt,   120,   5700,  6375,  840,    31,  nullptr},
 };
 
 using enum MenuId;

@@ -17,6 +17,7 @@ enum class ControlKind {
     CheckBox,
     DropDownCombo,  // editable text with a drop-down list
     ListBox,        // single selection; items placed by the program
+    ShownLines,     // lines to read: never chosen, changed or acted on from the window
     Label,
 };
 
@@ -52,7 +53,8 @@ struct MenuSpec {
 
 inline constexpr std::string_view kFormName = "MainWindow";
 inline constexpr int kClientWidthTwips = 6630;
-inline constexpr int kClientHeightTwips = 5385;
+// Below the two panels, the machine's lines.
+inline constexpr int kClientHeightTwips = 6660;
 inline constexpr int kTimerIntervalMs = 45000;
 inline constexpr int kTwipsPerInch = 1440;
 

@@ -18,6 +18,7 @@ class FakeView final : public MainWindowView {
     std::map<ControlId, std::vector<std::string>> comboItems;
     std::map<MenuId, bool> menuChecks;
     std::vector<std::string> listItems;  // the schedule list as the observer calls built it
+    std::map<ControlId, std::vector<std::string>> shownLines;
     int listSelection = -1;
     bool visible = false;
     int shows = 0;
@@ -39,6 +40,9 @@ class FakeView final : public MainWindowView {
     }
     void AddComboItem(ControlId combo, const std::string& item) override {
         comboItems[combo].push_back(item);
+    }
+    void SetShownLines(ControlId list, const std::vector<std::string>& lines) override {
+        shownLines[list] = lines;
     }
     bool MenuChecked(MenuId item) override { return menuChecks[item]; }
     void SetMenuChecked(MenuId item, bool checked) override { menuChecks[item] = checked; }

@@ -2,30 +2,40 @@
 # One record written through the journal's native protocol, read back with
 # the query administrators use: journalctl -t tolvane TOLVANE_RESULT=done.
 # Where no journald runs, root starts one of the test's own in a private mount
-# namespace (tmpfs over /run/systemd and /var/log/journal, so nothing of the
-# machine changes); otherwise the test is skipped (77).
+# namespace (tmpfs over /run and /var/log, so nothing of the machine changes);
+# otherwise the test is skipped (77).
 set -euo pipefail
 probe=$1
 
 if [[ ${TOLVANE_PRIVATE_JOURNAL:-} == started ]]; then
-    # In the private namespace: a journald of our own, waited for through the
-    # readiness it tells systemd.
-    mount -t tmpfs -o mode=0755 tmpfs /run/systemd
-    mkdir -p /var/log/journal
-    mount -t tmpfs -o mode=0755 tmpfs /var/log/journal
-    journald_pid=$(python3 - "$TOLVANE_JOURNALD" <<'PY'
+    # In the private namespace: /run and /var/log are the test's own (tmpfs,
+    # written without mount's own record in /run/mount), so neither journald's
+    # sockets nor its files reach the machine's.
+    mount -n -t tmpfs -o mode=0755 tmpfs /run &&
+        mount -n -t tmpfs -o mode=0755 tmpfs /var/log ||
+        { echo "SKIP: no private /run and /var/log for a journald of the test's own"; exit 77; }
+    mkdir -p /run/systemd/journal
+    # journald's readiness, as it tells systemd, is what the test waits for.
+    if ! journald_pid=$(python3 - "$TOLVANE_JOURNALD" <<'PY'
 import os, socket, subprocess, sys
 path = "/run/systemd/tolvane-notify"
 ready = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
 ready.bind(path)
-ready.settimeout(60)
+ready.settimeout(60)  # a hang guard: readiness comes in well under a second
 journald = subprocess.Popen([sys.argv[1]], env=dict(os.environ, NOTIFY_SOCKET=path),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-while b"READY=1" not in ready.recv(4096):
-    pass
+try:
+    while b"READY=1" not in ready.recv(4096):
+        pass
+except socket.timeout:
+    journald.kill()
+    sys.exit(1)
 print(journald.pid)
 PY
-)
+    ); then
+        echo "SKIP: a journald of the test's own did not start here"
+        exit 77
+    fi
     trap 'kill "$journald_pid" 2>/dev/null || true' EXIT
     echo "A private journald of the test's own (pid $journald_pid)"
 elif [[ -S /run/systemd/journal/socket ]] && command -v journalctl >/dev/null; then
@@ -39,7 +49,9 @@ else
     for candidate in /usr/lib/systemd/systemd-journald /lib/systemd/systemd-journald; do
         [[ -x $candidate ]] && journald=$candidate && break
     done
-    if [[ $(id -u) -ne 0 || -z $journald ]] || ! command -v journalctl unshare python3 >/dev/null; then
+    if [[ $(id -u) -ne 0 || -z $journald || ! -d /var/log ]] ||
+        ! command -v journalctl unshare python3 >/dev/null ||
+        ! unshare --mount --propagation private true 2>/dev/null; then
         echo "SKIP: no journald here, and none of the test's own can be started (needs root)"
         exit 77
     fi

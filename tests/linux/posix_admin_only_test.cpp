@@ -66,13 +66,26 @@ std::map<std::string, PathEntry> Machine() {
     };
 }
 
+// The machine with `changes` made, and what the check says of `path`.
+struct Case {
+    const char* what;
+    std::map<std::string, PathEntry> changes;
+    std::string path;
+    std::string why;  // empty: root's alone
+};
+
+void ExpectJudged(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        Tree tree{Machine(), {}, {}};
+        for (const auto& [path, entry] : c.changes) tree.entries[path] = entry;
+        PosixAdminOnlyCheck check(
+            [&](const std::string& p, PathEntry& e) { return tree.LookUp(p, e); });
+        EXPECT_EQ(check.WhyOthersCanChange(c.path), c.why) << c.what;
+    }
+}
+
 TEST(PosixAdminOnly, JudgesThePathAndEveryFolderAboveIt) {
-    const struct {
-        const char* what;
-        std::map<std::string, PathEntry> changes;
-        std::string path;
-        std::string why;  // empty: root's alone
-    } cases[] = {
+    ExpectJudged({
         {"root's file in root's folders", {}, "/etc/tolvane/rebootdata.kx", ""},
         {"root's state folder", {}, "/var/lib/tolvane", ""},
         {"/ itself", {}, "/", ""},
@@ -112,23 +125,11 @@ TEST(PosixAdminOnly, JudgesThePathAndEveryFolderAboveIt) {
          {},
          "/home/ann/rebootdata.kx",
          "/home/ann is owned by uid 1000, not root"},
-    };
-    for (const auto& c : cases) {
-        Tree tree{Machine(), {}, {}};
-        for (const auto& [path, entry] : c.changes) tree.entries[path] = entry;
-        PosixAdminOnlyCheck check(
-            [&](const std::string& p, PathEntry& e) { return tree.LookUp(p, e); });
-        EXPECT_EQ(check.WhyOthersCanChange(c.path), c.why) << c.what;
-    }
+    });
 }
 
 TEST(PosixAdminOnly, AStickyFolderWillDoOnlyTwoLevelsOrMoreAbove) {
-    const struct {
-        const char* what;
-        std::map<std::string, PathEntry> changes;
-        std::string path;
-        std::string why;
-    } cases[] = {
+    ExpectJudged({
         {"root's folder under sticky /tmp", {}, "/tmp/ci/machine/rebootdata.kx", ""},
         {"root's state folder under sticky /tmp", {}, "/tmp/ci/machine", ""},
         {"the file's own folder sticky",
@@ -153,23 +154,11 @@ TEST(PosixAdminOnly, AStickyFolderWillDoOnlyTwoLevelsOrMoreAbove) {
          {{"/tmp", Folder(0, 01775, 50)}},
          "/tmp/ci/machine/rebootdata.kx",
          ""},
-    };
-    for (const auto& c : cases) {
-        Tree tree{Machine(), {}, {}};
-        for (const auto& [path, entry] : c.changes) tree.entries[path] = entry;
-        PosixAdminOnlyCheck check(
-            [&](const std::string& p, PathEntry& e) { return tree.LookUp(p, e); });
-        EXPECT_EQ(check.WhyOthersCanChange(c.path), c.why) << c.what;
-    }
+    });
 }
 
 TEST(PosixAdminOnly, FollowsOnlyRootsLinksAndJudgesWhereTheyLead) {
-    const struct {
-        const char* what;
-        std::map<std::string, PathEntry> changes;
-        std::string path;
-        std::string why;
-    } cases[] = {
+    ExpectJudged({
         {"a folder linked elsewhere by root",
          {{"/etc/tolvane", Link("/srv/tolvane")},
           {"/srv", Folder()},
@@ -211,14 +200,7 @@ TEST(PosixAdminOnly, FollowsOnlyRootsLinksAndJudgesWhereTheyLead) {
          {{"/etc/tolvane", Link("/etc/tolvane")}},
          "/etc/tolvane/rebootdata.kx",
          "/etc/tolvane cannot be examined: Too many levels of symbolic links"},
-    };
-    for (const auto& c : cases) {
-        Tree tree{Machine(), {}, {}};
-        for (const auto& [path, entry] : c.changes) tree.entries[path] = entry;
-        PosixAdminOnlyCheck check(
-            [&](const std::string& p, PathEntry& e) { return tree.LookUp(p, e); });
-        EXPECT_EQ(check.WhyOthersCanChange(c.path), c.why) << c.what;
-    }
+    });
 }
 
 TEST(PosixAdminOnly, MakesPathsAbsoluteAndPlain) {

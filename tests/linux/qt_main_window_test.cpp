@@ -25,6 +25,7 @@
 #include <sstream>
 #include <variant>
 
+#include "fakes/fake_admin_only.h"
 #include "fakes/fake_system_power.h"
 #include "fakes/fake_window_platform.h"
 #include "native_platform.h"
@@ -101,6 +102,81 @@ class QtMainWindowTest : public ::testing::Test {
     std::unique_ptr<LinuxProgram> program;
 };
 
+// The machine's schedule beside the user's, in a private root: listed apart,
+// read and never chosen; and the window's actions recorded for its user.
+class QtMachineLinesTest : public ::testing::Test {
+  protected:
+    QtMachineLinesTest() {
+        std::filesystem::create_directories(root + "/program");
+        std::filesystem::create_directories(root + "/etc/tolvane");
+        std::ofstream(machinePath, std::ios::binary)
+            << "6:00 PM-Force ShutDown-Repeat YES-Every Day\r\n1:00 AM-Reboot-Repeat NO-Sunday\r\n";
+    }
+    ~QtMachineLinesTest() override {
+        program.reset();
+        std::filesystem::remove_all(root);
+    }
+    void Open() {
+        LinuxProgramSetup setup{root + "/program", root + "/data/tolvane",
+                                root + "/config/tolvane", &power, [] {}};
+        setup.machineSchedule = machinePath;
+        setup.machineState = root + "/var/lib/tolvane";
+        setup.adminOnly = &adminOnly;
+        setup.journal = &journal;
+        setup.userName = "ilse";
+        program = std::make_unique<LinuxProgram>(setup);
+        program->Start("");
+    }
+    QListWidget* List(ControlId id) {
+        return static_cast<QListWidget*>(program->Window().ControlWidget(id));
+    }
+    static std::vector<std::string> Lines(QListWidget* list) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < list->count(); ++i) lines.push_back(list->item(i)->text().toStdString());
+        return lines;
+    }
+
+    std::string root = testing::MakeScratchFolder();
+    std::string machinePath = root + "/etc/tolvane/rebootdata.kx";
+    testing::FakeSystemPower power;
+    testing::FakeAdminOnly adminOnly;
+    testing::FakeServiceLog journal;
+    std::unique_ptr<LinuxProgram> program;
+};
+
+TEST_F(QtMachineLinesTest, TheMachinesLinesAreListedApartAndNeverChosen) {
+    Open();
+    QListWidget* machine = List(ControlId::MachineLines);
+    EXPECT_EQ(Lines(machine), (std::vector<std::string>{"6:00 PM-Force ShutDown-Repeat YES-Every Day",
+                                                        "1:00 AM-Reboot-Repeat NO-Sunday"}));
+    EXPECT_EQ(List(ControlId::ScheduleLines)->count(), 0) << "the user's list holds none of them";
+    EXPECT_EQ(machine->selectionMode(), QAbstractItemView::NoSelection);
+    QTest::mouseClick(machine->viewport(), Qt::LeftButton, {},
+                      machine->visualItemRect(machine->item(0)).center());
+    EXPECT_TRUE(machine->selectedItems().isEmpty());
+    EXPECT_EQ(program->Form().List().Selected(), -1);
+    EXPECT_EQ(FileText(machinePath),
+              "6:00 PM-Force ShutDown-Repeat YES-Every Day\r\n1:00 AM-Reboot-Repeat NO-Sunday\r\n");
+}
+
+TEST_F(QtMachineLinesTest, AMachineScheduleOthersCanChangeIsNotListed) {
+    adminOnly.others[machinePath] = "group 100 can write it";
+    Open();
+    EXPECT_EQ(List(ControlId::MachineLines)->count(), 0);
+}
+
+TEST_F(QtMachineLinesTest, ANowButtonIsRecordedForTheUserWithTheUsersSchedule) {
+    Open();
+    QTest::mouseClick(static_cast<QPushButton*>(program->Window().ControlWidget(ControlId::RebootNow)),
+                      Qt::LeftButton);
+    EXPECT_EQ(power.requests, std::vector<std::string>{"reboot"});
+    ASSERT_EQ(journal.records.size(), 1u);
+    EXPECT_EQ(journal.records[0].user, "ilse");
+    EXPECT_EQ(journal.records[0].schedule, root + "/data/tolvane/rebootdata.kx");
+    EXPECT_EQ(journal.records[0].result, "done");
+    EXPECT_EQ(journal.records[0].line, "");
+}
+
 std::string Caption(QWidget* widget) {
     if (auto* b = qobject_cast<QAbstractButton*>(widget)) return b->text().toStdString();
     if (auto* g = qobject_cast<QGroupBox*>(widget)) return g->title().toStdString();
@@ -120,11 +196,12 @@ TEST_F(QtMainWindowTest, EveryControlStandsAtItsPlaceWithItsCaptionAt96Dpi) {
         QWidget* container =
             spec.container ? Window().ControlWidget(*spec.container) : Window().ClientArea();
         EXPECT_EQ(widget->parentWidget(), container);
-        if (spec.kind != ControlKind::BorderlessFrame && spec.kind != ControlKind::ListBox) {
+        if (spec.kind != ControlKind::BorderlessFrame && spec.kind != ControlKind::ListBox &&
+            spec.kind != ControlKind::ShownLines) {
             EXPECT_EQ(Caption(widget), spec.caption);
         }
     }
-    EXPECT_EQ(Window().ClientArea()->size(), QSize(442, 359));
+    EXPECT_EQ(Window().ClientArea()->size(), QSize(442, 444));
     EXPECT_EQ(Window().windowTitle(), "Tolvane 2.1 - Quarnel ");
     EXPECT_FALSE(Window().windowIcon().isNull());
 }

@@ -184,7 +184,8 @@ class Measurer {
                 }
                 break;
             }
-            case ControlKind::ListBox: {
+            case ControlKind::ListBox:
+            case ControlKind::ShownLines: {
                 auto* list = static_cast<QListWidget*>(widget);
                 // Four whole lines, and no part of a fifth below them.
                 const int rows = list->viewport()->height() / list->sizeHintForRow(0);
@@ -220,6 +221,8 @@ TEST(WindowFit, DISABLED_NothingIsCutAtTheResolutionThisRunWasGiven) {
         program.Start("");  // fills the combos and shows the window
         // A line in the list for its row height.
         program.Window().ItemInserted(0, "12:00 AM-Reboot-Repeat NO-Every Day");
+        program.Window().SetShownLines(ControlId::MachineLines,
+                                       {"6:00 PM-Force ShutDown-Repeat YES-Every Day"});
         QtMainWindow& window = program.Window();
         ASSERT_EQ(window.DotsPerInch(), dpi) << "the resolution did not reach the window";
         ASSERT_EQ(window.ClientArea()->width(), TwipsToPixels(kClientWidthTwips, dpi));

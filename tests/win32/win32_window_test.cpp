@@ -123,8 +123,8 @@ class Win32WindowTest : public ::testing::Test, protected FakeWindowPlatform {
         if (!value) return "<absent>";
         return value->type == REG_SZ ? value->data : "<not text>";
     }
-    std::vector<std::string> ListItems() {
-        HWND list = Control(ScheduleLines);
+    std::vector<std::string> ListItems(ControlId which = ScheduleLines) {
+        HWND list = Control(which);
         std::vector<std::string> items;
         const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
@@ -209,6 +209,7 @@ Expected ExpectedFor(ControlKind kind) {
         case ControlKind::DropDownCombo:
             return {"ComboBox", CBS_DROPDOWN};
         case ControlKind::ListBox:
+        case ControlKind::ShownLines:
             return {"ListBox", 0};
         case ControlKind::Label:
             return {"Static", SS_LEFT};
@@ -234,7 +235,7 @@ TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
     RECT client;
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, 442);
-    EXPECT_EQ(client.bottom, 359);
+    EXPECT_EQ(client.bottom, 444);
 
     int children = 0;
     for (HWND c = GetWindow(window.Handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -253,10 +254,13 @@ TEST_F(Win32WindowTest, EveryControlHasItsClassCaptionPlaceAndKindAt96Dpi) {
             EXPECT_EQ(style & 3u, expected.typeBits);
         } else if (spec.kind == ControlKind::ListBox) {
             EXPECT_EQ(style & LBS_SORT, 0u) << "the program orders the lines itself";
+        } else if (spec.kind == ControlKind::ShownLines) {
+            EXPECT_EQ(style & LBS_SORT, 0u) << "the lines keep the file's order";
+            EXPECT_NE(style & LBS_NOSEL, 0u) << "read, never chosen";
         } else {
             EXPECT_EQ(style & 0xFu, expected.typeBits);
         }
-        if (spec.kind == ControlKind::ListBox) {
+        if (spec.kind == ControlKind::ListBox || spec.kind == ControlKind::ShownLines) {
             EXPECT_EQ(TextOf(control), "");
         } else {
             EXPECT_EQ(TextOf(control), spec.caption);
@@ -302,7 +306,7 @@ TEST_F(Win32WindowAt144DpiTest, TheLayoutScalesWithTheResolution) {
     RECT client;
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, 663);
-    EXPECT_EQ(client.bottom, 539);
+    EXPECT_EQ(client.bottom, 666);
     for (const ControlSpec& spec : MainWindowControls()) {
         const RECT place = PlaceOf(Control(spec.id));
         const RECT wanted = ExpectedPlace(spec, 144);
@@ -468,6 +472,7 @@ std::vector<std::string> CutTexts(Win32MainWindow& window) {
                 }
                 case ControlKind::BorderlessFrame:
                 case ControlKind::ListBox:
+                case ControlKind::ShownLines:
                     break;
             }
         }
@@ -585,7 +590,8 @@ TEST_F(Win32WindowTest, TabGoesThroughTheControlsInTheTablesFocusOrder) {
                                           ShutDownNow,
                                           ForceNow,
                                           ScheduleLines,
-                                          Day};
+                                          Day,
+                                          MachineLines};
     EXPECT_EQ(GetFocus(), Control(HideToTrayButton))
         << "the Minimize button has the focus at first";
 
@@ -727,6 +733,29 @@ TEST_F(Win32WindowTest, AddItAndRemoveItChangeTheListAndTheFile) {
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"7:05 AM-ShutDown-Repeat YES-Monday"}));
     EXPECT_EQ(ScheduleFileBytes(), "7:05 AM-ShutDown-Repeat YES-Monday\r\n\r\n");
     EXPECT_EQ(SendMessageA(Control(ScheduleLines), LB_GETCURSEL, 0, 0), LB_ERR);
+}
+
+// The machine's lines: shown in the file's order, replaced whole, and never
+// chosen, so no key or click there reaches the user's schedule.
+TEST_F(Win32WindowTest, TheMachinesLinesAreShownInOrderAndActOnNothing) {
+    using Lines = std::vector<std::string>;
+    WriteWholeFile(folder + "\\rebootdata.kx", "1:00 AM-Reboot-Repeat NO-Every Day\r\n\r\n");
+    Load();
+    const Lines machine = {"9:00 PM-ShutDown-Repeat YES-Every Day",
+                           "1:00 AM-Force Reboot-Repeat YES-Sunday"};
+    window.SetShownLines(MachineLines, machine);
+    EXPECT_EQ(ListItems(MachineLines), machine);
+    window.SetShownLines(MachineLines, {machine[1]});
+    EXPECT_EQ(ListItems(MachineLines), Lines{machine[1]});
+
+    HWND shown = Control(MachineLines);
+    SetFocus(shown);
+    ASSERT_EQ(GetFocus(), shown);
+    PressKey(VK_DELETE);
+    EXPECT_EQ(ListItems(), Lines{"1:00 AM-Reboot-Repeat NO-Every Day"});
+    EXPECT_EQ(ScheduleFileBytes(), "1:00 AM-Reboot-Repeat NO-Every Day\r\n\r\n");
+    EXPECT_EQ(form.List().Selected(), -1);
+    EXPECT_TRUE(msgBox.shown.empty());
 }
 
 // The Delete key on the schedule list, while it has the focus, is Remove It:

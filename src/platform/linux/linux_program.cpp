@@ -2,12 +2,19 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
+#include "platform/linux/journal_service_log.h"
 #include "platform/linux/logind_session_power.h"
+#include "platform/linux/posix_admin_only.h"
 #include "platform/linux/xdg_folders.h"
 #include "schedule/log_text.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
 
 namespace tolvane {
@@ -73,6 +80,20 @@ class NoticesOnFirstUse final : public DesktopNotices {
     std::unique_ptr<DBusDesktopNotices> real_;
 };
 
+// The name records give the user the program runs as; the number where the
+// user database has no name for it.
+std::string RunningUserName() {
+    const uid_t uid = ::getuid();
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_name && *found->pw_name) {
+        return found->pw_name;
+    }
+    return std::to_string(uid);
+}
+
 }  // namespace
 
 LinuxProgramSetup StandardSetup() {
@@ -80,6 +101,8 @@ LinuxProgramSetup StandardSetup() {
     setup.programFolder = QCoreApplication::applicationDirPath().toStdString();
     setup.scheduleFolder = XdgBaseFolder("XDG_DATA_HOME", ".local/share") + "/tolvane";
     setup.settingsFolder = XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/tolvane";
+    setup.machineSchedule = std::string(kLinuxMachineSchedule);
+    setup.machineState = std::string(kLinuxMachineState);
     return setup;
 }
 
@@ -110,6 +133,21 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
         notices_ = std::make_unique<NoticesOnFirstUse>();
         platform.notices = notices_.get();
     }
+    if (!setup.machineSchedule.empty()) {
+        AdminOnlyCheck* adminOnly = setup.adminOnly;
+        if (!adminOnly) {
+            adminOnly_ = std::make_unique<PosixAdminOnlyCheck>();
+            adminOnly = adminOnly_.get();
+        }
+        platform.machine = MainWindowPlatform::Machine{
+            {setup.machineSchedule, setup.machineState, adminOnly}, setup.machineNoticeMinutes};
+    }
+    platform.journal = setup.journal;
+    if (!setup.power && !platform.journal) {
+        journal_ = std::make_unique<JournalServiceLog>();
+        platform.journal = journal_.get();
+    }
+    platform.userName = setup.userName.empty() ? RunningUserName() : setup.userName;
     platform.installScript = "installs.sh";
     platform.removeScript = "removeit.sh";
     // Installed, the program lives in <prefix>/lib/tolvane and its page in

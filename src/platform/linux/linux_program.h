@@ -28,10 +28,21 @@ struct LinuxProgramSetup {
     // Where notices go: the session bus's notification service, or none
     // when `power` is given (a test's).
     DesktopNotices* notices = nullptr;
+    // The machine's schedule beside the user's: empty paths, none. Checked
+    // with `adminOnly` (null: root's alone, as the machine's service judges).
+    std::string machineSchedule{};
+    std::string machineState{};
+    AdminOnlyCheck* adminOnly = nullptr;
+    int machineNoticeMinutes = NoticeTimer::kDefaultMinutes;
+    // Where the window's actions are recorded (null: the journal, or none
+    // when `power` is given, a test's), and the user named in the records
+    // (empty: the user the program runs as).
+    ActionJournal* journal = nullptr;
+    std::string userName{};
 };
 
-// The per-user folders of the freedesktop.org conventions, and the folder of
-// the running executable.
+// The per-user folders of the freedesktop.org conventions, the folder of the
+// running executable, and the machine's schedule where the system keeps it.
 LinuxProgramSetup StandardSetup();
 
 // The whole Linux program: every adapter, the window and its behaviour, wired
@@ -65,6 +76,8 @@ class LinuxProgram {
     QtEventPump pump_;
     std::unique_ptr<SystemPower> ownPower_;
     std::unique_ptr<DesktopNotices> notices_;
+    std::unique_ptr<AdminOnlyCheck> adminOnly_;
+    std::unique_ptr<ActionJournal> journal_;
     std::unique_ptr<QtMainWindow> window_;
     std::unique_ptr<QtMsgBox> msgBox_;
     std::unique_ptr<QtTrayIcon> tray_;

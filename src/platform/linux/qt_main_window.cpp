@@ -299,6 +299,15 @@ void QtMainWindow::BuildControls() {
                         [this] { ListSelectionChanged(); });
                 widget = list_;
                 break;
+            case ControlKind::ShownLines: {
+                // Read and scrolled, never chosen: nothing here acts on a line.
+                auto* lines = new FourLineList(parent, [] {});
+                lines->setSelectionMode(QAbstractItemView::NoSelection);
+                lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                lines->setTextElideMode(Qt::ElideNone);
+                widget = lines;
+                break;
+            }
             case ControlKind::Label: {
                 auto* label = new QLabel(caption, parent);
                 label->setTextFormat(Qt::PlainText);
@@ -460,6 +469,12 @@ void QtMainWindow::HideWindow() {
 
 void QtMainWindow::EndProgram() {
     endProgram_();
+}
+
+void QtMainWindow::SetShownLines(ControlId list, const std::vector<std::string>& lines) {
+    auto* shown = static_cast<QListWidget*>(controls_.at(list));
+    shown->clear();
+    for (const std::string& line : lines) shown->addItem(Text(line));
 }
 
 void QtMainWindow::ItemInserted(int index, const std::string& line) {

@@ -48,6 +48,7 @@ class QtMainWindow final : public QWidget, public MainWindowView {
     std::string ComboText(ControlId combo) override;
     void SetComboText(ControlId combo, const std::string& text) override;
     void AddComboItem(ControlId combo, const std::string& item) override;
+    void SetShownLines(ControlId list, const std::vector<std::string>& lines) override;
     bool MenuChecked(MenuId item) override;
     void SetMenuChecked(MenuId item, bool checked) override;
     void ShowWindow() override;

@@ -1,6 +1,7 @@
 // tolvane-service: carries out a schedule file with no window, as a system
 // service: a user's (--schedule FILE [--user UID]) or, with --machine, the
-// administrators' schedule for the whole machine. See kLinuxServiceUsage.
+// administrators' schedule for the whole machine; --check FILE says which
+// lines of a schedule can never run. See kLinuxServiceUsage.
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include "schedule/action_records.h"
 #include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
+#include "service/schedule_check_command.h"
 #include "service/schedule_service.h"
 #include "service/service_arguments.h"
 #include "service/service_loop.h"
@@ -123,6 +125,18 @@ int main(int argc, char** argv) {
     if (options->version) {
         std::puts("tolvane-service " TOLVANE_VERSION);
         return 0;
+    }
+    if (options->check) {
+        // Read with the rights of whoever asks, as the file is named: nothing
+        // is written, no identity taken, no bus opened.
+        PosixFileSystem files(".");
+        const ScheduleCheckOutcome checked =
+            CheckScheduleFile(files, *options->check, LogBytes::Utf8);
+        std::fputs(checked.report.c_str(), stdout);
+        if (!checked.problem.empty()) {
+            std::fprintf(stderr, "tolvane-service: %s", checked.problem.c_str());
+        }
+        return checked.exitStatus;
     }
     const Acting acting = SettleWhoActs(*options);
     if (acting.exitStatus != 0) return acting.exitStatus;

@@ -45,6 +45,7 @@ bool CaptionFits(const ControlSpec& spec, const QFontMetrics& metrics, const QSt
             // A line of text inside the frame.
             return metrics.height() <= height - 2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth);
         case ControlKind::ListBox:
+        case ControlKind::ShownLines:
             // Four whole lines inside the frame, as the list is sized for.
             return 4 * metrics.height() <=
                    height - 2 * style.pixelMetric(QStyle::PM_DefaultFrameWidth);

@@ -91,6 +91,9 @@ ControlClass ClassFor(ControlKind kind) {
             return {"LISTBOX",
                     LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | WS_VSCROLL,
                     WS_EX_CLIENTEDGE};
+        case ControlKind::ShownLines:
+            // Read and scrolled, never chosen: nothing here acts on a line.
+            return {"LISTBOX", LBS_NOSEL | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
         case ControlKind::Label:
             return {"STATIC", SS_LEFT | WS_CLIPSIBLINGS, 0};
     }
@@ -193,6 +196,7 @@ bool TextFits(HDC dc, HWND control, const ControlSpec& spec, const std::string& 
         }
         case ControlKind::BorderlessFrame:
         case ControlKind::ListBox:
+        case ControlKind::ShownLines:
             return true;
     }
     return true;
@@ -714,6 +718,14 @@ void Win32MainWindow::HideWindow() {
 
 void Win32MainWindow::EndProgram() {
     if (endProgram_) endProgram_();
+}
+
+void Win32MainWindow::SetShownLines(ControlId list, const std::vector<std::string>& lines) {
+    HWND shown = ControlWindow(list);
+    SendMessageA(shown, LB_RESETCONTENT, 0, 0);
+    for (const std::string& line : lines) {
+        SendMessageA(shown, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
 }
 
 void Win32MainWindow::ItemInserted(int index, const std::string& line) {

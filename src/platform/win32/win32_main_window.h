@@ -102,6 +102,7 @@ class Win32MainWindow final : public MainWindowView {
     void ShowWindow() override;
     void HideWindow() override;
     void EndProgram() override;
+    void SetShownLines(ControlId list, const std::vector<std::string>& lines) override;
     void ItemInserted(int index, const std::string& line) override;
     void ItemRemoved(int index) override;
     void SelectionChanged(int index) override;

@@ -1,6 +1,7 @@
 // tolvane-service.exe: the schedule carried out by the service manager's
 // service "Tolvane" (a user's) or "TolvaneMachine" (the machine's, with
-// --machine), or in the foreground with --console.
+// --machine), or in the foreground with --console; --check FILE says which
+// lines of a schedule can never run.
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "schedule/log_text.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
+#include "service/schedule_check_command.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
         return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
     };
     if (!given("--console") && !given("--install") && !given("--remove") &&
-        !given("--can-install") && !given("--print-user") && !given("--print-schedule")) {
+        !given("--can-install") && !given("--print-user") && !given("--print-schedule") &&
+        !given("--check")) {
         tolvane::Win32EventLog().Error("Not started: " + why);
     }
     return tolvane::kServiceRefused;
@@ -47,6 +50,16 @@ int main(int argc, char** argv) {
         arguments, ParseWindowsServiceArguments, kWindowsServiceUsage,
         [&](const std::string& why) { Refuse(arguments, why); }, exitStatus);
     if (!options) return exitStatus;
+    if (options->check) {
+        // Any user, as a plain console program: the file is read with the
+        // caller's rights and nothing else is touched.
+        Win32FileSystem files;
+        const ScheduleCheckOutcome checked =
+            CheckScheduleFile(files, *options->check, LogBytes::CodePage);
+        std::fputs(checked.report.c_str(), stdout);
+        std::fputs(checked.problem.c_str(), stderr);
+        return checked.exitStatus;
+    }
     const Win32Identity identity = RealIdentity();
     if (options->printUser) {
         const auto self = identity.runningAs();
