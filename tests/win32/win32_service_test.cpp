@@ -856,6 +856,45 @@ TEST_F(MachineFolder, ConsoleRunsTheMachinesLinesForEveryoneAndNeverRewritesTheF
     EXPECT_TRUE(log.errors.empty()) << log.errors.front();
 }
 
+// A user's schedule beside the machine's: at a minute where a machine's line
+// is due, the user's lines are not run, and say why.
+TEST_F(MachineFolder, AUsersLinesGiveWayAtTheMinuteTheMachinesScheduleActs) {
+    ASSERT_EQ(MakeMachineFolder(home), "");
+    ASSERT_EQ(MakeMachineFolder(state), "");
+    WriteWholeFile(schedule, ScheduleFileBytes({"3:00 AM-Lock-Repeat YES-Every Day"}));
+    const std::string user = scratch + "\\user";
+    ASSERT_TRUE(CreateDirectoryA(user.c_str(), nullptr));
+    const std::string mine = user + "\\rebootdata.kx";
+    WriteWholeFile(mine, ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day",
+                                            "3:01 AM-ShutDown-Repeat YES-Every Day"}));
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), user, &log);
+    FakeClock clock;
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    RealSecurityReader reader;
+    Win32AdminOnlyCheck adminOnly(reader, self);
+    ServiceOptions options;
+    options.console = true;
+    options.schedule = mine;
+    options.user = kUser;
+    options.ticks = 3;
+    options.intervalSeconds = 0.01;
+    const ScheduleService::MachineBeside beside{schedule, state, &adminOnly};
+
+    EXPECT_EQ(RunConsole(options, files, clock, power, log, nullptr, &beside), 0);
+
+    EXPECT_TRUE(power.requests.empty());
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].line, "3:00 AM-Reboot-Repeat YES-Every Day");
+    EXPECT_EQ(log.records[0].result, "skipped");
+    EXPECT_EQ(log.records[0].user, kUser);
+    EXPECT_EQ(log.records[0].schedule, mine);
+}
+
 TEST_F(MachineFolder, ConsoleRunsNothingOfAFileOthersCanChange) {
     ASSERT_EQ(MakeMachineFolder(home), "");
     ASSERT_EQ(MakeMachineFolder(state), "");

@@ -146,7 +146,8 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 }  // namespace
 
 int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
-               ServiceLog& log, const MachineRun* machine) {
+               ServiceLog& log, const MachineRun* machine,
+               const ScheduleService::MachineBeside* beside) {
     UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop) {
         log.Error("Not started: " + ErrorText(GetLastError()));
@@ -160,7 +161,8 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
             machine ? ScheduleService::Setup{files, machine->schedule, clock, power, log,
                                              std::string(kRecordAllUsers), machine->machine}
                     : ScheduleService::Setup{files, ServiceSchedulePath(options, files), clock,
-                                             power, log, options.user.value_or("")});
+                                             power, log, options.user.value_or(""), std::nullopt,
+                                             beside ? std::optional(*beside) : std::nullopt});
         log.Info(std::string("Started; carrying out ") +
                  (machine ? "the machine's schedule " : "") + service.SchedulePath());
         // The schedule may read a test's clock; the intervals are real time.
@@ -235,6 +237,7 @@ namespace {
 struct ServiceProcess {
     ServiceOptions options;
     const MachineRun* machine = nullptr;
+    const ScheduleService::MachineBeside* beside = nullptr;
     UniqueHandle stop;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     std::unique_ptr<ServiceControl> control;
@@ -275,8 +278,10 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
             process.machine
                 ? ScheduleService::Setup{files, process.machine->schedule, clock, power, log,
                                          std::string(kRecordAllUsers), process.machine->machine}
-                : ScheduleService::Setup{files, ServiceSchedulePath(options, files), clock, power,
-                                         log, options.user.value_or("")});
+                : ScheduleService::Setup{
+                      files, ServiceSchedulePath(options, files), clock, power, log,
+                      options.user.value_or(""), std::nullopt,
+                      process.beside ? std::optional(*process.beside) : std::nullopt});
         process.control->ReportRunning();
         log.Info(std::string("Started; carrying out ") +
                  (process.machine ? "the machine's schedule " : "") + service.SchedulePath());
@@ -290,10 +295,12 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
 
 }  // namespace
 
-int RunAsService(const ServiceOptions& options, const MachineRun* machine) {
+int RunAsService(const ServiceOptions& options, const MachineRun* machine,
+                 const ScheduleService::MachineBeside* beside) {
     static ServiceProcess process;
     process.options = options;
     process.machine = machine;
+    process.beside = beside;
     process.stop.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!process.stop) {
         std::fprintf(stderr, "%s\n", ErrorText(GetLastError()).c_str());

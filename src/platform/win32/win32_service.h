@@ -92,17 +92,21 @@ class StopEventWaiter final : public ServiceWaiter {
 
 // The console mode: the service's loop in the foreground until Ctrl+C, or
 // until the ticks asked for are done. Returns the process's exit code.
-// With `machine`, the machine's schedule for every user.
+// With `machine`, the machine's schedule for every user; with `beside`, a
+// user's schedule whose lines give way at the minutes the machine's acts.
 int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
-               ServiceLog& log, const MachineRun* machine = nullptr);
+               ServiceLog& log, const MachineRun* machine = nullptr,
+               const ScheduleService::MachineBeside* beside = nullptr);
 
 // The service mode: hands the main thread to the service manager until the
 // service has stopped. Returns the exit code; 1, with a word on standard
 // error, when the service manager did not start this process. The options
 // come from the program's command line: the registered ImagePath.
 // With `machine` (which lives as long as the process), the machine's
-// schedule for every user, as the service "TolvaneMachine".
-int RunAsService(const ServiceOptions& options, const MachineRun* machine = nullptr);
+// schedule for every user, as the service "TolvaneMachine"; `beside` as for
+// RunConsole.
+int RunAsService(const ServiceOptions& options, const MachineRun* machine = nullptr,
+                 const ScheduleService::MachineBeside* beside = nullptr);
 
 // The state the service reports to the service manager, and what each control
 // asks of it. Controls arrive on the dispatcher's thread while the service's

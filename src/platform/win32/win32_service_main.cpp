@@ -119,6 +119,18 @@ int main(int argc, char** argv) {
         machine->machine.adminOnly = &*adminOnly;
         machine->machine.noticeMinutes = ReadMachineNoticeMinutes();
     }
+    // A user's schedule gives way at the minutes the machine's acts, when
+    // there is a machine's schedule only administrators can change.
+    static std::optional<ScheduleService::MachineBeside> beside;
+    if (!run.machine) {
+        adminOnly.emplace(securityReader, identity.runningAs().value_or(""));
+        if (const std::string home = MachineHome(); !home.empty()) {
+            const MachineRun places = MachinePlaces(ServiceOptions{}, home);
+            beside = ScheduleService::MachineBeside{places.schedule, places.machine.stateFolder,
+                                                    &*adminOnly};
+        }
+    }
+    const ScheduleService::MachineBeside* besideMachine = beside ? &*beside : nullptr;
     if (run.console) {
         // Every file of the service's is reached through the no-link walk.
         Win32FileNodes nodes;
@@ -133,8 +145,8 @@ int main(int argc, char** argv) {
             return RunConsole(run, files, clock, power, consoleLog, &*machine);
         }
         Win32SystemPower power(user);
-        return RunConsole(run, files, clock, power, consoleLog);
+        return RunConsole(run, files, clock, power, consoleLog, nullptr, besideMachine);
     }
     for (const auto& problem : folderProblems) Win32EventLog().Error(problem);
-    return RunAsService(run, machine ? &*machine : nullptr);
+    return RunAsService(run, machine ? &*machine : nullptr, besideMachine);
 }
