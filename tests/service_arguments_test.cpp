@@ -123,6 +123,7 @@ TEST(LinuxServiceArguments, MachineTakesItsDefaultsOrTheFilesGivenAndNoUser) {
          "--state needs a folder's absolute path, once: \"/a\""},
         {{"--machine", "--schedule", "m.kx"},
          "--schedule needs the schedule file's absolute path, once: \"m.kx\""},
+        {{"--machine", "--check", "m.kx"}, "--check FILE goes alone"},
     };
     for (const auto& c : refused) {
         std::string error;

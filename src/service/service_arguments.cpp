@@ -214,8 +214,8 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
         refused = Refusal::StateWithoutMachine;
     } else if (options.machine && was(Option::User)) {
         refused = Refusal::MachineWithUser;
-    } else if (rules.needsSchedule && !was(Option::Schedule) && !options.machine &&
-               !was(Option::Check)) {
+    } else if (rules.needsSchedule && !was(Option::Schedule) && !was(Option::Check) &&
+               !options.machine) {
         refused = Refusal::NoSchedule;
     }
     if (refused) {

@@ -106,8 +106,8 @@ inline constexpr const char* kLinuxServiceUsage =
     "       tolvane-service --machine [--schedule FILE] [--state DIR] [--interval SECONDS]\n"
     "       tolvane-service --check FILE\n"
     "       tolvane-service --help | --version\n"
-    "  FILE      the schedule file's absolute path; for the machine,\n"
-    "            /etc/tolvane/rebootdata.kx when not given; for --check, any path\n"
+    "  FILE      the schedule file's absolute path (for the machine,\n"
+    "            /etc/tolvane/rebootdata.kx when not given); for --check, any path\n"
     "  --check   prints each line of FILE that can never run, and why; exits 0 when\n"
     "            every line can run, 1 when some cannot, 2 when FILE cannot be read\n"
     "  UID       the user whose schedule and sessions these are; required as root\n"
@@ -119,8 +119,8 @@ inline constexpr const char* kLinuxServiceUsage =
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they are not what the service takes. --help or --version
 // among arguments it takes asks for that alone; --check goes alone;
-// otherwise --schedule is required, except with --machine; --state goes with
-// --machine alone, and --user never does.
+// otherwise --schedule is required, except with --machine; --state goes
+// with --machine alone, and --user never does.
 std::optional<LinuxServiceOptions> ParseLinuxServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

@@ -10,6 +10,7 @@
 
 #include <time.h>
 
+#include <QDBusMessage>
 #include <map>
 
 #include "logind_mock.h"
@@ -318,16 +319,66 @@ TEST_F(MachinePowerTest, TheEndIsAnnouncedAsADryScheduledShutdownAndTakenBack) {
     }
 }
 
-TEST_F(MachinePowerTest, ARefusedAnnouncementIsAFailureWithLogindsWords) {
-    MakeLogindFail("ScheduleShutdown", "st", "org.freedesktop.DBus.Error.AccessDenied", "denied");
+TEST_F(MachinePowerTest, ARefusedAnnouncementOrTakingBackIsAFailureWithLogindsWords) {
+    std::string reason;
+    ASSERT_TRUE(machine->AnnounceEnd(false, 120, reason)) << reason;
     MakeLogindFail("CancelScheduledShutdown", "", "org.freedesktop.DBus.Error.AccessDenied",
                    "not yours");
     if (HasFatalFailure()) return;
-    std::string reason;
-    EXPECT_FALSE(machine->AnnounceEnd(false, 120, reason));
-    EXPECT_EQ(reason, "org.freedesktop.DBus.Error.AccessDenied: denied");
     EXPECT_FALSE(machine->CancelAnnouncement(reason));
     EXPECT_EQ(reason, "org.freedesktop.DBus.Error.AccessDenied: not yours");
+
+    MakeLogindFail("ScheduleShutdown", "st", "org.freedesktop.DBus.Error.AccessDenied", "denied");
+    if (HasFatalFailure()) return;
+    EXPECT_FALSE(machine->AnnounceEnd(false, 120, reason));
+    EXPECT_EQ(reason, "org.freedesktop.DBus.Error.AccessDenied: denied");
+    // The first announcement still stands in logind as the service's: it is
+    // tried again.
+    ClearLogindCalls();
+    EXPECT_FALSE(machine->CancelAnnouncement(reason));
+    EXPECT_EQ(Requests(), Calls{"CancelScheduledShutdown()"});
+}
+
+// logind holds one scheduled shutdown: an administrator's (`shutdown -r +30`)
+// is neither replaced by the announcement nor taken back with it; the
+// service's own is replaced by its next.
+TEST_F(MachinePowerTest, AnotherScheduledShutdownIsNeitherReplacedNorTakenBack) {
+    const auto others = [&](const QString& method, const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kLogind, kLogindPath, kManager, method);
+        call.setArguments(arguments);
+        return systemBus.call(call).type() == QDBusMessage::ReplyMessage;
+    };
+    const auto minutesAhead = [](int minutes) {
+        return QVariant::fromValue(quint64(RealTimeMicroseconds() + minutes * 60000000ull));
+    };
+    ASSERT_TRUE(others("ScheduleShutdown", {QString("reboot"), minutesAhead(30)}));
+    ClearLogindCalls();
+    std::string reason;
+    EXPECT_FALSE(machine->AnnounceEnd(false, 60, reason));
+    EXPECT_EQ(reason, "logind already has a reboot scheduled by someone else, which is left in place");
+    EXPECT_TRUE(machine->CancelAnnouncement(reason)) << reason;
+    EXPECT_EQ(Requests(), Calls{});
+
+    // The administrator's replaces the service's announcement, and stays.
+    ASSERT_TRUE(others("CancelScheduledShutdown", {}));
+    EXPECT_TRUE(machine->AnnounceEnd(false, 60, reason)) << reason;
+    ASSERT_TRUE(others("ScheduleShutdown", {QString("poweroff"), minutesAhead(15)}));
+    ClearLogindCalls();
+    EXPECT_TRUE(machine->CancelAnnouncement(reason)) << reason;
+    EXPECT_EQ(Requests(), Calls{});
+
+    // With nothing scheduled, the service's next announcement takes the
+    // place of its first, and is the one taken back.
+    ASSERT_TRUE(others("CancelScheduledShutdown", {}));
+    ClearLogindCalls();
+    EXPECT_TRUE(machine->AnnounceEnd(true, 300, reason)) << reason;
+    EXPECT_TRUE(machine->AnnounceEnd(false, 120, reason)) << reason;
+    EXPECT_TRUE(machine->CancelAnnouncement(reason)) << reason;
+    const Calls calls = Requests();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].rfind("ScheduleShutdown(dry-reboot, ", 0), 0u) << calls[0];
+    EXPECT_EQ(calls[1].rfind("ScheduleShutdown(dry-poweroff, ", 0), 0u) << calls[1];
+    EXPECT_EQ(calls[2], "CancelScheduledShutdown()");
 }
 
 }  // namespace

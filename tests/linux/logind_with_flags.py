@@ -5,7 +5,9 @@ PowerOffWithFlags; this adds them, refusing unknown flag bits as logind does
 (only 0x1, block inhibitors apply to root too, and 0x2, reboot via kexec).
 It lacks the scheduled shutdown too: ScheduleShutdown takes the types
 logind 252 takes (poweroff, reboot, halt, kexec, each also with "dry-" in
-front) and refuses others as it does; CancelScheduledShutdown answers
+front) and refuses others as it does; the ScheduledShutdown property shows
+what is scheduled (the action without "dry-", and its moment; nothing: an
+empty action and 0), which CancelScheduledShutdown clears, answering
 whether one was scheduled.
 '''
 import dbus  # noqa: F401 (used by the method bodies)
@@ -26,9 +28,11 @@ CHECK_SHUTDOWN_TYPE = (
     'if kind not in ("poweroff", "reboot", "halt", "kexec"): '
     'raise dbus.exceptions.DBusException("Unsupported shutdown type: " + kind, '
     'name="org.freedesktop.DBus.Error.InvalidArgs")\n'
-    'self.scheduled_shutdown = (args[0], args[1])')
-CANCEL_SHUTDOWN = ('ret = getattr(self, "scheduled_shutdown", None) is not None\n'
-                   'self.scheduled_shutdown = None')
+    'self.Set("org.freedesktop.login1.Manager", "ScheduledShutdown", '
+    'dbus.Struct((kind, dbus.UInt64(args[1])), signature="st"))')
+CANCEL_SHUTDOWN = (
+    'ret = self.Get("org.freedesktop.login1.Manager", "ScheduledShutdown")[0] != ""\n'
+    'self.Set("org.freedesktop.login1.Manager", "ScheduledShutdown", dbus.Struct(("", dbus.UInt64(0)), signature="st"))')
 
 
 def load(mock, parameters):
@@ -39,3 +43,5 @@ def load(mock, parameters):
         ('ScheduleShutdown', 'st', '', CHECK_SHUTDOWN_TYPE),
         ('CancelScheduledShutdown', '', 'b', CANCEL_SHUTDOWN),
     ])
+    mock.AddProperty(MAIN_IFACE, 'ScheduledShutdown',
+                     dbus.Struct(('', dbus.UInt64(0)), signature='st'))

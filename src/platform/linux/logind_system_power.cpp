@@ -122,16 +122,60 @@ bool LogindSystemPower::AnnounceEnd(bool reboot, double secondsFromNow, std::str
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const double ahead = std::isfinite(secondsFromNow) && secondsFromNow > 0 ? secondsFromNow : 0;
-    const std::uint64_t when = std::uint64_t(now.tv_sec) * 1000000u +
-                               std::uint64_t(now.tv_nsec) / 1000u +
-                               std::uint64_t(std::llround(ahead * 1e6));
-    return CallManager(bus_, "ScheduleShutdown", reason, nullptr, nullptr, "st",
-                       reboot ? "dry-reboot" : "dry-poweroff", when);
+    const Scheduled ours{reboot ? "reboot" : "poweroff",
+                         std::uint64_t(now.tv_sec) * 1000000u + std::uint64_t(now.tv_nsec) / 1000u +
+                             std::uint64_t(std::llround(ahead * 1e6))};
+    std::string unread;
+    const std::optional<Scheduled> current = ScheduledEnd(unread);
+    // Nothing scheduled shows as no action, or a moment of 0 or "never".
+    const bool pending = current && !current->action.empty() && current->when != 0 &&
+                         current->when != UINT64_MAX;
+    if (pending && current != announced_) {
+        reason = "logind already has a " + current->action +
+                 " scheduled by someone else, which is left in place";
+        return false;
+    }
+    const std::string type = "dry-" + ours.action;
+    if (!CallManager(bus_, "ScheduleShutdown", reason, nullptr, nullptr, "st", type.c_str(),
+                     ours.when)) {
+        return false;
+    }
+    announced_ = ours;
+    return true;
 }
 
 bool LogindSystemPower::CancelAnnouncement(std::string& reason) {
+    if (!announced_) return true;
+    // Lapsed, taken back by an administrator, or replaced by another's: not
+    // this service's to cancel. Where logind cannot say, ours is cancelled.
+    std::string unread;
+    const std::optional<Scheduled> current = ScheduledEnd(unread);
     // Its answer says whether anything was scheduled: either way none is now.
-    return CallManager(bus_, "CancelScheduledShutdown", reason, nullptr, nullptr, nullptr);
+    if (current && *current != *announced_) {
+        announced_.reset();
+        return true;
+    }
+    if (!CallManager(bus_, "CancelScheduledShutdown", reason, nullptr, nullptr, nullptr)) {
+        return false;  // still the service's, for its next announcement to replace
+    }
+    announced_.reset();
+    return true;
+}
+
+std::optional<LogindSystemPower::Scheduled> LogindSystemPower::ScheduledEnd(std::string& reason) {
+    Error error;
+    sd_bus_message* answer = nullptr;
+    int result = sd_bus_get_property(bus_, kLogind, kLogindPath, kManager, "ScheduledShutdown",
+                                     &error.error, &answer, "(st)");
+    const Message reply(answer);
+    const char* action = nullptr;
+    std::uint64_t when = 0;
+    if (result >= 0) result = sd_bus_message_read(reply.get(), "(st)", &action, &when);
+    if (result < 0) {
+        reason = Describe(error.error, result);
+        return std::nullopt;
+    }
+    return Scheduled{action ? action : "", when};
 }
 
 bool LogindSystemPower::IsPersonsSession(const char* path, std::string& reason) {

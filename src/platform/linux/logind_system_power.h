@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +42,12 @@ SystemBus OpenSystemBus(std::string& error);
 //                       dry type leaves the action to the service, which
 //                       requests it as above and so keeps inhibitors and its
 //                       record of the outcome; left behind by a service that
-//                       ended, it lapses at its time and nothing happens
-//   take it back        CancelScheduledShutdown
+//                       ended, it lapses at its time and nothing happens.
+//                       logind holds one scheduled shutdown: one that is not
+//                       this service's (an administrator's `shutdown -r +30`)
+//                       is never replaced, and the announcement fails
+//   take it back        CancelScheduledShutdown, only while what logind has
+//                       scheduled is still this service's announcement
 // Shut down means power off: logind's halt leaves the machine running.
 // "The user" is the one whose schedule the service carries out; for the
 // machine's schedule, every user: each session of class "user" (a display
@@ -64,6 +69,15 @@ class LogindSystemPower final : public SystemPower {
     bool CancelAnnouncement(std::string& reason) override;
 
   private:
+    // What logind has scheduled: its action ("reboot", "poweroff"... never
+    // with "dry-") and moment; nothing when it cannot be read.
+    struct Scheduled {
+        std::string action;
+        std::uint64_t when = 0;
+        bool operator==(const Scheduled&) const = default;
+    };
+    std::optional<Scheduled> ScheduledEnd(std::string& reason);
+
     bool EndMachine(const char* withFlags, const char* plain, bool force, std::string& reason);
     bool ForEachSession(const char* method, std::string& reason);
     std::vector<std::string> Sessions(std::string& reason);
@@ -73,6 +87,7 @@ class LogindSystemPower final : public SystemPower {
 
     sd_bus* bus_;
     std::optional<uid_t> user_;  // nothing: every user's
+    std::optional<Scheduled> announced_;  // this service's, while logind holds it
 };
 
 }  // namespace tolvane

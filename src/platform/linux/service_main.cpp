@@ -1,7 +1,7 @@
 // tolvane-service: carries out a schedule file with no window, as a system
 // service: a user's (--schedule FILE [--user UID]) or, with --machine, the
-// administrators' schedule for the whole machine; --check FILE says which
-// lines of a schedule can never run. See kLinuxServiceUsage.
+// administrators' schedule for the whole machine; or checks a schedule
+// (--check FILE). See kLinuxServiceUsage.
 #include <unistd.h>
 
 #include <cerrno>
