@@ -11,6 +11,7 @@
 
 #include "platform/linux/journal_service_log.h"
 #include "platform/linux/logind_session_power.h"
+#include "platform/linux/machine_settings.h"
 #include "platform/linux/posix_admin_only.h"
 #include "platform/linux/xdg_folders.h"
 #include "schedule/log_text.h"
@@ -103,6 +104,7 @@ LinuxProgramSetup StandardSetup() {
     setup.settingsFolder = XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/tolvane";
     setup.machineSchedule = std::string(kLinuxMachineSchedule);
     setup.machineState = std::string(kLinuxMachineState);
+    setup.machineSettings = std::string(kLinuxMachineConfig);
     return setup;
 }
 
@@ -139,8 +141,11 @@ LinuxProgram::LinuxProgram(LinuxProgramSetup setup)
             adminOnly_ = std::make_unique<PosixAdminOnlyCheck>();
             adminOnly = adminOnly_.get();
         }
+        const int minutes = setup.machineSettings.empty()
+                                ? NoticeTimer::kDefaultMinutes
+                                : MachineNoticeMinutes(files_, setup.machineSettings);
         platform.machine = MainWindowPlatform::Machine{
-            {setup.machineSchedule, setup.machineState, adminOnly}, setup.machineNoticeMinutes};
+            {setup.machineSchedule, setup.machineState, adminOnly}, minutes};
     }
     platform.journal = setup.journal;
     if (!setup.power && !platform.journal) {

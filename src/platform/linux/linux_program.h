@@ -33,7 +33,8 @@ struct LinuxProgramSetup {
     std::string machineSchedule{};
     std::string machineState{};
     AdminOnlyCheck* adminOnly = nullptr;
-    int machineNoticeMinutes = NoticeTimer::kDefaultMinutes;
+    // Its notice minutes' file; empty, or no value there, the default.
+    std::string machineSettings{};
     // Where the window's actions are recorded (null: the journal, or none
     // when `power` is given, a test's), and the user named in the records
     // (empty: the user the program runs as).

@@ -16,6 +16,7 @@
 #include "platform/win32/win32_file_lock.h"
 #include "platform/win32/win32_handles.h"
 #include "service/no_link_file_system.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
 
@@ -411,6 +412,12 @@ std::string KnownFolder(const KNOWNFOLDERID& id) {
     if (!converted || lost) return {};
     path.resize(size - 1);
     return path;
+}
+
+std::string MachineFolder() {
+    const std::string data = KnownFolder(FOLDERID_ProgramData);
+    if (data.empty()) return {};
+    return JoinPath(WithoutTrailingSeparators(data), '\\', std::string(kMachineFolderName));
 }
 
 std::string WindowScheduleFolder(const std::string& programFolder) {

@@ -69,6 +69,10 @@ bool IsInsideFolder(std::string_view path, std::string_view folder);
 // it cannot be read or the code page cannot hold its name.
 std::string KnownFolder(const KNOWNFOLDERID& id);
 
+// The machine's own folder, %ProgramData%\Tolvane, where administrators keep
+// its schedule; empty when the known folder cannot be read.
+std::string MachineFolder();
+
 // The folder of the window's schedule file for the user running this: beside
 // the program, unless the program lies in Program Files, which its users
 // cannot write; then the user's own %LOCALAPPDATA%\Tolvane.

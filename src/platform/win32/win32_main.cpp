@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_desktop_notices.h"
@@ -18,10 +19,22 @@
 #include "platform/win32/win32_session_power.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_tray_icon.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
 #include "platform/win32/explorer_web_browser.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
+
+namespace {
+
+// The name records give the user this runs as; empty where Windows tells none.
+std::string RunningUserName() {
+    char name[257] = {};
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace tolvane;
@@ -62,8 +75,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32DesktopNotices notices(window, msgBox);
     Win32TrayIcon tray(window);
 
-    MainWindow form(MainWindowPlatform{window, pump, msgBox, settings, processes, browser, tray,
-                                       clock, files, power, &notices});
+    MainWindowPlatform platform{window, pump,  msgBox, settings, processes, browser,
+                                tray,   clock, files,  power,    &notices};
+    // The machine's schedule is shown when only administrators can change it,
+    // as its service judges; the window's own account counts as anybody's.
+    RealSecurityReader security;
+    Win32AdminOnlyCheck adminOnly(security, "");
+    const std::string machineFolder = MachineFolder();
+    if (!machineFolder.empty()) {
+        const std::string schedule = JoinPath(machineFolder, '\\', std::string(kMachineScheduleName));
+        const std::string state =
+            JoinPath(machineFolder, '\\', std::string(kMachineStateFolderName));
+        platform.machine =
+            MainWindowPlatform::Machine{{schedule, state, &adminOnly}, ReadMachineNoticeMinutes()};
+    }
+    Win32EventLog journal;
+    platform.journal = &journal;
+    platform.userName = RunningUserName();
+    MainWindow form(platform);
     window.Attach(form);
     const std::string commandLine = CommandLineArguments(GetCommandLineA());
     window.Run("start-up", [&](MainWindow& core) { core.OnLoad(commandLine); });
