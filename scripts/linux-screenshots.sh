@@ -82,7 +82,7 @@ shoot() {
 
     # The time's half and the day, typed where a user types them.
     eval "$(x_retry xdotool getwindowgeometry --shell "$window")"
-    local menu_bar=$((HEIGHT - (5385 * dpi + 720) / 1440))
+    local menu_bar=$((HEIGHT - (6660 * dpi + 720) / 1440))  # the client area's twips
     px() { echo $((($1 * dpi + 720) / 1440)); }
     x_retry xdotool mousemove --window "$window" "$(px $((120 + 2520 + 200)))" \
         $((menu_bar + $(px $((960 + 1800 + 157))))) click 1 type PM >/dev/null

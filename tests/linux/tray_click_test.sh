@@ -51,9 +51,9 @@ window=$(x_retry xdotool search --onlyvisible --name "$title" | head -n1)
 echo "left click on the tray icon showed the window"
 
 # The Minimize button: 120+120 twips from the left, 120+240 from the top of
-# the client area, which lies below the menu bar (window height - 359 pixels).
+# the client area, which lies below the menu bar (window height - 444 pixels).
 eval "$(x_retry xdotool getwindowgeometry --shell "$window")"
-menu_bar=$((HEIGHT - 359))
+menu_bar=$((HEIGHT - 444))
 x_retry xdotool mousemove --window "$window" 64 $((menu_bar + 36)) click 1 >/dev/null
 window_hidden() { ! x_retry xdotool search --onlyvisible --name "$title"; }
 within window_hidden ||
