@@ -59,14 +59,14 @@ bool TakesValue(Option option) {
 }
 
 enum class Refusal {
-    Unknown,             // `text` is the argument
-    NoValue,             // `text` is the option's name
-    Repeated,            // `text` is the second value
-    Invalid,             // `text` is the value
-    NoSchedule,          // and the program needs one
-    LoopWithoutConsole,  // --ticks or --interval without --console
-    NotAlone,            // `option` goes alone
-    InstallNeeds,        // --install without --user and --schedule, or with others
+    Unknown,              // `text` is the argument
+    NoValue,              // `text` is the option's name
+    Repeated,             // `text` is the second value
+    Invalid,              // `text` is the value
+    NoSchedule,           // and the program needs one
+    LoopWithoutConsole,   // --ticks or --interval without --console
+    NotAlone,             // `option` goes alone
+    InstallNeeds,         // --install without --user and --schedule, or with others
     StateWithoutMachine,  // --state for a user's schedule
     MachineWithUser,      // --machine acts for everybody, never for one user
 };
