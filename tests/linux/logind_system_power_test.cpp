@@ -172,9 +172,9 @@ TEST_F(LogindSystemPowerTest, EveryCallHasLogindsArgumentTypesAndAsksNobody) {
     EXPECT_TRUE(power->AnnounceEnd(true, 60, reason)) << reason;
     EXPECT_TRUE(power->CancelAnnouncement(reason)) << reason;
     const std::map<std::string, std::string> signatures = {
-        {"RebootWithFlags", "t"},  {"PowerOffWithFlags", "t"},      {"Reboot", "b"},
-        {"PowerOff", "b"},         {"TerminateSession", "s"},       {"LockSession", "s"},
-        {"ListSessions", ""},      {"ScheduleShutdown", "st"},      {"CancelScheduledShutdown", ""},
+        {"RebootWithFlags", "t"}, {"PowerOffWithFlags", "t"}, {"Reboot", "b"},
+        {"PowerOff", "b"},        {"TerminateSession", "s"},  {"LockSession", "s"},
+        {"ListSessions", ""},     {"ScheduleShutdown", "st"}, {"CancelScheduledShutdown", ""},
     };
     // What the mock answered, in order, is what the bus must have carried.
     const Calls recorded = LogindCalls();
@@ -247,17 +247,16 @@ class MachinePowerTest : public LogindSystemPowerTest {
         if (HasFatalFailure()) return;
         // Beside the fixture's c1, c2 (another user) and c3: a display
         // manager's login screen, nobody's work.
-        ASSERT_TRUE(CallLogindMock("AddSession", {QString("g1"), QString("seat0"), 120u,
-                                                  QString("Debian-gdm"), false}));
+        ASSERT_TRUE(CallLogindMock(
+            "AddSession", {QString("g1"), QString("seat0"), 120u, QString("Debian-gdm"), false}));
         SetClass("g1", "greeter");
         ClearLogindCalls();
         machine = std::make_unique<LogindSystemPower>(bus.get());
     }
     void SetClass(const QString& session, const QString& sessionClass) {
-        ASSERT_TRUE(testing::CallMock(systemBus, kLogind, "/org/freedesktop/login1/session/" + session,
-                             "UpdateProperties",
-                             {QString("org.freedesktop.login1.Session"),
-                              QVariantMap{{"Class", sessionClass}}}));
+        ASSERT_TRUE(testing::CallMock(
+            systemBus, kLogind, "/org/freedesktop/login1/session/" + session, "UpdateProperties",
+            {QString("org.freedesktop.login1.Session"), QVariantMap{{"Class", sessionClass}}}));
     }
     static std::uint64_t RealTimeMicroseconds() {
         timespec now{};
@@ -271,13 +270,23 @@ class MachinePowerTest : public LogindSystemPowerTest {
 TEST_F(MachinePowerTest, LogOffAndLockActOnEveryPersonsSessionsAndTheMachineAsAUsersWould) {
     std::string reason;
     EXPECT_TRUE(machine->LogOff(false, reason)) << reason;
-    EXPECT_EQ(Requests(), (Calls{"TerminateSession(c1)", "TerminateSession(c2)",
-                                 "TerminateSession(c3)"}));
+    EXPECT_EQ(Requests(),
+              (Calls{"TerminateSession(c1)", "TerminateSession(c2)", "TerminateSession(c3)"}));
     EXPECT_TRUE(machine->Lock(reason)) << reason;
     EXPECT_EQ(Requests(), (Calls{"LockSession(c1)", "LockSession(c2)", "LockSession(c3)"}));
     EXPECT_TRUE(machine->Reboot(false, reason)) << reason;
     EXPECT_TRUE(machine->ShutDown(true, reason)) << reason;
     EXPECT_EQ(Requests(), (Calls{"RebootWithFlags(1)", "PowerOff(false)"}));
+}
+
+TEST_F(MachinePowerTest, APersonsSessionOfANewerLogindCountsAndNothingElse) {
+    SetClass("c1", "user-early");
+    SetClass("c2", "background");
+    SetClass("c3", "manager");
+    if (HasFatalFailure()) return;
+    std::string reason;
+    EXPECT_TRUE(machine->LogOff(false, reason)) << reason;
+    EXPECT_EQ(Requests(), Calls{"TerminateSession(c1)"});
 }
 
 TEST_F(MachinePowerTest, WithOnlyTheLoginScreenThereNobodyIsLoggedOnAndNothingIsEnded) {
@@ -298,7 +307,8 @@ TEST_F(MachinePowerTest, TheEndIsAnnouncedAsADryScheduledShutdownAndTakenBack) {
         bool reboot;
         double seconds;
         const char* type;
-    } cases[] = {{true, 300, "dry-reboot"}, {false, 59.5, "dry-poweroff"}, {true, -3, "dry-reboot"}};
+    } cases[] = {
+        {true, 300, "dry-reboot"}, {false, 59.5, "dry-poweroff"}, {true, -3, "dry-reboot"}};
     for (const auto& c : cases) {
         std::string reason;
         const std::uint64_t before = RealTimeMicroseconds();
@@ -355,7 +365,8 @@ TEST_F(MachinePowerTest, AnotherScheduledShutdownIsNeitherReplacedNorTakenBack) 
     ClearLogindCalls();
     std::string reason;
     EXPECT_FALSE(machine->AnnounceEnd(false, 60, reason));
-    EXPECT_EQ(reason, "logind already has a reboot scheduled by someone else, which is left in place");
+    EXPECT_EQ(reason,
+              "logind already has a reboot scheduled by someone else, which is left in place");
     EXPECT_TRUE(machine->CancelAnnouncement(reason)) << reason;
     EXPECT_EQ(Requests(), Calls{});
 

@@ -12,6 +12,9 @@
 #     refused with its log line, and nothing runs;
 #   - log off ends both users' sessions;
 #   - an announcement is taken back when its line leaves the file;
+#   - a user's service passes over its user's line at a minute the machine's
+#     schedule in /etc/tolvane acts (in a mount namespace whose /etc is an
+#     overlay of the test's own, so the machine's /etc stays untouched);
 #   - as another user than root, --machine is refused with status 2.
 #
 #   machine_service_test.sh TOLVANE-SERVICE LOGIND-TEMPLATE [sanitized]
@@ -46,26 +49,29 @@ clock="$work/clock"
 calls() { mock org.freedesktop.DBus.Mock.GetCalls 2>/dev/null; }
 set_clock() { echo "$1" >"$clock"; }
 
-# Starts the machine's service on $1 (the schedule) with the clock at $2,
-# and waits until it has begun; its log goes to $work/log.
-run_service() {
+# Starts the service with the clock at $1 and the arguments after it, and
+# waits until it has begun; its log goes to $work/log.
+start_service() {
     mock org.freedesktop.DBus.Mock.ClearCalls >/dev/null
-    set_clock "$2"
+    set_clock "$1"
+    shift
     : >"$work/log"
     LD_PRELOAD=$faketime_lib FAKETIME_TIMESTAMP_FILE=$clock FAKETIME_NO_CACHE=1 \
         FAKETIME_DONT_FAKE_MONOTONIC=1 "${runner[@]}" \
-        "${limit[@]}" "$service" --machine --schedule "$1" --state "$state" --interval 1 \
-        2>>"$work/log" &
+        "${limit[@]}" "$service" "$@" --interval 1 2>>"$work/log" &
     service_pid=$!
     started $service_pid
-    wait_for_log 'Carrying out the machine' || fail "the service did not start: $(cat "$work/log")"
+    wait_for_log 'Carrying out' || fail "the service did not start: $(cat "$work/log")"
 }
+# The machine's service on $1 (the schedule) with the clock at $2.
+run_service() { start_service "$2" --machine --schedule "$1" --state "$state"; }
 logged_or_ended() { grep -q -- "$1" "$work/log" || ! kill -0 "$service_pid" 2>/dev/null; }
 wait_for_log() { within logged_or_ended "$1" && grep -q -- "$1" "$work/log"; }
 called_or_ended() { calls | grep -q -- "$1" || ! kill -0 "$service_pid" 2>/dev/null; }
 wait_for_call() {
-    within called_or_ended "$1" && calls | grep -q -- "$1" ||
+    if ! within called_or_ended "$1" || ! calls | grep -q -- "$1"; then
         fail "no $1: $(calls) -- log: $(cat "$work/log")"
+    fi
 }
 stop_service() {
     kill -TERM "$service_pid"
@@ -105,6 +111,7 @@ CancelScheduledShutdown
 RebootWithFlags 1"
 [ "$(call_lines)" = "$expected" ] || fail "the calls were: $(call_lines)"
 [ "$(fingerprint "$schedule")" = "$before" ] || fail "the schedule changed: $(fingerprint "$schedule")"
+[ "$(ls -A "$etc")" = rebootdata.kx ] || fail "something was put beside the schedule: $(ls -A "$etc")"
 [ "$(stat -c '%u %a %F' "$state")" = "0 755 directory" ] ||
     fail "the state folder is $(stat -c '%u %a %F' "$state")"
 grep -q 'Requested reboot for: 3:00 AM-Reboot-Repeat YES-Every Day' "$work/log" ||
@@ -138,7 +145,7 @@ expect_refused() {
         fail "$2 was not refused: $(cat "$work/log")"
     stop_service
     [ "$(grep -c 'is refused' "$work/log")" -eq 1 ] || fail "refused more than once: $(cat "$work/log")"
-    [ -z "$(call_lines | grep -v ListSessions)" ] || fail "$2: something ran: $(call_lines)"
+    ! call_lines | grep -qv ListSessions || fail "$2: something ran: $(call_lines)"
 }
 write_schedule '3:00 AM-Force Reboot-Repeat YES-Every Day'
 chmod 664 "$schedule"
@@ -180,10 +187,46 @@ stop_service
 CancelScheduledShutdown" ] || fail "the calls were: $(call_lines)"
 echo "a shutdown announced at 2:58 for 3:00 was taken back when its line left the file"
 
+# --- A user's line gives way at the machine's minute. /etc/tolvane is the
+# machine's own path, so the user's service runs where /etc is an overlay
+# holding it; without overlays (some containers), this part is skipped.
+mkdir -p "$work/overlay/upper" "$work/overlay/work" "$work/overlay/etc-tolvane"
+printf '%s\r\n' '3:00 AM-Reboot-Repeat YES-Every Day' >"$work/overlay/etc-tolvane/rebootdata.kx"
+# shellcheck disable=SC2016
+in_overlay=(unshare --mount --propagation private sh -c 'mount -t overlay tolvane-test \
+    -o "lowerdir=/etc,upperdir=$0/upper,workdir=$0/work" /etc &&
+    mkdir -p -m 755 /etc/tolvane && cp -p "$0/etc-tolvane/rebootdata.kx" /etc/tolvane/ &&
+    exec "$@"' "$work/overlay")
+machines_own=$(stat -c '%i %Y' /etc/tolvane 2>&1)
+if "${in_overlay[@]}" test -f /etc/tolvane/rebootdata.kx 2>/dev/null; then
+    mkdir -m 755 "$work/home"
+    printf '%s\r\n' '3:00 AM-LockWorkStation-Repeat YES-Every Day' \
+        '3:01 AM-LockWorkStation-Repeat YES-Every Day' >"$work/home/rebootdata.kx"
+    chown -R 65534:65534 "$work/home"
+    mock org.freedesktop.DBus.Mock.AddSession string:c7 string:seat0 uint32:65534 \
+        string:nobody boolean:true >/dev/null || fail "no session added"
+    runner=("${in_overlay[@]}" "${runner[@]}")
+    start_service "2026-12-07 02:59:30" --schedule "$work/home/rebootdata.kx" --user 65534
+    set_clock "2026-12-07 03:00:00"
+    wait_for_log "Not run, the machine's schedule acts at this minute: 3:00 AM-LockWorkStation" ||
+        fail "the user's line did not give way: $(cat "$work/log")"
+    # The next minute is the user's own again.
+    set_clock "2026-12-07 03:01:00"
+    wait_for_call '"LockSession"'
+    stop_service
+    [ "$(call_lines | grep -v ListSessions)" = "LockSession c7" ] ||
+        fail "the user's service made: $(call_lines)"
+    [ "$(stat -c '%i %Y' /etc/tolvane 2>&1)" = "$machines_own" ] || fail "the machine's /etc changed"
+    echo "a user's line gave way at the machine's minute, and ran at its own"
+else
+    echo "skipped: no overlay mount here for a private /etc/tolvane"
+fi
+
 # --- Only root runs the machine's schedule.
 status=0
 setpriv --reuid=65534 --regid=65534 --clear-groups "$service" --machine --schedule "$schedule" \
     --state "$state" 2>"$work/user.log" || status=$?
-[ $status -eq 2 ] && grep -q 'only root runs the machine' "$work/user.log" ||
+if [ $status -ne 2 ] || ! grep -q 'only root runs the machine' "$work/user.log"; then
     fail "as a user, --machine ended with $status: $(cat "$work/user.log")"
+fi
 echo "as a user: refused with status 2"

@@ -59,7 +59,8 @@ TEST_F(MachineSettings, TheMachinesNoticeMinutesComeFromItsOptionsOrAreFive) {
     // Larger than any settings file, a folder, a pipe nobody writes to, or
     // nothing: the default, at once.
     std::ofstream(path, std::ios::binary | std::ios::trunc)
-        << "[Options]\nNoticeMinutes=10\n" << std::string(kMachineSettingsMaxBytes, '\n');
+        << "[Options]\nNoticeMinutes=10\n"
+        << std::string(kMachineSettingsMaxBytes, '\n');
     EXPECT_EQ(MachineNoticeMinutes(files, path), 5);
     std::filesystem::remove(path);
     EXPECT_EQ(MachineNoticeMinutes(files, path), 5);

@@ -128,8 +128,8 @@ bool LogindSystemPower::AnnounceEnd(bool reboot, double secondsFromNow, std::str
     std::string unread;
     const std::optional<Scheduled> current = ScheduledEnd(unread);
     // Nothing scheduled shows as no action, or a moment of 0 or "never".
-    const bool pending = current && !current->action.empty() && current->when != 0 &&
-                         current->when != UINT64_MAX;
+    const bool pending =
+        current && !current->action.empty() && current->when != 0 && current->when != UINT64_MAX;
     if (pending && current != announced_) {
         reason = "logind already has a " + current->action +
                  " scheduled by someone else, which is left in place";
@@ -181,16 +181,19 @@ std::optional<LogindSystemPower::Scheduled> LogindSystemPower::ScheduledEnd(std:
 bool LogindSystemPower::IsPersonsSession(const char* path, std::string& reason) {
     Error error;
     char* sessionClass = nullptr;
-    const int result =
-        sd_bus_get_property_string(bus_, kLogind, path, kSession, "Class", &error.error,
-                                   &sessionClass);
+    const int result = sd_bus_get_property_string(bus_, kLogind, path, kSession, "Class",
+                                                  &error.error, &sessionClass);
     if (result < 0) {
         if (!sd_bus_error_has_name(&error.error, SD_BUS_ERROR_UNKNOWN_OBJECT)) {
             reason = Describe(error.error, result);
         }
         return false;
     }
-    const bool person = std::strcmp(sessionClass, "user") == 0;
+    // Newer logind tells a person's sessions apart further ("user-early",
+    // "user-incomplete"); "greeter", "lock-screen", "background" and a
+    // user's service manager ("manager") are nobody's work.
+    const bool person =
+        std::strcmp(sessionClass, "user") == 0 || std::strncmp(sessionClass, "user-", 5) == 0;
     std::free(sessionClass);
     return person;
 }

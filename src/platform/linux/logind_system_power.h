@@ -50,8 +50,8 @@ SystemBus OpenSystemBus(std::string& error);
 //                       scheduled is still this service's announcement
 // Shut down means power off: logind's halt leaves the machine running.
 // "The user" is the one whose schedule the service carries out; for the
-// machine's schedule, every user: each session of class "user" (a display
-// manager's greeter or lock screen is nobody's work to end). Each call waits
+// machine's schedule, every user: each session of class "user" or "user-..."
+// (a display manager's greeter or lock screen is nobody's work to end). Each call waits
 // for logind's answer, so no event loop needs to run.
 class LogindSystemPower final : public SystemPower {
   public:
@@ -86,7 +86,7 @@ class LogindSystemPower final : public SystemPower {
     bool IsPersonsSession(const char* path, std::string& reason);
 
     sd_bus* bus_;
-    std::optional<uid_t> user_;  // nothing: every user's
+    std::optional<uid_t> user_;           // nothing: every user's
     std::optional<Scheduled> announced_;  // this service's, while logind holds it
 };
 

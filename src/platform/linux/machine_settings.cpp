@@ -33,13 +33,13 @@ bool MakeMachineStateFolder(const std::string& path, std::string& problem) {
     // following a link, in case the name was swapped since.
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat made {};
-    const bool ok = fd >= 0 && ::fstat(fd, &made) == 0 && made.st_uid == ::geteuid() &&
-                    ::fchmod(fd, 0755) == 0;
+    const bool ok =
+        fd >= 0 && ::fstat(fd, &made) == 0 && made.st_uid == ::geteuid() && ::fchmod(fd, 0755) == 0;
     const int error = errno;
     if (fd >= 0) ::close(fd);
     if (!ok) {
-        problem = "the state folder " + path + " could not be opened to others for reading: " +
-                  std::strerror(error);
+        problem = "the state folder " + path +
+                  " could not be opened to others for reading: " + std::strerror(error);
         return false;
     }
     return true;

@@ -92,9 +92,9 @@ int Serve(const LinuxServiceOptions& options, const Acting& acting, SignalServic
         // the machine's own, a test's beside its own schedule.
         const int notice =
             MachineNoticeMinutes(files, FolderOf(options.schedule, "/") + "/tolvane.conf");
-        service.emplace(ScheduleService::Setup{
-            files, options.schedule, clock, *power, log, acting.user,
-            ScheduleService::Machine{options.state, &adminOnly, notice}});
+        service.emplace(
+            ScheduleService::Setup{files, options.schedule, clock, *power, log, acting.user,
+                                   ScheduleService::Machine{options.state, &adminOnly, notice}});
         log.Info("Carrying out the machine's schedule " + options.schedule + " every " +
                  std::to_string(options.intervalSeconds) + " seconds, its record in " +
                  options.state);
@@ -105,9 +105,8 @@ int Serve(const LinuxServiceOptions& options, const Acting& acting, SignalServic
             files, options.schedule, clock, *power, log, acting.user, std::nullopt,
             ScheduleService::MachineBeside{std::string(kLinuxMachineSchedule),
                                            std::string(kLinuxMachineState), &adminOnly}});
-        log.Info("Carrying out " + options.schedule + " for user " +
-                 std::to_string(acting.owner) + " every " +
-                 std::to_string(options.intervalSeconds) + " seconds");
+        log.Info("Carrying out " + options.schedule + " for user " + std::to_string(acting.owner) +
+                 " every " + std::to_string(options.intervalSeconds) + " seconds");
     }
     service->StopWhen([&] { return !waiter.WaitFor(0); });
     RunServiceLoop(waiter, clock, options.intervalSeconds, 0, [&] { service->Tick(); });
