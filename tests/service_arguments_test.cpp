@@ -131,10 +131,6 @@ TEST(LinuxServiceArguments, MachineTakesItsDefaultsOrTheFilesGivenAndNoUser) {
         EXPECT_FALSE(ParseLinuxServiceArguments(c.arguments, error)) << c.says;
         EXPECT_EQ(error, c.says);
     }
-    // Windows takes neither.
-    std::string error;
-    EXPECT_FALSE(ParseWindowsServiceArguments({"--console", "--machine"}, error));
-    EXPECT_FALSE(ParseWindowsServiceArguments({"--console", "--state", "C:\\s"}, error));
 }
 
 TEST(ServiceUser, OnlyRootRunsTheMachinesSchedule) {
@@ -406,6 +402,60 @@ TEST(WindowsServiceArguments, AreReadOrRefused) {
     EXPECT_TRUE(ParseWindowsServiceArguments({"/?"}, error)->help);
 }
 
+TEST(WindowsServiceArguments, MachineTakesItsFilesOrLeavesThemToTheDefaultsAndNeverAUser) {
+    const struct {
+        Arguments arguments;
+        bool install, remove, console;
+        std::string schedule, state;
+    } taken[] = {
+        {{"--machine"}, false, false, false, "", ""},
+        {{"--console", "--machine", "--ticks", "2", "--interval", "0.01"}, false, false, true, "", ""},
+        {{"--machine", "--console", "--schedule", "C:\\T\\m.kx", "--state", "C:\\T\\s"},
+         false, false, true, "C:\\T\\m.kx", "C:\\T\\s"},
+        {{"--machine", "--state", "D:\\s"}, false, false, false, "", "D:\\s"},
+        {{"--install", "--machine"}, true, false, false, "", ""},
+        {{"--machine", "--remove"}, false, true, false, "", ""},
+    };
+    for (const auto& c : taken) {
+        std::string error;
+        const auto options = ParseWindowsServiceArguments(c.arguments, error);
+        ASSERT_TRUE(options) << c.arguments[0] << ": " << error;
+        EXPECT_TRUE(options->machine);
+        EXPECT_EQ(options->install, c.install) << c.arguments[0];
+        EXPECT_EQ(options->remove, c.remove) << c.arguments[0];
+        EXPECT_EQ(options->console, c.console) << c.arguments[0];
+        EXPECT_EQ(options->schedule, c.schedule) << c.arguments[0];
+        EXPECT_EQ(options->state, c.state) << c.arguments[0];
+        EXPECT_FALSE(options->user);
+    }
+    const struct {
+        Arguments arguments;
+        std::string says;
+    } refused[] = {
+        {{"--machine", "--user", kAnn}, "--machine acts for every user: no --user."},
+        {{"--console", "--state", "C:\\s"}, "--state goes with --machine."},
+        {{"--machine", "--state", "state"},
+         "--state needs the full path of the machine's state folder, once, not \"state\"."},
+        {{"--machine", "--state", "C:\\s\\"},
+         "--state needs the full path of the machine's state folder, once, not \"C:\\s\\\"."},
+        {{"--machine", "--state", "C:\\a", "--state", "C:\\a"},
+         "--state needs the full path of the machine's state folder, once."},
+        {{"--machine", "--state"}, "--state needs the full path of the machine's state folder, once."},
+        // The machine's service is installed with its defaults alone.
+        {{"--install", "--machine", "--schedule", "C:\\T\\m.kx"},
+         "--install needs --user SID and --schedule FILE, or --machine, and nothing else."},
+        {{"--install", "--machine", "--user", kAnn, "--schedule", "C:\\T\\m.kx"},
+         "--install needs --user SID and --schedule FILE, or --machine, and nothing else."},
+        {{"--remove", "--machine", "--console"}, "--remove goes alone, or with --machine."},
+        {{"--remove", "--state", "C:\\s"}, "--remove goes alone, or with --machine."},
+    };
+    for (const auto& c : refused) {
+        std::string error;
+        EXPECT_FALSE(ParseWindowsServiceArguments(c.arguments, error)) << c.says;
+        EXPECT_EQ(error, c.says);
+    }
+}
+
 TEST(IsFullWindowsPath, NamesTheSameFileFromAnyWorkingFolderAndNoDevice) {
     const std::pair<const char*, bool> cases[] = {
         {"C:\\Tolvane\\rebootdata.kx", true},
@@ -428,6 +478,13 @@ WindowsServiceOptions Options(bool console, std::optional<std::string> user,
     options.console = console;
     options.user = std::move(user);
     options.schedule = std::move(schedule);
+    return options;
+}
+
+WindowsServiceOptions Machine(bool console) {
+    WindowsServiceOptions options;
+    options.console = console;
+    options.machine = true;
     return options;
 }
 
@@ -458,6 +515,13 @@ TEST(WindowsServiceStart, LocalSystemActsOnlyForTheUserNamedAndNobodyElseForAnot
         {kAnn, Options(kConsole, kBob), "only LocalSystem"},
         {"S-1-5-19", Options(kService, kAnn), "only LocalSystem"},
         {kAnn, Options(kService, kLocalSystemSid), "service account"},
+        // The machine's schedule: as a service LocalSystem's alone; run by a
+        // person, with that person's rights.
+        {kLocalSystemSid, Machine(kService), ""},
+        {kLocalSystemSid, Machine(kConsole), ""},
+        {kAnn, Machine(kConsole), ""},
+        {kAnn, Machine(kService), "the machine's service runs as LocalSystem; this program runs as " + kAnn},
+        {"S-1-5-20", Machine(kService), "runs as LocalSystem"},
     };
     for (const auto& c : cases) {
         const std::string problem = WindowsServiceStartProblem(c.runningAs, c.options);

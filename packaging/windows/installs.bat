@@ -12,6 +12,9 @@ rem rights, this asks Windows to run that program (not this file, nor a
 rem command interpreter) with them, for the user and schedule read here
 rem first, so an administrator who approves the request installs the
 rem service for that user, not for themselves.
+rem "installs.bat machine" installs the service "TolvaneMachine" instead:
+rem it carries out the machine's schedule (%ProgramData%\Tolvane\rebootdata.kx,
+rem which only administrators can change) for every user.
 setlocal EnableExtensions DisableDelayedExpansion
 set "SERVICE=%~dp0tolvane-service.exe"
 set "FINDSTR=%SystemRoot%\System32\findstr.exe"
@@ -26,6 +29,7 @@ if not exist "!SERVICE!" (
 )
 "!SERVICE!" --can-install
 if errorlevel 1 goto notAllUsers
+if /i "%~1"=="machine" goto machine
 
 rem Whose service this is: the user running this, as the program reads it
 rem from its token, and the schedule file the window keeps for that user.
@@ -63,7 +67,27 @@ if errorlevel 1 goto failed
 echo The Tolvane service is installed and running.
 exit /b 0
 
+:machine
+echo Installing the Tolvane service for the machine's schedule
+"!SERVICE!" --install --machine
+if errorlevel 5 goto failed
+if errorlevel 4 goto elevateMachine
+if errorlevel 1 goto failed
+exit /b 0
+
+:elevateMachine
+if not exist "%POWERSHELL%" goto noElevation
+echo Asking Windows for administrator rights for tolvane-service.exe...
+"%POWERSHELL%" -NoProfile -NonInteractive -Command "$p = Start-Process -FilePath $env:SERVICE -ArgumentList '--install', '--machine' -Verb RunAs -Wait -PassThru; exit $p.ExitCode"
+if errorlevel 1 goto failed
+echo The TolvaneMachine service is installed and running.
+exit /b 0
+
 :noElevation
+if /i "%~1"=="machine" (
+    echo This needs administrator rights: run "!SERVICE!" --install --machine as administrator.
+    goto failed
+)
 echo This needs administrator rights: run "!SERVICE!" --install --user !TOLVANE_USER!
 echo --schedule "!TOLVANE_SCHEDULE!" as administrator.
 goto failed

@@ -96,6 +96,16 @@ Section "Tolvane"
     !insertmacro TolvaneInstallFiles
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
+    ; For all users, the machine's schedule gets its service: it runs
+    ; whatever %ProgramData%\Tolvane\rebootdata.kx holds, once an
+    ; administrator puts it there, for every user.
+    ${If} $AllUsers == 1
+        ExecWait '"$INSTDIR\tolvane-service.exe" --install --machine' $0
+        ${If} $0 != 0
+            DetailPrint "The machine's schedule service was not installed ($0)."
+        ${EndIf}
+    ${EndIf}
+
     CreateDirectory "$SMPROGRAMS\Tolvane"
     CreateShortcut "$SMPROGRAMS\Tolvane\Tolvane.lnk" "$INSTDIR\tolvane.exe"
     CreateShortcut "$SMPROGRAMS\Tolvane\Tolvane Help.lnk" "$INSTDIR\tolvane.htm"
@@ -130,6 +140,11 @@ Section "Uninstall"
         StrCpy $4 $0 $3
         ${If} $4 == $2
             ExecWait '"$INSTDIR\tolvane-service.exe" --remove'
+        ${EndIf}
+        ReadRegStr $0 HKLM "SYSTEM\CurrentControlSet\Services\TolvaneMachine" "ImagePath"
+        StrCpy $4 $0 $3
+        ${If} $4 == $2
+            ExecWait '"$INSTDIR\tolvane-service.exe" --remove --machine'
         ${EndIf}
     ${EndIf}
     !insertmacro TolvaneRemoveFiles

@@ -194,7 +194,9 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     // only be a mistake.
     for (const Option alone : {Option::PrintUser, Option::PrintSchedule, Option::CanInstall,
                                Option::Remove, Option::Check}) {
-        if (was(alone) && given.size() != 1) {
+        // The machine's service is removed as the user's is, with --machine.
+        const bool withMachine = alone == Option::Remove && options.machine;
+        if (was(alone) && given.size() != (withMachine ? 2u : 1u)) {
             refused = Refusal::NotAlone;
             concerned = alone;
         }
@@ -202,7 +204,8 @@ std::optional<ServiceOptions> ParseServiceArguments(const std::vector<std::strin
     if (refused) {
         // said above
     } else if (options.install &&
-               (!was(Option::User) || !was(Option::Schedule) || given.size() != 3)) {
+               (options.machine ? given.size() != 2
+                                : !was(Option::User) || !was(Option::Schedule) || given.size() != 3)) {
         refused = Refusal::InstallNeeds;
     } else if (rules.loopOptionsNeedConsole && (was(Option::Ticks) || was(Option::Interval)) &&
                !options.console) {
@@ -296,9 +299,14 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
                                : option == Option::CanInstall    ? "--can-install"
                                : option == Option::Check         ? "--check FILE"
                                                                  : "--remove") +
-                   " goes alone.";
+                   (option == Option::Remove ? " goes alone, or with --machine." : " goes alone.");
         case Refusal::InstallNeeds:
-            return "--install needs --user SID and --schedule FILE, and nothing else.";
+            return "--install needs --user SID and --schedule FILE, or --machine, and nothing "
+                   "else.";
+        case Refusal::StateWithoutMachine:
+            return "--state goes with --machine.";
+        case Refusal::MachineWithUser:
+            return "--machine acts for every user: no --user.";
         default:
             break;
     }
@@ -316,6 +324,9 @@ std::string WindowsRefusal(Refusal why, Option option, const std::string& text) 
             return "--schedule needs the schedule file's full path (such as "
                    "C:\\Tolvane\\rebootdata.kx), not \"" +
                    text + "\".";
+        case Option::State:
+            return "--state needs the full path of the machine's state folder, once" +
+                   (why == Refusal::Invalid ? ", not \"" + text + "\"." : std::string("."));
         default:  // --user
             return "--user needs the user's security identifier (S-1-5-21-...), once" +
                    (why != Refusal::NoValue ? ": \"" + text + "\"." : std::string("."));
@@ -335,6 +346,8 @@ const CommandLineRules kWindowsRules = {
               {"--interval", Option::Interval},
               {"--schedule", Option::Schedule},
               {"--user", Option::User},
+              {"--machine", Option::Machine},
+              {"--state", Option::State},
               {"--check", Option::Check}},
     .isFullPath = IsFullWindowsPath,
     .separators = "\\/",
@@ -446,6 +459,12 @@ std::string WindowsServiceStartProblem(const std::string& runningAs,
                                        const WindowsServiceOptions& options) {
     const std::string self = CanonicalSid(runningAs).value_or(runningAs);
     const bool system = self == kLocalSystemSid;
+    if (options.machine) {
+        // The machine's service acts on every user's sessions: as a service
+        // it is LocalSystem's; run by a person, it has that person's rights.
+        if (system || options.console) return "";
+        return "the machine's service runs as LocalSystem; this program runs as " + self;
+    }
     if (options.user) {
         if (IsServiceAccount(*options.user)) {
             return "the service does not act for a service account (" + *options.user +

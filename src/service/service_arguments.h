@@ -31,8 +31,8 @@ struct ServiceOptions {
     // --user: the one user whose schedule and sessions these are, as the
     // program writes a user (a uid on Linux, a SID on Windows).
     std::optional<std::string> user;
-    bool machine = false;  // --machine (Linux): the machine's schedule, for every user
-    std::string state;     // --state (Linux): the machine's state folder; empty when not given
+    bool machine = false;  // --machine: the machine's schedule, for every user
+    std::string state;     // --state: the machine's state folder; empty when not given
     // --check FILE: say which lines of that schedule can never run, and end.
     std::optional<std::string> check;
 };
@@ -169,6 +169,12 @@ inline constexpr const char* kWindowsServiceUsage =
     "  tolvane-service.exe --install --user SID --schedule FILE | --remove\n"
     "      registers and starts the service for that user, or stops and deletes it\n"
     "      (as administrator, from the all-users installation only);\n"
+    "  tolvane-service.exe --machine [--console] [--schedule FILE] [--state DIR] ...\n"
+    "  tolvane-service.exe --install --machine | --remove --machine\n"
+    "      the machine's schedule (%ProgramData%\\Tolvane\\rebootdata.kx, its run\n"
+    "      state in DIR, %ProgramData%\\Tolvane\\state), for every user, refused\n"
+    "      while others than administrators can change it; its service\n"
+    "      \"TolvaneMachine\" runs as LocalSystem;\n"
     "  tolvane-service.exe --check FILE\n"
     "      says which lines of the schedule FILE (any path) can never run, for any\n"
     "      user; exits with 0 when every line can run, 1 when some cannot, 2 when\n"
@@ -183,8 +189,10 @@ inline constexpr const char* kWindowsServiceUsage =
 // The arguments after the program's name. Nothing, with one line saying why in
 // `error`, when they ask for something the program does not do. --ticks and
 // --interval go with --console; --print-user, --print-schedule,
-// --can-install, --remove and --check alone; --install with --user and --schedule
-// only; --help or /? among arguments it takes asks for the usage alone.
+// --can-install, --remove and --check alone; --install with --user and
+// --schedule only; --machine (with --state) never with --user, and --install
+// and --remove take it as their only companion; --help or /? among arguments
+// it takes asks for the usage alone.
 std::optional<WindowsServiceOptions> ParseWindowsServiceArguments(
     const std::vector<std::string>& arguments, std::string& error);
 

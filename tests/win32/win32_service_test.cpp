@@ -17,6 +17,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_system_power.h"
+#include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_event_log.h"
@@ -305,6 +306,78 @@ TEST(Win32SystemPower, RefusalsComeBackWithTheSystemsWordsAndStopWhatDependsOnTh
         EXPECT_FALSE(c.act(power, reason)) << c.name;
         EXPECT_EQ(recorded.calls, c.calls) << c.name;
         EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.name << ": " << reason;
+    }
+}
+
+// The machine's schedule acts on every user's sessions: log off ends the
+// active and disconnected ones that have a user, lock disconnects the active
+// ones; reboot and shutdown are the same requests as for one user.
+TEST(Win32SystemPower, ForTheMachineActsOnEveryUsersSessions) {
+    const auto Joined = [](std::initializer_list<Texts> parts) {
+        Texts all;
+        for (const Texts& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const auto on = [](const std::string& act, DWORD session) {
+        return act + "(this server, " + std::to_string(session) + ", no wait)";
+    };
+    const Texts noUser = {"WTSQueryUserToken(0)"};
+    struct Case {
+        const char* name;
+        std::vector<WTS_SESSION_INFOA> sessions;
+        Action act;
+        bool done;
+        Texts calls;
+        std::string reason;
+    };
+    const Action logOff = [](SystemPower& p, std::string& r) { return p.LogOff(true, r); };
+    const Action lock = [](SystemPower& p, std::string& r) { return p.Lock(r); };
+    const Texts list = {"WTSEnumerateSessions(this server, 0, 1)"};
+    const Texts freed = {"WTSFreeMemory(sessions)"};
+    const Case cases[] = {
+        {"log off", TypicalSessions(), logOff, true,
+         Joined({list,
+                 noUser,
+                 WhoseIs(1),
+                 {on("WTSLogoffSession", 1)},
+                 WhoseIs(2),
+                 {on("WTSLogoffSession", 2)},
+                 WhoseIs(3),
+                 {on("WTSLogoffSession", 3)},
+                 WhoseIs(5),
+                 {on("WTSLogoffSession", 5)},
+                 freed}),
+         ""},
+        {"lock", TypicalSessions(), lock, true,
+         Joined({list,
+                 WhoseIs(1),
+                 {on("WTSDisconnectSession", 1)},
+                 WhoseIs(2),
+                 {on("WTSDisconnectSession", 2)},
+                 WhoseIs(5),
+                 {on("WTSDisconnectSession", 5)},
+                 freed}),
+         ""},
+        {"nobody logged on",
+         {Session(0, WTSDisconnected), Session(4, WTSConnected)},
+         logOff,
+         false,
+         Joined({list, noUser, freed}),
+         "Nobody is logged on."},
+        {"reboot", TypicalSessions(),
+         [](SystemPower& p, std::string& r) { return p.Reboot(false, r); }, true,
+         Then(kPrivilegeSteps, {"InitiateShutdown(local, no message, 0 s, 0x4, 0x80000000)"}), ""},
+    };
+    for (const Case& c : cases) {
+        RecordedCalls recorded;
+        recorded.sessions = c.sessions;
+        TypicalUsers(recorded);
+        recorded.sessionUsers[2] = kOtherUser;
+        Win32SystemPower power(Win32SystemPower::EveryUser{}, recorded.Table());
+        std::string reason;
+        EXPECT_EQ(c.act(power, reason), c.done) << c.name << ": " << reason;
+        EXPECT_EQ(recorded.calls, c.calls) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
     }
 }
 
@@ -625,7 +698,8 @@ TEST(Win32EventLog, TheProgramsMessageTableShowsEachTextAsWritten) {
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << exe << ": " << ErrorText(GetLastError());
     const std::string text = "The reboot for \"3:00 AM-Reboot\" failed: 100% %1 refused.";
-    for (DWORD id : {kEventInfo, kEventError}) {
+    for (DWORD id :
+         {kEventInfo, kEventError, kEventDone, kEventFailed, kEventRefused, kEventSkipped}) {
         DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(text.c_str())};
         char* shown = nullptr;
         const DWORD length =
@@ -638,6 +712,224 @@ TEST(Win32EventLog, TheProgramsMessageTableShowsEachTextAsWritten) {
         LocalFree(shown);
     }
     FreeLibrary(module);
+}
+
+// Each outcome of an action has its own event id, and its four facts stand
+// in the text each on its own line: a schedule line that holds a line break
+// cannot pass itself off as another fact.
+TEST(Win32EventLog, ARecordOfAnActionCarriesItsFactsUnderTheIdOfItsOutcome) {
+    using Entry = std::tuple<WORD, DWORD, std::string>;
+    std::vector<Entry> written;
+    Win32EventLog log([&](WORD type, DWORD id, const std::string& text) {
+        written.emplace_back(type, id, text);
+    });
+    const std::string path = "C:\\ProgramData\\Tolvane\\rebootdata.kx";
+    struct Case {
+        ActionRecord record;
+        Entry entry;
+    };
+    const Case cases[] = {
+        {{"Requested forced reboot.", "3:00 AM-Force Reboot-Repeat YES-Every Day", path,
+          "(all users)", "done", false},
+         {EVENTLOG_INFORMATION_TYPE, 3,
+          "Requested forced reboot.\r\nLine: 3:00 AM-Force Reboot-Repeat YES-Every Day\r\n"
+          "Schedule: " +
+              path + "\r\nUser: (all users)\r\nResult: done"}},
+        {{"Log off failed: Nobody is logged on.", "6:00 PM-LogOff", path, "(all users)", "failed",
+          true},
+         {EVENTLOG_ERROR_TYPE, 4,
+          "Log off failed: Nobody is logged on.\r\nLine: 6:00 PM-LogOff\r\nSchedule: " + path +
+              "\r\nUser: (all users)\r\nResult: failed"}},
+        {{"Refused: others can change it.", "", path, "(all users)", "refused", true},
+         {EVENTLOG_ERROR_TYPE, 5,
+          "Refused: others can change it.\r\nLine: (none)\r\nSchedule: " + path +
+              "\r\nUser: (all users)\r\nResult: refused"}},
+        {{"Not run.", "3:00 AM-Lock\r\nResult: done", "C:\\Users\\ann\\rebootdata.kx", kUser,
+          "skipped", false},
+         {EVENTLOG_INFORMATION_TYPE, 6,
+          "Not run.\r\nLine: 3:00 AM-Lock\\r\\nResult: done\r\nSchedule: "
+          "C:\\Users\\ann\\rebootdata.kx"
+          "\r\nUser: " +
+              kUser + "\r\nResult: skipped"}},
+        {{"Something else.", "", "", "", "", true},
+         {EVENTLOG_ERROR_TYPE, kEventError,
+          "Something else.\r\nLine: (none)\r\nSchedule: (none)\r\nUser: (none)\r\nResult: (none)"}},
+    };
+    for (const Case& c : cases) {
+        written.clear();
+        log.Record(c.record);
+        ASSERT_EQ(written.size(), 1u) << c.record.message;
+        EXPECT_EQ(written[0], c.entry) << c.record.message;
+    }
+    // Plain entries are one line too.
+    written.clear();
+    log.Info("Started; carrying out C:\\x\r\nforged");
+    EXPECT_EQ(written, (std::vector<Entry>{{EVENTLOG_INFORMATION_TYPE, kEventInfo,
+                                            "Started; carrying out C:\\x\\r\\nforged"}}));
+}
+
+// ---- The machine's schedule ----
+
+TEST(MachinePlaces, AreTheFilesGivenOrTheirPlacesInTheMachinesFolder) {
+    ServiceOptions options;
+    options.machine = true;
+    MachineRun run = MachinePlaces(options, "C:\\ProgramData\\Tolvane");
+    EXPECT_EQ(run.schedule, "C:\\ProgramData\\Tolvane\\rebootdata.kx");
+    EXPECT_EQ(run.machine.stateFolder, "C:\\ProgramData\\Tolvane\\state");
+    options.schedule = "D:\\T\\m.kx";
+    options.state = "D:\\T\\s";
+    run = MachinePlaces(options, "C:\\ProgramData\\Tolvane");
+    EXPECT_EQ(run.schedule, "D:\\T\\m.kx");
+    EXPECT_EQ(run.machine.stateFolder, "D:\\T\\s");
+    // Where the system keeps the data of all users.
+    const std::string home = MachineHome();
+    ASSERT_FALSE(home.empty());
+    EXPECT_EQ(home, KnownFolder(FOLDERID_ProgramData) + "\\Tolvane");
+}
+
+class MachineFolder : public ::testing::Test {
+  protected:
+    ~MachineFolder() override { RemoveFolderTree(scratch); }
+    std::string scratch = MakeScratchFolder();
+    std::string home = scratch + "\\Tolvane";
+    std::string state = home + "\\state";
+    std::string schedule = home + "\\rebootdata.kx";
+    std::string self = RealIdentity().runningAs().value_or("");
+};
+
+TEST_F(MachineFolder, IsMadeWhenMissingAndLeftAsItIsWhenItStands) {
+    EXPECT_EQ(MakeMachineFolder(home), "");
+    EXPECT_EQ(MakeMachineFolder(state), "");
+    EXPECT_NE(GetFileAttributesA(state.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_EQ(MakeMachineFolder(state), "") << "made again";
+    WriteWholeFile(state + "\\kept", "x");
+    EXPECT_EQ(FolderNames(state), Texts{"kept"});
+    // A file in its place is no folder, and stays.
+    WriteWholeFile(home + "\\file", "x");
+    EXPECT_EQ(MakeMachineFolder(home + "\\file"), "something else than a folder stands there");
+    EXPECT_NE(MakeMachineFolder(scratch + "\\missing\\below"), "");
+    // What the service made is nobody else's.
+    RealSecurityReader reader;
+    EXPECT_EQ(Win32AdminOnlyCheck(reader, self).WhyOthersCanChange(state), "");
+}
+
+// The machine's schedule run in the console as tolvane-service.exe --console
+// --machine runs it: the real check on the real folders, the done record,
+// the file never rewritten, every action a record for all users.
+TEST_F(MachineFolder, ConsoleRunsTheMachinesLinesForEveryoneAndNeverRewritesTheFile) {
+    ASSERT_EQ(MakeMachineFolder(home), "");
+    ASSERT_EQ(MakeMachineFolder(state), "");
+    const std::string bytes = ScheduleFileBytes(
+        {"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:00 AM-LogOff-Repeat NO-Every Day"});
+    WriteWholeFile(schedule, bytes);
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), home, &log);
+    FakeClock clock;
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    RealSecurityReader reader;
+    Win32AdminOnlyCheck adminOnly(reader, self);
+    ServiceOptions options;
+    options.console = true;
+    options.machine = true;
+    options.ticks = 3;
+    options.intervalSeconds = 0.01;
+    MachineRun machine = MachinePlaces(options, home);
+    machine.machine.adminOnly = &adminOnly;
+
+    EXPECT_EQ(RunConsole(options, files, clock, power, log, &machine), 0);
+
+    EXPECT_EQ(power.requests, (Texts{"forced reboot", "log-off"}));
+    EXPECT_EQ(files.ReadWholeFile(schedule), bytes) << "the administrators' file was rewritten";
+    const std::string read = files.ReadWholeFile(state + "\\rebootdata.kx.done").value_or("");
+    EXPECT_NE(read.find("\t3:00 AM-LogOff-Repeat NO-Every Day\r\n"), std::string::npos) << read;
+    ASSERT_EQ(log.records.size(), 2u);
+    for (const ActionRecord& record : log.records) {
+        EXPECT_EQ(record.schedule, schedule);
+        EXPECT_EQ(record.user, "(all users)");
+        EXPECT_EQ(record.result, "done");
+    }
+    EXPECT_EQ(log.infos.front(), "Started; carrying out the machine's schedule " + schedule);
+    EXPECT_TRUE(log.errors.empty()) << log.errors.front();
+}
+
+// A user's schedule beside the machine's: at a minute where a machine's line
+// is due, the user's lines are not run, and say why.
+TEST_F(MachineFolder, AUsersLinesGiveWayAtTheMinuteTheMachinesScheduleActs) {
+    ASSERT_EQ(MakeMachineFolder(home), "");
+    ASSERT_EQ(MakeMachineFolder(state), "");
+    WriteWholeFile(schedule, ScheduleFileBytes({"3:00 AM-Lock-Repeat YES-Every Day"}));
+    const std::string user = scratch + "\\user";
+    ASSERT_TRUE(CreateDirectoryA(user.c_str(), nullptr));
+    const std::string mine = user + "\\rebootdata.kx";
+    WriteWholeFile(mine, ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day",
+                                            "3:01 AM-ShutDown-Repeat YES-Every Day"}));
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), user, &log);
+    FakeClock clock;
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    RealSecurityReader reader;
+    Win32AdminOnlyCheck adminOnly(reader, self);
+    ServiceOptions options;
+    options.console = true;
+    options.schedule = mine;
+    options.user = kUser;
+    options.ticks = 3;
+    options.intervalSeconds = 0.01;
+    const ScheduleService::MachineBeside beside{schedule, state, &adminOnly};
+
+    EXPECT_EQ(RunConsole(options, files, clock, power, log, nullptr, &beside), 0);
+
+    EXPECT_TRUE(power.requests.empty());
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].line, "3:00 AM-Reboot-Repeat YES-Every Day");
+    EXPECT_EQ(log.records[0].result, "skipped");
+    EXPECT_EQ(log.records[0].user, kUser);
+    EXPECT_EQ(log.records[0].schedule, mine);
+}
+
+TEST_F(MachineFolder, ConsoleRunsNothingOfAFileOthersCanChange) {
+    ASSERT_EQ(MakeMachineFolder(home), "");
+    ASSERT_EQ(MakeMachineFolder(state), "");
+    WriteWholeFile(schedule, ScheduleFileBytes({"3:00 AM-Force Reboot-Repeat YES-Every Day"}));
+    // Everyone may write it: on Wine the file's mode then lets others write.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;;FA;;;SY)(A;;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    UniqueLocalMemory owned(descriptor);
+    ASSERT_TRUE(SetFileSecurityA(schedule.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), home, &log);
+    FakeClock clock;
+    clock.onRead = [](FakeClock& c) {
+        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+    };
+    FakeSystemPower power;
+    RealSecurityReader reader;
+    Win32AdminOnlyCheck adminOnly(reader, self);
+    ServiceOptions options;
+    options.console = true;
+    options.machine = true;
+    options.ticks = 3;
+    options.intervalSeconds = 0.01;
+    MachineRun machine = MachinePlaces(options, home);
+    machine.machine.adminOnly = &adminOnly;
+
+    EXPECT_EQ(RunConsole(options, files, clock, power, log, &machine), 0);
+
+    EXPECT_TRUE(power.requests.empty());
+    ASSERT_EQ(log.records.size(), 1u) << "refused once, not at every tick";
+    EXPECT_EQ(log.records[0].result, "refused");
+    EXPECT_NE(log.records[0].message.find(schedule + ": S-1-1-0"), std::string::npos)
+        << log.records[0].message;
 }
 
 // ---- Whether it may start ----
@@ -751,8 +1043,7 @@ TEST_F(ServiceStart, NeedsItsOneUsersAccountWhateverStandsAtTheSchedulesPlace) {
         c.arrange();
         runningAs = c.runningAs;
         std::string actFor = "(untouched)";
-        const std::string problem =
-            ServiceStartProblem(Options(c.arguments), identity, actFor);
+        const std::string problem = ServiceStartProblem(Options(c.arguments), identity, actFor);
         if (c.says.empty()) {
             EXPECT_EQ(problem, "") << c.name;
             EXPECT_EQ(actFor, c.actFor) << c.name;

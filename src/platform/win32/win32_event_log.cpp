@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "schedule/action_records.h"
 #include "schedule/log_text.h"
 
 namespace tolvane {
@@ -13,11 +14,39 @@ Win32EventLog::Win32EventLog() {
     });
     write_ = [source](WORD type, DWORD eventId, const std::string& text) {
         if (!source) return;
-        // Texts carry schedule lines and paths a user wrote: one plain line each.
-        const std::string line = EscapeForLog(text, LogBytes::CodePage);
-        const char* strings[] = {line.c_str()};
+        const char* strings[] = {text.c_str()};
         ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
     };
+}
+
+void Win32EventLog::Info(const std::string& text) {
+    write_(EVENTLOG_INFORMATION_TYPE, kEventInfo, EscapeForLog(text, LogBytes::CodePage));
+}
+
+void Win32EventLog::Error(const std::string& text) {
+    write_(EVENTLOG_ERROR_TYPE, kEventError, EscapeForLog(text, LogBytes::CodePage));
+}
+
+void Win32EventLog::Record(const ActionRecord& record) {
+    write_(record.error ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE, RecordEventId(record),
+           RecordText(record, "\r\n"));
+}
+
+DWORD RecordEventId(const ActionRecord& record) {
+    if (record.result == kRecordDone) return kEventDone;
+    if (record.result == kRecordFailed) return kEventFailed;
+    if (record.result == kRecordRefused) return kEventRefused;
+    if (record.result == kRecordSkipped) return kEventSkipped;
+    return record.error ? kEventError : kEventInfo;
+}
+
+std::string RecordText(const ActionRecord& record, const char* separator) {
+    const auto safe = [](const std::string& text) {
+        return text.empty() ? std::string("(none)") : EscapeForLog(text, LogBytes::CodePage);
+    };
+    return EscapeForLog(record.message, LogBytes::CodePage) + separator +
+           "Line: " + safe(record.line) + separator + "Schedule: " + safe(record.schedule) +
+           separator + "User: " + safe(record.user) + separator + "Result: " + safe(record.result);
 }
 
 HandlerFailureLog EventLogFailures(Win32EventLog log) {

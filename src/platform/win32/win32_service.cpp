@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_error_text.h"
 #include "platform/win32/win32_event_log.h"
@@ -13,7 +14,9 @@
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_system_power.h"
+#include "schedule/action_records.h"
 #include "schedule/log_text.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
 #include "schedule/schedule_file.h"
 #include "service/service_loop.h"
@@ -63,11 +66,58 @@ std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identi
     if (!self) return "the account this program runs as could not be read";
     std::string problem = WindowsServiceStartProblem(*self, options);
     if (!problem.empty()) return problem;
+    if (options.machine) {
+        actFor = std::string(kRecordAllUsers);
+        return "";
+    }
     if (options.user && !identity.isUserAccount(*options.user)) {
         return "--user names no user's account on this computer: " + *options.user;
     }
     actFor = options.user.value_or(*self);
     return "";
+}
+
+MachineRun MachinePlaces(const ServiceOptions& options, const std::string& home) {
+    MachineRun run;
+    run.schedule = !options.schedule.empty()
+                       ? options.schedule
+                       : JoinPath(home, '\\', std::string(kMachineScheduleName));
+    run.machine.stateFolder = !options.state.empty()
+                                  ? options.state
+                                  : JoinPath(home, '\\', std::string(kMachineStateFolderName));
+    return run;
+}
+
+std::string MachineHome() {
+    const std::string programData = KnownFolder(FOLDERID_ProgramData);
+    if (programData.empty()) return {};
+    return JoinPath(programData, '\\', std::string(kMachineFolderName));
+}
+
+std::string MakeMachineFolder(const std::string& path) {
+    // Owned by Administrators where the account may give it to them (an
+    // administrator, LocalSystem); otherwise by the account itself.
+    for (const std::string sddl :
+         {std::string(kMachineFolderSddl), std::string(kMachineFolderSddl).substr(5)}) {
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                sddl.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
+            return "its permissions could not be made: " + ErrorText(GetLastError());
+        }
+        UniqueLocalMemory descriptor(attributes.lpSecurityDescriptor);
+        if (CreateDirectoryA(path.c_str(), &attributes)) return "";
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS) {
+            const DWORD attributesOfIt = GetFileAttributesA(path.c_str());
+            if (attributesOfIt != INVALID_FILE_ATTRIBUTES &&
+                (attributesOfIt & FILE_ATTRIBUTE_DIRECTORY)) {
+                return "";
+            }
+            return "something else than a folder stands there";
+        }
+        if (error != ERROR_INVALID_OWNER) return ErrorText(error);
+    }
+    return ErrorText(ERROR_INVALID_OWNER);
 }
 
 bool LowerServicePriority() {
@@ -96,7 +146,8 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 }  // namespace
 
 int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
-               ServiceLog& log) {
+               ServiceLog& log, const MachineRun* machine,
+               const ScheduleService::MachineBeside* beside) {
     UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop) {
         log.Error("Not started: " + ErrorText(GetLastError()));
@@ -106,8 +157,14 @@ int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, S
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     if (!LowerServicePriority()) log.Error("Runs at normal priority: " + ErrorText(GetLastError()));
     {
-        ScheduleService service(files, ServiceSchedulePath(options, files), clock, power, log);
-        log.Info("Started; carrying out " + service.SchedulePath());
+        ScheduleService service(
+            machine ? ScheduleService::Setup{files, machine->schedule, clock, power, log,
+                                             std::string(kRecordAllUsers), machine->machine}
+                    : ScheduleService::Setup{files, ServiceSchedulePath(options, files), clock,
+                                             power, log, options.user.value_or(""), std::nullopt,
+                                             beside ? std::optional(*beside) : std::nullopt});
+        log.Info(std::string("Started; carrying out ") +
+                 (machine ? "the machine's schedule " : "") + service.SchedulePath());
         // The schedule may read a test's clock; the intervals are real time.
         Win32Clock loopClock;
         StopEventWaiter waiter(stop.Get());
@@ -179,6 +236,8 @@ namespace {
 // the process ends, so a late control never finds it gone.
 struct ServiceProcess {
     ServiceOptions options;
+    const MachineRun* machine = nullptr;
+    const ScheduleService::MachineBeside* beside = nullptr;
     UniqueHandle stop;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     std::unique_ptr<ServiceControl> control;
@@ -198,22 +257,34 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
             return SetServiceStatus(process.statusHandle, &status);
         },
         process.stop.Get());
-    process.statusHandle = RegisterServiceCtrlHandlerExA(kServiceName, OnServiceControl, &process);
+    process.statusHandle = RegisterServiceCtrlHandlerExA(
+        process.options.machine ? kMachineServiceName : kServiceName, OnServiceControl, &process);
     if (!process.statusHandle) return;  // the service manager cannot be told anything
 
     Win32EventLog log;
     if (!LowerServicePriority()) log.Error("Runs at normal priority: " + ErrorText(GetLastError()));
+    const ServiceOptions& options = process.options;
+    // main() made the machine's folders and checked --user before it
+    // started the dispatcher.
     Win32FileNodes nodes;
-    NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                           FolderOf(process.options.schedule, "\\/"), &log);
+    NoLinkFileSystem files(
+        nodes, Win32FileSystem().ProgramFolder(),
+        FolderOf(process.machine ? process.machine->schedule : options.schedule, "\\/"), &log);
     Win32Clock clock;
-    // main() started the dispatcher only once --user was checked.
-    Win32SystemPower power(process.options.user.value_or(""));
+    Win32SystemPower power = options.machine ? Win32SystemPower(Win32SystemPower::EveryUser{})
+                                             : Win32SystemPower(options.user.value_or(""));
     {
-        ScheduleService service(files, ServiceSchedulePath(process.options, files), clock, power,
-                                log);
+        ScheduleService service(
+            process.machine
+                ? ScheduleService::Setup{files, process.machine->schedule, clock, power, log,
+                                         std::string(kRecordAllUsers), process.machine->machine}
+                : ScheduleService::Setup{
+                      files, ServiceSchedulePath(options, files), clock, power, log,
+                      options.user.value_or(""), std::nullopt,
+                      process.beside ? std::optional(*process.beside) : std::nullopt});
         process.control->ReportRunning();
-        log.Info("Started; carrying out " + service.SchedulePath());
+        log.Info(std::string("Started; carrying out ") +
+                 (process.machine ? "the machine's schedule " : "") + service.SchedulePath());
         StopEventWaiter waiter(process.stop.Get());
         service.StopWhen([&] { return !waiter.WaitFor(0); });
         RunServiceLoop(waiter, clock, kServiceTickSeconds, 0, [&] { service.Tick(); });
@@ -224,17 +295,21 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
 
 }  // namespace
 
-int RunAsService(const ServiceOptions& options) {
+int RunAsService(const ServiceOptions& options, const MachineRun* machine,
+                 const ScheduleService::MachineBeside* beside) {
     static ServiceProcess process;
     process.options = options;
+    process.machine = machine;
+    process.beside = beside;
     process.stop.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!process.stop) {
         std::fprintf(stderr, "%s\n", ErrorText(GetLastError()).c_str());
         return 1;
     }
     serviceProcess = &process;
-    char name[] = "Tolvane";
-    SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    // A service of its own process: the name here is not looked at.
+    std::string name = options.machine ? kMachineServiceName : kServiceName;
+    SERVICE_TABLE_ENTRYA table[] = {{name.data(), ServiceMain}, {nullptr, nullptr}};
     if (!StartServiceCtrlDispatcherA(table)) {
         const DWORD error = GetLastError();
         if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
@@ -248,6 +323,16 @@ int RunAsService(const ServiceOptions& options) {
 }
 
 // ---- Logs ----
+
+void ConsoleLog::Record(const ActionRecord& record) {
+    // The facts are made safe one by one; the whole is one line already.
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::fprintf(stderr, "%04u-%02u-%02u %02u:%02u:%02u %s: %s\n", now.wYear, now.wMonth, now.wDay,
+                 now.wHour, now.wMinute, now.wSecond, record.error ? "error" : "info",
+                 RecordText(record, "; ").c_str());
+    std::fflush(stderr);
+}
 
 void ConsoleLog::Write(const char* kind, const std::string& text) {
     SYSTEMTIME now{};

@@ -22,6 +22,9 @@ namespace tolvane {
 
 // The name the service manager knows it by; the batch files use the same one.
 inline constexpr const char* kServiceName = "Tolvane";
+// The service that carries out the machine's schedule, for every user.
+inline constexpr const char* kMachineServiceName = "TolvaneMachine";
+inline constexpr const char* kMachineServiceDisplayName = "Tolvane (machine schedule)";
 inline constexpr double kServiceTickSeconds = kWindowsServiceTickSeconds;
 
 // The file --schedule names; without it, rebootdata.kx in the file system's
@@ -50,6 +53,26 @@ Win32Identity RealIdentity();
 std::string ServiceStartProblem(const ServiceOptions& options, const Win32Identity& identity,
                                 std::string& actFor);
 
+// The machine's schedule (--machine): the administrators' file and the
+// folder of its run state, by default in %ProgramData%\Tolvane.
+struct MachineRun {
+    std::string schedule;
+    ScheduleService::Machine machine;
+};
+
+// --schedule and --state, or rebootdata.kx and state in `home`
+// (%ProgramData%\Tolvane).
+MachineRun MachinePlaces(const ServiceOptions& options, const std::string& home);
+
+// %ProgramData%\Tolvane; empty when the system does not say where ProgramData is.
+std::string MachineHome();
+
+// Makes the folder at `path` with the machine folder's permissions
+// (kMachineFolderSddl) when it is missing. One that stands there already is
+// left as it is, whoever made it: the administrators-only check then judges
+// it. Empty when the folder stands; otherwise why not.
+std::string MakeMachineFolder(const std::string& path);
+
 // The service is a background task: below normal priority for its processor
 // time, so a huge schedule cannot make the machine sluggish. False when the
 // system refused.
@@ -69,14 +92,21 @@ class StopEventWaiter final : public ServiceWaiter {
 
 // The console mode: the service's loop in the foreground until Ctrl+C, or
 // until the ticks asked for are done. Returns the process's exit code.
+// With `machine`, the machine's schedule for every user; with `beside`, a
+// user's schedule whose lines give way at the minutes the machine's acts.
 int RunConsole(const ServiceOptions& options, FileSystem& files, Clock& clock, SystemPower& power,
-               ServiceLog& log);
+               ServiceLog& log, const MachineRun* machine = nullptr,
+               const ScheduleService::MachineBeside* beside = nullptr);
 
 // The service mode: hands the main thread to the service manager until the
 // service has stopped. Returns the exit code; 1, with a word on standard
 // error, when the service manager did not start this process. The options
 // come from the program's command line: the registered ImagePath.
-int RunAsService(const ServiceOptions& options);
+// With `machine` (which lives as long as the process), the machine's
+// schedule for every user, as the service "TolvaneMachine"; `beside` as for
+// RunConsole.
+int RunAsService(const ServiceOptions& options, const MachineRun* machine = nullptr,
+                 const ScheduleService::MachineBeside* beside = nullptr);
 
 // The state the service reports to the service manager, and what each control
 // asks of it. Controls arrive on the dispatcher's thread while the service's
@@ -109,9 +139,7 @@ class ConsoleLog final : public ServiceLog {
   public:
     void Info(const std::string& text) override { Write("info", text); }
     void Error(const std::string& text) override { Write("error", text); }
-    void Record(const ActionRecord& record) override {
-        Write(record.error ? "error" : "info", record.message);
-    }
+    void Record(const ActionRecord& record) override;
 
   private:
     static void Write(const char* kind, const std::string& text);

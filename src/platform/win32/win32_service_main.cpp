@@ -1,11 +1,14 @@
 // tolvane-service.exe: the schedule carried out by the service manager's
-// service "Tolvane", or in the foreground with --console; --check FILE says
-// which lines of a schedule can never run.
+// service "Tolvane" (a user's) or "TolvaneMachine" (the machine's, with
+// --machine), or in the foreground with --console; --check FILE says which
+// lines of a schedule can never run.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_file_nodes.h"
@@ -21,7 +24,8 @@
 namespace {
 
 int Refuse(const std::vector<std::string>& arguments, const std::string& why) {
-    std::fprintf(stderr, "%s\n\n%s", tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
+    std::fprintf(stderr, "%s\n\n%s",
+                 tolvane::EscapeForLog(why, tolvane::LogBytes::CodePage).c_str(),
                  tolvane::kWindowsServiceUsage);
     // Started by the service manager, nobody sees standard error; run by a
     // person (the console, the setup's steps), the person does.
@@ -77,20 +81,72 @@ int main(int argc, char** argv) {
         std::printf("%s\n", problem.c_str());
         return kServiceNotAllUsers;
     }
-    if (options->install) return InstallService(*options, identity, stdout);
-    if (options->remove) return RemoveService(stdout);
+    if (options->install) {
+        return options->machine ? InstallMachineService(stdout)
+                                : InstallService(*options, identity, stdout);
+    }
+    if (options->remove)
+        return options->machine ? RemoveMachineService(stdout) : RemoveService(stdout);
     std::string user;
     const std::string error = ServiceStartProblem(*options, identity, user);
     if (!error.empty()) return Refuse(arguments, error);
-    if (options->console) {
+    ServiceOptions run = *options;
+    if (!run.machine) run.user = user;
+
+    // The machine's schedule: its folders made when missing, and the check
+    // that only administrators (or, run by a person, that person) can
+    // change them.
+    static std::optional<MachineRun> machine;
+    static RealSecurityReader securityReader;
+    static std::optional<Win32AdminOnlyCheck> adminOnly;
+    std::vector<std::string> folderProblems;
+    if (run.machine) {
+        const std::string home = MachineHome();
+        if (home.empty() && (run.schedule.empty() || run.state.empty())) {
+            return Refuse(arguments, "the ProgramData folder could not be read");
+        }
+        machine = MachinePlaces(run, home);
+        if (run.schedule.empty() || run.state.empty()) {
+            if (const auto why = MakeMachineFolder(home); !why.empty()) {
+                folderProblems.push_back(home + " could not be made: " + why);
+            }
+        }
+        const std::string& state = machine->machine.stateFolder;
+        if (const auto why = MakeMachineFolder(state); !why.empty()) {
+            folderProblems.push_back(state + " could not be made: " + why);
+        }
+        adminOnly.emplace(securityReader, identity.runningAs().value_or(""));
+        machine->machine.adminOnly = &*adminOnly;
+        machine->machine.noticeMinutes = ReadMachineNoticeMinutes();
+    }
+    // A user's schedule gives way at the minutes the machine's acts, when
+    // there is a machine's schedule only administrators can change.
+    static std::optional<ScheduleService::MachineBeside> beside;
+    if (!run.machine) {
+        adminOnly.emplace(securityReader, identity.runningAs().value_or(""));
+        if (const std::string home = MachineHome(); !home.empty()) {
+            const MachineRun places = MachinePlaces(ServiceOptions{}, home);
+            beside = ScheduleService::MachineBeside{places.schedule, places.machine.stateFolder,
+                                                    &*adminOnly};
+        }
+    }
+    const ScheduleService::MachineBeside* besideMachine = beside ? &*beside : nullptr;
+    if (run.console) {
         // Every file of the service's is reached through the no-link walk.
         Win32FileNodes nodes;
         ConsoleLog consoleLog;
+        for (const auto& problem : folderProblems) consoleLog.Error(problem);
         NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(),
-                               FolderOf(options->schedule, "\\/"), &consoleLog);
+                               FolderOf(machine ? machine->schedule : run.schedule, "\\/"),
+                               &consoleLog);
         Win32Clock clock;
+        if (machine) {
+            Win32SystemPower power(Win32SystemPower::EveryUser{});
+            return RunConsole(run, files, clock, power, consoleLog, &*machine);
+        }
         Win32SystemPower power(user);
-        return RunConsole(*options, files, clock, power, consoleLog);
+        return RunConsole(run, files, clock, power, consoleLog, nullptr, besideMachine);
     }
-    return RunAsService(*options);
+    for (const auto& problem : folderProblems) Win32EventLog().Error(problem);
+    return RunAsService(run, machine ? &*machine : nullptr, besideMachine);
 }

@@ -21,6 +21,9 @@ constexpr const char* kEventLogKey =
 constexpr const char* kDescription =
     "Carries out the Tolvane schedule (the file after --schedule) for the user after --user, "
     "also when nobody is logged on.";
+constexpr const char* kMachineDescription =
+    "Carries out the machine's Tolvane schedule (%ProgramData%\\Tolvane\\rebootdata.kx), which "
+    "only administrators can change, for every user, also when nobody is logged on.";
 constexpr const char* kProgramName = "tolvane-service.exe";
 
 struct ServiceHandleTraits {
@@ -63,10 +66,11 @@ std::string SidText(PSID sid) {
 // reading its permissions counts as a writer, so nothing goes unchecked.
 std::vector<std::string> BroadWritersOf(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD error = GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
-                                              DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                              nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) return {"(its permissions could not be read: " + ErrorText(error) + ")"};
+    const DWORD error =
+        GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        return {"(its permissions could not be read: " + ErrorText(error) + ")"};
     UniqueLocalMemory owned(descriptor);
     return BroadWriters(descriptor);
 }
@@ -125,6 +129,81 @@ bool RemoveLeftCopy(const std::string& program, std::FILE* out) {
     return true;
 }
 
+struct ServiceNames {
+    const char* name;
+    const char* displayName;
+    const char* description;
+};
+
+// Registers (or re-registers) the service `which` as LocalSystem with
+// automatic start, writes the event log source, and starts it.
+int RegisterAndStart(const ServiceNames& which, const std::string& program,
+                     const std::string& imagePath, std::FILE* out) {
+    UniqueServiceHandle manager(
+        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+    if (!manager) {
+        const DWORD error = GetLastError();
+        std::fprintf(out, "Not installed: the service manager refused (%s).\n",
+                     ErrorText(error).c_str());
+        return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
+    }
+    UniqueServiceHandle service(OpenServiceA(manager.Get(), which.name, SERVICE_ALL_ACCESS));
+    if (service) {
+        // One installed before, perhaps for another user or folder, makes way.
+        if (!StopAndWait(service.Get())) {
+            std::fprintf(out, "Not installed: the service installed before did not stop.\n");
+            return 1;
+        }
+        if (!ChangeServiceConfigA(service.Get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                  SERVICE_ERROR_NORMAL, imagePath.c_str(), nullptr, nullptr,
+                                  nullptr, "LocalSystem", "", which.displayName)) {
+            std::fprintf(out, "Not installed: %s\n", ErrorText(GetLastError()).c_str());
+            return 1;
+        }
+    } else {
+        service.Reset(CreateServiceA(manager.Get(), which.name, which.displayName,
+                                     SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                     SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, imagePath.c_str(),
+                                     nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!service) {
+            std::fprintf(out, "Not installed: %s\n", ErrorText(GetLastError()).c_str());
+            return 1;
+        }
+    }
+    SERVICE_DESCRIPTIONA description{const_cast<char*>(which.description)};
+    ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, &description);
+
+    // The event log shows the service's entries through its message table.
+    UniqueRegistryKey key;
+    LSTATUS written = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventLogKey, 0, nullptr, 0,
+                                      KEY_SET_VALUE, nullptr, key.Out(), nullptr);
+    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    if (written == ERROR_SUCCESS) {
+        written = RegSetValueExA(key.Get(), "EventMessageFile", 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE*>(program.c_str()),
+                                 static_cast<DWORD>(program.size() + 1));
+    }
+    if (written == ERROR_SUCCESS) {
+        written = RegSetValueExA(key.Get(), "TypesSupported", 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&types), sizeof types);
+    }
+    if (written != ERROR_SUCCESS) {
+        std::fprintf(out, "The event log source could not be written: %s\n",
+                     ErrorText(static_cast<DWORD>(written)).c_str());
+    }
+
+    if (!StartServiceA(service.Get(), 0, nullptr)) {
+        std::fprintf(out,
+                     "The %s service is installed but did not start (%s): the event "
+                     "log may say why.\n",
+                     which.name, ErrorText(GetLastError()).c_str());
+        return 1;
+    }
+    std::fprintf(out, "The %s service is installed and running: %s\n", which.name,
+                 imagePath.c_str());
+    return 0;
+}
+
 }  // namespace
 
 std::string ImagePathArgumentProblem(std::string_view value) {
@@ -154,8 +233,8 @@ std::optional<std::string> ServiceImagePath(const std::string& program, const st
             const auto byte = static_cast<unsigned char>(c);
             shown += byte < 0x20 || byte == 0x7f ? '?' : c;
         }
-        problem = what + " cannot go into the service's command line (" + why + "): \"" + shown +
-                  "\"";
+        problem =
+            what + " cannot go into the service's command line (" + why + "): \"" + shown + "\"";
         return std::nullopt;
     };
     for (const auto& [what, value] :
@@ -250,76 +329,69 @@ int InstallService(const ServiceOptions& options, const Win32Identity& identity,
     if (problem.empty() && !identity.isUserAccount(*options.user)) {
         problem = "--user names no user's account on this computer: " + *options.user;
     }
-    const auto imagePath =
-        problem.empty() ? ServiceImagePath(program, *options.user, options.schedule, problem)
-                        : std::nullopt;
+    const auto imagePath = problem.empty()
+                               ? ServiceImagePath(program, *options.user, options.schedule, problem)
+                               : std::nullopt;
     if (!imagePath) {
         std::fprintf(out, "Not installed: %s\n", problem.c_str());
         return kServiceRefused;
     }
 
-    UniqueServiceHandle manager(
-        OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+    return RegisterAndStart({kServiceName, kServiceName, kDescription}, program, *imagePath, out);
+}
+
+namespace {
+
+bool ServiceExists(SC_HANDLE manager, const char* name) {
+    UniqueServiceHandle service(OpenServiceA(manager, name, SERVICE_QUERY_STATUS));
+    return static_cast<bool>(service);
+}
+
+// Stops and deletes the service `name`; the event log source goes with the
+// last of the program's two services. `gone`: the service is no more (or
+// never was).
+int RemoveNamed(const char* name, std::FILE* out, bool& gone) {
+    gone = false;
+    UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
-        const DWORD error = GetLastError();
-        std::fprintf(out, "Not installed: the service manager refused (%s).\n",
-                     ErrorText(error).c_str());
-        return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
-    }
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
-    if (service) {
-        // One installed before, perhaps for another user or folder, makes way.
-        if (!StopAndWait(service.Get())) {
-            std::fprintf(out, "Not installed: the service installed before did not stop.\n");
-            return 1;
-        }
-        if (!ChangeServiceConfigA(service.Get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                  SERVICE_ERROR_NORMAL, imagePath->c_str(), nullptr, nullptr,
-                                  nullptr, "LocalSystem", "", kServiceName)) {
-            std::fprintf(out, "Not installed: %s\n", ErrorText(GetLastError()).c_str());
-            return 1;
-        }
-    } else {
-        service.Reset(CreateServiceA(manager.Get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                     SERVICE_ERROR_NORMAL, imagePath->c_str(), nullptr, nullptr,
-                                     nullptr, nullptr, nullptr));
-        if (!service) {
-            std::fprintf(out, "Not installed: %s\n", ErrorText(GetLastError()).c_str());
-            return 1;
-        }
-    }
-    SERVICE_DESCRIPTIONA description{const_cast<char*>(kDescription)};
-    ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_DESCRIPTION, &description);
-
-    // The event log shows the service's entries through its message table.
-    UniqueRegistryKey key;
-    LSTATUS written = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventLogKey, 0, nullptr, 0,
-                                      KEY_SET_VALUE, nullptr, key.Out(), nullptr);
-    const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-    if (written == ERROR_SUCCESS) {
-        written = RegSetValueExA(key.Get(), "EventMessageFile", 0, REG_EXPAND_SZ,
-                                 reinterpret_cast<const BYTE*>(program.c_str()),
-                                 static_cast<DWORD>(program.size() + 1));
-    }
-    if (written == ERROR_SUCCESS) {
-        written = RegSetValueExA(key.Get(), "TypesSupported", 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&types), sizeof types);
-    }
-    if (written != ERROR_SUCCESS) {
-        std::fprintf(out, "The event log source could not be written: %s\n",
-                     ErrorText(static_cast<DWORD>(written)).c_str());
-    }
-
-    if (!StartServiceA(service.Get(), 0, nullptr)) {
-        std::fprintf(out, "The Tolvane service is installed but did not start (%s): the event "
-                          "log may say why.\n",
+        std::fprintf(out, "Not removed: the service manager refused (%s).\n",
                      ErrorText(GetLastError()).c_str());
         return 1;
     }
-    std::fprintf(out, "The Tolvane service is installed and running: %s\n", imagePath->c_str());
-    return 0;
+    UniqueServiceHandle service(
+        OpenServiceA(manager.Get(), name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+    int status = 0;
+    if (!service) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_SERVICE_DOES_NOT_EXIST) {
+            std::fprintf(out, "Not removed: %s\n", ErrorText(error).c_str());
+            return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
+        }
+        std::fprintf(out, "The %s service is not installed.\n", name);
+    } else {
+        if (!StopAndWait(service.Get())) {
+            std::fprintf(out, "The %s service did not stop; it goes when it does.\n", name);
+        }
+        if (!DeleteService(service.Get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
+            std::fprintf(out, "Not removed: %s\n", ErrorText(GetLastError()).c_str());
+            return 1;
+        }
+        std::fprintf(out, "The %s service is removed.\n", name);
+    }
+    gone = true;
+    service.Reset();
+    const char* other = std::string_view(name) == kServiceName ? kMachineServiceName : kServiceName;
+    if (ServiceExists(manager.Get(), other)) return status;
+    const LSTATUS deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventLogKey);
+    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        std::fprintf(out, "The event log source could not be deleted: %s\n",
+                     ErrorText(static_cast<DWORD>(deleted)).c_str());
+        status = 1;
+    }
+    return status;
 }
+
+}  // namespace
 
 int RemoveService(std::FILE* out) {
     const std::string program = ThisProgramPath();
@@ -328,40 +400,48 @@ int RemoveService(std::FILE* out) {
         std::fprintf(out, "Not removed: %s\n", notHere.c_str());
         return kServiceNotAllUsers;
     }
-    UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        std::fprintf(out, "Not removed: the service manager refused (%s).\n",
-                     ErrorText(GetLastError()).c_str());
-        return 1;
-    }
-    UniqueServiceHandle service(OpenServiceA(manager.Get(), kServiceName,
-                                             SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-    int status = 0;
-    if (!service) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_SERVICE_DOES_NOT_EXIST) {
-            std::fprintf(out, "Not removed: %s\n", ErrorText(error).c_str());
-            return error == ERROR_ACCESS_DENIED ? kServiceNeedsRights : 1;
-        }
-        std::fprintf(out, "The Tolvane service is not installed.\n");
-    } else {
-        if (!StopAndWait(service.Get())) {
-            std::fprintf(out, "The Tolvane service did not stop; it goes when it does.\n");
-        }
-        if (!DeleteService(service.Get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
-            std::fprintf(out, "Not removed: %s\n", ErrorText(GetLastError()).c_str());
-            return 1;
-        }
-        std::fprintf(out, "The Tolvane service is removed.\n");
-    }
-    const LSTATUS deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventLogKey);
-    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
-        std::fprintf(out, "The event log source could not be deleted: %s\n",
-                     ErrorText(static_cast<DWORD>(deleted)).c_str());
-        status = 1;
-    }
-    if (!RemoveLeftCopy(program, out)) status = 1;
+    bool gone = false;
+    int status = RemoveNamed(kServiceName, out, gone);
+    if (gone && !RemoveLeftCopy(program, out)) status = 1;
     return status;
+}
+
+std::optional<std::string> MachineServiceImagePath(const std::string& program,
+                                                   std::string& problem) {
+    std::string why =
+        IsFullWindowsPath(program) ? ImagePathArgumentProblem(program) : "it is not a full path";
+    if (!why.empty()) {
+        problem = "The program's path cannot go into the service's command line (" + why + ")";
+        return std::nullopt;
+    }
+    return "\"" + program + "\" --machine";
+}
+
+int InstallMachineService(std::FILE* out) {
+    const std::string program = ThisProgramPath();
+    const std::string notHere = AllUsersFolderProblem(program);
+    if (!notHere.empty()) {
+        std::fprintf(out, "Not installed: %s\n", notHere.c_str());
+        return kServiceNotAllUsers;
+    }
+    std::string problem;
+    const auto imagePath = MachineServiceImagePath(program, problem);
+    if (!imagePath) {
+        std::fprintf(out, "Not installed: %s\n", problem.c_str());
+        return kServiceRefused;
+    }
+    return RegisterAndStart({kMachineServiceName, kMachineServiceDisplayName, kMachineDescription},
+                            program, *imagePath, out);
+}
+
+int RemoveMachineService(std::FILE* out) {
+    const std::string notHere = AllUsersFolderProblem(ThisProgramPath());
+    if (!notHere.empty()) {
+        std::fprintf(out, "Not removed: %s\n", notHere.c_str());
+        return kServiceNotAllUsers;
+    }
+    bool gone = false;
+    return RemoveNamed(kMachineServiceName, out, gone);
 }
 
 }  // namespace tolvane

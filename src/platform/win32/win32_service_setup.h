@@ -67,4 +67,20 @@ int InstallService(const ServiceOptions& options, const Win32Identity& identity,
 // unless that is this program. Returns the exit status as InstallService.
 int RemoveService(std::FILE* out);
 
+// The ImagePath of the machine's service: the program's full path in
+// quotation marks and --machine. Nothing, with why in `problem`, when the
+// path could not be carried whole.
+std::optional<std::string> MachineServiceImagePath(const std::string& program,
+                                                   std::string& problem);
+
+// --install --machine: registers and starts the service "TolvaneMachine"
+// ("Tolvane (machine schedule)"), LocalSystem, automatic start, running
+// tolvane-service.exe --machine, from the all-users installation only.
+// Returns the exit status as InstallService.
+int InstallMachineService(std::FILE* out);
+
+// --remove --machine: stops and deletes it; the event log source goes when
+// the user's service "Tolvane" is not installed either.
+int RemoveMachineService(std::FILE* out);
+
 }  // namespace tolvane

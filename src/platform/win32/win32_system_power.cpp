@@ -27,6 +27,9 @@ Win32PowerCalls RealPowerCalls() {
 Win32SystemPower::Win32SystemPower(std::string userSid, Win32PowerCalls calls)
     : user_(CanonicalSid(userSid).value_or("")), calls_(std::move(calls)) {}
 
+Win32SystemPower::Win32SystemPower(EveryUser, Win32PowerCalls calls)
+    : everyUser_(true), calls_(std::move(calls)) {}
+
 bool Win32SystemPower::EnableShutdownPrivilege(std::string& reason) {
     HANDLE token = nullptr;
     if (!calls_.openProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
@@ -90,7 +93,7 @@ std::optional<std::string> Win32SystemPower::SessionUser(DWORD session) {
 }
 
 bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD, BOOL)>& act,
-                                          std::string& reason) {
+                                          bool disconnectedToo, std::string& reason) {
     PWTS_SESSION_INFOA sessions = nullptr;
     DWORD count = 0;
     if (!calls_.enumerateSessions(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count)) {
@@ -99,13 +102,17 @@ bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD
         return false;
     }
     // Only active sessions are someone working, at the console or remotely;
-    // the others (session 0, listeners, disconnected ones) are left alone.
+    // the others (session 0, listeners, disconnected ones) are left alone,
+    // except that the machine's log off ends the disconnected ones too.
     int ours = 0;
     std::string failures;
     for (DWORD i = 0; i < count; ++i) {
-        if (sessions[i].State != WTSActive) continue;
+        const bool disconnected = sessions[i].State == WTSDisconnected;
+        if (sessions[i].State != WTSActive && !(disconnectedToo && disconnected)) continue;
+        // A session nobody has logged on to has no user's token.
         const auto user = SessionUser(sessions[i].SessionId);
-        if (user_.empty() || !user || *user != user_) continue;
+        if (!user) continue;
+        if (!everyUser_ && (user_.empty() || *user != user_)) continue;
         ++ours;
         if (!act(WTS_CURRENT_SERVER_HANDLE, sessions[i].SessionId, FALSE)) {
             const DWORD error = GetLastError();
@@ -116,8 +123,9 @@ bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD
     }
     calls_.freeMemory(sessions);
     if (ours == 0) {
-        reason =
-            "No session of user " + (user_.empty() ? std::string("(none)") : user_) + " is active.";
+        reason = everyUser_ ? std::string("Nobody is logged on.")
+                            : "No session of user " +
+                                  (user_.empty() ? std::string("(none)") : user_) + " is active.";
         return false;
     }
     if (!failures.empty()) {
@@ -128,11 +136,11 @@ bool Win32SystemPower::ForEachUserSession(const std::function<BOOL(HANDLE, DWORD
 }
 
 bool Win32SystemPower::LogOff(bool, std::string& reason) {
-    return ForEachUserSession(calls_.logoffSession, reason);
+    return ForEachUserSession(calls_.logoffSession, everyUser_, reason);
 }
 
 bool Win32SystemPower::Lock(std::string& reason) {
-    return ForEachUserSession(calls_.disconnectSession, reason);
+    return ForEachUserSession(calls_.disconnectSession, false, reason);
 }
 
 }  // namespace tolvane

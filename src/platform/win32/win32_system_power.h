@@ -46,10 +46,16 @@ inline constexpr DWORD kServiceShutdownReason =
 // user of its token: log off ends them, lock disconnects them, which brings up
 // the sign-in screen. Other users' sessions are never touched, nor a session
 // whose user cannot be told.
+//
+// For the machine's schedule it acts on every user's sessions instead: log
+// off ends each active or disconnected session that has a user, lock
+// disconnects each active one.
 class Win32SystemPower final : public SystemPower {
   public:
     // `userSid`: the user's security identifier, as Windows writes it.
     explicit Win32SystemPower(std::string userSid, Win32PowerCalls calls = RealPowerCalls());
+    struct EveryUser {};
+    explicit Win32SystemPower(EveryUser, Win32PowerCalls calls = RealPowerCalls());
 
     // Reboot: SHUTDOWN_RESTART. Shut down: neither the power-off nor the
     // restart flag, as the window never asks for power-off. Forced adds
@@ -66,11 +72,14 @@ class Win32SystemPower final : public SystemPower {
     bool Shutdown(DWORD flags, bool force, std::string& reason);
     // The SID of the user signed in to `session`; nothing when it cannot be told.
     std::optional<std::string> SessionUser(DWORD session);
-    // `act` (log off or disconnect) on each active session of the user.
+    // `act` (log off or disconnect) on each active session of the user (or,
+    // for the machine, of every user; with `disconnectedToo`, on their
+    // disconnected sessions as well).
     bool ForEachUserSession(const std::function<BOOL(HANDLE, DWORD, BOOL)>& act,
-                            std::string& reason);
+                            bool disconnectedToo, std::string& reason);
 
     std::string user_;
+    bool everyUser_ = false;
     Win32PowerCalls calls_;
 };
 
