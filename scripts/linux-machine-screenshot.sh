@@ -27,7 +27,8 @@ export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SESSION_BUS_ADDRESS
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY QT_FONT_DPI QT_ENABLE_HIGHDPI_SCALING QT_SCALE_FACTOR
 mkdir -p "$HOME" "$work/root/program" "$work/root/data/tolvane"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
-install -d -m 0755 "$work/root/etc" "$work/root/etc/tolvane"
+install -d -m 0755 "$work/root/etc" "$work/root/etc/tolvane" "$work/root/var" \
+    "$work/root/var/lib" "$work/root/var/lib/tolvane"
 printf '%s\r\n' "6:00 PM-Force ShutDown-Repeat YES-Every Day" \
     "1:00 AM-Reboot-Repeat YES-Sunday" >"$work/root/etc/tolvane/rebootdata.kx"
 chmod 0644 "$work/root/etc/tolvane/rebootdata.kx"

@@ -204,6 +204,14 @@ TEST(MachineLines, LeaveOutOneTimeLinesThatRanAndAreRefusedWhenOthersCanChangeTh
     EXPECT_TRUE(lines.lines.empty());
     EXPECT_EQ(lines.problem, "owned by ann");
     EXPECT_TRUE(ReadMachineLines(files, "C:\\T\\none.kx", "C:\\T\\state", adminOnly).problem.empty());
+
+    // The service refuses a schedule whose state folder others can change:
+    // nothing of it runs, so nothing of it is shown as acting either.
+    adminOnly.others.clear();
+    adminOnly.others["C:\\T\\state"] = "writable by Users";
+    lines = ReadMachineLines(files, path, "C:\\T\\state", adminOnly);
+    EXPECT_TRUE(lines.lines.empty());
+    EXPECT_EQ(lines.problem, "its state folder: writable by Users");
 }
 
 TEST(DoneRecord, KeepsLinesWithTabsAndPassesOverWhatIsNoEntry) {

@@ -72,6 +72,7 @@ TEST_F(MachineWindowTest, ListsTheMachinesLinesOnlyWhileTheyAreTheAdministrators
         {"the administrators' alone", true, "", "", lines},
         {"no machine schedule", false, "", "", {}},
         {"a group can write it", true, "group tolvane can write it", "", {}},
+        {"a group can write its state folder", true, "", "", {}},
         {"its one-time line ran", true, "", "29000000\t1:00 AM-Reboot-Repeat NO-Sunday\r\n",
          {lines[0]}},
     };
@@ -83,6 +84,7 @@ TEST_F(MachineWindowTest, ListsTheMachinesLinesOnlyWhileTheyAreTheAdministrators
         adminOnly.others.clear();
         if (c.written) WriteMachine(lines);
         if (!c.othersCanChange.empty()) adminOnly.others[machinePath] = c.othersCanChange;
+        if (std::string(c.name).ends_with("state folder")) adminOnly.others[state] = "group tolvane";
         if (!c.doneRecord.empty()) files.files[done] = c.doneRecord;
         WriteUser({"7:00 AM-Lock-Repeat YES-Every Day"});
         Open();
@@ -189,6 +191,8 @@ TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedS
          {"reboot"}, {"done " + user}},
         {"a refused machine schedule", {"10:30 PM-LogOff-Repeat YES-Every Day"},
          "group staff can write it", "", {"reboot"}, {"done " + user}},
+        {"a machine schedule refused for its state folder",
+         {"10:30 PM-LogOff-Repeat YES-Every Day"}, "", "", {"reboot"}, {"done " + user}},
         {"its one-time line ran that minute", {once}, "",
          std::to_string(thisMinute) + "\t" + once + "\r\n", {}, {"skipped " + user}},
         {"its one-time line ran on an earlier day", {once}, "",
@@ -203,6 +207,7 @@ TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedS
         journal.records.clear();
         WriteMachine(c.machine);
         if (!c.othersCanChange.empty()) adminOnly.others[machinePath] = c.othersCanChange;
+        if (std::string(c.name).ends_with("state folder")) adminOnly.others[state] = "group staff";
         if (!c.doneRecord.empty()) files.files[done] = c.doneRecord;
         WriteUser({user});
         Open();

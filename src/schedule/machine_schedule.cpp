@@ -46,7 +46,14 @@ MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath
                               long long keepSpentFrom) {
     MachineLines result;
     // Judged before it is read: what others can change is never taken in.
-    const std::string why = adminOnly.WhyOthersCanChange(schedulePath);
+    // The machine's service refuses its schedule over a state folder others
+    // can change too, and then nothing of it runs: neither may it be shown
+    // as acting, nor may a user's line give way to it.
+    std::string why = adminOnly.WhyOthersCanChange(schedulePath);
+    if (why.empty()) {
+        const std::string state = adminOnly.WhyOthersCanChange(stateFolder);
+        if (!state.empty()) why = "its state folder: " + state;
+    }
     const FileRead read = files.ReadFile(schedulePath, kMachineScheduleMaxBytes);
     switch (read.outcome) {
         case FileRead::Outcome::Missing:

@@ -54,8 +54,9 @@ struct MachineLines {
     // Its lines still to run, in the file's order: one-time lines that ran
     // are left out. Empty when there is no machine schedule or it is refused.
     std::vector<std::string> lines;
-    // Why it is refused (others than administrators can change it, or it
-    // cannot be read); empty when it is read, or simply missing.
+    // Why it is refused (others than administrators can change it or its
+    // state folder, or it cannot be read); empty when it is read, or simply
+    // missing.
     std::string problem;
 };
 // One-time lines that ran are left out, except those that ran at

@@ -125,8 +125,7 @@ bool LogindSystemPower::AnnounceEnd(bool reboot, double secondsFromNow, std::str
     const Scheduled ours{reboot ? "reboot" : "poweroff",
                          std::uint64_t(now.tv_sec) * 1000000u + std::uint64_t(now.tv_nsec) / 1000u +
                              std::uint64_t(std::llround(ahead * 1e6))};
-    std::string unread;
-    const std::optional<Scheduled> current = ScheduledEnd(unread);
+    const std::optional<Scheduled> current = ScheduledEnd();
     // Nothing scheduled shows as no action, or a moment of 0 or "never".
     const bool pending =
         current && !current->action.empty() && current->when != 0 && current->when != UINT64_MAX;
@@ -148,13 +147,12 @@ bool LogindSystemPower::CancelAnnouncement(std::string& reason) {
     if (!announced_) return true;
     // Lapsed, taken back by an administrator, or replaced by another's: not
     // this service's to cancel. Where logind cannot say, ours is cancelled.
-    std::string unread;
-    const std::optional<Scheduled> current = ScheduledEnd(unread);
-    // Its answer says whether anything was scheduled: either way none is now.
+    const std::optional<Scheduled> current = ScheduledEnd();
     if (current && *current != *announced_) {
         announced_.reset();
         return true;
     }
+    // Its answer says whether anything was scheduled: either way none is now.
     if (!CallManager(bus_, "CancelScheduledShutdown", reason, nullptr, nullptr, nullptr)) {
         return false;  // still the service's, for its next announcement to replace
     }
@@ -162,7 +160,7 @@ bool LogindSystemPower::CancelAnnouncement(std::string& reason) {
     return true;
 }
 
-std::optional<LogindSystemPower::Scheduled> LogindSystemPower::ScheduledEnd(std::string& reason) {
+std::optional<LogindSystemPower::Scheduled> LogindSystemPower::ScheduledEnd() {
     Error error;
     sd_bus_message* answer = nullptr;
     int result = sd_bus_get_property(bus_, kLogind, kLogindPath, kManager, "ScheduledShutdown",
@@ -171,10 +169,7 @@ std::optional<LogindSystemPower::Scheduled> LogindSystemPower::ScheduledEnd(std:
     const char* action = nullptr;
     std::uint64_t when = 0;
     if (result >= 0) result = sd_bus_message_read(reply.get(), "(st)", &action, &when);
-    if (result < 0) {
-        reason = Describe(error.error, result);
-        return std::nullopt;
-    }
+    if (result < 0) return std::nullopt;
     return Scheduled{action ? action : "", when};
 }
 

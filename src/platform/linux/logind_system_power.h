@@ -76,7 +76,7 @@ class LogindSystemPower final : public SystemPower {
         std::uint64_t when = 0;
         bool operator==(const Scheduled&) const = default;
     };
-    std::optional<Scheduled> ScheduledEnd(std::string& reason);
+    std::optional<Scheduled> ScheduledEnd();
 
     bool EndMachine(const char* withFlags, const char* plain, bool force, std::string& reason);
     bool ForEachSession(const char* method, std::string& reason);
