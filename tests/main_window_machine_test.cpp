@@ -36,7 +36,8 @@ class MachineWindowTest : public ::testing::Test, protected FakeWindowPlatform {
         MainWindowPlatform platform = Platform(real);
         platform.journal = &journal;
         platform.userName = "ilse";
-        platform.machine = MainWindowPlatform::Machine{{machinePath, state, &adminOnly}, machineMinutes};
+        platform.machine =
+            MainWindowPlatform::Machine{{machinePath, state, &adminOnly}, machineMinutes};
         window = std::make_unique<MainWindow>(platform);
         window->OnLoad("");
     }
@@ -73,7 +74,10 @@ TEST_F(MachineWindowTest, ListsTheMachinesLinesOnlyWhileTheyAreTheAdministrators
         {"no machine schedule", false, "", "", {}},
         {"a group can write it", true, "group tolvane can write it", "", {}},
         {"a group can write its state folder", true, "", "", {}},
-        {"its one-time line ran", true, "", "29000000\t1:00 AM-Reboot-Repeat NO-Sunday\r\n",
+        {"its one-time line ran",
+         true,
+         "",
+         "29000000\t1:00 AM-Reboot-Repeat NO-Sunday\r\n",
          {lines[0]}},
     };
     for (const Case& c : cases) {
@@ -84,7 +88,8 @@ TEST_F(MachineWindowTest, ListsTheMachinesLinesOnlyWhileTheyAreTheAdministrators
         adminOnly.others.clear();
         if (c.written) WriteMachine(lines);
         if (!c.othersCanChange.empty()) adminOnly.others[machinePath] = c.othersCanChange;
-        if (std::string(c.name).ends_with("state folder")) adminOnly.others[state] = "group tolvane";
+        if (std::string(c.name).ends_with("state folder"))
+            adminOnly.others[state] = "group tolvane";
         if (!c.doneRecord.empty()) files.files[done] = c.doneRecord;
         WriteUser({"7:00 AM-Lock-Repeat YES-Every Day"});
         Open();
@@ -100,8 +105,8 @@ TEST_F(MachineWindowTest, FollowsTheMachinesFileAtEveryTick) {
     Open();
     WriteMachine({"6:00 PM-ShutDown-Repeat YES-Every Day", "7:00 PM-Reboot-Repeat YES-Friday"});
     TickFrom(9, 0, 1);
-    EXPECT_EQ(Shown(), (Texts{"6:00 PM-ShutDown-Repeat YES-Every Day",
-                              "7:00 PM-Reboot-Repeat YES-Friday"}));
+    EXPECT_EQ(Shown(),
+              (Texts{"6:00 PM-ShutDown-Repeat YES-Every Day", "7:00 PM-Reboot-Repeat YES-Friday"}));
     // Made writable by others, it is no longer shown: the service refuses it.
     adminOnly.others[machinePath] = "everyone can write it";
     TickFrom(9, 1, 1);
@@ -131,8 +136,7 @@ TEST_F(MachineWindowTest, EditingTheUsersScheduleNeverTouchesTheMachines) {
     view.SetComboText(ControlId::Minute, "30");
     view.SetComboText(ControlId::AmPm, "PM");
     window->OnAddToSchedule();
-    EXPECT_EQ(files.files[userPath],
-              ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"}));
+    EXPECT_EQ(files.files[userPath], ScheduleFileBytes({"10:30 PM-Reboot-Repeat YES-Every Day"}));
     EXPECT_EQ(files.files[machinePath], machineBytes);
     EXPECT_EQ(Shown(), machine);
 }
@@ -143,11 +147,11 @@ TEST_F(MachineWindowTest, TheMachinesLinesAreAnnouncedOnItsMinutesWithoutASkipAn
     WriteUser({"10:40 PM-ShutDown-Repeat YES-Every Day"});
     Open(3);
     TickFrom(22, 20, 22);
-    EXPECT_EQ(notices.Texts(),
-              (Texts{"Forced reboot at 10:30 PM, in 3 minutes, scheduled by your administrator.",
-                     "Forced reboot at 10:30 PM, in 1 minute, scheduled by your administrator.",
-                     "Shut down at 10:40 PM, in 5 minutes.",
-                     "Shut down at 10:40 PM, in 1 minute."}));
+    EXPECT_EQ(
+        notices.Texts(),
+        (Texts{"Forced reboot at 10:30 PM, in 3 minutes, scheduled by your administrator.",
+               "Forced reboot at 10:30 PM, in 1 minute, scheduled by your administrator.",
+               "Shut down at 10:40 PM, in 5 minutes.", "Shut down at 10:40 PM, in 1 minute."}));
     for (int i : {0, 1}) {
         const DesktopNotice& notice = notices.shown[i].notice;
         EXPECT_EQ(notice.skipLabel, "");
@@ -185,18 +189,41 @@ TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedS
     const std::string once = "10:30 PM-ShutDown-Repeat NO-Every Day";
     const long long thisMinute = WallMinuteOf(FakeClock::At(22, 30));
     const Case cases[] = {
-        {"a machine line at that minute", {"10:30 PM-LogOff-Repeat YES-Every Day"}, "", "", {},
+        {"a machine line at that minute",
+         {"10:30 PM-LogOff-Repeat YES-Every Day"},
+         "",
+         "",
+         {},
          {"skipped " + user}},
-        {"a machine line at another minute", {"10:31 PM-LogOff-Repeat YES-Every Day"}, "", "",
-         {"reboot"}, {"done " + user}},
-        {"a refused machine schedule", {"10:30 PM-LogOff-Repeat YES-Every Day"},
-         "group staff can write it", "", {"reboot"}, {"done " + user}},
+        {"a machine line at another minute",
+         {"10:31 PM-LogOff-Repeat YES-Every Day"},
+         "",
+         "",
+         {"reboot"},
+         {"done " + user}},
+        {"a refused machine schedule",
+         {"10:30 PM-LogOff-Repeat YES-Every Day"},
+         "group staff can write it",
+         "",
+         {"reboot"},
+         {"done " + user}},
         {"a machine schedule refused for its state folder",
-         {"10:30 PM-LogOff-Repeat YES-Every Day"}, "", "", {"reboot"}, {"done " + user}},
-        {"its one-time line ran that minute", {once}, "",
-         std::to_string(thisMinute) + "\t" + once + "\r\n", {}, {"skipped " + user}},
-        {"its one-time line ran on an earlier day", {once}, "",
-         std::to_string(thisMinute - 24 * 60) + "\t" + once + "\r\n", {"reboot"},
+         {"10:30 PM-LogOff-Repeat YES-Every Day"},
+         "",
+         "",
+         {"reboot"},
+         {"done " + user}},
+        {"its one-time line ran that minute",
+         {once},
+         "",
+         std::to_string(thisMinute) + "\t" + once + "\r\n",
+         {},
+         {"skipped " + user}},
+        {"its one-time line ran on an earlier day",
+         {once},
+         "",
+         std::to_string(thisMinute - 24 * 60) + "\t" + once + "\r\n",
+         {"reboot"},
          {"done " + user}},
     };
     for (const Case& c : cases) {
@@ -219,8 +246,8 @@ TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedS
 
 TEST_F(MachineWindowTest, AUsersOneTimeLineAtTheMachinesMinuteIsSpentNotRun) {
     WriteMachine({"10:30 PM-Reboot-Repeat YES-Every Day"});
-    WriteUser({"10:30 PM-ShutDown-Repeat NO-Every Day",
-               "10:31 PM-LockWorkStation-Repeat YES-Every Day"});
+    WriteUser(
+        {"10:30 PM-ShutDown-Repeat NO-Every Day", "10:31 PM-LockWorkStation-Repeat YES-Every Day"});
     Open();
     TickFrom(22, 29, 3);
     EXPECT_EQ(power.requests, Texts{"lock"});
@@ -247,9 +274,12 @@ TEST_F(MachineWindowTest, EveryActionOfTheWindowIsARecordWithItsFourFacts) {
          "Requested forced reboot for: " + line},
         {"a due line refused", [&] { TickFrom(22, 29, 2); }, true, line, "failed",
          "The forced reboot for \"" + line + "\" failed: Access denied"},
-        {"a line naming no action", [&] { WriteUser({"10:30 PM-Nap-Repeat YES-Every Day"});
-                                          window->OnScheduleFileChanged();
-                                          TickFrom(22, 29, 2); },
+        {"a line naming no action",
+         [&] {
+             WriteUser({"10:30 PM-Nap-Repeat YES-Every Day"});
+             window->OnScheduleFileChanged();
+             TickFrom(22, 29, 2);
+         },
          false, "10:30 PM-Nap-Repeat YES-Every Day", "skipped",
          "Nothing to do for: 10:30 PM-Nap-Repeat YES-Every Day"},
         {"a line skipped from its notice",

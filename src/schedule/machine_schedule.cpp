@@ -78,16 +78,17 @@ MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath
                                            ? ReadDoneRecord(done.bytes)
                                            : std::vector<SpentLine>{};
     for (std::string& line : ScheduleFileLines(read.bytes)) {
-        const bool spent = IsOneTimeLine(line) &&
-                           std::any_of(ran.begin(), ran.end(), [&](const SpentLine& s) {
-                               return s.line == line && s.minute < keepSpentFrom;
-                           });
+        const bool spent =
+            IsOneTimeLine(line) && std::any_of(ran.begin(), ran.end(), [&](const SpentLine& s) {
+                return s.line == line && s.minute < keepSpentFrom;
+            });
         if (!spent) result.lines.push_back(std::move(line));
     }
     return result;
 }
 
-std::vector<WallMinute> MachineActingMinutes(FileSystem& files, const MachineScheduleSource& machine,
+std::vector<WallMinute> MachineActingMinutes(FileSystem& files,
+                                             const MachineScheduleSource& machine,
                                              const std::vector<WallMinute>& minutes) {
     std::vector<WallMinute> acts;
     if (minutes.empty() || !machine.adminOnly) return acts;
@@ -97,8 +98,9 @@ std::vector<WallMinute> MachineActingMinutes(FileSystem& files, const MachineSch
                                                 *machine.adminOnly, oldest);
     for (const WallMinute minute : minutes) {
         DueLineWalk walk({StartOfWallMinute(minute)});
-        const bool due = std::any_of(lines.lines.begin(), lines.lines.end(),
-                                     [&](const std::string& line) { return walk.Check(line).has_value(); });
+        const bool due =
+            std::any_of(lines.lines.begin(), lines.lines.end(),
+                        [&](const std::string& line) { return walk.Check(line).has_value(); });
         if (due) acts.push_back(minute);
     }
     return acts;

@@ -76,7 +76,8 @@ struct MachineScheduleSource {
 // The minutes among `minutes` at which a line of the machine's schedule is
 // due: there the machine's service acts, and a user's lines give way. Read
 // afresh; a schedule that is refused or missing acts at no minute.
-std::vector<WallMinute> MachineActingMinutes(FileSystem& files, const MachineScheduleSource& machine,
+std::vector<WallMinute> MachineActingMinutes(FileSystem& files,
+                                             const MachineScheduleSource& machine,
                                              const std::vector<WallMinute>& minutes);
 
 // The state folder's done record, for `stateFolder` written with `separator`.

@@ -49,7 +49,8 @@ void Scheduler::RunDueLines() {
 
 void Scheduler::Note(std::string_view result, const std::string& message, const std::string& line,
                      bool error) {
-    if (journal_) journal_->Record({message, line, file_.Path(), user_, std::string(result), error});
+    if (journal_)
+        journal_->Record({message, line, file_.Path(), user_, std::string(result), error});
 }
 
 }  // namespace tolvane

@@ -110,8 +110,8 @@ void MainWindow::OnTimerTick() {
 void MainWindow::ShowMachineLines() {
     if (!platform_.machine || !platform_.machine->source.adminOnly) return;
     const MachineScheduleSource& source = platform_.machine->source;
-    MachineLines read = ReadMachineLines(platform_.files, source.schedulePath,
-                                         source.stateFolder, *source.adminOnly);
+    MachineLines read = ReadMachineLines(platform_.files, source.schedulePath, source.stateFolder,
+                                         *source.adminOnly);
     if (read.lines == machineLines_) return;
     machineLines_ = std::move(read.lines);
     platform_.view.SetShownLines(ControlId::MachineLines, machineLines_);
@@ -159,9 +159,8 @@ void MainWindow::OnAddToSchedule() {
     entry.Day = view.ComboText(ControlId::Day);
 
     const WriteResult saved = file_.AddLine(ComposeScheduleLine(entry));
-    Message(
-        texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
-                                 ComposeActionAndRepeat(entry.Act, entry.Repeat)));
+    Message(texts::AddedConfirmation(entry.Hour, entry.Minute, entry.AmPm,
+                                     ComposeActionAndRepeat(entry.Act, entry.Repeat)));
     view.SetComboText(ControlId::Hour, "");
     view.SetComboText(ControlId::Minute, "");
     view.SetComboText(ControlId::AmPm, "");
@@ -349,8 +348,8 @@ void MainWindow::OnHelp() {
 
 // ---- Helpers ----
 
-void MainWindow::Note(std::string_view result, const std::string& message,
-                      const std::string& line, bool error) {
+void MainWindow::Note(std::string_view result, const std::string& message, const std::string& line,
+                      bool error) {
     if (!platform_.journal) return;
     platform_.journal->Record(
         {message, line, file_.Path(), platform_.userName, std::string(result), error});

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "schedule/schedule_line.h"
 #include "schedule/due_lines.h"
+#include "schedule/schedule_line.h"
 #include "schedule/text.h"
 #include "shell/texts.h"
 

@@ -49,8 +49,8 @@ class NoticeTimer {
               const std::vector<std::string>& machineLines = {});
 
   private:
-    void Announce(WallMinute minute, DesktopNotices* notices,
-                  const std::vector<std::string>& lines, int minutes, bool machine);
+    void Announce(WallMinute minute, DesktopNotices* notices, const std::vector<std::string>& lines,
+                  int minutes, bool machine);
     DesktopNotice NoticeOf(const DueLine& due, int before, bool machine, WallMinute at) const;
 
     ScheduleList& list_;

@@ -1,9 +1,9 @@
 #include "platform/linux/linux_program.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <pwd.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/explorer_web_browser.h"
 #include "platform/win32/win32_admin_only.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_command_line.h"
@@ -21,7 +22,6 @@
 #include "platform/win32/win32_tray_icon.h"
 #include "schedule/machine_schedule.h"
 #include "schedule/paths.h"
-#include "platform/win32/explorer_web_browser.h"
 #include "shell/main_window.h"
 #include "shell/texts.h"
 
@@ -83,7 +83,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32AdminOnlyCheck adminOnly(security, "");
     const std::string machineFolder = MachineFolder();
     if (!machineFolder.empty()) {
-        const std::string schedule = JoinPath(machineFolder, '\\', std::string(kMachineScheduleName));
+        const std::string schedule =
+            JoinPath(machineFolder, '\\', std::string(kMachineScheduleName));
         const std::string state =
             JoinPath(machineFolder, '\\', std::string(kMachineStateFolderName));
         platform.machine =
