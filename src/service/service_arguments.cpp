@@ -459,12 +459,11 @@ std::string WindowsServiceStartProblem(const std::string& runningAs,
                                        const WindowsServiceOptions& options) {
     const std::string self = CanonicalSid(runningAs).value_or(runningAs);
     const bool system = self == kLocalSystemSid;
-    if (options.machine) {
-        // The machine's service acts on every user's sessions: as a service
-        // it is LocalSystem's; run by a person, it has that person's rights.
-        if (system || options.console) return "";
-        return "the machine's service runs as LocalSystem; this program runs as " + self;
-    }
+    // The machine's schedule is carried out with the rights of the account
+    // that runs it (LocalSystem, as installed; a person, in the console),
+    // and its check trusts that account's files alone beside the
+    // administrators': it can never do more than the account could itself.
+    if (options.machine) return "";
     if (options.user) {
         if (IsServiceAccount(*options.user)) {
             return "the service does not act for a service account (" + *options.user +

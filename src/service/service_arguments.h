@@ -210,7 +210,8 @@ std::optional<std::string> CanonicalSid(std::string_view text);
 // LocalSystem acts for the one user named at installation, never for itself
 // or another service account; an installed service (not --console) always
 // names its user and its schedule file; any other account can act only for
-// itself. Empty when running may go on; otherwise one line saying why not.
+// itself. The machine's schedule (--machine) runs for any account, with its
+// rights. Empty when running may go on; otherwise one line saying why not.
 std::string WindowsServiceStartProblem(const std::string& runningAs,
                                        const WindowsServiceOptions& options);
 

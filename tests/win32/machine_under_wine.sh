@@ -22,6 +22,8 @@
 # with stand-ins in the platform tests.
 # Wine has no user sessions, so the due log-off line finds nobody logged on:
 # the line runs and its record says so.
+#  - the service "TolvaneMachine", installed from Program Files and started
+#    by Wine's service manager, makes the folders itself and runs a due line.
 #
 #   machine_under_wine.sh WINE-RUN TOLVANE-SERVICE.EXE
 set -u
@@ -131,6 +133,44 @@ refused before "its state folder: others than Administrators"
 refused before "$programData\\Tolvane before\\state: S-1-1-0"
 [ "$(stat -c %a "$unixProgramData/Tolvane before/state")" = 777 ] ||
     fail "the service changed a folder it did not make"
+
+# ---- The service "TolvaneMachine" ----
+# Installed from the all-users installation (here a copy in Program Files),
+# Wine's service manager starts it; it makes %ProgramData%\Tolvane itself
+# and runs the line due in the schedule then written there: its record goes
+# to the event log, which Wine does not keep, but the one-time line lands in
+# the done record, and the file stays as it was.
+programFiles=$(wine cmd /c 'echo %ProgramFiles%')
+installed="$programFiles\Tolvane machine test"
+unixInstalled="$("$run" winepath -u "$programFiles" 2>/dev/null)/Tolvane machine test"
+at_exit() {
+    "$run" cmd /c 'sc stop TolvaneMachine & sc delete TolvaneMachine' >/dev/null 2>&1
+    rm -rf "$unixHome" "$unixProgramData/Tolvane "* "$unixInstalled"
+}
+rm -rf "$unixHome" "$unixInstalled"
+mkdir -p "$unixInstalled"
+cp "$exe" "$unixInstalled/tolvane-service.exe"
+out=$(wine "$unixInstalled/tolvane-service.exe" --install --machine)
+status=$?
+printf '%s\n' "$out" >"$work/out.log"
+[ $status -eq 0 ] || fail "--install --machine ended with $status"
+printf '%s\n' "$out" | grep -qxF "The TolvaneMachine service is installed and running: \"$installed\\tolvane-service.exe\" --machine" ||
+    fail "--install --machine said: $out"
+made() { [ -d "$unixHome/state" ]; }
+wait_until made || fail "the service did not make $home\\state"
+now=$(date +%s)
+line="$(date -d "@$((now + 60 - now % 60))" '+%-I:%M %p')-LogOff-Repeat NO-Every Day"
+printf '%s\r\n' "$line" >"$unixHome/rebootdata.kx.new"
+mv "$unixHome/rebootdata.kx.new" "$unixHome/rebootdata.kx"
+cp "$unixHome/rebootdata.kx" "$work/schedule.before"
+echo "the service runs; waiting for its line at the next minute: $line"
+done_record() { grep -qF "	$line" "$unixHome/state/rebootdata.kx.done" 2>/dev/null; }
+wait_until done_record || fail "the service did not run $line"
+cmp -s "$unixHome/rebootdata.kx" "$work/schedule.before" || fail "the service rewrote the schedule"
+out=$(wine "$unixInstalled/tolvane-service.exe" --remove --machine)
+printf '%s\n' "$out" | grep -qxF "The TolvaneMachine service is removed." || fail "--remove --machine said: $out"
+"$run" sc query TolvaneMachine >/dev/null 2>&1 && fail "the machine's service is still there"
+echo "the service ran its line, kept it in the done record and was removed"
 
 # ---- The machine's service is installed only from Program Files ----
 out=$(wine "$program" --install --machine)

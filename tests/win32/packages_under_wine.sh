@@ -3,9 +3,11 @@
 # program, its batch files and the help page in one folder; the installer, run
 # silently under Wine, puts them in the user's programs folder with a
 # Start-menu entry and an uninstaller, where installs.bat installs no service;
-# with /ALLUSERS in Program Files, with the entries for all users, where
-# installs.bat installs the service; each uninstaller takes its files away
-# again, the all-users one with the service that runs its program.
+# with /ALLUSERS in Program Files, with the entries for all users and the
+# machine's schedule service, where installs.bat installs the user's service
+# (and "installs.bat machine" / "removeit.bat machine" the machine's); each
+# uninstaller takes its files away again, the all-users one with the
+# services that run its program.
 #
 #   packages_under_wine.sh WINE-GUI SETUP.EXE PORTABLE.ZIP VERSION
 set -u
@@ -58,13 +60,15 @@ printf "installed to %s with Start-menu entry and uninstall entry\n" "$target"
 service='HKLM\System\CurrentControlSet\Services\Tolvane'
 at_exit() {
     # A failed run must not leave the service registered in the prefix.
-    "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane' >/dev/null 2>&1 </dev/null
+    "$WINE" cmd /c 'sc delete Tolvane & sc stop Tolvane & sc delete TolvaneMachine & sc stop TolvaneMachine' >/dev/null 2>&1 </dev/null
     [ -n "${unixAllUsers-}" ] && rm -rf "$unixAllUsers"
+    [ -n "${unixPublic-}" ] && rm -rf "$unixPublic/Tolvane"
 }
 image_path() {
-    "$WINE" reg query "$service" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
+    "$WINE" reg query "${1-$service}" /v ImagePath 2>/dev/null </dev/null | tr -d '\r' |
         sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p'
 }
+machineService='HKLM\System\CurrentControlSet\Services\TolvaneMachine'
 out=$("$WINE" "$unixTarget/installs.bat" 2>&1 </dev/null | tr -d '\r')
 printf '%s\n' "$out" | grep -q "needs the all-users installation" ||
     fail "installs.bat in the per-user installation said: $out"
@@ -109,6 +113,18 @@ find "$unixPublic" -path '*Start Menu/Programs/Tolvane/Tolvane.lnk' | grep -q . 
     fail "no Start-menu entry for all users in $public"
 echo "installed for all users to $allUsers"
 
+# The all-users installation registers the machine's schedule service; the
+# batch files remove and install it again.
+machineWant="\"$allUsers\\tolvane-service.exe\" --machine"
+[ "$(image_path "$machineService")" = "$machineWant" ] ||
+    fail "the machine's service's ImagePath is $(image_path "$machineService"), not $machineWant"
+"$WINE" "$unixAllUsers/removeit.bat" machine >/dev/null 2>&1 </dev/null || fail "removeit.bat machine failed"
+[ -z "$(image_path "$machineService")" ] || fail "removeit.bat machine left the machine's service"
+"$WINE" "$unixAllUsers/installs.bat" machine >/dev/null 2>&1 </dev/null || fail "installs.bat machine failed"
+[ "$(image_path "$machineService")" = "$machineWant" ] ||
+    fail "installs.bat machine registered $(image_path "$machineService")"
+printf "machine's service installed: %s\n" "$machineWant"
+
 # There installs.bat installs the service with the program in Program Files,
 # for this user and the schedule in their own local data folder.
 sid=$("$WINE" "$unixAllUsers/tolvane-service.exe" --print-user 2>/dev/null </dev/null | tr -d '\r')
@@ -121,6 +137,7 @@ printf "service installed: %s\n" "$want"
 
 uninstall "$unixAllUsers" "$machineKey"
 "$WINE" sc query Tolvane >/dev/null 2>&1 </dev/null && fail "the service is still installed"
+"$WINE" sc query TolvaneMachine >/dev/null 2>&1 </dev/null && fail "the machine's service is still installed"
 find "$unixPublic" -path '*Start Menu/Programs/Tolvane*' | grep -q . &&
     fail "the all-users Start-menu entry is still there"
-echo "uninstalled for all users, with the service"
+echo "uninstalled for all users, with both services"
