@@ -166,6 +166,14 @@ TEST_F(UserBesideMachineTest, AtAMinuteTheMachinesScheduleActsTheUsersLinesAreNo
     EXPECT_NE(skipped.message.find("machine's schedule"), std::string::npos);
 }
 
+TEST_F(UserBesideMachineTest, AMachineLineNamingNoActionDoesNothingAndNothingGivesWayToIt) {
+    files.files[userPath] = ScheduleFileBytes({"3:00 AM-LockWorkStation-Repeat YES-Every Day"});
+    Write({"3:00 AM-Nap-Repeat YES-Every Day"});
+    auto service = StartUser();
+    TickAt(service, 1, 3, 0);
+    EXPECT_EQ(power.requests, Texts{"lock"});
+}
+
 TEST_F(UserBesideMachineTest, AMachineLineThatRanThisMinuteStillActedButOneFromBeforeNoLonger) {
     const std::string once = "3:00 AM-ShutDown-Repeat NO-Every Day";
     Write({once});

@@ -167,13 +167,26 @@ TEST_F(MachineWindowTest, TheMachinesLinesAreAnnouncedOnItsMinutesWithoutASkipAn
 
 TEST_F(MachineWindowTest, TheMachinesNoticeMinutesAreItsOwnAndZeroTurnsThemOff) {
     WriteMachine({"10:30 PM-ShutDown-Repeat YES-Every Day"});
-    // The same line copied into the user's schedule gets the user's notices too.
-    WriteUser({"10:30 PM-ShutDown-Repeat YES-Every Day"});
+    WriteUser({"10:40 PM-ShutDown-Repeat YES-Every Day"});
     settings.Put(settings_keys::kNoticeMinutes, "2");
     Open(0);
-    TickFrom(22, 20, 12);
-    EXPECT_EQ(notices.Texts(), (Texts{"Shut down at 10:30 PM, in 2 minutes.",
-                                      "Shut down at 10:30 PM, in 1 minute."}));
+    TickFrom(22, 20, 22);
+    EXPECT_EQ(notices.Texts(), (Texts{"Shut down at 10:40 PM, in 2 minutes.",
+                                      "Shut down at 10:40 PM, in 1 minute."}));
+}
+
+// A user's line that gives way at the machine's minute is not announced: it
+// will not run, and the machine's notice tells what will.
+TEST_F(MachineWindowTest, AUsersLineDueWithAMachinesActionGetsNoNoticeOfItsOwn) {
+    WriteMachine({"10:30 PM-LogOff-Repeat YES-Every Day", "10:35 PM-Nap-Repeat YES-Every Day"});
+    WriteUser({"10:30 PM-Reboot-Repeat YES-Every Day", "10:35 PM-Reboot-Repeat YES-Every Day"});
+    Open(2);
+    TickFrom(22, 20, 17);
+    EXPECT_EQ(notices.Texts(),
+              (Texts{"Log off at 10:30 PM, in 2 minutes, scheduled by your administrator.",
+                     "Log off at 10:30 PM, in 1 minute, scheduled by your administrator.",
+                     "Reboot at 10:35 PM, in 5 minutes.", "Reboot at 10:35 PM, in 1 minute."}));
+    EXPECT_EQ(power.requests, Texts{"reboot"}) << "10:35 only: the machine's Nap does nothing";
 }
 
 TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedSo) {
@@ -188,44 +201,25 @@ TEST_F(MachineWindowTest, AtTheMachinesMinuteTheUsersLinesGiveWayAndAreRecordedS
     const std::string user = "10:30 PM-Reboot-Repeat YES-Every Day";
     const std::string once = "10:30 PM-ShutDown-Repeat NO-Every Day";
     const long long thisMinute = WallMinuteOf(FakeClock::At(22, 30));
+    const std::string logOff = "10:30 PM-LogOff-Repeat YES-Every Day";
+    // clang-format off
     const Case cases[] = {
-        {"a machine line at that minute",
-         {"10:30 PM-LogOff-Repeat YES-Every Day"},
-         "",
-         "",
-         {},
-         {"skipped " + user}},
-        {"a machine line at another minute",
-         {"10:31 PM-LogOff-Repeat YES-Every Day"},
-         "",
-         "",
-         {"reboot"},
+        {"a machine line at that minute", {logOff}, "", "", {}, {"skipped " + user}},
+        {"a machine line at another minute", {"10:31 PM-LogOff-Repeat YES-Every Day"}, "", "",
+         {"reboot"}, {"done " + user}},
+        {"a machine line naming no action", {"10:30 PM-Nap-Repeat YES-Every Day"}, "", "",
+         {"reboot"}, {"done " + user}},
+        {"a refused machine schedule", {logOff}, "group staff can write it", "", {"reboot"},
          {"done " + user}},
-        {"a refused machine schedule",
-         {"10:30 PM-LogOff-Repeat YES-Every Day"},
-         "group staff can write it",
-         "",
-         {"reboot"},
+        {"a machine schedule refused for its state folder", {logOff}, "", "", {"reboot"},
          {"done " + user}},
-        {"a machine schedule refused for its state folder",
-         {"10:30 PM-LogOff-Repeat YES-Every Day"},
-         "",
-         "",
-         {"reboot"},
-         {"done " + user}},
-        {"its one-time line ran that minute",
-         {once},
-         "",
-         std::to_string(thisMinute) + "\t" + once + "\r\n",
-         {},
-         {"skipped " + user}},
-        {"its one-time line ran on an earlier day",
-         {once},
-         "",
-         std::to_string(thisMinute - 24 * 60) + "\t" + once + "\r\n",
-         {"reboot"},
+        {"its one-time line ran that minute", {once}, "",
+         std::to_string(thisMinute) + "\t" + once + "\r\n", {}, {"skipped " + user}},
+        {"its one-time line ran on an earlier day", {once}, "",
+         std::to_string(thisMinute - 24 * 60) + "\t" + once + "\r\n", {"reboot"},
          {"done " + user}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         files.files.clear();

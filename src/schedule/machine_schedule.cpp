@@ -87,6 +87,14 @@ MachineLines ReadMachineLines(FileSystem& files, const std::string& schedulePath
     return result;
 }
 
+bool MachineActsAt(const std::vector<std::string>& lines, WallMinute minute) {
+    DueLineWalk walk({StartOfWallMinute(minute)});
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        const std::optional<DueLine> due = walk.Check(line);
+        return due && due->action;
+    });
+}
+
 std::vector<WallMinute> MachineActingMinutes(FileSystem& files,
                                              const MachineScheduleSource& machine,
                                              const std::vector<WallMinute>& minutes) {
@@ -97,11 +105,7 @@ std::vector<WallMinute> MachineActingMinutes(FileSystem& files,
     const MachineLines lines = ReadMachineLines(files, machine.schedulePath, machine.stateFolder,
                                                 *machine.adminOnly, oldest);
     for (const WallMinute minute : minutes) {
-        DueLineWalk walk({StartOfWallMinute(minute)});
-        const bool due =
-            std::any_of(lines.lines.begin(), lines.lines.end(),
-                        [&](const std::string& line) { return walk.Check(line).has_value(); });
-        if (due) acts.push_back(minute);
+        if (MachineActsAt(lines.lines, minute)) acts.push_back(minute);
     }
     return acts;
 }

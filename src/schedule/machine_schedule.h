@@ -73,8 +73,12 @@ struct MachineScheduleSource {
     AdminOnlyCheck* adminOnly = nullptr;
 };
 
-// The minutes among `minutes` at which a line of the machine's schedule is
-// due: there the machine's service acts, and a user's lines give way. Read
+// Whether one of `lines` (the machine's) that names an action is due at
+// `minute`: there the machine's service acts, and a user's lines give way. A
+// line naming no action does nothing, and nothing gives way to it.
+bool MachineActsAt(const std::vector<std::string>& lines, WallMinute minute);
+
+// The minutes among `minutes` at which the machine's schedule acts, read
 // afresh; a schedule that is refused or missing acts at no minute.
 std::vector<WallMinute> MachineActingMinutes(FileSystem& files,
                                              const MachineScheduleSource& machine,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "schedule/due_lines.h"
+#include "schedule/machine_schedule.h"
 #include "schedule/schedule_line.h"
 #include "schedule/text.h"
 #include "shell/texts.h"
@@ -30,12 +31,13 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices,
     std::erase_if(shown_, [&](const auto& entry) { return std::get<2>(entry) < minute; });
     if (!notices) return;
     // A copy: a skip can change the list while the notices go out.
-    Announce(minute, notices, list_.Items(), minutes_, false);
-    Announce(minute, notices, machineLines, machineMinutes_, true);
+    Announce(minute, notices, list_.Items(), minutes_, false, machineLines);
+    Announce(minute, notices, machineLines, machineMinutes_, true, machineLines);
 }
 
 void NoticeTimer::Announce(WallMinute minute, DesktopNotices* notices,
-                           const std::vector<std::string>& lines, int minutes, bool machine) {
+                           const std::vector<std::string>& lines, int minutes, bool machine,
+                           const std::vector<std::string>& machineLines) {
     if (minutes <= 0) return;
     std::vector<int> leads{minutes};
     if (minutes != 1) leads.push_back(1);
@@ -45,6 +47,9 @@ void NoticeTimer::Announce(WallMinute minute, DesktopNotices* notices,
         for (const std::string& line : lines) {
             const std::optional<DueLine> due = walk.Check(line);
             if (!due || !due->action || !FactsOf(due->action->what).announced) continue;
+            // A user's line due with one of the machine's is not run; the
+            // machine's own notice tells what happens then.
+            if (!machine && MachineActsAt(machineLines, at)) continue;
             if (!shown_.emplace(machine, line, at, before).second) continue;
 
             const DesktopNotice notice = NoticeOf(*due, before, machine, at);

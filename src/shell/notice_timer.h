@@ -50,7 +50,7 @@ class NoticeTimer {
 
   private:
     void Announce(WallMinute minute, DesktopNotices* notices, const std::vector<std::string>& lines,
-                  int minutes, bool machine);
+                  int minutes, bool machine, const std::vector<std::string>& machineLines);
     DesktopNotice NoticeOf(const DueLine& due, int before, bool machine, WallMinute at) const;
 
     ScheduleList& list_;
