@@ -71,8 +71,9 @@ printf '%s\n' "made: $(stat -c '%A %U' "$unixHome") $home, $(stat -c '%A %U' "$u
 # start (a machine it rebooted may be back within the minute it acted in),
 # so each run below lasts into the next minute, with a line due then: ticks
 # every half second until three seconds past it. All four run side by side,
-# across the same turn of the minute; close to a minute's end, the next
-# minute is waited for.
+# across the same turn of the minute; close to a minute's end (a loaded
+# machine may take seconds to start four Wine programs), the next minute is
+# waited for.
 #  - due:    the schedule written into the folder the service made;
 #  - open:   a file others may write (Wine: the Unix mode's "others");
 #  - owned:  a folder of another Unix user's (Wine: ANONYMOUS LOGON owns it);
@@ -83,7 +84,7 @@ mkdir "$unixProgramData/Tolvane open" "$unixProgramData/Tolvane owned" \
 chown 1234 "$unixProgramData/Tolvane owned"
 chmod 0777 "$unixProgramData/Tolvane before/state"
 at_exit() { rm -rf "$unixHome" "$unixProgramData/Tolvane "*; }
-while [ $((60 - $(date +%s) % 60)) -lt 5 ]; do sleep 0.2; done
+while [ $((60 - $(date +%s) % 60)) -lt 20 ]; do sleep 0.2; done
 now=$(date +%s)
 left=$((60 - now % 60))
 line="$(date -d "@$((now + left))" '+%-I:%M %p')-LogOff-Repeat NO-Every Day"
@@ -158,6 +159,8 @@ printf '%s\n' "$out" | grep -qxF "The TolvaneMachine service is installed and ru
     fail "--install --machine said: $out"
 made() { [ -d "$unixHome/state" ]; }
 wait_until made || fail "the service did not make $home\\state"
+# The file must stand before the next minute begins.
+while [ $((60 - $(date +%s) % 60)) -lt 5 ]; do sleep 0.2; done
 now=$(date +%s)
 line="$(date -d "@$((now + 60 - now % 60))" '+%-I:%M %p')-LogOff-Repeat NO-Every Day"
 printf '%s\r\n' "$line" >"$unixHome/rebootdata.kx.new"
@@ -165,6 +168,8 @@ mv "$unixHome/rebootdata.kx.new" "$unixHome/rebootdata.kx"
 cp "$unixHome/rebootdata.kx" "$work/schedule.before"
 echo "the service runs; waiting for its line at the next minute: $line"
 done_record() { grep -qF "	$line" "$unixHome/state/rebootdata.kx.done" 2>/dev/null; }
+# Up to a minute to the line's minute, and the service ticks every 45 seconds.
+hang_guard=300
 wait_until done_record || fail "the service did not run $line"
 cmp -s "$unixHome/rebootdata.kx" "$work/schedule.before" || fail "the service rewrote the schedule"
 out=$(wine "$unixInstalled/tolvane-service.exe" --remove --machine)
