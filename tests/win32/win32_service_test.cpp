@@ -861,7 +861,7 @@ TEST_F(MachineFolder, ConsoleRunsTheMachinesLinesForEveryoneAndNeverRewritesTheF
 TEST_F(MachineFolder, AUsersLinesGiveWayAtTheMinuteTheMachinesScheduleActs) {
     ASSERT_EQ(MakeMachineFolder(home), "");
     ASSERT_EQ(MakeMachineFolder(state), "");
-    WriteWholeFile(schedule, ScheduleFileBytes({"3:00 AM-Lock-Repeat YES-Every Day"}));
+    WriteWholeFile(schedule, ScheduleFileBytes({"3:00 AM-LockWorkStation-Repeat YES-Every Day"}));
     const std::string user = scratch + "\\user";
     ASSERT_TRUE(CreateDirectoryA(user.c_str(), nullptr));
     const std::string mine = user + "\\rebootdata.kx";
