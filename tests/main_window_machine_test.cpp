@@ -251,6 +251,26 @@ TEST_F(MachineWindowTest, AUsersOneTimeLineAtTheMachinesMinuteIsSpentNotRun) {
                                 "done 10:31 PM-LockWorkStation-Repeat YES-Every Day"}));
 }
 
+// Skipping takes a one-time line out of the list while the notices of its
+// minute still go out: every line still gets its notice, and none runs.
+TEST_F(MachineWindowTest, ANoticeSkippedWithinItsShowingLeavesTheOtherNoticesWhole) {
+    const Texts lines{"10:30 PM-LogOff-Repeat NO-Every Day", "10:30 PM-Reboot-Repeat NO-Every Day",
+                      "10:30 PM-ShutDown-Repeat NO-Every Day"};
+    WriteMachine({"10:30 PM-Reboot-Repeat YES-Sunday"});
+    WriteUser(lines);
+    notices.skipAtOnce = true;
+    Open();
+    TickFrom(22, 25, 7);
+    EXPECT_EQ(notices.Texts(),
+              (Texts{"Log off at 10:30 PM, in 5 minutes.", "Skipped: log off at 10:30 PM",
+                     "Reboot at 10:30 PM, in 5 minutes.", "Skipped: reboot at 10:30 PM",
+                     "Shut down at 10:30 PM, in 5 minutes.", "Skipped: shut down at 10:30 PM"}));
+    EXPECT_TRUE(window->List().Items().empty());
+    EXPECT_TRUE(power.requests.empty());
+    EXPECT_EQ(Results(),
+              (Texts{"skipped " + lines[0], "skipped " + lines[1], "skipped " + lines[2]}));
+}
+
 // What the window carries out, fails or skips: each a record with its four
 // facts, the line empty for a button.
 TEST_F(MachineWindowTest, EveryActionOfTheWindowIsARecordWithItsFourFacts) {

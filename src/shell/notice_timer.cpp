@@ -30,9 +30,12 @@ void NoticeTimer::Tick(const LocalTime& now, DesktopNotices* notices,
     // What lies behind can no longer be shown again.
     std::erase_if(shown_, [&](const auto& entry) { return std::get<2>(entry) < minute; });
     if (!notices) return;
-    // A copy: a skip can change the list while the notices go out.
-    Announce(minute, notices, list_.Items(), minutes_, false, machineLines);
-    Announce(minute, notices, machineLines, machineMinutes_, true, machineLines);
+    // Copies: a skip, or another tick, can change the lists while the
+    // notices go out.
+    const std::vector<std::string> users = list_.Items();
+    const std::vector<std::string> machine = machineLines;
+    Announce(minute, notices, users, minutes_, false, machine);
+    Announce(minute, notices, machine, machineMinutes_, true, machine);
 }
 
 void NoticeTimer::Announce(WallMinute minute, DesktopNotices* notices,
