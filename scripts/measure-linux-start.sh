@@ -69,7 +69,7 @@ g++ -std=c++17 -O2 -fPIC -o "$work/bare-qt-window" "$work/bare.cpp" \
     $(pkg-config --cflags --libs Qt6Widgets)
 
 # The same controls: a plain Qt program that puts up the window's controls,
-# captions, menus and icon with nothing behind them, to tell what the design's
+# captions, menus and icon with nothing behind them, to tell what the
 # window costs in Qt from what tolvane adds to it. Its list of controls is the
 # window table's, copied (twips divided by 15, the pixels at 96 dots per inch).
 cat >"$work/controls.cpp" <<'EOF_CONTROLS'

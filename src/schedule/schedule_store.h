@@ -140,7 +140,7 @@ class ScheduleStore {
 std::string RemoveScheduleLine(std::string_view bytes, std::string_view line);
 
 // The edits of the window, each on the file's bytes as found; the result is
-// the design's bytes for the resulting list.
+// the file's bytes for the resulting list, as the window writes them.
 std::string AddScheduleLine(std::string_view bytes, const std::string& line);
 // Nothing when no copy of `line` was there.
 std::optional<std::string> RemoveOneScheduleLine(std::string_view bytes, std::string_view line);
