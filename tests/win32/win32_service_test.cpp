@@ -795,6 +795,30 @@ class MachineFolder : public ::testing::Test {
     std::string state = home + "\\state";
     std::string schedule = home + "\\rebootdata.kx";
     std::string self = RealIdentity().runningAs().value_or("");
+
+    // What a console run is given: the real disk and security, a clock that
+    // reads 2:59 once and 3:00 from then on, power and log that only listen.
+    Win32FileNodes nodes;
+    FakeServiceLog log;
+    FakeClock clock = AtTwoFiftyNineThenThree();
+    FakeSystemPower power;
+    RealSecurityReader reader;
+    Win32AdminOnlyCheck adminOnly{reader, self};
+
+    static FakeClock AtTwoFiftyNineThenThree() {
+        FakeClock clock;
+        clock.onRead = [](FakeClock& c) {
+            c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
+        };
+        return clock;
+    }
+    static ServiceOptions ThreeQuickTicks() {
+        ServiceOptions options;
+        options.console = true;
+        options.ticks = 3;
+        options.intervalSeconds = 0.01;
+        return options;
+    }
 };
 
 TEST_F(MachineFolder, IsMadeWhenMissingAndLeftAsItIsWhenItStands) {
@@ -809,8 +833,7 @@ TEST_F(MachineFolder, IsMadeWhenMissingAndLeftAsItIsWhenItStands) {
     EXPECT_EQ(MakeMachineFolder(home + "\\file"), "something else than a folder stands there");
     EXPECT_NE(MakeMachineFolder(scratch + "\\missing\\below"), "");
     // What the service made is nobody else's.
-    RealSecurityReader reader;
-    EXPECT_EQ(Win32AdminOnlyCheck(reader, self).WhyOthersCanChange(state), "");
+    EXPECT_EQ(adminOnly.WhyOthersCanChange(state), "");
 }
 
 // The machine's schedule run in the console as tolvane-service.exe --console
@@ -822,21 +845,9 @@ TEST_F(MachineFolder, ConsoleRunsTheMachinesLinesForEveryoneAndNeverRewritesTheF
     const std::string bytes = ScheduleFileBytes(
         {"3:00 AM-Force Reboot-Repeat YES-Every Day", "3:00 AM-LogOff-Repeat NO-Every Day"});
     WriteWholeFile(schedule, bytes);
-    Win32FileNodes nodes;
-    FakeServiceLog log;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), home, &log);
-    FakeClock clock;
-    clock.onRead = [](FakeClock& c) {
-        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
-    };
-    FakeSystemPower power;
-    RealSecurityReader reader;
-    Win32AdminOnlyCheck adminOnly(reader, self);
-    ServiceOptions options;
-    options.console = true;
+    ServiceOptions options = ThreeQuickTicks();
     options.machine = true;
-    options.ticks = 3;
-    options.intervalSeconds = 0.01;
     MachineRun machine = MachinePlaces(options, home);
     machine.machine.adminOnly = &adminOnly;
 
@@ -867,22 +878,10 @@ TEST_F(MachineFolder, AUsersLinesGiveWayAtTheMinuteTheMachinesScheduleActs) {
     const std::string mine = user + "\\rebootdata.kx";
     WriteWholeFile(mine, ScheduleFileBytes({"3:00 AM-Reboot-Repeat YES-Every Day",
                                             "3:01 AM-ShutDown-Repeat YES-Every Day"}));
-    Win32FileNodes nodes;
-    FakeServiceLog log;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), user, &log);
-    FakeClock clock;
-    clock.onRead = [](FakeClock& c) {
-        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
-    };
-    FakeSystemPower power;
-    RealSecurityReader reader;
-    Win32AdminOnlyCheck adminOnly(reader, self);
-    ServiceOptions options;
-    options.console = true;
+    ServiceOptions options = ThreeQuickTicks();
     options.schedule = mine;
     options.user = kUser;
-    options.ticks = 3;
-    options.intervalSeconds = 0.01;
     const ScheduleService::MachineBeside beside{schedule, state, &adminOnly};
 
     EXPECT_EQ(RunConsole(options, files, clock, power, log, nullptr, &beside), 0);
@@ -905,21 +904,9 @@ TEST_F(MachineFolder, ConsoleRunsNothingOfAFileOthersCanChange) {
         "D:P(A;;FA;;;SY)(A;;FA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
     UniqueLocalMemory owned(descriptor);
     ASSERT_TRUE(SetFileSecurityA(schedule.c_str(), DACL_SECURITY_INFORMATION, descriptor));
-    Win32FileNodes nodes;
-    FakeServiceLog log;
     NoLinkFileSystem files(nodes, Win32FileSystem().ProgramFolder(), home, &log);
-    FakeClock clock;
-    clock.onRead = [](FakeClock& c) {
-        c.now = FakeClock::At(c.reads == 1 ? 2 : 3, c.reads == 1 ? 59 : 0);
-    };
-    FakeSystemPower power;
-    RealSecurityReader reader;
-    Win32AdminOnlyCheck adminOnly(reader, self);
-    ServiceOptions options;
-    options.console = true;
+    ServiceOptions options = ThreeQuickTicks();
     options.machine = true;
-    options.ticks = 3;
-    options.intervalSeconds = 0.01;
     MachineRun machine = MachinePlaces(options, home);
     machine.machine.adminOnly = &adminOnly;
 
