@@ -324,23 +324,23 @@ int RunAsService(const ServiceOptions& options, const MachineRun* machine,
 
 // ---- Logs ----
 
-void ConsoleLog::Record(const ActionRecord& record) {
-    // The facts are made safe one by one; the whole is one line already.
+// One line on standard error, stamped with the local time; `text` is safe
+// to print already.
+static void WriteStamped(const char* kind, const std::string& text) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     std::fprintf(stderr, "%04u-%02u-%02u %02u:%02u:%02u %s: %s\n", now.wYear, now.wMonth, now.wDay,
-                 now.wHour, now.wMinute, now.wSecond, record.error ? "error" : "info",
-                 RecordText(record, "; ").c_str());
+                 now.wHour, now.wMinute, now.wSecond, kind, text.c_str());
     std::fflush(stderr);
 }
 
+void ConsoleLog::Record(const ActionRecord& record) {
+    // The facts are made safe one by one; the whole is one line already.
+    WriteStamped(record.error ? "error" : "info", RecordText(record, "; "));
+}
+
 void ConsoleLog::Write(const char* kind, const std::string& text) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    std::fprintf(stderr, "%04u-%02u-%02u %02u:%02u:%02u %s: %s\n", now.wYear, now.wMonth, now.wDay,
-                 now.wHour, now.wMinute, now.wSecond, kind,
-                 EscapeForLog(text, LogBytes::CodePage).c_str());
-    std::fflush(stderr);
+    WriteStamped(kind, EscapeForLog(text, LogBytes::CodePage));
 }
 
 }  // namespace tolvane
