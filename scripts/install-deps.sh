@@ -26,7 +26,7 @@ program_packages=(
 test_packages=(
     googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64 fonts-wine nsis zip
+    wine wine64 fonts-wine nsis zip msitools wixl
     trayer x11-utils
     dbus python3-dbusmock xdg-utils faketime systemd
     lintian desktop-file-utils appstream
