@@ -75,7 +75,9 @@ rows File | awk -F "$tab" -v f="$keyFile" '$1 == f { print $3 }' | grep -qx 'tol
     fail "the service is on component $(field 12), whose key file is $keyFile"
 # Started at installation (1), stopped (2, 32) and deleted (128) at removal.
 events=$(rows ServiceControl | awk -F "$tab" '$2 == "TolvaneMachine" { print $3 }')
-[ -n "$events" ] && [ $((events & 163)) -eq 163 ] || fail "TolvaneMachine's control events: $events"
+if [ -z "$events" ] || [ $((events & 163)) -ne 163 ]; then
+    fail "TolvaneMachine's control events: $events"
+fi
 echo "package $(basename "$msi"): product $productCode, service TolvaneMachine \"$(field 11)\""
 
 # ---- A prefix of its own, with no display ----
@@ -215,10 +217,11 @@ printf "a user's service: %s\n" "$(value "$userService" ImagePath)"
 # build makes it.
 rebuilt="$work/rebuilt.msi"
 cp "$msi" "$rebuilt"
-newCode=$(cat /proc/sys/kernel/random/uuid | tr a-f A-F)
+uuid() { tr a-f A-F </proc/sys/kernel/random/uuid; }
+newCode=$(uuid)
 msibuild "$rebuilt" -q "UPDATE Property SET Value='{$newCode}' WHERE Property='ProductCode'" ||
     fail "msibuild could not change the product code"
-msibuild "$rebuilt" -s Tolvane Quarnel 'x64;1033' "{$(cat /proc/sys/kernel/random/uuid | tr a-f A-F)}" ||
+msibuild "$rebuilt" -s Tolvane Quarnel 'x64;1033' "{$(uuid)}" ||
     fail "msibuild could not change the package code"
 begun=$(date +%s)
 "$WINE" msiexec /i "$(w winepath -w "$rebuilt")" /qn >"$work/out.log" 2>&1 </dev/null
@@ -291,6 +294,7 @@ done
 echo "removed: both services, the files, the folder, the event log source and the entries;"
 printf '  kept: %s (%s), the schedule byte for byte\n' "$programData\\Tolvane" "$(ls "$unixHome" | tr '\n' ' ')"
 if [ -s "$work/keys.diff" ]; then
-    printf "  Windows Installer's own keys left: %s\n" "$(tr '\n' ' ' <"$work/keys.diff")"
+    echo "  registry keys that differ as allowed (> new, < gone):"
+    sed 's/^/    /' "$work/keys.diff"
 fi
 echo "the Windows Installer package under Wine: all checks passed"
