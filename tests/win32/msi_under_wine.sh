@@ -9,7 +9,8 @@
 #    C:\Program Files\Tolvane, registers the service "TolvaneMachine" with
 #    the program's path quoted and starts it, writes the event log source,
 #    the Start-menu entry and the uninstall entry; the running service makes
-#    %ProgramData%\Tolvane itself;
+#    %ProgramData%\Tolvane itself; into another folder than Program Files
+#    it fails and leaves nothing;
 #  - a rebuilt package of the same version (another product code) replaces
 #    it: one uninstall entry, the service running again, and a user's own
 #    service (installs.bat) kept;
@@ -135,6 +136,15 @@ snapshot before
 [ -s "$work/before.keys" ] || fail "the registry's keys could not be read"
 
 # ---- Installation ----
+# Elsewhere than in Program Files the service program refuses to register
+# the service: the installation fails and is undone.
+"$WINE" msiexec /i "$winMsi" INSTALLDIR='C:\Tolvane' /qn >"$work/out.log" 2>&1 </dev/null &&
+    fail "msiexec /i into C:\Tolvane succeeded"
+[ ! -e "$WINEPREFIX/drive_c/Tolvane" ] || fail "the failed installation left C:\Tolvane"
+w sc query TolvaneMachine >/dev/null && fail "the failed installation left the service"
+has_key "$uninstallKeys\\$productCode" && fail "the failed installation left its uninstall entry"
+printf 'an installation into C:\\Tolvane fails and is undone: %s\n' "$(tr -d '\r' <"$work/out.log" | head -n 1)"
+
 begun=$(date +%s)
 "$WINE" msiexec /i "$winMsi" /qn >"$work/out.log" 2>&1 </dev/null
 status=$?
