@@ -30,6 +30,8 @@ test_packages=(
     trayer x11-utils
     dbus python3-dbusmock xdg-utils faketime systemd
     lintian desktop-file-utils appstream
+    # The Ansible role, linted and run on a Debian root made by debootstrap.
+    ansible ansible-lint debootstrap
     libbenchmark-dev
     clang libclang-rt-14-dev llvm
 )
