@@ -7,7 +7,8 @@
 # second run changes nothing; a schedule with a line the service could never
 # run fails the play at its check, naming the line, and leaves the schedule
 # in place as it was; an empty list writes the two bytes of an empty
-# schedule.
+# schedule; without a package file the package comes from a repository the
+# machine uses.
 #
 # The root comes from debootstrap once and is kept in the build folder
 # (deploy-root/bookworm); each run works on a copy of it, so every install is
@@ -32,14 +33,17 @@ fi
 # shellcheck source=test_scratch.sh
 source "$(dirname "$0")/test_scratch.sh" ansible-role
 started_at=$SECONDS
-root=$work/root
 # The mounts go before the folder does: removing it must never reach
 # through them into /proc or the kept packages.
-unmount_root() {
-    umount "$root/var/cache/apt/archives" 2>/dev/null || true
-    umount "$root/proc" 2>/dev/null || true
+roots=()
+unmount_roots() {
+    local r
+    for r in "${roots[@]}"; do
+        umount "$r/var/cache/apt/archives" 2>/dev/null || true
+        umount "$r/proc" 2>/dev/null || true
+    done
 }
-trap 'unmount_root; scratch_finish' EXIT
+trap 'unmount_roots; scratch_finish' EXIT
 
 # ---- The Debian 12 root, made once ----
 cache=$build/deploy-root
@@ -56,14 +60,22 @@ if [ ! -d "$cache/bookworm" ]; then
     mv "$cache/bookworm.new" "$cache/bookworm"
     echo "made the Debian 12 root in $((SECONDS - made_at)) s"
 fi
-cp -a "$cache/bookworm" "$root"
 flock -u 9
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-# As in any image being built: nothing in it is started.
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-chmod 0755 "$root/usr/sbin/policy-rc.d"
-mount -t proc proc "$root/proc"
-mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+# new_root DIR: a copy of the kept root, ready for apt.
+new_root() {
+    roots+=("$1")
+    flock 9
+    cp -a "$cache/bookworm" "$1"
+    flock -u 9
+    cp /etc/resolv.conf "$1/etc/resolv.conf"
+    # As in any image being built: nothing in it is started.
+    printf '#!/bin/sh\nexit 101\n' >"$1/usr/sbin/policy-rc.d"
+    chmod 0755 "$1/usr/sbin/policy-rc.d"
+    mount -t proc proc "$1/proc"
+    mount --bind "$cache/archives" "$1/var/cache/apt/archives"
+}
+root=$work/root
+new_root "$root"
 
 # ---- The package, and Ansible kept away from this machine's settings ----
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
@@ -78,24 +90,31 @@ mkdir -p "$HOME"
 export ANSIBLE_CONFIG=$work/ansible.cfg ANSIBLE_HOME=$work/ansible-home
 export ANSIBLE_LOCAL_TEMP=$work/ansible-tmp ANSIBLE_ROLES_PATH=$playbooks/roles
 export ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_HOST_KEY_CHECKING=0
-printf 'target ansible_connection=community.general.chroot ansible_host=%s ansible_python_interpreter=/usr/bin/python3\n' \
-    "$root" >"$work/inventory.ini"
+# inventory HOST ROOT: the inventory of one host, the root at that path.
+inventory() {
+    printf '%s ansible_connection=community.general.chroot ansible_host=%s ansible_python_interpreter=/usr/bin/python3\n' \
+        "$1" "$2" >"$work/inventory-$1.ini"
+}
+inventory target "$root"
 cat >"$work/play.yml" <<'EOF'
 ---
 - name: Tolvane on the throwaway root
-  hosts: target
+  hosts: all
   roles:
     - role: tolvane
 EOF
 
-# play NAME VARS-FILE: runs the role; its output goes to $work/NAME.log and
-# `status` and `changed` tell how it went.
+# play NAME VARS-FILE [HOST [ARGUMENTS]]: runs the role on HOST (target by
+# default) with the package file, or with ARGUMENTS instead; its output goes
+# to $work/NAME.log and `status` and `changed` tell how it went.
 play() {
-    local began=$SECONDS
+    local began=$SECONDS host=${3:-target}
+    local package=(-e "tolvane_package_file=$deb")
+    [ $# -le 3 ] || package=("${@:4}")
     status=0
-    ansible-playbook -i "$work/inventory.ini" "$work/play.yml" -e "@$2" \
-        -e "tolvane_package_file=$deb" >"$work/$1.log" 2>&1 || status=$?
-    changed=$(sed -n 's/^target *:.* changed=\([0-9]*\).*/\1/p' "$work/$1.log")
+    ansible-playbook -i "$work/inventory-$host.ini" "$work/play.yml" -e "@$2" "${package[@]}" \
+        >"$work/$1.log" 2>&1 || status=$?
+    changed=$(sed -n "s/^$host *:.* changed=\([0-9]*\).*/\1/p" "$work/$1.log")
     echo "$1 run: exit status $status, $changed tasks changed, $((SECONDS - began)) s"
 }
 show() { echo "--- $1:"; tail -n 40 "$work/$1.log"; }
@@ -161,5 +180,24 @@ play empty "$work/empty.yml"
 [ "$(od -An -tx1 "$schedule" | tr -d ' \n')" = 0d0a ] ||
     { od -c "$schedule"; fail "an empty list did not write the two bytes CR LF"; }
 grep -qx 'NoticeMinutes=0' "$root/etc/tolvane/tolvane.conf" || fail "the notice minutes were not changed"
+
+# ---- The package from a repository the machine uses ----
+other=$work/other-root
+new_root "$other"
+mkdir "$other/srv/packages"
+cp "$deb" "$other/srv/packages/"
+(cd "$other/srv/packages" && dpkg-scanpackages --multiversion . >Packages 2>/dev/null)
+echo 'deb [trusted=yes] file:/srv/packages ./' >"$other/etc/apt/sources.list.d/local.list"
+# Known to the machine, as a repository it uses is.
+chroot "$other" apt-get update -qq >"$work/update.log" 2>&1 || { cat "$work/update.log"; fail "apt-get update"; }
+inventory other "$other"
+play repository "$work/schedule.yml" other -e tolvane_package_file=
+[ "$status" -eq 0 ] || { show repository; fail "the run with the package from a repository failed"; }
+installed=$(dpkg-query --admindir="$other/var/lib/dpkg" -W -f='${Status} ${Version}' tolvane 2>&1) || true
+[ "$installed" = "install ok installed $deb_version" ] ||
+    fail "tolvane from the repository is not installed: $installed"
+[ ! -e "$other/var/cache/tolvane" ] || fail "a package file was copied where none was given"
+cmp "$other/etc/tolvane/rebootdata.kx" "$work/expected.kx" ||
+    fail "the schedule's bytes differ with the package from a repository"
 
 echo "the role passed in $((SECONDS - started_at)) s"
