@@ -346,5 +346,58 @@ TEST(RunRecord, AOneTimeLineIsClaimedByTakingItOut) {
     EXPECT_NE(failed.problem.find("Access is denied."), std::string::npos) << failed.problem;
 }
 
+// A disk where another process keeps the lock for the first `heldSteps`
+// waits, then lets go just as a wait ends: the lock is then free to anyone
+// who looks, but a waiter still needs a moment to take it, as a woken thread
+// does, so a request willing to wait no time at all comes away empty.
+class LetGoAsAWaitEnds final : public FakeFileSystem {
+  public:
+    int heldSteps = 1;
+    std::unique_ptr<FileLock> LockFile(const std::string& path, LockKind kind, double waitSeconds,
+                                       std::string& reason) override {
+        if (heldSteps > 0 || waitSeconds <= 0) {
+            if (heldSteps > 0) --heldSteps;
+            lockWaits.push_back(waitSeconds);
+            reason = "Another program holds the lock " + path + ".";
+            return nullptr;
+        }
+        return FakeFileSystem::LockFile(path, kind, waitSeconds, reason);
+    }
+    bool LockedElsewhere(const std::string& path) override {
+        return heldSteps > 0 || FakeFileSystem::LockedElsewhere(path);
+    }
+};
+
+TEST(RunRecord, TheLockIsWaitedForUntilHadOrItCannotBeHad) {
+    const std::string path = "C:\\T\\rebootdata.kx";
+    const auto takeOut = [](const std::string& found) { return RemoveEveryScheduleLine(found, "R"); };
+    using Claim = ScheduleStore::Claim;
+    {
+        // Let go just as a step of the wait ended: taken in the next step.
+        LetGoAsAWaitEnds files;
+        files.files[path] = ScheduleFileBytes({"R", "S"});
+        ScheduleStore store(files, path, kServiceMaxScheduleBytes);
+        const auto claimed = store.ClaimRun("R", 5, true, takeOut);
+        EXPECT_EQ(claimed.claim, Claim::Run) << claimed.problem;
+        EXPECT_EQ(files.files[path], ScheduleFileBytes({"S"}));
+    }
+    {
+        // No rights to the lock at all: no wait, however long one may last.
+        FakeFileSystem files;
+        files.failLock = true;
+        files.files[path] = ScheduleFileBytes({"R"});
+        ScheduleStore store(files, path, kServiceMaxScheduleBytes);
+        const auto claims = store.ClaimRuns({{"R", 5, true}}, [] { return true; },
+                                            [&](const std::string& found, const std::string&) {
+                                                return takeOut(found);
+                                            });
+        EXPECT_EQ(claims.front().claim, Claim::Failed);
+        EXPECT_NE(claims.front().problem.find("Access is denied."), std::string::npos)
+            << claims.front().problem;
+        EXPECT_LE(files.lockWaits.size(), 2u);
+        EXPECT_EQ(files.files[path], ScheduleFileBytes({"R"}));
+    }
+}
+
 }  // namespace
 }  // namespace tolvane::testing

@@ -129,12 +129,17 @@ ScheduleStore::Claimed ScheduleStore::ClaimRun(const std::string& line, WallMinu
 std::unique_ptr<FileLock> ScheduleStore::LockInSteps(const std::function<bool()>& keepWaiting,
                                                      std::string& reason) {
     const std::string path = shared_ + std::string(kLockFileSuffix);
+    bool heldBefore = true;
     for (;;) {
         auto lock = files_.LockFile(path, LockKind::Exclusive, kLockStepSeconds, reason);
         if (lock || !keepWaiting()) return lock;
-        // Only a holder is worth waiting out: a lock that cannot be had at
-        // all (no rights) says so now, and one let go a moment ago is taken.
-        if (!files_.LockedElsewhere(path)) return files_.LockFile(path, LockKind::Exclusive, 0, reason);
+        // Only a holder is worth waiting out. A lock found free may have been
+        // let go just now, with this process's waiter still on its way to
+        // it: that takes a step, not an instant. Found free twice with a step
+        // between and still not had, it cannot be had at all (no rights).
+        const bool held = files_.LockedElsewhere(path);
+        if (!held && !heldBefore) return nullptr;
+        heldBefore = held;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace tolvane::testing {
 
 // Files in memory, with each step of a write able to fail on demand.
-class FakeFileSystem final : public FileSystem {
+class FakeFileSystem : public FileSystem {
   public:
     std::string folder = "C:\\Program Files\\Tolvane";
     std::map<std::string, std::string> files;
